@@ -1,0 +1,111 @@
+#include "app/SendApp.h"
+
+#include "app/FaxContract.h"
+#include "platform/HelpViewer.h"
+#include "platform/LanguageCatalog.h"
+#include "support/FileUtil.h"
+#include "support/PathUtil.h"
+#include "support/StringIds.h"
+#include "support/StringTable.h"
+
+#include <QCoreApplication>
+#include <QTranslator>
+#include <sys/stat.h>
+
+SendApp::SendApp(Registry& registry, Messenger& messenger, HelpViewer& help, DialogRunner runner)
+    : AppBase(registry, messenger), m_help(help), m_runner(std::move(runner)) {}
+
+SendApp::~SendApp() {
+    ExitInstance();
+}
+
+bool SendApp::InitInstance(const QStringList& arguments) {
+    if (!InitAutomation())
+        return false;
+
+    m_cmdInfo = SendCommandLineInfo();
+    m_cmdInfo.ParseCommandLine(arguments);
+
+    SetRegistryKey(fax::kRegistryCompany);
+    SetProfileName(fax::kProfileName);
+    m_strTitlePrefix = fax::kTitlePrefix;
+
+    LoadLanguage();
+
+    m_strSystemDir = GetMachineThenUserString(fax::kValueSystemDir);
+
+    // The base folder is created quietly; the data folder below it reports a failure.
+    m_strDataDir = ResolveDataFolder(fax::kTitlePrefix);
+    ::mkdir(NativePath(m_strDataDir).constData(), 0777);
+    m_strDataDir = JoinPath(m_strDataDir, fax::kDataFolderName);
+    m_strDataDir = GetProfileString(fax::kSectionFax, fax::kValueDataDir, m_strDataDir);
+    CreateFolder(m_strDataDir);
+    CreateSpoolFolders();
+
+    m_strHelpFile = JoinPath(m_strSystemDir, fax::kHelpFile);
+
+    SendDialogState state;
+    HandOver(m_cmdInfo, state);
+    if (m_runner)
+        m_runner(*this, state);
+    return false;
+}
+
+void SendApp::LoadLanguage() {
+    QString language = m_cmdInfo.m_strLanguage;
+    if (language.isEmpty())
+        language = GetMachineThenUserString(fax::kValueLanguage);
+    if (language.isEmpty())
+        return;
+    m_hLanguageDll = LoadLanguageCatalog(language);
+    if (!m_hLanguageDll)
+        return;
+    SetStringCatalog(m_hLanguageDll.get());
+    if (QCoreApplication::instance())
+        QCoreApplication::installTranslator(m_hLanguageDll.get());
+}
+
+void SendApp::HandOver(const SendCommandLineInfo& info, SendDialogState& state) {
+    if (info.m_bPoll) {
+        state.m_strCaption = LoadString(IDS_POLL);
+    } else {
+        state.m_strCaption = info.m_strTitle;
+        state.m_strPresetNumber = TakeHandoffString(fax::kHandoffPrint, info.m_strTitle);
+        state.m_bSerialLetter = TakeSerialLetterFlag(info.m_strTitle) ? 1 : 0;
+        state.m_strPresetSendTime = TakeHandoffString(fax::kHandoffSendTime, info.m_strTitle);
+    }
+    state.m_strRemark = info.m_strTitle;
+    state.m_strPrintFile = info.m_strPrintFile;
+    state.m_bFileButton = info.m_bFileButton;
+    state.m_bPoll = info.m_bPoll;
+    state.m_bTemporary = info.m_bTemporary;
+    state.m_bColour = info.m_bColour;
+    if (!info.m_strNumber.isEmpty())
+        state.m_strPresetNumber = info.m_strNumber;
+    if (!info.m_strSendTime.isEmpty())
+        state.m_strPresetSendTime = info.m_strSendTime;
+}
+
+int SendApp::ExitInstance() {
+    if (m_hLanguageDll) {
+        if (QCoreApplication::instance())
+            QCoreApplication::removeTranslator(m_hLanguageDll.get());
+        SetStringCatalog(nullptr);
+        m_hLanguageDll.reset();
+    }
+    return 0;
+}
+
+void SendApp::WinHelp(quint32 data, unsigned command) {
+    switch (command) {
+    case kHelpContext:
+        m_help.HtmlHelp(m_strHelpFile, HelpViewer::HelpContext, fax::kHelpContextId);
+        break;
+    case kHelpContents:
+        m_help.HtmlHelp(m_strHelpFile, HelpViewer::DisplayIndex, data);
+        break;
+    default:
+        m_help.HtmlHelp(m_strHelpFile, HelpViewer::DisplayTopic, data);
+        break;
+    }
+}

@@ -1,0 +1,51 @@
+#include "support/FileUtil.h"
+
+#include "support/PathUtil.h"
+
+#include <QFile>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+#include <sys/stat.h>
+
+QByteArray NativePath(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+bool IsDirectory(const QString& path) {
+    struct stat st {};
+    if (::stat(NativePath(StripTrailingBackslash(path)).constData(), &st) != 0)
+        return false;
+    return S_ISDIR(st.st_mode);
+}
+
+std::uint32_t GetFileSize(const QString& path) {
+    struct stat st {};
+    if (path.isEmpty() || ::stat(NativePath(path).constData(), &st) != 0)
+        return 0;
+    if (st.st_size < 0)
+        return 0;
+    constexpr auto kMax = std::numeric_limits<std::uint32_t>::max();
+    return static_cast<unsigned long long>(st.st_size) > kMax
+               ? kMax
+               : static_cast<std::uint32_t>(st.st_size);
+}
+
+QString StripTrailingCrLf(const QString& text) {
+    if (text.endsWith(QLatin1String("\r\n")))
+        return text.left(text.size() - 2);
+    return text;
+}
+
+QString GetErrorText(int errorNumber) {
+    if (errorNumber == 0)
+        return {};
+    char buffer[256] = {};
+    // GNU strerror_r returns the text, which may or may not be in the buffer.
+    const char* text = strerror_r(errorNumber, buffer, sizeof buffer);
+    return StripTrailingCrLf(QString::fromLocal8Bit(text));
+}
+
+QString GetLastErrorText() {
+    return GetErrorText(errno);
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <cstdint>
+
+// File status queries and the text of the last system error.
+
+bool IsDirectory(const QString& path);
+// Size in bytes; 0 when the status cannot be read. Sizes beyond 32 bits are clamped to
+// the largest 32-bit value rather than wrapped, so a huge file never reads as a small one.
+std::uint32_t GetFileSize(const QString& path);
+
+// The system's text for errno as it is now. Call it right after the failing operation.
+QString GetLastErrorText();
+QString GetErrorText(int errorNumber);
+// Removes one trailing CR LF pair; a lone LF stays.
+QString StripTrailingCrLf(const QString& text);
+
+// Native (UTF-8) form of a path for the C library.
+QByteArray NativePath(const QString& path);

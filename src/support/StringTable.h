@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+class QTranslator;
+
+// The string table. German texts are built in; a language catalog (context "StringTable",
+// the German text as source, the id as comment) replaces each of them.
+
+QString LoadString(int id);
+// Every id the table holds, ascending.
+QList<int> StringTableIds();
+// The built-in German text, whatever catalog is in use.
+QString BuiltInString(int id);
+
+// The catalog that LoadString consults first; nullptr for the built-in texts. The caller
+// keeps the translator alive while it is set.
+void SetStringCatalog(const QTranslator* catalog);
+
+// Fills %1 to %9 with args (AfxFormatStrings rules): "%" followed by a digit 1-9 is replaced
+// by that argument, or by nothing when there are fewer arguments; everything else is copied.
+QString FormatPlaceholders(const QString& pattern, const QList<QString>& args);
+QString FormatString1(int id, const QString& a);
+QString FormatString2(int id, const QString& a, const QString& b);
+void FormatString3(QString& out, int id, const QString& a, const QString& b, const QString& c);

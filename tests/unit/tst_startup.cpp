@@ -1,0 +1,293 @@
+// Start-up: folders, hand-over into the dialog's state, help and the language catalog.
+#include "RecordingMessenger.h"
+#include "TestRegistry.h"
+#include "app/FaxContract.h"
+#include "app/SendApp.h"
+#include "platform/HelpViewer.h"
+#include "support/StringTable.h"
+
+#include <QDir>
+#include <QTest>
+#include <optional>
+
+namespace {
+
+const QString kShared = "Software\\ZEB\\Kalmo! 2.0\\KALMO!";
+const QString kFax = "Software\\ZEB\\Kalmo! 2.0\\Fax";
+const QString kHandoff = "Software\\VB and VBA Program Settings\\KALMO!fax";
+
+class RecordingHelp final : public HelpViewer {
+public:
+    bool HtmlHelp(const QString& file, int command, quint32 data) override {
+        calls.append(QString("%1 %2 %3").arg(file).arg(command).arg(data, 0, 16));
+        return true;
+    }
+    QStringList calls;
+};
+
+// A run of start-up in a temporary current folder, with HOME and XDG_DATA_HOME as given.
+struct Run {
+    TestRegistry reg;
+    RecordingMessenger messages;
+    RecordingHelp help;
+    QTemporaryDir cwd;
+    std::optional<SendDialogState> state;
+    QString dataDir;
+
+    void Start(const QStringList& args, const QString& home = {}) {
+        const QString oldCwd = QDir::currentPath();
+        const QByteArray oldHome = qgetenv("HOME");
+        const QByteArray oldXdg = qgetenv("XDG_DATA_HOME");
+        QDir::setCurrent(cwd.path());
+        qputenv("HOME", home.toUtf8());
+        qunsetenv("XDG_DATA_HOME");
+        SendApp app(reg.registry(), messages, help, [this](SendApp& a, SendDialogState& s) {
+            state = s;
+            dataDir = a.m_strDataDir;
+        });
+        QVERIFY(!app.InitInstance(args));
+        app.ExitInstance();
+        QDir::setCurrent(oldCwd);
+        qputenv("HOME", oldHome);
+        qputenv("XDG_DATA_HOME", oldXdg);
+    }
+    QString InCwd(const QString& name) const { return cwd.filePath(name); }
+};
+
+QStringList SpoolFolders(const QString& dataDir) {
+    return QDir(dataDir).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+}
+
+const QStringList kAllSpoolFolders{"Comack", "Comerr", "Comjob", "Comrec", "Faxrec", "Faxsend"};
+
+} // namespace
+
+class TestStartup : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void dataFolder_data();
+    void dataFolder();
+    void missingParentReportsTwice();
+    void handOver_data();
+    void handOver();
+    void handoffGoneOnSecondStart();
+    void winHelp_data();
+    void winHelp();
+    void languageCatalog_data();
+    void languageCatalog();
+};
+
+void TestStartup::dataFolder_data() {
+    QTest::addColumn<QString>("machineBase"); // shared DatenDir, machine-wide ("-" absent)
+    QTest::addColumn<QString>("userBase");    // shared DatenDir, per user ("-" absent)
+    QTest::addColumn<QString>("userData");    // Fax\DatenDir ("-" absent)
+    QTest::addColumn<QString>("appData");     // Shell Folders AppData ("-" absent)
+    QTest::addColumn<QString>("expected");    // relative to the current folder
+    QTest::newRow("nothing: relative Fax") << "-"
+                                           << "-"
+                                           << "-"
+                                           << "-"
+                                           << "Fax";
+    QTest::newRow("AppData joined with KALMO! and Fax") << "-"
+                                                        << "-"
+                                                        << "-"
+                                                        << "app"
+                                                        << "app/KALMO!/Fax";
+    QTest::newRow("machine base joined with Fax") << "base"
+                                                  << "-"
+                                                  << "-"
+                                                  << "app"
+                                                  << "base/Fax";
+    QTest::newRow("per-user Fax folder taken unchanged") << "base"
+                                                         << "-"
+                                                         << "own"
+                                                         << "-"
+                                                         << "own";
+    QTest::newRow("empty per-user base overrides machine") << "base"
+                                                           << ""
+                                                           << "-"
+                                                           << "-"
+                                                           << "Fax";
+}
+
+void TestStartup::dataFolder() {
+    QFETCH(QString, machineBase);
+    QFETCH(QString, userBase);
+    QFETCH(QString, userData);
+    QFETCH(QString, appData);
+    QFETCH(QString, expected);
+    Run run;
+    auto abs = [&](const QString& p) { return p.isEmpty() ? p : run.InCwd(p); };
+    if (machineBase != "-")
+        TestRegistry::Set(run.reg.Machine(), kShared, "DatenDir", abs(machineBase));
+    if (userBase != "-")
+        TestRegistry::Set(run.reg.User(), kShared, "DatenDir", abs(userBase));
+    if (userData != "-")
+        TestRegistry::Set(run.reg.User(), kFax, "DatenDir", abs(userData));
+    if (appData != "-") {
+        TestRegistry::Set(run.reg.User(), fax::kShellFoldersKey, "AppData", abs(appData));
+        QVERIFY(QDir().mkpath(abs(appData)));
+    }
+    if (machineBase == "base")
+        QVERIFY(QDir().mkpath(abs("base")) || true);
+    run.Start({});
+    QVERIFY(run.state);
+    const QString want = expected == "Fax" ? QString("Fax") : abs(expected);
+    QCOMPARE(run.dataDir, want);
+    QCOMPARE(SpoolFolders(run.InCwd(expected)), kAllSpoolFolders);
+    QVERIFY(run.messages.messages.isEmpty());
+}
+
+void TestStartup::missingParentReportsTwice() {
+    Run run;
+    const QString data = run.InCwd("missing/parent/Fax");
+    TestRegistry::Set(run.reg.User(), kFax, "DatenDir", data);
+    run.Start({});
+    QVERIFY(run.state); // the dialog still opens
+    QCOMPARE(run.messages.Ids(), (QList<int>{624, 624}));
+    QVERIFY(run.messages.messages[0].text.contains("'" + data + "'"));
+    QVERIFY(run.messages.messages[1].text.contains("'" + data + "/Comjob'"));
+}
+
+void TestStartup::handOver_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QStringList>("stored"); // key=title=value
+    QTest::addColumn<QString>("expected");   // a picture of the state
+    QTest::addColumn<QStringList>("left");   // key=title still stored afterwards
+    QTest::newRow("print hand-off for the title")
+        << QStringList{"/d/tmp/x.sff", "/tReport"}
+        << QStringList{"Print=Report=123", "Sendtime=Report=24.12.2001 18:30",
+                       "Serienbrief=Report=1"}
+        << "caption=Report remark=Report file=/tmp/x.sff number=123 time=24.12.2001 18:30 serial=1 "
+           "x=0 poll=0 tmp=1 colour=0"
+        << QStringList{};
+    QTest::newRow("/n replaces Print, Print still deleted")
+        << QStringList{"/tReport", "/n999"} << QStringList{"Print=Report=123"}
+        << "caption=Report remark=Report file= number=999 time= serial=0 x=0 poll=0 tmp=0 colour=0"
+        << QStringList{};
+    QTest::newRow("/s replaces Sendtime")
+        << QStringList{"/tReport", "/s01.01.2030 07:05"}
+        << QStringList{"Sendtime=Report=24.12.2001 18:30"}
+        << "caption=Report remark=Report file= number= time=01.01.2030 07:05 serial=0 x=0 poll=0 "
+           "tmp=0 colour=0"
+        << QStringList{};
+    QTest::newRow("empty title reads the unnamed value")
+        << QStringList{"/f/tmp/a.sff"} << QStringList{"Print==55", "Print=Report=123"}
+        << "caption= remark= file=/tmp/a.sff number=55 time= serial=0 x=0 poll=0 tmp=0 colour=0"
+        << QStringList{"Print=Report"};
+    QTest::newRow("poll reads and deletes nothing")
+        << QStringList{"/a", "/tReport"} << QStringList{"Print=Report=123", "Serienbrief=Report=1"}
+        << "caption=Fax-Abruf remark=Report file= number= time= serial=0 x=0 poll=1 tmp=0 colour=0"
+        << QStringList{"Print=Report", "Serienbrief=Report"};
+    QTest::newRow("colour with file button")
+        << QStringList{"/c/tmp/Page", "/x", "/tBild"} << QStringList{}
+        << "caption=Bild remark=Bild file=/tmp/Page number= time= serial=0 x=1 poll=0 tmp=1 "
+           "colour=1"
+        << QStringList{};
+}
+
+void TestStartup::handOver() {
+    QFETCH(QStringList, args);
+    QFETCH(QStringList, stored);
+    QFETCH(QString, expected);
+    QFETCH(QStringList, left);
+    Run run;
+    for (const QString& s : stored) {
+        const QStringList p = s.split('=');
+        TestRegistry::Set(run.reg.User(), kHandoff + '\\' + p[0], p[1], p[2]);
+    }
+    run.Start(args);
+    QVERIFY(run.state);
+    const SendDialogState& st = *run.state;
+    const QString picture = QString("caption=%1 remark=%2 file=%3 number=%4 time=%5 serial=%6 x=%7 "
+                                    "poll=%8 tmp=%9 colour=%10")
+                                .arg(st.m_strCaption, st.m_strRemark, st.m_strPrintFile,
+                                     st.m_strPresetNumber, st.m_strPresetSendTime)
+                                .arg(st.m_bSerialLetter)
+                                .arg(st.m_bFileButton)
+                                .arg(st.m_bPoll)
+                                .arg(st.m_bTemporary)
+                                .arg(st.m_bColour);
+    QCOMPARE(picture, expected);
+    QStringList remaining;
+    for (const char* key : {"Print", "Serienbrief", "Sendtime"})
+        for (const auto& [name, value] : run.reg.User().Values(kHandoff + '\\' + QString(key)))
+            remaining << QString(key) + '=' + name;
+    QCOMPARE(remaining, left);
+}
+
+void TestStartup::handoffGoneOnSecondStart() {
+    Run run;
+    TestRegistry::Set(run.reg.User(), kHandoff + "\\Print", "Report", "123");
+    run.Start({"/tReport"});
+    QCOMPARE(run.state->m_strPresetNumber, QString("123"));
+    run.state.reset();
+    run.Start({"/tReport"});
+    QCOMPARE(run.state->m_strPresetNumber, QString());
+}
+
+void TestStartup::winHelp_data() {
+    QTest::addColumn<uint>("command");
+    QTest::addColumn<uint>("data");
+    QTest::addColumn<QString>("call");
+    QTest::newRow("context help always 0x70010")
+        << 1u << 0x1234u << "/opt/kalmo/KalmoFax.Chm 15 70010";
+    QTest::newRow("contents") << 3u << 7u << "/opt/kalmo/KalmoFax.Chm 2 7";
+    QTest::newRow("other") << 11u << 9u << "/opt/kalmo/KalmoFax.Chm 0 9";
+}
+
+void TestStartup::winHelp() {
+    QFETCH(uint, command);
+    QFETCH(uint, data);
+    QFETCH(QString, call);
+    Run run;
+    TestRegistry::Set(run.reg.Machine(), kShared, "SystemDir", "/opt/kalmo");
+    SendApp app(run.reg.registry(), run.messages, run.help, {});
+    const QString oldCwd = QDir::currentPath();
+    QDir::setCurrent(run.cwd.path());
+    app.InitInstance({});
+    QDir::setCurrent(oldCwd);
+    QCOMPARE(app.m_strHelpFile, QString("/opt/kalmo/KalmoFax.Chm"));
+    app.WinHelp(data, command);
+    QCOMPARE(run.help.calls, QStringList{call});
+}
+
+void TestStartup::languageCatalog_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("setting"); // "Sprache", "-" when absent
+    QTest::addColumn<QString>("text610");
+    QTest::newRow("/l loads the catalog") << QStringList{"/lTEST"} << "-"
+                                          << "No file name given";
+    QTest::newRow("setting decides without /l") << QStringList{} << "TEST"
+                                                << "No file name given";
+    QTest::newRow("/l wins over the setting") << QStringList{"/lXX"} << "TEST"
+                                              << "Keinen Dateinamen angegeben";
+    QTest::newRow("empty setting loads nothing") << QStringList{} << ""
+                                                 << "Keinen Dateinamen angegeben";
+    QTest::newRow("missing catalog keeps German") << QStringList{"/lXX"} << "-"
+                                                  << "Keinen Dateinamen angegeben";
+}
+
+void TestStartup::languageCatalog() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, setting);
+    QFETCH(QString, text610);
+    qputenv("KALMO_LANGUAGE_PATH", QCoreApplication::applicationDirPath().toUtf8());
+    Run run;
+    if (setting != "-")
+        TestRegistry::Set(run.reg.User(), kShared, "Sprache", setting);
+    QString seen;
+    QString caption;
+    SendApp app(run.reg.registry(), run.messages, run.help,
+                [&](SendApp&, SendDialogState&) { seen = LoadString(610); });
+    const QString oldCwd = QDir::currentPath();
+    QDir::setCurrent(run.cwd.path());
+    app.InitInstance(args);
+    QDir::setCurrent(oldCwd);
+    QCOMPARE(seen, text610);
+    app.ExitInstance();
+    QCOMPARE(LoadString(610), QString("Keinen Dateinamen angegeben"));
+}
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "tst_startup.moc"
