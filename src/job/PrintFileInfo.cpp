@@ -1,0 +1,1 @@
+#include "job/PrintFileInfo.h"
