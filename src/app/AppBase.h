@@ -19,6 +19,12 @@ public:
     QString m_strHelpFile;    // full path of the help file
     QString m_strTitlePrefix; // "KALMO!": the shared section of the settings
 
+    // Shows help: command 1 (context help), 3 (contents) or another, with the caller's data.
+    virtual void WinHelp(quint32 data, unsigned command) {
+        (void)data;
+        (void)command;
+    }
+
     Registry& GetRegistry() { return m_registry; }
     Messenger& GetMessenger() { return m_messenger; }
 

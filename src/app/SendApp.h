@@ -25,7 +25,7 @@ public:
     bool InitInstance(const QStringList& arguments);
     int ExitInstance();
     // command 1 (context help), 3 (contents) or another; data as the caller gives it.
-    void WinHelp(quint32 data, unsigned command);
+    void WinHelp(quint32 data, unsigned command) override;
 
     const SendCommandLineInfo& CommandLine() const { return m_cmdInfo; }
     const QTranslator* LanguageCatalog() const { return m_hLanguageDll.get(); }

@@ -1,12 +1,19 @@
 #include "Roles.h"
 
+#include "FaxPrograms.h"
+
 #include <cstdio>
 
 namespace standin {
 
 // Each role adds its entry here as it arrives.
 QList<ProgramRole> ProgramRoles() {
-    return {};
+    return {
+        {QStringLiteral("KalFax32.exe"), &RunFaxApplication},
+        {QStringLiteral("KalAdr32.exe"), &RunNoteAndExit},
+        {QStringLiteral("Kalvw32.exe"), &RunNoteAndExit},
+        {QStringLiteral("KalVer32.exe"), &RunNoteAndExit},
+    };
 }
 
 int Serve(int /*argc*/, char* /*argv*/[], const QString& progId) {

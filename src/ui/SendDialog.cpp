@@ -1,0 +1,508 @@
+#include "ui/SendDialog.h"
+
+#include "addressbook/OwnAddressBook.h"
+#include "app/AppBase.h"
+#include "app/FaxContract.h"
+#include "app/SendTime.h"
+#include "job/JobSubmitter.h"
+#include "job/PrintFile.h"
+#include "job/SpoolNames.h"
+#include "platform/Presence.h"
+#include "platform/ProcessLauncher.h"
+#include "support/CInternational.h"
+#include "support/FileUtil.h"
+#include "support/Messenger.h"
+#include "support/NumberFormat.h"
+#include "support/PathUtil.h"
+#include "support/StringIds.h"
+#include "support/StringTable.h"
+#include "ui/CZebComboBox.h"
+#include "ui/AboutDialog.h"
+#include "ui/FileDialogs.h"
+#include "ui/OptionsDialog.h"
+#include "ui_SendDialog.h"
+
+#include <QBitmap>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QCheckBox>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTreeWidget>
+#include <cerrno>
+
+namespace {
+
+constexpr int kNumberRole = Qt::UserRole;
+
+// The two 16x15 row pictures side by side, magenta where the list shows through.
+QList<QIcon> LoadRowImages() {
+    QPixmap strip(QStringLiteral(":/images/rows.xpm"));
+    QList<QIcon> icons;
+    if (strip.isNull())
+        return icons;
+    strip.setMask(strip.createMaskFromColor(QColor(255, 0, 255), Qt::MaskInColor));
+    for (int i = 0; i * 16 + 16 <= strip.width(); ++i)
+        icons.append(QIcon(strip.copy(i * 16, 0, 16, 15)));
+    return icons;
+}
+
+} // namespace
+
+SendDialog::SendDialog(const SendServices& services, const SendDialogState& state,
+                       QWidget* parent)
+    : QDialog(parent), m_services(services), m_ui(std::make_unique<Ui::SendDialog>()) {
+    m_ui->setupUi(this);
+    m_listRecipients = m_ui->m_listRecipients;
+    m_comboNumber = m_ui->m_comboNumber;
+    m_checkRedirect = m_ui->m_checkRedirect;
+    m_editRemark = m_ui->m_editRemark;
+    m_btnRefresh = m_ui->m_btnRefresh;
+    m_btnAddressBook = m_ui->m_btnAddressBook;
+    m_btnFileName = m_ui->m_btnFileName;
+
+    m_strRemark = state.m_strRemark;
+    m_strCaption = state.m_strCaption;
+    m_strPrintFile = state.m_strPrintFile;
+    m_bFileButton = state.m_bFileButton;
+    m_bPoll = state.m_bPoll;
+    m_bTemporary = state.m_bTemporary;
+    m_bColour = state.m_bColour;
+    m_strPresetNumber = state.m_strPresetNumber;
+    m_strPresetSendTime = state.m_strPresetSendTime;
+    m_bSerialLetter = state.m_bSerialLetter;
+    m_timeSend = m_services.clock.Now();
+    m_hIcon = QIcon(QStringLiteral(":/images/kalmosend.xpm"));
+
+    // The selection stays visible while the list has no focus.
+    QPalette palette = m_listRecipients->palette();
+    palette.setColor(QPalette::Inactive, QPalette::Highlight,
+                     palette.color(QPalette::Active, QPalette::Highlight));
+    palette.setColor(QPalette::Inactive, QPalette::HighlightedText,
+                     palette.color(QPalette::Active, QPalette::HighlightedText));
+    m_listRecipients->setPalette(palette);
+    m_listRecipients->sortByColumn(0, Qt::AscendingOrder);
+
+    connect(m_ui->btnOk, &QPushButton::clicked, this, &SendDialog::OnOK);
+    connect(m_ui->btnCancel, &QPushButton::clicked, this, &SendDialog::reject);
+    connect(m_ui->btnHelp, &QPushButton::clicked, this,
+            [this] { m_services.app.WinHelp(0x20000 + 301, 1); });
+    connect(m_btnRefresh, &QPushButton::clicked, this, &SendDialog::OnRefresh);
+    connect(m_btnAddressBook, &QPushButton::clicked, this, &SendDialog::OnAddressBook);
+    connect(m_btnFileName, &QPushButton::clicked, this, &SendDialog::OnFileName);
+    connect(m_ui->btnPreview, &QPushButton::clicked, this, &SendDialog::OnPreview);
+    connect(m_ui->btnOptions, &QPushButton::clicked, this, &SendDialog::OnOptions);
+    connect(m_listRecipients, &QTreeWidget::itemSelectionChanged, this,
+            &SendDialog::OnRecipientChanged);
+    connect(m_listRecipients, &QTreeWidget::itemDoubleClicked, this,
+            &SendDialog::OnRecipientDoubleClick);
+}
+
+SendDialog::~SendDialog() {
+    ClearRecipients();
+}
+
+int SendDialog::DoModal() {
+    if (!OnInitDialog())
+        return result();
+    return exec();
+}
+
+void SendDialog::UpdateData(bool saveAndValidate) {
+    if (saveAndValidate) {
+        m_strRemark = m_editRemark->text();
+        m_bRedirect = m_checkRedirect->isChecked() ? 1 : 0;
+        m_strNumber = m_comboNumber->currentText();
+        m_strStatus = m_ui->labelStatus->text();
+    } else {
+        m_editRemark->setText(m_strRemark);
+        m_checkRedirect->setChecked(m_bRedirect != 0);
+        m_comboNumber->setEditText(m_strNumber);
+        m_ui->labelStatus->setText(m_strStatus);
+    }
+}
+
+bool SendDialog::OnInitDialog() {
+    AppBase& app = m_services.app;
+    UpdateData(false);
+
+    setWindowIcon(m_hIcon);
+    if (!m_strCaption.isEmpty())
+        setWindowTitle(windowTitle() + QStringLiteral(" - ") + m_strCaption);
+
+    m_rowImages = LoadRowImages();
+    m_comboNumber->SetImages(m_rowImages);
+    m_listRecipients->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_listRecipients->setColumnWidth(
+        0, m_listRecipients->viewport()->width() -
+               style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_listRecipients));
+
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    if (!m_strPresetSendTime.isEmpty() && ParseSendTime(m_strPresetSendTime))
+        m_bSendLater = 1;
+
+    m_bUseOutlook = static_cast<qint32>(
+        app.GetProfileInt(fax::kSectionFax, QStringLiteral("UseOutlook"), 0));
+    m_strOutlookProfile = app.GetProfileString(fax::kSectionFax, QStringLiteral("OutlookProfil"));
+    m_strOutlookAddressBook =
+        app.GetProfileString(fax::kSectionFax, QStringLiteral("OutlookAdressbuch"));
+    m_strOutlookContacts =
+        app.GetProfileString(fax::kSectionFax, QStringLiteral("OutlookKontakte"));
+
+    m_strNumber = app.GetProfileString(fax::kSectionFax, QStringLiteral("Rufnummer"));
+    const QStringList history = app.LoadNumberHistory();
+    for (qsizetype i = 0; i < history.size(); ++i)
+        m_comboNumber->InsertEntry(static_cast<int>(i), history.at(i));
+    UpdateData(false);
+
+    RefreshRecipients();
+
+    m_comboNumber->setFocus();
+    m_comboNumber->lineEdit()->selectAll();
+
+    if (!m_bFileButton) {
+        m_btnFileName->hide();
+        m_btnFileName->setEnabled(false);
+    }
+    if (m_bPoll)
+        m_checkRedirect->setEnabled(false);
+    if (m_bColour)
+        AssemblePageBitmaps(m_strPrintFile, app.m_strDataDir, app.m_strSystemDir,
+                            m_services.processes, app.GetMessenger());
+    m_printFile.Examine(m_strPrintFile);
+    UpdateStatus();
+
+    if (!m_strPresetNumber.isEmpty())
+        OnOK();
+    return !m_bClosed;
+}
+
+bool SendDialog::ParseSendTime(const QString& text) {
+    const auto time = ParseSendTimeText(text);
+    if (!time)
+        return false;
+    m_timeSend = *time;
+    return true;
+}
+
+void SendDialog::UpdateStatus() {
+    UpdateData(true);
+    int formatId = IDS_FORMAT_ASCII;
+    switch (m_printFile.m_nFormat) {
+    case kFormatPcx:
+        formatId = IDS_FORMAT_PCX;
+        break;
+    case kFormatSff:
+        formatId = IDS_FORMAT_SFF;
+        break;
+    case kFormatColour:
+        formatId = IDS_FORMAT_COLOUR;
+        break;
+    default:
+        break;
+    }
+    const QString resolution =
+        LoadString(m_printFile.m_nResolution == 196 ? IDS_RES_FINE : IDS_RES_NORMAL);
+    FormatString3(m_strStatus, IDS_STATUS, LoadString(formatId),
+                  FormatByteCount(m_printFile.m_nSize), resolution);
+    m_strStatus += u'\n';
+    if (m_bSendLater)
+        m_strStatus += FormatString2(IDS_SEND_AT, GetDateText(m_timeSend.toSecsSinceEpoch()),
+                                    GetTimeText(m_timeSend.toSecsSinceEpoch()));
+    else
+        m_strStatus += LoadString(IDS_SEND_NOW);
+    UpdateData(false);
+}
+
+void SendDialog::RefreshRecipients() {
+    LoadOwnAddressBook(*this, m_services.automation, m_services.app.GetMessenger(),
+                       m_services.busy);
+}
+
+void SendDialog::OnRefresh() {
+    RefreshRecipients();
+}
+
+void SendDialog::InsertRecipient(int index, const RecipientEntry& entry) {
+    // The list sorts its rows by name, so the index only orders rows of equal names.
+    (void)index;
+    auto* item = new QTreeWidgetItem;
+    item->setText(0, entry.name);
+    if (entry.image >= 0 && entry.image < m_rowImages.size())
+        item->setIcon(0, m_rowImages.at(entry.image));
+    item->setData(0, kNumberRole, entry.number);
+    const QSignalBlocker block(m_listRecipients);
+    m_listRecipients->addTopLevelItem(item);
+}
+
+void SendDialog::ClearRecipients() {
+    if (!m_listRecipients)
+        return;
+    const QSignalBlocker block(m_listRecipients);
+    m_listRecipients->clear();
+}
+
+QString SendDialog::RowNumber(const QTreeWidgetItem* item) {
+    return item ? item->data(0, kNumberRole).toString() : QString();
+}
+
+void SendDialog::OnRecipientChanged() {
+    const QList<QTreeWidgetItem*> selected = m_listRecipients->selectedItems();
+    const qsizetype n = selected.size();
+    if (n == 0)
+        return;
+    UpdateData(true);
+    if (n == 1)
+        m_strNumber = RowNumber(selected.first());
+    else
+        m_strNumber = FormatString1(IDS_RECIPIENT_COUNT, QString::number(n));
+    UpdateData(false);
+}
+
+void SendDialog::OnRecipientDoubleClick() {
+    OnOK();
+}
+
+void SendDialog::OnCancel() {
+    if (m_bTemporary)
+        QFile::remove(m_strPrintFile);
+    EndDialog(QDialog::Rejected);
+}
+
+void SendDialog::reject() {
+    OnCancel();
+}
+
+void SendDialog::EndDialog(int result) {
+    m_bClosed = true;
+    done(result);
+}
+
+void SendDialog::done(int result) {
+    // The window goes: the rows and their numbers go with it.
+    ClearRecipients();
+    QDialog::done(result);
+}
+
+bool SendDialog::MoveToSpool() {
+    const QString dataDir = m_services.app.m_strDataDir;
+    // The base is claimed in the spool (base.SFF exists, empty) until the copies are done.
+    const QString base = MakeFaxSendName(dataDir);
+    const QString sffPath = base + QStringLiteral(".SFF");
+    const QString target = m_bColour ? base + QStringLiteral(".CFF") : sffPath;
+    if (CopyFileData(target, m_strPrintFile, false) != 0) {
+        const QString reason = GetLastErrorText();
+        QFile::remove(target);
+        QFile::remove(sffPath);
+        MessageWarning1(m_services.app.GetMessenger(), IDS_ERR_COPY_PRINTFILE, reason);
+        return false;
+    }
+    if (m_bColour) {
+        // The black-and-white companion travels along when there is one; a companion that
+        // cannot be copied stays where it is.
+        const QString companion = StripExtension(m_strPrintFile) + QStringLiteral(".SFF");
+        if (QFile::exists(companion) && CopyFileData(sffPath, companion, false) == 0)
+            QFile::remove(companion);
+        else
+            QFile::remove(sffPath);
+    }
+    QFile::remove(m_strPrintFile);
+    m_strPrintFile = target;
+    return true;
+}
+
+void SendDialog::OnOK() {
+    AppBase& app = m_services.app;
+    Messenger& messenger = app.GetMessenger();
+    UpdateData(true);
+
+    if (!m_bPoll && m_strPrintFile.isEmpty()) {
+        MessageWarning(messenger, IDS_ERR_NO_FILENAME);
+        return;
+    }
+
+    if (m_bRedirect) {
+        const auto target = m_services.fileDialogs.GetSaveFileName(
+            this, LoadString(IDS_FILTER_SAVE), QStringLiteral(".sff"),
+            app.GetShellFolder(AppBase::kFolderPersonal));
+        if (!target)
+            return;
+        if (CopyFileData(*target, m_strPrintFile, false) != 0) {
+            MessageWarning1(messenger, IDS_ERR_COPY_PRINTFILE, GetLastErrorText());
+            return;
+        }
+        EndDialog(QDialog::Accepted);
+        return;
+    }
+
+    if (!m_strPresetNumber.isEmpty())
+        m_strNumber = m_strPresetNumber;
+    const bool selection = IsRecipientSelectionText(m_strNumber);
+    // A count of recipients with no row selected any more names nobody: say so before the
+    // print file is moved, instead of closing without a job.
+    if (m_strNumber.isEmpty() || (selection && m_listRecipients->selectedItems().isEmpty())) {
+        MessageWarning(messenger, IDS_ERR_NO_NUMBER);
+        return;
+    }
+
+    if (m_bTemporary && !MoveToSpool())
+        return;
+
+    m_numbers.clear();
+    if (!selection) {
+        m_numbers.append(m_strNumber);
+        app.WriteProfileString(fax::kSectionFax, QStringLiteral("Rufnummer"), m_strNumber);
+        m_comboNumber->AddToHistory(m_strNumber);
+        app.SaveNumberHistory(m_comboNumber->Entries());
+    } else {
+        // In the order the list shows them.
+        for (int i = 0; i < m_listRecipients->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem* item = m_listRecipients->topLevelItem(i);
+            if (item->isSelected())
+                m_numbers.append(RowNumber(item));
+        }
+    }
+
+    SubmitJobs();
+    EndDialog(QDialog::Accepted);
+}
+
+void SendDialog::SubmitJobs() {
+    AppBase& app = m_services.app;
+    Messenger& messenger = app.GetMessenger();
+    FaxJob job;
+    job.document = m_strPrintFile;
+    job.remark = m_strRemark;
+    job.poll = m_bPoll != 0;
+    if (m_bSendLater)
+        job.sendTime = FormatSendTime(m_timeSend);
+
+    JobSubmitter submitter(app.m_strDataDir, m_printFile, messenger, m_services.automation,
+                           m_services.clock);
+    bool anyPlaced = false;
+    for (const QString& number : std::as_const(m_numbers)) {
+        job.number = number;
+        const int result = submitter.SubmitJob(job);
+        if (result == 0) {
+            anyPlaced = true;
+            continue;
+        }
+        if (result == 2)
+            MessageWarning2(messenger, IDS_ERR_JOB_NOT_WRITTEN, number, submitter.FailureReason());
+        break;
+    }
+
+    if (!anyPlaced || m_bSerialLetter || m_services.presence.IsRunning(fax::kWindowClass))
+        return;
+    if (MessageQuestion(messenger, IDS_ASK_START_FAX) != MessageAnswer::Yes)
+        return;
+    ProcessStart start;
+    start.program = JoinPath(app.m_strSystemDir, fax::kProgramFax);
+    start.show = ProcessStart::Show::Minimised;
+    if (!m_services.processes.Start(start))
+        MessageWarning1(messenger, IDS_ERR_START_FAX, GetLastErrorText());
+}
+
+void SendDialog::contextMenuEvent(QContextMenuEvent* event) {
+    // The desktop gives no window menu to add to, so the about item lives here.
+    const QString text = LoadString(IDS_ABOUTBOX);
+    if (text.isEmpty())
+        return;
+    QMenu menu(this);
+    menu.addAction(text, this, &SendDialog::OnAbout);
+    menu.exec(event->globalPos());
+}
+
+void SendDialog::OnAbout() {
+    AboutDialog about(m_services.app, m_services.processes, this);
+    about.DoModal();
+}
+
+bool SendDialog::StoreOutlookText(QString& member, const QString& entry, const QString& text) {
+    if (text == member)
+        return false;
+    member = text;
+    m_services.app.WriteProfileString(fax::kSectionFax, entry, text);
+    return true;
+}
+
+bool SendDialog::StoreOutlookProfile(const QString& text) {
+    return StoreOutlookText(m_strOutlookProfile, QStringLiteral("OutlookProfil"), text);
+}
+
+bool SendDialog::StoreOutlookAddressBook(const QString& text) {
+    return StoreOutlookText(m_strOutlookAddressBook, QStringLiteral("OutlookAdressbuch"), text);
+}
+
+bool SendDialog::StoreOutlookContacts(const QString& text) {
+    return StoreOutlookText(m_strOutlookContacts, QStringLiteral("OutlookKontakte"), text);
+}
+
+void SendDialog::OnOptions() {
+    OptionsDialog options(this, &m_services.app);
+    options.m_nSendMode = m_bSendLater;
+    options.m_timeSend = m_timeSend;
+    options.m_nOutlookSource = m_bUseOutlook;
+    options.m_strProfile = m_strOutlookProfile;
+    options.m_strAddressBook = m_strOutlookAddressBook;
+    options.m_strContacts = m_strOutlookContacts;
+    if (options.DoModal() != QDialog::Accepted)
+        return;
+    m_bSendLater = options.m_nSendMode;
+    if (m_bSendLater)
+        m_timeSend = options.m_timeSend;
+    // All three run, whatever the first found.
+    bool changed = StoreOutlookProfile(options.m_strProfile);
+    changed = StoreOutlookAddressBook(options.m_strAddressBook) || changed;
+    changed = StoreOutlookContacts(options.m_strContacts) || changed;
+    if (options.m_nOutlookSource != m_bUseOutlook) {
+        m_bUseOutlook = options.m_nOutlookSource;
+        m_services.app.WriteProfileInt(fax::kSectionFax, QStringLiteral("UseOutlook"),
+                                       m_bUseOutlook);
+        changed = true;
+    }
+    if (changed)
+        RefreshRecipients();
+    UpdateStatus();
+}
+
+bool SendDialog::StartProgram(const QString& name, const QStringList& arguments) {
+    ProcessStart start;
+    start.program = JoinPath(m_services.app.m_strSystemDir, name);
+    start.arguments = arguments;
+    return m_services.processes.Start(start);
+}
+
+void SendDialog::OnAddressBook() {
+    if (!StartProgram(fax::kProgramAddressBook, {}))
+        MessageInfo(m_services.app.GetMessenger(), IDS_ERR_START_ADDRESSBOOK);
+}
+
+void SendDialog::OnFileName() {
+    const auto chosen = m_services.fileDialogs.GetOpenFileName(this, LoadString(IDS_FILTER_OPEN),
+                                                               m_strPrintFile);
+    if (chosen)
+        m_strPrintFile = *chosen;
+}
+
+void SendDialog::OnPreview() {
+    if (m_strPrintFile.isEmpty())
+        return;
+    if (StartProgram(fax::kProgramViewer, {m_strPrintFile}))
+        return;
+    const int error = errno;
+    Messenger& messenger = m_services.app.GetMessenger();
+    if (error == ENOENT)
+        MessageWarning(messenger, IDS_ERR_VIEWER_MISSING);
+    else
+        MessageWarning1(messenger, IDS_ERR_START_VIEWER, GetErrorText(error));
+}

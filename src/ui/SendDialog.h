@@ -1,0 +1,117 @@
+#pragma once
+
+#include "addressbook/RecipientList.h"
+#include "app/SendDialogState.h"
+#include "job/PrintFileInfo.h"
+#include "ui/SendServices.h"
+
+#include <QDateTime>
+#include <QDialog>
+#include <QIcon>
+#include <QStringList>
+#include <memory>
+
+class CZebComboBox;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+namespace Ui {
+class SendDialog;
+}
+
+// The send dialog: the user picks the recipients of one fax, a remark and a send time; OK hands
+// the fax to the fax application.
+class SendDialog : public QDialog, private RecipientList {
+    Q_OBJECT
+public:
+    SendDialog(const SendServices& services, const SendDialogState& state,
+               QWidget* parent = nullptr);
+    ~SendDialog() override;
+
+    // Fills the dialog, then runs it modally unless it has closed during its initialisation
+    // (a preset number submits at once). Returns Accepted or Rejected.
+    int DoModal();
+    // Fills the dialog; true when it is still open afterwards.
+    bool OnInitDialog();
+    bool IsClosed() const { return m_bClosed; }
+
+    // Moves control contents into the members (true) or the members into the controls.
+    void UpdateData(bool saveAndValidate);
+
+    // The dialog's operations.
+    void OnOK();
+    void OnCancel();
+    void OnRefresh();
+    void RefreshRecipients();
+    void ClearRecipients() override;
+    void UpdateStatus();
+    bool ParseSendTime(const QString& text);
+    void OnRecipientChanged();
+    void OnRecipientDoubleClick();
+    void OnOptions();
+    void OnAddressBook();
+    void OnFileName();
+    void OnPreview();
+    void OnAbout();
+    bool StoreOutlookProfile(const QString& text);
+    bool StoreOutlookAddressBook(const QString& text);
+    bool StoreOutlookContacts(const QString& text);
+
+    // Members of the dialog's state.
+    QString m_strRemark;
+    qint32 m_bRedirect = 0;
+    QString m_strNumber;
+    QString m_strStatus;
+    QString m_strCaption;
+    qint32 m_bSendLater = 0;
+    QStringList m_numbers;
+    QDateTime m_timeSend;
+    QString m_strPrintFile;
+    qint32 m_bFileButton = 0;
+    qint32 m_bPoll = 0;
+    qint32 m_bTemporary = 0;
+    qint32 m_bColour = 0;
+    PrintFileInfo m_printFile;
+    QString m_strPresetNumber;
+    QString m_strPresetSendTime;
+    quint8 m_bSerialLetter = 0;
+    qint32 m_bUseOutlook = 0;
+    QString m_strOutlookProfile;
+    QString m_strOutlookAddressBook;
+    QString m_strOutlookContacts;
+
+    // Controls.
+    QTreeWidget* m_listRecipients = nullptr;
+    CZebComboBox* m_comboNumber = nullptr;
+    QCheckBox* m_checkRedirect = nullptr;
+    QLineEdit* m_editRemark = nullptr;
+    QPushButton* m_btnRefresh = nullptr;
+    QPushButton* m_btnAddressBook = nullptr;
+    QPushButton* m_btnFileName = nullptr;
+
+    // The fax number held by a row of the list.
+    static QString RowNumber(const QTreeWidgetItem* item);
+
+protected:
+    void reject() override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void done(int result) override;
+
+private:
+    void InsertRecipient(int index, const RecipientEntry& entry) override;
+    void EndDialog(int result);
+    void SubmitJobs();
+    bool MoveToSpool();
+    bool StoreOutlookText(QString& member, const QString& entry, const QString& text);
+    bool StartProgram(const QString& name, const QStringList& arguments);
+
+    SendServices m_services;
+    std::unique_ptr<Ui::SendDialog> m_ui;
+    QList<QIcon> m_rowImages;
+    QIcon m_hIcon;
+    bool m_bClosed = false;
+    bool m_bDestroyed = false;
+};
