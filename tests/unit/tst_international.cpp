@@ -87,8 +87,6 @@ private Q_SLOTS:
     void duration_data();
     void duration();
     void loading();
-    void replaceFirst_data();
-    void replaceFirst();
     void globalObject();
     void datePicture_data();
     void datePicture();
@@ -412,41 +410,6 @@ void TestInternational::loading() {
     QCOMPARE(intl.Country(), 1);
 }
 
-void TestInternational::replaceFirst_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("find");
-    QTest::addColumn<QString>("replacement");
-    QTest::addColumn<bool>("replaced");
-    QTest::addColumn<QString>("result");
-
-    QTest::newRow("first only") << "a.b.c"
-                                << "."
-                                << "," << true << "a,b.c";
-    QTest::newRow("by nothing") << "yyyy"
-                                << "yy"
-                                << "" << true << "yy";
-    QTest::newRow("absent") << "abc"
-                            << "x"
-                            << "y" << false << "abc";
-    QTest::newRow("empty text") << ""
-                                << "x"
-                                << "y" << false << "";
-    QTest::newRow("empty find") << "abc"
-                                << ""
-                                << "y" << false << "abc";
-}
-
-void TestInternational::replaceFirst() {
-    QFETCH(QString, text);
-    QFETCH(QString, find);
-    QFETCH(QString, replacement);
-    QFETCH(bool, replaced);
-    QFETCH(QString, result);
-
-    QCOMPARE(CInternational::ReplaceFirst(text, find, replacement), replaced);
-    QCOMPARE(text, result);
-}
-
 void TestInternational::globalObject() {
     const auto previous = theInternational.Source();
     theInternational.SetSource(Settings(kGerman));
@@ -530,13 +493,9 @@ void TestInternational::negativePlacement_data() {
     QTest::addColumn<int>("code"); // -1: none
 
     QTest::newRow("-$1.1") << 1 << 0 << 1 << 1;
-    QTest::newRow("($1.1)") << 1 << 0 << 0 << 0;
     QTest::newRow("$-1.1") << 1 << 0 << 4 << 2;
-    QTest::newRow("$1.1-") << 1 << 0 << 2 << 3;
-    QTest::newRow("(1.1$)") << 0 << 0 << 0 << 4;
     QTest::newRow("1.1-$") << 0 << 0 << 3 << 6;
     QTest::newRow("-1.1 $") << 0 << 1 << 1 << 8;
-    QTest::newRow("-$ 1.1") << 1 << 1 << 1 << 9;
     QTest::newRow("$ -1.1") << 1 << 1 << 4 << 12;
     QTest::newRow("unset") << 127 << 0 << 1 << -1;
 }
