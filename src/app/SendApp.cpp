@@ -3,7 +3,11 @@
 #include "app/FaxContract.h"
 #include "platform/HelpViewer.h"
 #include "platform/LanguageCatalog.h"
+#include "platform/RegistryStore.h"
+#include "platform/StoreIntlSource.h"
+#include "support/CInternational.h"
 #include "support/FileUtil.h"
+#include "support/LocaleIntlSource.h"
 #include "support/PathUtil.h"
 #include "support/StringIds.h"
 #include "support/StringTable.h"
@@ -29,6 +33,8 @@ bool SendApp::InitInstance(const QStringList& arguments) {
     SetRegistryKey(fax::kRegistryCompany);
     SetProfileName(fax::kProfileName);
     m_strTitlePrefix = fax::kTitlePrefix;
+    // Regional formats: the user's settings in the store, then the user's locale.
+    theInternational.SetSource(MakeRegionalSettingsSource(GetRegistry().User()));
 
     LoadLanguage();
 
@@ -87,6 +93,8 @@ void SendApp::HandOver(const SendCommandLineInfo& info, SendDialogState& state) 
 }
 
 int SendApp::ExitInstance() {
+    // The store source must not outlive the registry it reads.
+    theInternational.SetSource(std::make_shared<LocaleIntlSource>());
     if (m_hLanguageDll) {
         if (QCoreApplication::instance())
             QCoreApplication::removeTranslator(m_hLanguageDll.get());
