@@ -117,6 +117,7 @@ private Q_SLOTS:
     void jobFileNames();
     void namesTakenAfterListing();
     void allNamesOfDayTaken();
+    void spoolMissing();
     void faxSendName_data();
     void faxSendName();
     void faxSendNameClaimed();
@@ -442,6 +443,22 @@ void TestJob::allNamesOfDayTaken() {
     QCOMPARE(MakeJobFileName(data.Path(), clock), QString());
     QCOMPARE(journal.calls.size(), 1);
     QCOMPARE(data.Files(fax::kFolderComjob).size(), 3334);
+    QVERIFY(data.Strays().isEmpty());
+}
+
+void TestJob::spoolMissing() {
+    DataFolder data;
+    QVERIFY(QDir(data.In(fax::kFolderComjob)).removeRecursively());
+    PrintFileInfo printFile;
+    RecordingMessenger messenger;
+    JournalFake journal;
+    const FixedClock clock(kChristmasEve);
+    JobSubmitter submitter(data.Path(), printFile, messenger, journal, clock);
+    FaxJob job;
+    job.number = QStringLiteral("1");
+    QCOMPARE(submitter.SubmitJob(job), 2);
+    QCOMPARE(submitter.FailureError(), ENOENT);
+    QVERIFY(journal.calls.isEmpty());
     QVERIFY(data.Strays().isEmpty());
 }
 
