@@ -1,0 +1,17 @@
+#pragma once
+
+#include <QString>
+
+// The two kinds of job file, 18 lines each in the OEM code page with CR LF line ends.
+// Both return 0 when the file was written and closed, 1 when not (errno tells why). A value
+// holding a control character (a line break among them) would add or break lines that the
+// fax application reads, so such a job is not written at all (EINVAL).
+
+// A send job ("FUNCTION:SENDACK") of the document to number.
+int WriteSendJob(const QString& jobFilePath, const QString& document, const QString& number,
+                 const QString& format, int resolution, const QString& sendTime);
+// A poll job ("FUNCTION:POLL") fetching a fax from number.
+int WritePollJob(const QString& jobFilePath, const QString& number, const QString& sendTime);
+
+// True when value holds a control character or a line or paragraph separator.
+bool HasControlCharacter(const QString& value);

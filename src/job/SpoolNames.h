@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+class Clock;
+
+// Names in the fax application's spool. Each lookup lists a folder once instead of probing
+// the disk for every counter value, so a large spool costs one pass per call.
+
+// "DDMM" of date: day and month, two digits each; the first part of a job file name.
+QString JobFileDayPrefix(const QDate& date);
+// The smallest job file name "DDMMnnnn.FX3" of today that is free in Comjob, Comerr and
+// Comack; empty when all 10,000 names of the day are taken.
+QString MakeJobFileName(const QString& dataDir, const Clock& clock);
+// Full path of the job file name in Comjob.
+QString JobFilePath(const QString& dataDir, const QString& jobFileName);
+
+// A fresh base "<data>/Faxsend/_FXnnnnn" (no extension) for a document in the spool: the
+// smallest counter for which neither base.SFF nor base.CFF exists. base.SFF is created
+// empty and exclusively before it is returned, so that two prints never copy onto one name;
+// the caller copies over it (or removes it when it does not use it). When the claim fails
+// for a reason other than the name being taken (Faxsend missing, no rights), the base is
+// returned unclaimed and the copy reports the error.
+QString MakeFaxSendName(const QString& dataDir);
+
+// "<folder>/Tmpnnnnn" (no extension): the smallest counter that no file name in folder
+// begins with.
+QString MakeTempName(const QString& folder);
+
+// "YY-MM-DD-hh:mm" of the local time of time.
+QString FormatSendTime(const QDateTime& time);
