@@ -2,7 +2,6 @@
 
 #include "FaxPrograms.h"
 
-#include <cstdio>
 
 namespace standin {
 
@@ -14,11 +13,6 @@ QList<ProgramRole> ProgramRoles() {
         {QStringLiteral("Kalvw32.exe"), &RunNoteAndExit},
         {QStringLiteral("KalVer32.exe"), &RunNoteAndExit},
     };
-}
-
-int Serve(int /*argc*/, char* /*argv*/[], const QString& progId) {
-    std::fprintf(stderr, "kalmo-standin: no class %s\n", qPrintable(progId));
-    return 1;
 }
 
 } // namespace standin

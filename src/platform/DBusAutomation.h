@@ -1,0 +1,57 @@
+#pragma once
+
+// The automation layer on the session bus. A ProgID is a well-known bus name; its class object
+// at "/" creates objects (org.zeb.Automation.Class.CreateInstance -> o), and every object
+// answers org.zeb.Automation.Dispatch.Invoke(i dispid, i kind, av args) -> v and Release().
+// docs/standin.md describes the contract in full.
+
+#include "platform/Automation.h"
+
+#include <QDBusConnection>
+#include <QString>
+
+namespace dbusauto {
+
+inline const QString kClassInterface = QStringLiteral("org.zeb.Automation.Class");
+inline const QString kDispatchInterface = QStringLiteral("org.zeb.Automation.Dispatch");
+inline const QString kErrorName = QStringLiteral("org.zeb.Automation.Error");
+inline const QString kClassPath = QStringLiteral("/");
+// The null dispatch pointer travels as this path.
+inline const QString kNullObjectPath = QStringLiteral("/");
+
+inline constexpr qint32 kMemberNotFound = static_cast<qint32>(0x80020003u);
+inline constexpr qint32 kBadParamCount = static_cast<qint32>(0x8002000Eu);
+inline constexpr qint32 kUnspecified = static_cast<qint32>(0x80004005u);
+
+// Calls wait this long for a reply; a few seconds, so that a hung server does not freeze the
+// dialog for libdbus's 25 s default.
+inline constexpr int kDefaultTimeoutMs = 5000;
+
+// The message of an org.zeb.Automation.Error: "XXXXXXXX: text".
+QString FormatErrorMessage(qint32 scode, const QString& text);
+// False when the message is not of that form.
+bool ParseErrorMessage(const QString& message, qint32& scode, QString& text);
+
+// True when name may be a well-known bus name (so that no malformed ProgID reaches the bus).
+bool IsValidBusName(const QString& name);
+
+} // namespace dbusauto
+
+// The system's short text for a status code of the automation layer ("Invalid class string",
+// ...); a generic text with the code for codes it does not know.
+QString AutomationStatusText(qint32 scode);
+
+class DBusAutomationClient final : public AutomationClient {
+public:
+    explicit DBusAutomationClient(QDBusConnection connection = QDBusConnection::sessionBus());
+
+    void SetTimeout(int milliseconds) { m_timeoutMs = milliseconds; }
+    int Timeout() const { return m_timeoutMs; }
+
+    bool Initialise() override;
+    DispatchPtr CreateInstance(const QString& progId, CreateFailure& failure) override;
+
+private:
+    QDBusConnection m_connection;
+    int m_timeoutMs = dbusauto::kDefaultTimeoutMs;
+};
