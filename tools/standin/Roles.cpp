@@ -1,12 +1,16 @@
 #include "Roles.h"
 
+#include "PageConverter.h"
+
 #include <cstdio>
 
 namespace standin {
 
 // Each role adds its entry here as it arrives.
 QList<ProgramRole> ProgramRoles() {
-    return {};
+    return {
+        {QStringLiteral("R3ozav.exe"), &RunPageConverter},
+    };
 }
 
 int Serve(int /*argc*/, char* /*argv*/[], const QString& progId) {
