@@ -12,14 +12,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QStringList>
 
 bool ConvertBitmap(ProcessLauncher& launcher, const QString& systemDir, const QString& bitmapPath,
                    const QString& outputPath) {
     ProcessStart start;
-    start.program = JoinPath(systemDir, fax::kProgramConverter);
-    start.arguments = {GetFileNamePart(bitmapPath), outputPath};
+    // The converter runs in the bitmap's folder: paths relative to ours would miss there.
+    start.program = QFileInfo(JoinPath(systemDir, fax::kProgramConverter)).absoluteFilePath();
+    start.arguments = {GetFileNamePart(bitmapPath), QFileInfo(outputPath).absoluteFilePath()};
     start.workingDirectory = GetDirectoryPart(bitmapPath);
     start.show = ProcessStart::Show::Hidden;
     start.wait = true;
