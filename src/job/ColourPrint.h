@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+class Messenger;
+class ProcessLauncher;
+
+// Converts one page bitmap with the fax application's page converter (in the program folder
+// systemDir), started in the bitmap's folder: the colour page goes to outputPath, the
+// black-and-white page beside the bitmap with ".SFF". True when the converter could be
+// started; it has then ended.
+bool ConvertBitmap(ProcessLauncher& launcher, const QString& systemDir, const QString& bitmapPath,
+                   const QString& outputPath);
+
+// Collects the page bitmaps of a colour print whose path starts with printFile (in the order
+// of their names): the colour pages end to end into one ".CFF" file and the black-and-white
+// pages into one ".SFF" document of the same temporary base in dataDir. The bitmaps and the
+// converter's by-products are deleted; printFile becomes the ".CFF" file when at least one
+// bitmap was found. Pages that could not be converted or collected are reported once.
+void AssemblePageBitmaps(QString& printFile, const QString& dataDir, const QString& systemDir,
+                         ProcessLauncher& launcher, Messenger& messenger);

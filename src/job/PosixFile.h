@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+#include <sys/types.h>
+
+// A file descriptor that closes itself, with reads and writes that finish partial transfers.
+// The job routines use it so that every failure keeps its errno for the caller's message.
+class PosixFile {
+public:
+    PosixFile() = default;
+    ~PosixFile();
+    PosixFile(const PosixFile&) = delete;
+    PosixFile& operator=(const PosixFile&) = delete;
+
+    // flags as for open(2); O_CLOEXEC is always added.
+    bool Open(const QString& path, int flags, mode_t mode = 0666);
+    bool IsOpen() const { return m_fd >= 0; }
+    int Descriptor() const { return m_fd; }
+    // Closes and reports a failing close (a write-back error can surface only here).
+    bool Close();
+
+    // Bytes read, fewer than size only at the end of the file; -1 on an error.
+    ssize_t Read(void* buffer, std::size_t size);
+    ssize_t ReadAt(void* buffer, std::size_t size, std::int64_t offset);
+    bool Write(const void* data, std::size_t size);
+    // The new position, or -1.
+    std::int64_t Seek(std::int64_t offset, int whence);
+    // The length, or -1.
+    std::int64_t Length() const;
+
+private:
+    int m_fd = -1;
+};
