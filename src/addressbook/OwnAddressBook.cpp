@@ -35,18 +35,16 @@ void LoadOwnAddressBook(RecipientList& list, AutomationClient& automation, Messe
     // far stay, and the user is told why the list may be short.
     qint32 handle = 0;
     try {
-        handle =
-            book.InvokeHelper(adr::kOpen, InvokeKind::Method, VT_I4,
-                              {AutoVariant::BStr(QStringLiteral("Fax"))})
-                .ToI4();
+        handle = book.InvokeHelper(adr::kOpen, InvokeKind::Method, VT_I4,
+                                   {AutoVariant::BStr(QStringLiteral("Fax"))})
+                     .ToI4();
         if (handle == 0)
             return;
         int row = 0;
         do {
-            const QString entry =
-                book.InvokeHelper(adr::kCurrent, InvokeKind::Method, VT_BSTR,
-                                  {AutoVariant::I4(handle)})
-                    .ToBStr();
+            const QString entry = book.InvokeHelper(adr::kCurrent, InvokeKind::Method, VT_BSTR,
+                                                    {AutoVariant::I4(handle)})
+                                      .ToBStr();
             const QString name = ExtractSubString(entry, 0, u'\n');
             const QString number = ExtractSubString(entry, 1, u'\n');
             if (!name.isEmpty() && !number.isEmpty())

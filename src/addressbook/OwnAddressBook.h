@@ -18,8 +18,8 @@ void LoadOwnAddressBook(RecipientList& list, AutomationClient& automation, Messe
 
 // DISPIDs of KalmoAdr.Document.
 namespace adr {
-inline constexpr int kClose = 1;     // (handle)
-inline constexpr int kOpen = 2;      // ("Fax") -> handle, 0 when nothing to read
-inline constexpr int kNext = 3;      // (handle) -> non-zero while there is another entry
-inline constexpr int kCurrent = 4;   // (handle) -> "name\nnumber"
+inline constexpr int kClose = 1;   // (handle)
+inline constexpr int kOpen = 2;    // ("Fax") -> handle, 0 when nothing to read
+inline constexpr int kNext = 3;    // (handle) -> non-zero while there is another entry
+inline constexpr int kCurrent = 4; // (handle) -> "name\nnumber"
 } // namespace adr

@@ -10,7 +10,7 @@
 namespace {
 
 // One fixed buffer per call: copies stream, whatever the file's size.
-constexpr std::size_t kCopyBufferSize = 2048;
+constexpr std::size_t kCopyBufferSize = 64 * 1024;
 
 } // namespace
 

@@ -30,8 +30,7 @@ OptionsDialog::OptionsDialog(QWidget* parent, AppBase* app)
 
     connect(m_ui->radioSendNow, &QAbstractButton::clicked, this, &OptionsDialog::OnSendNow);
     connect(m_ui->radioSendLater, &QAbstractButton::clicked, this, &OptionsDialog::OnSendLater);
-    connect(m_ui->radioOutlookNone, &QAbstractButton::clicked, this,
-            &OptionsDialog::OnOutlookNone);
+    connect(m_ui->radioOutlookNone, &QAbstractButton::clicked, this, &OptionsDialog::OnOutlookNone);
     connect(m_ui->radioOutlookAddressBook, &QAbstractButton::clicked, this,
             &OptionsDialog::OnOutlookAddressBook);
     connect(m_ui->radioOutlookContacts, &QAbstractButton::clicked, this,

@@ -18,8 +18,8 @@ public:
     ~OptionsDialog() override;
 
     // Set before DoModal, read after OK. -1: no radio button chosen.
-    int m_nSendMode = -1;          // 0 at once, 1 later
-    int m_nOutlookSource = -1;     // 0 none, 1 personal address book, 2 contacts folder
+    int m_nSendMode = -1;      // 0 at once, 1 later
+    int m_nOutlookSource = -1; // 0 none, 1 personal address book, 2 contacts folder
     QString m_strAddressBook;
     QString m_strProfile;
     QString m_strContacts;

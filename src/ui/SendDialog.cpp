@@ -4,10 +4,12 @@
 #include "app/AppBase.h"
 #include "app/FaxContract.h"
 #include "app/SendTime.h"
-#include "job/JobSubmitter.h"
 #include "job/ColourPrint.h"
+#include "job/FaxJob.h"
 #include "job/FileCopy.h"
+#include "job/JobSubmitter.h"
 #include "job/SpoolNames.h"
+#include "platform/Clock.h"
 #include "platform/Presence.h"
 #include "platform/ProcessLauncher.h"
 #include "support/CInternational.h"
@@ -17,20 +19,20 @@
 #include "support/PathUtil.h"
 #include "support/StringIds.h"
 #include "support/StringTable.h"
-#include "ui/CZebComboBox.h"
 #include "ui/AboutDialog.h"
+#include "ui/CZebComboBox.h"
 #include "ui/FileDialogs.h"
 #include "ui/OptionsDialog.h"
 #include "ui_SendDialog.h"
 
 #include <QBitmap>
-#include <QContextMenuEvent>
-#include <QMenu>
 #include <QCheckBox>
+#include <QContextMenuEvent>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -57,8 +59,7 @@ QList<QIcon> LoadRowImages() {
 
 } // namespace
 
-SendDialog::SendDialog(const SendServices& services, const SendDialogState& state,
-                       QWidget* parent)
+SendDialog::SendDialog(const SendServices& services, const SendDialogState& state, QWidget* parent)
     : QDialog(parent), m_services(services), m_ui(std::make_unique<Ui::SendDialog>()) {
     m_ui->setupUi(this);
     m_listRecipients = m_ui->m_listRecipients;
@@ -151,8 +152,8 @@ bool SendDialog::OnInitDialog() {
     if (!m_strPresetSendTime.isEmpty() && ParseSendTime(m_strPresetSendTime))
         m_bSendLater = 1;
 
-    m_bUseOutlook = static_cast<qint32>(
-        app.GetProfileInt(fax::kSectionFax, QStringLiteral("UseOutlook"), 0));
+    m_bUseOutlook =
+        static_cast<qint32>(app.GetProfileInt(fax::kSectionFax, QStringLiteral("UseOutlook"), 0));
     m_strOutlookProfile = app.GetProfileString(fax::kSectionFax, QStringLiteral("OutlookProfil"));
     m_strOutlookAddressBook =
         app.GetProfileString(fax::kSectionFax, QStringLiteral("OutlookAdressbuch"));
@@ -218,7 +219,7 @@ void SendDialog::UpdateStatus() {
     m_strStatus += u'\n';
     if (m_bSendLater)
         m_strStatus += FormatString2(IDS_SEND_AT, GetDateText(m_timeSend.toSecsSinceEpoch()),
-                                    GetTimeText(m_timeSend.toSecsSinceEpoch()));
+                                     GetTimeText(m_timeSend.toSecsSinceEpoch()));
     else
         m_strStatus += LoadString(IDS_SEND_NOW);
     UpdateData(false);
@@ -489,8 +490,8 @@ void SendDialog::OnAddressBook() {
 }
 
 void SendDialog::OnFileName() {
-    const auto chosen = m_services.fileDialogs.GetOpenFileName(this, LoadString(IDS_FILTER_OPEN),
-                                                               m_strPrintFile);
+    const auto chosen =
+        m_services.fileDialogs.GetOpenFileName(this, LoadString(IDS_FILTER_OPEN), m_strPrintFile);
     if (chosen)
         m_strPrintFile = *chosen;
 }

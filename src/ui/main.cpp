@@ -43,8 +43,8 @@ int main(int argc, char* argv[]) {
     int exitCode = 0;
 
     SendApp sendApp(*registry, *messenger, help, [&](SendApp& app, SendDialogState& state) {
-        const SendServices services{app, automation, processes, presence, *fileDialogs, busy,
-                                    clock};
+        const SendServices services{app,          automation, processes, presence,
+                                    *fileDialogs, busy,       clock};
         SendDialog dialog(services, state);
         if (!nonInteractive)
             dialog.DoModal();

@@ -46,8 +46,8 @@ int RunFaxApplication(int argc, char* argv[]) {
         return 1;
     // Ends with the bus, or after KALMO_STANDIN_FAX_SECONDS (default 600).
     bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
-                QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"),
-                &app, SLOT(quit()));
+                QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"), &app,
+                SLOT(quit()));
     bool ok = false;
     int seconds = qEnvironmentVariableIntValue("KALMO_STANDIN_FAX_SECONDS", &ok);
     if (!ok || seconds <= 0)
