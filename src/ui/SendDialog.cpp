@@ -183,8 +183,13 @@ bool SendDialog::OnInitDialog() {
     m_printFile.Examine(m_strPrintFile);
     UpdateStatus();
 
-    if (!m_strPresetNumber.isEmpty())
+    if (!m_strPresetNumber.isEmpty()) {
+        // The number field shows whom the caller named, also when the submit stops at a
+        // check and the dialog stays open.
+        m_strNumber = m_strPresetNumber;
+        UpdateData(false);
         OnOK();
+    }
     return !m_bClosed;
 }
 
