@@ -48,6 +48,8 @@ endfunction()
 
 # The classes of the stand-in.
 kalmo_add_dbus_service(KalmoJournal.Document)
+kalmo_add_dbus_service(Outlook.Application)
+kalmo_add_dbus_service(MAPI.Session)
 
 # Services for the tests of the automation layer itself.
 kalmo_add_dbus_service(KalmoTest.Echo)

@@ -1,4 +1,6 @@
+#include "CdoSession.h"
 #include "JournalDocument.h"
+#include "OutlookApplication.h"
 #include "Server.h"
 #include "TestClasses.h"
 
@@ -10,6 +12,8 @@ namespace standin {
 QList<ServedClass> ServedClasses() {
     return {
         {fax::kProgIdJournal, &MakeJournalDocument},
+        {fax::kProgIdOutlook, &MakeOutlookApplication},
+        {fax::kProgIdMapiSession, &MakeCdoSession},
         // For the tests of the automation layer itself.
         {QStringLiteral("KalmoTest.Echo"), &MakeEchoObject},
     };

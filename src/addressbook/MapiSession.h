@@ -1,0 +1,77 @@
+#pragma once
+
+#include "platform/Automation.h"
+
+#include <QString>
+
+// The CDO connector: one MAPI.Session for the lifetime of the send dialog. Each refresh of the
+// recipients list runs one cycle of Logon, OpenAddressList, the entry walk and Logoff.
+//
+// States: idle (no session object), created (a session object is held but not logged on, as
+// after a refused log-on; the next Logon reuses it), logged on (between Logon and Logoff).
+class MapiSession {
+public:
+    enum LogonResult : int { kLoggedOn = 0, kNoAutomation = 1, kCannotCreate = 2, kRefused = 3 };
+    enum OpenResult : int { kOpened = 0, kNotLoggedOn = 1, kNoAddressList = 2, kReadError = 3 };
+
+    MapiSession() = default;
+    // Releases the current entry, the entries collection and the session, in that order; it
+    // does not log off.
+    virtual ~MapiSession();
+    MapiSession(const MapiSession&) = delete;
+    MapiSession& operator=(const MapiSession&) = delete;
+
+    // Logs on with the profile (none when empty), creating the session object on first use.
+    // Errors reported by the session are recorded and give kRefused; other automation errors
+    // propagate.
+    int Logon(AutomationClient& automation, const QString& profile);
+    // Opens the named address list, or the first one when name is empty.
+    int OpenAddressList(const QString& name);
+    // Display names of the entries; empty when there is none (more), on a recorded error, or
+    // when not logged on. Moving to the entry is not guarded: its errors propagate.
+    QString GetFirstEntryName();
+    QString GetNextEntryName();
+    // The text of one field of the current entry, by MAPI property tag; empty when not logged
+    // on or on a recorded error. Fetching the fields collection is not guarded.
+    QString GetEntryField(qint32 tag);
+    // Ends a log-on; nothing when not logged on. The session object is let go.
+    void Logoff();
+    void RecordError(const AutomationError& error);
+
+    bool IsLoggedOn() const { return m_bLoggedOn != 0; }
+    bool HasSession() const { return !m_session.IsNull(); }
+    qint32 EntryCount() const { return m_nEntryCount; }
+    qint32 ErrorCode() const { return m_nError; }
+    const QString& ErrorText() const { return m_strError; }
+
+private:
+    QString GetEntryName(int moveDispid);
+
+    DispatchDriver m_session;
+    qint32 m_bLoggedOn = 0;
+    DispatchDriver m_entries;
+    DispatchDriver m_entry;
+    qint32 m_nEntryCount = 0;
+    qint32 m_nError = 0;
+    QString m_strError;
+};
+
+// DISPIDs of MAPI.Session and the objects it hands out; every result is a VT_VARIANT.
+namespace cdo {
+inline constexpr int kSessionAddressLists = 4; // get -> address-lists collection
+inline constexpr int kSessionLogoff = 118;     // method
+inline constexpr int kSessionLogon = 119;      // method ([profile])
+inline constexpr int kCollectionCount = 9;     // get -> count (address lists, entries)
+inline constexpr int kCollectionItem = 21;     // get (name or index | property tag) -> item
+inline constexpr int kListEntries = 3;         // get -> entries collection
+inline constexpr int kEntriesGetFirst = 109;   // method -> entry, null when there is none
+inline constexpr int kEntriesGetNext = 111;    // method -> entry, null at the end
+inline constexpr int kEntryName = 23;          // get -> display name
+inline constexpr int kEntryFields = 12;        // get -> fields collection
+inline constexpr int kFieldValue = 43;         // get -> the field's text
+
+// MAPI property tags (PT_STRING8) of the three fax numbers.
+inline constexpr qint32 kPrimaryFax = 0x3A23001E;
+inline constexpr qint32 kBusinessFax = 0x3A24001E;
+inline constexpr qint32 kHomeFax = 0x3A25001E;
+} // namespace cdo
