@@ -1,5 +1,6 @@
 #include "ui/SendDialog.h"
 
+#include "addressbook/OutlookContacts.h"
 #include "addressbook/OwnAddressBook.h"
 #include "app/AppBase.h"
 #include "app/FaxContract.h"
@@ -231,8 +232,14 @@ void SendDialog::UpdateStatus() {
 }
 
 void SendDialog::RefreshRecipients() {
-    LoadOwnAddressBook(*this, m_services.automation, m_services.app.GetMessenger(),
-                       m_services.busy);
+    Messenger& messenger = m_services.app.GetMessenger();
+    LoadOwnAddressBook(*this, m_services.automation, messenger, m_services.busy);
+    if (m_bUseOutlook != 0) {
+        const OutlookSettings settings{m_bUseOutlook, m_strOutlookProfile, m_strOutlookAddressBook,
+                                       m_strOutlookContacts};
+        LoadOutlookAddresses(*this, settings, m_mapiSession, m_services.automation, messenger,
+                             m_services.busy);
+    }
 }
 
 void SendDialog::OnRefresh() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "addressbook/MapiSession.h"
 #include "addressbook/RecipientList.h"
 #include "app/SendDialogState.h"
 #include "job/PrintFileInfo.h"
@@ -82,6 +83,7 @@ public:
     QString m_strOutlookProfile;
     QString m_strOutlookAddressBook;
     QString m_strOutlookContacts;
+    MapiSession m_mapiSession; // kept for the dialog's lifetime
 
     // Controls.
     QTreeWidget* m_listRecipients = nullptr;
