@@ -6,6 +6,8 @@
 #include "support/Messenger.h"
 #include "support/StringIds.h"
 
+#include <utility>
+
 QString ExtractSubString(const QString& text, int field, QChar separator) {
     qsizetype start = 0;
     for (int i = 0; i < field; ++i) {
@@ -51,7 +53,9 @@ void LoadOwnAddressBook(RecipientList& list, AutomationClient& automation, Messe
                 list.InsertRecipient(row++, {name, number, RecipientEntry::kOwnAddressBook});
         } while (book.InvokeHelper(adr::kNext, InvokeKind::Method, VT_I4, {AutoVariant::I4(handle)})
                      .ToI4() != 0);
-        book.InvokeHelper(adr::kClose, InvokeKind::Method, VT_EMPTY, {AutoVariant::I4(handle)});
+        // The enumeration is closed once, even when closing fails.
+        const qint32 open = std::exchange(handle, 0);
+        book.InvokeHelper(adr::kClose, InvokeKind::Method, VT_EMPTY, {AutoVariant::I4(open)});
     } catch (const AutomationError& error) {
         MessageWarning2(messenger, IDS_ERR_ADDRESSBOOK_CONNECT, FormatStatusCode(error.scode),
                         error.text.left(255));

@@ -12,7 +12,33 @@
 #include "ui/WaitCursor.h"
 
 #include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <ctime>
 #include <memory>
+#include <unistd.h>
+
+namespace {
+
+// KALMOSEND_BENCH_EXIT=1 (bench/bench_startup): once the dialog has been shown, print the
+// monotonic clock in microseconds and end at once, leaving everything as it is.
+class BenchExit final : public QObject {
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() == QEvent::Show)
+            QTimer::singleShot(0, [] {
+                timespec now{};
+                ::clock_gettime(CLOCK_MONOTONIC, &now);
+                std::printf("shown %lld\n",
+                            static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000);
+                std::fflush(stdout);
+                ::_exit(0);
+            });
+        return false;
+    }
+};
+
+} // namespace
 
 int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
@@ -41,11 +67,15 @@ int main(int argc, char* argv[]) {
     WaitCursor busy;
     SystemClock clock;
     int exitCode = 0;
+    BenchExit benchExit;
+    const bool bench = qEnvironmentVariable("KALMOSEND_BENCH_EXIT") == u"1";
 
     SendApp sendApp(*registry, *messenger, help, [&](SendApp& app, SendDialogState& state) {
         const SendServices services{app,          automation, processes, presence,
                                     *fileDialogs, busy,       clock};
         SendDialog dialog(services, state);
+        if (bench)
+            dialog.installEventFilter(&benchExit);
         if (!nonInteractive)
             dialog.DoModal();
         else if (dialog.OnInitDialog())

@@ -47,6 +47,7 @@ function(kalmo_add_dbus_test name)
 endfunction()
 
 # The classes of the stand-in.
+kalmo_add_dbus_service(KalmoAdr.Document)
 kalmo_add_dbus_service(KalmoJournal.Document)
 kalmo_add_dbus_service(Outlook.Application)
 kalmo_add_dbus_service(MAPI.Session)

@@ -1,3 +1,4 @@
+#include "AddressDocument.h"
 #include "CdoSession.h"
 #include "JournalDocument.h"
 #include "OutlookApplication.h"
@@ -11,6 +12,7 @@ namespace standin {
 // Each class adds its entry here as it arrives.
 QList<ServedClass> ServedClasses() {
     return {
+        {fax::kProgIdAddressBook, &MakeAddressDocument},
         {fax::kProgIdJournal, &MakeJournalDocument},
         {fax::kProgIdOutlook, &MakeOutlookApplication},
         {fax::kProgIdMapiSession, &MakeCdoSession},

@@ -1,0 +1,174 @@
+// The built kalmosend, non-interactive, with its own store files and data folder, on the test
+// bus with the stand-in's address book and journal.
+
+#include "DBusTestBus.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kFaxKey = "Software\\ZEB\\Kalmo! 2.0\\KALMO!";
+const QString kPrintKey = "Software\\VB and VBA Program Settings\\KALMO!fax\\Print";
+
+struct Result {
+    int exit = -1;
+    QByteArray err;
+};
+
+QByteArray ReadAll(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QByteArray ExpectedJob(const QString& document, const QString& number) {
+    const QList<QByteArray> lines{"A*APPLI/COM*V001",
+                                  "FUNCTION:SENDACK",
+                                  "FILENAME:" + document.toUtf8(),
+                                  "ADDRESS :" + number.toUtf8(),
+                                  "SERVICE :FX3",
+                                  "CONVERT :SFF",
+                                  "FAXRES  :98",
+                                  "SPEED   :",
+                                  "PAGES   :",
+                                  "RECEIVID:",
+                                  "SENDTIME:IMMED",
+                                  "ERROR   :",
+                                  "STATUS  :",
+                                  "FAXDATE :",
+                                  "FAXSTART:",
+                                  "FAXDAUER:",
+                                  "CHARGE  :",
+                                  "MODE    :"};
+    QByteArray job;
+    for (const QByteArray& line : lines)
+        job += line + "\r\n";
+    return job;
+}
+
+} // namespace
+
+class TestKalmosend : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase();
+    void handOffValueSubmitsOnce();
+
+private:
+    Result Run(const QStringList& args, const QProcessEnvironment& extra = {});
+    int Kalmoreg(const QStringList& args);
+    QProcessEnvironment Environment() const;
+
+    QTemporaryDir m_dir;
+    QString m_data; // the data folder kalmosend uses
+    QString m_journal;
+    QString m_programLog;
+};
+
+void TestKalmosend::initTestCase() {
+    QVERIFY(m_dir.isValid());
+    QVERIFY(QDir(m_dir.path()).mkpath("programs"));
+    QVERIFY(QDir(m_dir.path()).mkpath("home"));
+    // The fax application, should anything start it.
+    QVERIFY(QFile::link(qEnvironmentVariable("KALMO_STANDIN"),
+                        m_dir.filePath("programs/KalFax32.exe")));
+    m_data = m_dir.filePath("data/Fax");
+    m_journal = m_dir.filePath("journal.txt");
+    m_programLog = m_dir.filePath("programs.txt");
+    QVERIFY(dbustest::SetActivationEnvironment(
+        {{"KALMO_STANDIN_ADDRESSBOOK", m_dir.filePath("book.txt")},
+         {"KALMO_STANDIN_JOURNAL", m_journal}}));
+    QFile book(m_dir.filePath("book.txt"));
+    QVERIFY(book.open(QIODevice::WriteOnly));
+    book.write("Meier\t0711 123456\n");
+    book.close();
+
+    QCOMPARE(Kalmoreg({"--machine", "set", kFaxKey, "SystemDir", m_dir.filePath("programs")}), 0);
+    QCOMPARE(Kalmoreg({"--machine", "set", kFaxKey, "DatenDir", m_dir.filePath("data")}), 0);
+}
+
+QProcessEnvironment TestKalmosend::Environment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("KALMO_MACHINE_REGISTRY", m_dir.filePath("machine.db"));
+    env.insert("KALMO_USER_REGISTRY", m_dir.filePath("user.db"));
+    env.insert("HOME", m_dir.filePath("home"));
+    env.insert("XDG_CONFIG_HOME", m_dir.filePath("home/.config"));
+    env.insert("XDG_DATA_HOME", m_dir.filePath("home/.local/share"));
+    env.insert("KALMO_STANDIN_LOG", m_programLog);
+    env.insert("KALMOSEND_NONINTERACTIVE", "1");
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    return env;
+}
+
+int TestKalmosend::Kalmoreg(const QStringList& args) {
+    QProcess p;
+    p.setProcessEnvironment(Environment());
+    p.start(qEnvironmentVariable("KALMOREG"), args);
+    return p.waitForFinished(20000) && p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+}
+
+Result TestKalmosend::Run(const QStringList& args, const QProcessEnvironment& extra) {
+    QProcess p;
+    QProcessEnvironment env = Environment();
+    env.insert(extra);
+    p.setProcessEnvironment(env);
+    p.start(qEnvironmentVariable("KALMOSEND"), args);
+    if (!p.waitForFinished(60000)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    Result result;
+    result.exit = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    // Only the program's own lines: Qt may add warnings of its own.
+    for (const QByteArray& line : p.readAllStandardError().split('\n')) {
+        if (line.startsWith("kalmosend: "))
+            result.err += line + '\n';
+    }
+    return result;
+}
+
+void TestKalmosend::handOffValueSubmitsOnce() {
+    const QByteArray example = ReadAll(qEnvironmentVariable("EXAMPLE_SFF"));
+    QVERIFY(example.startsWith("Sfff"));
+    const QString printFile = m_dir.filePath("print.sff");
+    QVERIFY(QFile::copy(qEnvironmentVariable("EXAMPLE_SFF"), printFile));
+    QCOMPARE(Kalmoreg({"set", kPrintKey, "Report", "123"}), 0);
+
+    Result result = Run({"/d" + printFile, "/tReport"});
+    QCOMPARE(result.exit, 0);
+    QCOMPARE(result.err,
+             QByteArray("kalmosend: message 611: KALMO!fax ist nicht aktiv. Soll das Programm "
+                        "gestartet werden ?\n"));
+    QVERIFY(!QFile::exists(printFile));
+    QVERIFY2(!QFile::exists(m_programLog), ReadAll(m_programLog).constData()); // No: not started
+
+    const QString document = m_data + "/Faxsend/_FX00000.SFF";
+    QCOMPARE(ReadAll(document), example);
+    const QStringList jobs = QDir(m_data + "/Comjob").entryList(QDir::Files);
+    QCOMPARE(jobs.size(), 1);
+    QVERIFY2(QRegularExpression("^[0-9]{8}\\.FX3$").match(jobs.at(0)).hasMatch(),
+             qPrintable(jobs.at(0)));
+    QCOMPARE(ReadAll(m_data + "/Comjob/" + jobs.at(0)), ExpectedJob(document, "123"));
+
+    const auto journal = dbustest::ReadCallLog(m_journal);
+    QCOMPARE(journal.size(), 1);
+    QCOMPARE(journal.at(0).dispid, 1);
+    QCOMPARE(journal.at(0).values.mid(0, 3), (QStringList{document, jobs.at(0), "123"}));
+
+    // The hand-off value was taken: a second start waits for a number.
+    QVERIFY(QFile::copy(qEnvironmentVariable("EXAMPLE_SFF"), printFile));
+    result = Run({"/d" + printFile, "/tReport"});
+    QCOMPARE(result.exit, 1);
+    QVERIFY(QFile::exists(printFile));
+    QCOMPARE(QDir(m_data + "/Comjob").entryList(QDir::Files), jobs);
+    QCOMPARE(QDir(m_data + "/Faxsend").entryList(QDir::Files), QStringList{"_FX00000.SFF"});
+    QCOMPARE(Kalmoreg({"get", kPrintKey, "Report"}), 1);
+}
+
+QTEST_GUILESS_MAIN(TestKalmosend)
+#include "tst_kalmosend.moc"
