@@ -26,6 +26,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QTreeWidget>
@@ -101,7 +102,7 @@ public:
 
 // An SFF document head with one fine page, padded to a plausible size.
 bool WriteExamplePrint(const QString& path) {
-    QByteArray data(48213, '\0');
+    QByteArray data(1234567, '\0');
     data.replace(0, 4, "Sfff");
     data[10] = 20;
     data[20] = char(0xFE);
@@ -128,7 +129,7 @@ bool Save(QWidget& widget, const QString& path) {
 
 // The three dialogs in the language in use, as <folder>/<dialog>-<suffix>.png.
 bool SaveDialogs(const QString& folder, const QString& suffix, const QString& printFile,
-                 const QString& title) {
+                 const QString& title, const QString& addressBook) {
     QTemporaryDir storeDir;
     Registry registry(
         std::make_unique<RegistryStore>(storeDir.filePath(QStringLiteral("machine.db")),
@@ -168,7 +169,7 @@ bool SaveDialogs(const QString& folder, const QString& suffix, const QString& pr
     options.m_timeSend = QDateTime(QDate(2024, 5, 14), QTime(18, 30));
     options.m_nOutlookSource = 1;
     options.m_strProfile = QStringLiteral("Outlook");
-    options.m_strAddressBook = QStringLiteral("Persönliches Adressbuch");
+    options.m_strAddressBook = addressBook;
     options.OnInitDialog();
     ok =
         Save(options, QDir(folder).filePath(QStringLiteral("options-dialog-%1.png").arg(suffix))) &&
@@ -196,21 +197,25 @@ int main(int argc, char* argv[]) {
     if (!QDir().mkpath(folder) || !work.isValid())
         return 1;
     const QString printFile = work.filePath(QStringLiteral("print.sff"));
+    // The pickers show dates as the language's region writes them.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     if (!WriteExamplePrint(printFile))
         return 1;
 
     bool ok =
-        SaveDialogs(folder, QStringLiteral("de"), printFile, QStringLiteral("Angebot 2024-117"));
+        SaveDialogs(folder, QStringLiteral("de"), printFile, QStringLiteral("Angebot 2024-117"),
+                    QStringLiteral("Persönliches Adressbuch"));
 
     const std::unique_ptr<QTranslator> english = LoadLanguageCatalog(QStringLiteral("EN"));
     if (!english) {
         std::fprintf(stderr, "kalmo-screenshots: no English catalog\n");
         return 1;
     }
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     SetStringCatalog(english.get());
     QApplication::installTranslator(english.get());
-    ok = SaveDialogs(folder, QStringLiteral("en"), printFile,
-                     QStringLiteral("Quotation 2024-117")) &&
+    ok = SaveDialogs(folder, QStringLiteral("en"), printFile, QStringLiteral("Quotation 2024-117"),
+                     QStringLiteral("Personal Address Book")) &&
          ok;
     QApplication::removeTranslator(english.get());
     SetStringCatalog(nullptr);
