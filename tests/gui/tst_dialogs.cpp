@@ -435,10 +435,10 @@ void TestDialogs::applyOptions_data() {
                                      << "Kunden"
                                      << "OutlookKontakte"
                                      << "Kunden";
-    QTest::newRow("source") << "radioOutlookNone"
+    QTest::newRow("source") << "radioOutlookAddressBook"
                             << ""
                             << "UseOutlook"
-                            << "0";
+                            << "1";
 }
 
 void TestDialogs::applyOptions() {
@@ -448,7 +448,6 @@ void TestDialogs::applyOptions() {
     QFETCH(QString, value);
     Harness h;
     TestRegistry::Set(h.reg.User(), kFaxKey, "OutlookProfil", "Outlook");
-    h.app.WriteProfileInt(fax::kSectionFax, "UseOutlook", -1);
     const QMap<QString, QString> before = h.FaxValues();
     auto dialog = h.Open(QString());
     QCOMPARE(h.AddressBookCreations(), 1);
