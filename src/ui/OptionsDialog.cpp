@@ -1,9 +1,11 @@
 #include "ui/OptionsDialog.h"
 
 #include "app/AppBase.h"
+#include "app/SendApp.h"
 #include "ui_OptionsDialog.h"
 
 #include <QButtonGroup>
+#include <QShortcut>
 #include <ctime>
 
 namespace {
@@ -37,10 +39,10 @@ OptionsDialog::OptionsDialog(QWidget* parent, AppBase* app)
             &OptionsDialog::OnOutlookContacts);
     connect(m_ui->btnOk, &QPushButton::clicked, this, &OptionsDialog::OnOK);
     connect(m_ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
-    connect(m_ui->btnHelp, &QPushButton::clicked, this, [this] {
-        if (m_app)
-            m_app->WinHelp(0x20000 + 303, 1);
-    });
+    connect(m_ui->btnHelp, &QPushButton::clicked, this, &OptionsDialog::OnHelp);
+    // F1 asks for the dialog's help, as the "Hilfe" button does.
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this,
+            &OptionsDialog::OnHelp);
 }
 
 OptionsDialog::~OptionsDialog() = default;
@@ -102,6 +104,11 @@ void OptionsDialog::ShowOutlookFields(bool profile, bool contacts) {
     m_ui->editProfile->setVisible(profile);
     m_ui->labelAddressBook->setVisible(profile);
     m_ui->editAddressBook->setVisible(profile);
+}
+
+void OptionsDialog::OnHelp() {
+    if (m_app)
+        m_app->WinHelp(0x20000 + 303, SendApp::kHelpContext);
 }
 
 void OptionsDialog::OnSendNow() {

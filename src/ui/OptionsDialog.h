@@ -35,6 +35,7 @@ public:
     void OnOutlookAddressBook();
     void OnOutlookContacts();
     void OnOK();
+    void OnHelp();
 
 private:
     void EnableSendTime(bool enable);

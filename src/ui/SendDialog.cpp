@@ -4,6 +4,7 @@
 #include "addressbook/OwnAddressBook.h"
 #include "app/AppBase.h"
 #include "app/FaxContract.h"
+#include "app/SendApp.h"
 #include "app/SendTime.h"
 #include "job/ColourPrint.h"
 #include "job/FaxJob.h"
@@ -38,6 +39,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QStyle>
 #include <QTreeWidget>
 #include <cerrno>
@@ -95,8 +97,10 @@ SendDialog::SendDialog(const SendServices& services, const SendDialogState& stat
 
     connect(m_ui->btnOk, &QPushButton::clicked, this, &SendDialog::OnOK);
     connect(m_ui->btnCancel, &QPushButton::clicked, this, &SendDialog::reject);
-    connect(m_ui->btnHelp, &QPushButton::clicked, this,
-            [this] { m_services.app.WinHelp(0x20000 + 301, 1); });
+    connect(m_ui->btnHelp, &QPushButton::clicked, this, &SendDialog::OnHelp);
+    // F1 asks for the dialog's help, as the "Hilfe" button does.
+    connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this,
+            &SendDialog::OnHelp);
     connect(m_btnRefresh, &QPushButton::clicked, this, &SendDialog::OnRefresh);
     connect(m_btnAddressBook, &QPushButton::clicked, this, &SendDialog::OnAddressBook);
     connect(m_btnFileName, &QPushButton::clicked, this, &SendDialog::OnFileName);
@@ -434,6 +438,10 @@ void SendDialog::contextMenuEvent(QContextMenuEvent* event) {
     QMenu menu(this);
     menu.addAction(text, this, &SendDialog::OnAbout);
     menu.exec(event->globalPos());
+}
+
+void SendDialog::OnHelp() {
+    m_services.app.WinHelp(0x20000 + 301, SendApp::kHelpContext);
 }
 
 void SendDialog::OnAbout() {

@@ -57,6 +57,7 @@ public:
     void OnFileName();
     void OnPreview();
     void OnAbout();
+    void OnHelp();
     bool StoreOutlookProfile(const QString& text);
     bool StoreOutlookAddressBook(const QString& text);
     bool StoreOutlookContacts(const QString& text);
