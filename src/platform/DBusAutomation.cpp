@@ -79,47 +79,27 @@ private:
     // D-Bus has no null value: an empty argument must never reach the wire, where it would
     // drop the message and leave the call waiting out its timeout.
     QVariant ToWire(const AutoVariant& arg) const {
-        switch (arg.Type()) {
-        case VT_I2:
-            return QVariant::fromValue<qint16>(arg.ToI2());
-        case VT_I4:
-            return QVariant::fromValue<qint32>(arg.ToI4());
-        case VT_BSTR:
-            return QVariant(arg.ToBStr());
-        case VT_DISPATCH: {
-            const DispatchPtr object = arg.ToDispatch();
-            if (!object)
-                return QVariant::fromValue(QDBusObjectPath(dbusauto::kNullObjectPath));
-            const auto* remote = dynamic_cast<const DBusDispatchObject*>(object.get());
-            if (!remote || remote->m_service != m_service)
-                Throw(AutomationError::Kind::Transport, scode::kTypeMismatch);
-            return QVariant::fromValue(QDBusObjectPath(remote->m_path));
-        }
-        default:
+        if (const auto scalar = dbusauto::ScalarToWire(arg))
+            return *scalar;
+        if (arg.Type() != VT_DISPATCH)
             Throw(AutomationError::Kind::Transport, scode::kTypeMismatch);
-        }
+        const DispatchPtr object = arg.ToDispatch();
+        if (!object)
+            return QVariant::fromValue(QDBusObjectPath(dbusauto::kNullObjectPath));
+        const auto* remote = dynamic_cast<const DBusDispatchObject*>(object.get());
+        if (!remote || remote->m_service != m_service)
+            Throw(AutomationError::Kind::Transport, scode::kTypeMismatch);
+        return QVariant::fromValue(QDBusObjectPath(remote->m_path));
     }
 
     AutoVariant FromWire(const QVariant& reply) const {
-        const QVariant value = reply.metaType() == QMetaType::fromType<QDBusVariant>()
-                                   ? qvariant_cast<QDBusVariant>(reply).variant()
-                                   : reply;
-        const QMetaType type = value.metaType();
-        if (type == QMetaType::fromType<qint16>())
-            return AutoVariant::I2(value.value<qint16>());
-        if (type == QMetaType::fromType<qint32>())
-            return AutoVariant::I4(value.value<qint32>());
-        if (type == QMetaType::fromType<QString>())
-            return AutoVariant::BStr(value.toString());
-        if (type == QMetaType::fromType<QDBusObjectPath>()) {
-            const QString path = value.value<QDBusObjectPath>().path();
-            if (path == dbusauto::kNullObjectPath)
-                return AutoVariant::Dispatch(nullptr);
-            return AutoVariant::Dispatch(
-                std::make_shared<DBusDispatchObject>(m_connection, m_service, path, m_timeoutMs));
-        }
         // Any other value is the "no result" of a method.
-        return {};
+        return dbusauto::FromWire(reply,
+                                  [this](const QString& path) -> DispatchPtr {
+                                      return std::make_shared<DBusDispatchObject>(
+                                          m_connection, m_service, path, m_timeoutMs);
+                                  })
+            .value_or(AutoVariant());
     }
 
     [[noreturn]] static void ThrowCallError(const QDBusMessage& reply) {
@@ -193,6 +173,41 @@ bool IsValidBusName(const QString& name) {
         }
     }
     return true;
+}
+
+std::optional<AutoVariant> FromWire(const QVariant& wire,
+                                    const std::function<DispatchPtr(const QString&)>& objectAt) {
+    const QVariant value = wire.metaType() == QMetaType::fromType<QDBusVariant>()
+                               ? qvariant_cast<QDBusVariant>(wire).variant()
+                               : wire;
+    const QMetaType type = value.metaType();
+    if (type == QMetaType::fromType<qint16>())
+        return AutoVariant::I2(value.value<qint16>());
+    if (type == QMetaType::fromType<qint32>())
+        return AutoVariant::I4(value.value<qint32>());
+    if (type == QMetaType::fromType<QString>())
+        return AutoVariant::BStr(value.toString());
+    if (type == QMetaType::fromType<QDBusObjectPath>()) {
+        const QString path = value.value<QDBusObjectPath>().path();
+        if (path == kNullObjectPath)
+            return AutoVariant::Dispatch(nullptr);
+        if (DispatchPtr object = objectAt(path))
+            return AutoVariant::Dispatch(std::move(object));
+    }
+    return std::nullopt;
+}
+
+std::optional<QVariant> ScalarToWire(const AutoVariant& value) {
+    switch (value.Type()) {
+    case VT_I2:
+        return QVariant::fromValue<qint16>(value.ToI2());
+    case VT_I4:
+        return QVariant::fromValue<qint32>(value.ToI4());
+    case VT_BSTR:
+        return QVariant(value.ToBStr());
+    default:
+        return std::nullopt;
+    }
 }
 
 } // namespace dbusauto

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <optional>
+
 // The automation layer on the session bus. A ProgID is a well-known bus name; its class object
 // at "/" creates objects (org.zeb.Automation.Class.CreateInstance -> o), and every object
 // answers org.zeb.Automation.Dispatch.Invoke(i dispid, i kind, av args) -> v and Release().
@@ -34,6 +37,14 @@ bool ParseErrorMessage(const QString& message, qint32& scode, QString& text);
 
 // True when name may be a well-known bus name (so that no malformed ProgID reaches the bus).
 bool IsValidBusName(const QString& name);
+
+// The value a D-Bus argument or reply carries, a variant unwrapped: n, i and s as values, an
+// object path as the null dispatch ("/") or as objectAt gives it. nullopt for any other type,
+// and for a path objectAt answers with nullptr.
+std::optional<AutoVariant> FromWire(const QVariant& wire,
+                                    const std::function<DispatchPtr(const QString&)>& objectAt);
+// n, i or s for an integer or a string; nullopt for any other value.
+std::optional<QVariant> ScalarToWire(const AutoVariant& value);
 
 } // namespace dbusauto
 

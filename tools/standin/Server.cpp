@@ -196,40 +196,20 @@ private:
     }
 
     AutoVariant FromWire(const QVariant& wire) const {
-        const QVariant value = wire.metaType() == QMetaType::fromType<QDBusVariant>()
-                                   ? qvariant_cast<QDBusVariant>(wire).variant()
-                                   : wire;
-        const QMetaType type = value.metaType();
-        if (type == QMetaType::fromType<qint16>())
-            return AutoVariant::I2(value.value<qint16>());
-        if (type == QMetaType::fromType<qint32>())
-            return AutoVariant::I4(value.value<qint32>());
-        if (type == QMetaType::fromType<QString>())
-            return AutoVariant::BStr(value.toString());
-        if (type == QMetaType::fromType<QDBusObjectPath>()) {
-            const QString path = value.value<QDBusObjectPath>().path();
-            if (path == dbusauto::kNullObjectPath)
-                return AutoVariant::Dispatch(nullptr);
-            if (DispatchPtr object = m_objects.Find(path))
-                return AutoVariant::Dispatch(object);
-        }
-        throw InvalidArgs();
+        const auto value =
+            dbusauto::FromWire(wire, [this](const QString& path) { return m_objects.Find(path); });
+        if (!value)
+            throw InvalidArgs();
+        return *value;
     }
 
     QVariant ToWire(const AutoVariant& value) {
-        switch (value.Type()) {
-        case VT_I2:
-            return QVariant::fromValue<qint16>(value.ToI2());
-        case VT_I4:
-            return QVariant::fromValue<qint32>(value.ToI4());
-        case VT_BSTR:
-            return QVariant(value.ToBStr());
-        case VT_DISPATCH:
+        if (const auto scalar = dbusauto::ScalarToWire(value))
+            return *scalar;
+        if (value.Type() == VT_DISPATCH)
             return QVariant::fromValue(QDBusObjectPath(m_objects.Publish(value.ToDispatch())));
-        default:
-            // No result: D-Bus has no null, and the caller ignores what comes.
-            return QVariant(false);
-        }
+        // No result: D-Bus has no null, and the caller ignores what comes.
+        return QVariant(false);
     }
 
     ServedClass m_class;
