@@ -29,8 +29,8 @@ std::optional<QDateTime> ParseSendTimeText(const QString& text) {
     const int year = FieldValue(text, 6, 4);
     const int hour = FieldValue(text, 11, 2);
     const int minute = FieldValue(text, 14, 2);
-    if (day < 1 || day > 31 || month < 1 || month > 12 || year < 1980 || year > 2035 ||
-        hour < 0 || hour > 23 || minute < 0 || minute > 59)
+    if (day < 1 || day > 31 || month < 1 || month > 12 || year < 1980 || year > 2035 || hour < 0 ||
+        hour > 23 || minute < 0 || minute > 59)
         return std::nullopt;
     std::tm tm{};
     tm.tm_mday = day;

@@ -2,6 +2,8 @@
 
 #include "Server.h"
 
+#include "platform/DBusAutomation.h"
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -54,6 +56,11 @@ void LogEvent(const char* variable, const QString& object, const QString& event)
     const QString path = qEnvironmentVariable(variable);
     if (!path.isEmpty())
         AppendToFile(path, EscapeValue(object) + QLatin1Char('\t') + event + QLatin1Char('\n'));
+}
+
+void DataObject::Expect(InvokeKind kind, InvokeKind expected) {
+    if (kind != expected)
+        ThrowError(dbusauto::kMemberNotFound);
 }
 
 } // namespace standin

@@ -29,4 +29,28 @@ void LogCall(const char* variable, const QString& object, int dispid, InvokeKind
 // Appends "<object> TAB <event>" to the log file named by the variable, when it is set.
 void LogEvent(const char* variable, const QString& object, const QString& event);
 
+// An object of a data file's node: logs each call to the log named by logVariable under the
+// name it goes by there, then lets the class answer.
+class DataObject : public DispatchObject {
+public:
+    DataObject(const char* logVariable, QJsonObject node, QString logName)
+        : m_node(std::move(node)), m_logName(std::move(logName)), m_logVariable(logVariable) {}
+
+    AutoVariant Invoke(int dispid, InvokeKind kind, const QList<AutoVariant>& args) override {
+        LogCall(m_logVariable, m_logName, dispid, kind, args);
+        return Answer(dispid, kind, args);
+    }
+
+protected:
+    virtual AutoVariant Answer(int dispid, InvokeKind kind, const QList<AutoVariant>& args) = 0;
+    // A member asked for with the other kind does not exist.
+    static void Expect(InvokeKind kind, InvokeKind expected);
+
+    QJsonObject m_node;
+    QString m_logName;
+
+private:
+    const char* m_logVariable;
+};
+
 } // namespace standin

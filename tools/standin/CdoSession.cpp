@@ -34,26 +34,10 @@ QString TagKey(qint32 tag) {
     return QStringLiteral("0x") + QString::number(static_cast<quint32>(tag), 16).toUpper();
 }
 
-class CdoObject : public DispatchObject {
+class CdoObject : public DataObject {
 public:
     CdoObject(QJsonObject node, QString logName)
-        : m_node(std::move(node)), m_logName(std::move(logName)) {}
-
-    AutoVariant Invoke(int dispid, InvokeKind kind, const QList<AutoVariant>& args) override {
-        LogCall(kLogVariable, m_logName, dispid, kind, args);
-        return Answer(dispid, kind, args);
-    }
-
-protected:
-    virtual AutoVariant Answer(int dispid, InvokeKind kind, const QList<AutoVariant>& args) = 0;
-
-    static void Expect(InvokeKind kind, InvokeKind expected) {
-        if (kind != expected)
-            ThrowError(dbusauto::kMemberNotFound);
-    }
-
-    QJsonObject m_node;
-    QString m_logName;
+        : DataObject(kLogVariable, std::move(node), std::move(logName)) {}
 };
 
 QString NameOf(const QJsonObject& node) {

@@ -30,26 +30,10 @@ constexpr int kContactsFolder = 10;
 constexpr qint32 kNotFound = static_cast<qint32>(0x8004010Fu);
 
 // Each object knows its JSON node and the name it goes by in the call log.
-class OutlookObject : public DispatchObject {
+class OutlookObject : public DataObject {
 public:
     OutlookObject(QJsonObject node, QString logName)
-        : m_node(std::move(node)), m_logName(std::move(logName)) {}
-
-    AutoVariant Invoke(int dispid, InvokeKind kind, const QList<AutoVariant>& args) override {
-        LogCall(kLogVariable, m_logName, dispid, kind, args);
-        return Answer(dispid, kind, args);
-    }
-
-protected:
-    virtual AutoVariant Answer(int dispid, InvokeKind kind, const QList<AutoVariant>& args) = 0;
-
-    static void Expect(InvokeKind kind, InvokeKind expected) {
-        if (kind != expected)
-            ThrowError(dbusauto::kMemberNotFound);
-    }
-
-    QJsonObject m_node;
-    QString m_logName;
+        : DataObject(kLogVariable, std::move(node), std::move(logName)) {}
 };
 
 // Folders or items of a node, walked by GetFirst and GetNext.
