@@ -20,9 +20,11 @@
 #include "ui/SendServices.h"
 
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDateEdit>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -223,6 +225,7 @@ private Q_SLOTS:
     void aboutTexts();
     void aboutPicture();
     void aboutVersionWithoutFolder();
+    void aboutFromContextMenu();
 
     void english();
     void missingCatalogKeepsGerman();
@@ -644,6 +647,38 @@ void TestDialogs::aboutVersionWithoutFolder() {
     second.OnVersion();
     QCOMPARE(fake.Programs(), QStringList{kSystemDir + "/KalVer32.exe"});
     QVERIFY(fake.starts.first().arguments.isEmpty());
+}
+
+void TestDialogs::aboutFromContextMenu() {
+    Harness h;
+    auto dialog = h.Open(QString());
+    QStringList items;
+    QString program;
+    // The menu's event loop runs inside the context menu event: pick the item from there.
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [&, timer] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu)
+            return;
+        timer->stop();
+        for (QAction* action : menu->actions())
+            items << action->text();
+        if (!menu->actions().isEmpty())
+            menu->actions().first()->trigger();
+        menu->close();
+    });
+    timer->start(10);
+    OnNextModal<AboutDialog>([&](AboutDialog& about) {
+        program = about.m_strProgram;
+        about.accept();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            dialog->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(dialog.get(), &event);
+    QTRY_COMPARE(program, QString("KALMO!send"));
+    QCOMPARE(items, QStringList{"Inf&o über KALMO!send"});
+    QVERIFY(!dialog->IsClosed());
+    delete timer;
 }
 
 void TestDialogs::english() {
