@@ -9,6 +9,7 @@
 #include "support/StringTable.h"
 
 #include <QDir>
+#include <QFile>
 #include <QStandardPaths>
 #include <cerrno>
 #include <sys/stat.h>
@@ -93,6 +94,7 @@ QString AppBase::GetMachineThenUserString(const QString& name, const QString& de
 }
 
 QString AppBase::GetShellFolder(int id, const QString& defaultValue) {
+    const bool create = (id & kFolderCreateFlag) != 0;
     id &= ~kFolderCreateFlag;
     QString valueName;
     if (id == kFolderPersonal)
@@ -105,7 +107,14 @@ QString AppBase::GetShellFolder(int id, const QString& defaultValue) {
     if (value)
         return UpToNul(value->ToText());
     const QString xdg = XdgFolder(id);
-    return xdg.isEmpty() ? defaultValue : xdg;
+    if (xdg.isEmpty())
+        return defaultValue;
+    // A fresh account may not have its XDG folders yet; asked to, make them as the XDG rules
+    // say (private to the user).
+    if (create && !IsDirectory(xdg) && QDir().mkpath(xdg))
+        QFile::setPermissions(xdg, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                       QFileDevice::ExeOwner);
+    return xdg;
 }
 
 QString AppBase::ResolveDataFolder(const QString& productFolder) {

@@ -41,6 +41,11 @@ protected:
 } // namespace
 
 int main(int argc, char* argv[]) {
+    // A run without a person needs no display either: print pipelines run it on machines
+    // without a desktop.
+    const bool nonInteractive = qEnvironmentVariable("KALMOSEND_NONINTERACTIVE") == u"1";
+    if (nonInteractive && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication application(argc, argv);
     // Message boxes are titled with the program's file name.
     QApplication::setApplicationName(QStringLiteral("kalmosend"));
@@ -48,7 +53,6 @@ int main(int argc, char* argv[]) {
     // Without a person at the desktop no window may wait: messages go to standard error,
     // questions take No, file dialogs are cancelled, and a dialog that would wait ends the
     // program with status 1, leaving the print file where it is.
-    const bool nonInteractive = qEnvironmentVariable("KALMOSEND_NONINTERACTIVE") == u"1";
     std::unique_ptr<Messenger> messenger;
     std::unique_ptr<FileDialogs> fileDialogs;
     if (nonInteractive) {

@@ -34,6 +34,7 @@ private Q_SLOTS:
     void machineThenUser();
     void shellFolders_data();
     void shellFolders();
+    void xdgDataHomeCreatedWhenAsked();
     void createFolder();
     void spoolFoldersStopAtFirstFailure();
     void handoffTakenOnce();
@@ -128,6 +129,25 @@ void TestSettings::shellFolders() {
     qputenv("HOME", oldHome);
     qputenv("XDG_DATA_HOME", oldXdg);
     QCOMPARE(folder, expected);
+}
+
+void TestSettings::xdgDataHomeCreatedWhenAsked() {
+    Fixture f;
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldXdg = qgetenv("XDG_DATA_HOME");
+    qputenv("HOME", home.path().toUtf8());
+    qunsetenv("XDG_DATA_HOME");
+    const QString dataHome = home.path() + "/.local/share";
+    QCOMPARE(f.app.GetShellFolder(26), dataHome);
+    const bool createdWithoutFlag = QFileInfo::exists(dataHome);
+    QCOMPARE(f.app.GetShellFolder(0x801A), dataHome);
+    qputenv("HOME", oldHome);
+    qputenv("XDG_DATA_HOME", oldXdg);
+    QVERIFY(!createdWithoutFlag);
+    QVERIFY(QFileInfo(dataHome).isDir());
+    QCOMPARE(QFileInfo(dataHome).permissions() & (QFile::ReadGroup | QFile::ReadOther),
+             QFile::Permissions());
 }
 
 void TestSettings::createFolder() {
