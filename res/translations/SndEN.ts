@@ -237,7 +237,7 @@
     </message>
     <message>
         <source>A&amp;ktualisieren</source>
-        <translation>Re&amp;fresh</translation>
+        <translation>R&amp;efresh</translation>
     </message>
     <message>
         <source>&amp;Bemerkung</source>
@@ -245,7 +245,7 @@
     </message>
     <message>
         <source>Ausdruck in Datei &amp;umleiten</source>
-        <translation>Print to &amp;file</translation>
+        <translation>Print to fi&amp;le</translation>
     </message>
     <message>
         <source>&amp;Vorschau</source>

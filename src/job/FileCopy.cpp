@@ -1,10 +1,12 @@
 #include "job/FileCopy.h"
 
 #include "job/PosixFile.h"
+#include "support/FileUtil.h"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -18,6 +20,16 @@ int CopyFileData(const QString& targetPath, const QString& sourcePath, bool appe
     PosixFile source;
     if (!source.Open(sourcePath, O_RDONLY))
         return kCopySourceFailed;
+    // A target that is the source itself would be emptied before it is read (or grow while
+    // it is read): refuse it before anything is opened for writing.
+    struct stat sourceStat {};
+    struct stat targetStat {};
+    if (::fstat(source.Descriptor(), &sourceStat) == 0 &&
+        ::stat(NativePath(targetPath).constData(), &targetStat) == 0 &&
+        sourceStat.st_dev == targetStat.st_dev && sourceStat.st_ino == targetStat.st_ino) {
+        errno = EINVAL;
+        return kCopyTargetFailed;
+    }
     PosixFile target;
     if (!target.Open(targetPath, O_WRONLY | O_CREAT | (append ? 0 : O_TRUNC)))
         return kCopyTargetFailed;

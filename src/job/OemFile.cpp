@@ -49,6 +49,23 @@ bool COemFile::Open(const QString& path) {
     return m_fd >= 0;
 }
 
+QString COemFile::FromOem(const QByteArray& oem) {
+    iconv_t cd = ::iconv_open("UTF-8", "CP850");
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return QString::fromLatin1(oem);
+    // Every CP850 byte has a UTF-8 form of at most three bytes.
+    QByteArray in = oem;
+    QByteArray out(in.size() * 3, Qt::Uninitialized);
+    char* src = in.data();
+    size_t srcLeft = static_cast<size_t>(in.size());
+    char* dst = out.data();
+    size_t dstLeft = static_cast<size_t>(out.size());
+    ::iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    ::iconv_close(cd);
+    out.truncate(out.size() - static_cast<qsizetype>(dstLeft));
+    return QString::fromUtf8(out);
+}
+
 QByteArray COemFile::ToOem(const QString& text) {
     QByteArray in = text.toUtf8();
     QByteArray out;

@@ -26,6 +26,10 @@ public:
 
     // text in CP850, "?" for every character CP850 lacks; line feeds unchanged.
     static QByteArray ToOem(const QString& text);
+    // CP850 bytes as text.
+    static QString FromOem(const QByteArray& oem);
+    // What survives a trip through CP850: every character it lacks becomes "?".
+    static QString ThroughOem(const QString& text) { return FromOem(ToOem(text)); }
 
 private:
     int m_fd = -1;

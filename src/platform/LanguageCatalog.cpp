@@ -1,6 +1,7 @@
 #include "platform/LanguageCatalog.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QTranslator>
 
 QStringList LanguageCatalogFolders() {
@@ -15,11 +16,20 @@ QStringList LanguageCatalogFolders() {
 }
 
 std::unique_ptr<QTranslator> LoadLanguageCatalog(const QString& code) {
-    const QString name = QStringLiteral("Snd") + code;
-    auto translator = std::make_unique<QTranslator>();
+    if (code.isEmpty())
+        return nullptr;
+    // Catalog names ignore case, as library names did ("/len" finds SndEN.qm), and only the
+    // exact name counts (no fallback from SndEN_US to SndEN).
+    const QString wanted = QStringLiteral("Snd") + code + QStringLiteral(".qm");
     for (const QString& folder : LanguageCatalogFolders()) {
-        if (translator->load(name, folder))
-            return translator;
+        const QStringList names = QDir(folder).entryList({QStringLiteral("Snd*.qm")}, QDir::Files);
+        for (const QString& name : names) {
+            if (name.compare(wanted, Qt::CaseInsensitive) != 0)
+                continue;
+            auto translator = std::make_unique<QTranslator>();
+            if (translator->load(QDir(folder).filePath(name)))
+                return translator;
+        }
     }
     return nullptr;
 }

@@ -13,8 +13,10 @@ QByteArray NativePath(const QString& path) {
 }
 
 bool IsDirectory(const QString& path) {
+    // "/" stays itself: stripping its separator would leave nothing to ask about.
+    const QString stripped = StripTrailingBackslash(path);
     struct stat st {};
-    if (::stat(NativePath(StripTrailingBackslash(path)).constData(), &st) != 0)
+    if (::stat(NativePath(stripped.isEmpty() ? path : stripped).constData(), &st) != 0)
         return false;
     return S_ISDIR(st.st_mode);
 }
@@ -23,7 +25,7 @@ std::uint32_t GetFileSize(const QString& path) {
     struct stat st {};
     if (path.isEmpty() || ::stat(NativePath(path).constData(), &st) != 0)
         return 0;
-    if (st.st_size < 0)
+    if (st.st_size < 0 || S_ISDIR(st.st_mode)) // a folder has no size of its own
         return 0;
     constexpr auto kMax = std::numeric_limits<std::uint32_t>::max();
     return static_cast<unsigned long long>(st.st_size) > kMax

@@ -103,10 +103,13 @@ QString FormatPlaceholders(const QString& pattern, const QList<QString>& args) {
         const QChar c = pattern.at(i);
         if (c == u'%' && i + 1 < pattern.size()) {
             const QChar d = pattern.at(i + 1);
-            if (d >= u'1' && d <= u'9') {
-                const qsizetype index = d.unicode() - u'1';
-                if (index < args.size())
-                    out += args.at(index);
+            qsizetype index = -1;
+            if (d >= u'1' && d <= u'9')
+                index = d.unicode() - u'1';
+            else if (d >= u'A' && d <= u'Z')
+                index = 9 + (d.unicode() - u'A');
+            if (index >= 0) {
+                out += index < args.size() ? args.at(index) : QStringLiteral("?");
                 ++i;
                 continue;
             }

@@ -18,8 +18,8 @@ QString BuiltInString(int id);
 // keeps the translator alive while it is set.
 void SetStringCatalog(const QTranslator* catalog);
 
-// Fills %1 to %9 with args (AfxFormatStrings rules): "%" followed by a digit 1-9 is replaced
-// by that argument, or by nothing when there are fewer arguments; everything else is copied.
+// Fills the placeholders with args: "%1" to "%9" and then "%A" to "%Z" name the arguments in
+// turn; one without an argument becomes "?"; everything else (also "%0") is copied.
 QString FormatPlaceholders(const QString& pattern, const QList<QString>& args);
 QString FormatString1(int id, const QString& a);
 QString FormatString2(int id, const QString& a, const QString& b);

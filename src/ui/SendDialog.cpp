@@ -10,6 +10,7 @@
 #include "job/FaxJob.h"
 #include "job/FileCopy.h"
 #include "job/JobSubmitter.h"
+#include "job/OemFile.h"
 #include "job/SpoolNames.h"
 #include "platform/Clock.h"
 #include "platform/Presence.h"
@@ -95,6 +96,17 @@ SendDialog::SendDialog(const SendServices& services, const SendDialogState& stat
     m_listRecipients->setPalette(palette);
     m_listRecipients->sortByColumn(0, Qt::AscendingOrder);
 
+    // The remark reaches the journal; what is typed is kept to what the OEM code page holds.
+    connect(m_editRemark, &QLineEdit::textEdited, this, [this](const QString& text) {
+        const QString oem = COemFile::ThroughOem(text);
+        if (oem == text)
+            return;
+        const int cursor = m_editRemark->cursorPosition();
+        m_editRemark->setText(oem);
+        m_editRemark->setCursorPosition(std::min(cursor, static_cast<int>(oem.size())));
+    });
+    // A double click anywhere in the list sends, as on a row.
+    m_listRecipients->viewport()->installEventFilter(this);
     connect(m_ui->btnOk, &QPushButton::clicked, this, &SendDialog::OnOK);
     connect(m_ui->btnCancel, &QPushButton::clicked, this, &SendDialog::reject);
     connect(m_ui->btnHelp, &QPushButton::clicked, this, &SendDialog::OnHelp);
@@ -108,8 +120,6 @@ SendDialog::SendDialog(const SendServices& services, const SendDialogState& stat
     connect(m_ui->btnOptions, &QPushButton::clicked, this, &SendDialog::OnOptions);
     connect(m_listRecipients, &QTreeWidget::itemSelectionChanged, this,
             &SendDialog::OnRecipientChanged);
-    connect(m_listRecipients, &QTreeWidget::itemDoubleClicked, this,
-            &SendDialog::OnRecipientDoubleClick);
 }
 
 SendDialog::~SendDialog() {
@@ -527,4 +537,12 @@ void SendDialog::OnPreview() {
         MessageWarning(messenger, IDS_ERR_VIEWER_MISSING);
     else
         MessageWarning1(messenger, IDS_ERR_START_VIEWER, GetErrorText(error));
+}
+
+bool SendDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_listRecipients->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        OnRecipientDoubleClick();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }

@@ -46,9 +46,11 @@ int main(int argc, char* argv[]) {
     const bool nonInteractive = qEnvironmentVariable("KALMOSEND_NONINTERACTIVE") == u"1";
     if (nonInteractive && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    // Message boxes are titled with the program's file name.
-    QApplication::setApplicationName(QStringLiteral("kalmosend"));
+    // The command line is the printer driver's: Qt sees none of it, so no argument is taken
+    // for one of its own options ("-title", "-display", ...). Message boxes are titled with
+    // the program's file name, Qt's default application name.
+    int qtArgc = 1;
+    QApplication application(qtArgc, argv);
 
     // Without a person at the desktop no window may wait: messages go to standard error,
     // questions take No, file dialogs are cancelled, and a dialog that would wait ends the
@@ -85,8 +87,9 @@ int main(int argc, char* argv[]) {
         else if (dialog.OnInitDialog())
             exitCode = 1;
     });
-    QStringList arguments = QApplication::arguments();
-    arguments.removeFirst();
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
     sendApp.InitInstance(arguments);
     sendApp.ExitInstance();
     return exitCode;

@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -153,6 +154,8 @@ private Q_SLOTS:
     void historyKeepsNewestSpelling();
     void singleRowCopiesItsNumber();
     void closingClearsRows();
+    void remarkKeepsToOemCharacters();
+    void doubleClickBelowTheRowsSends();
 };
 
 void TestSendDialog::presetNumberSubmitsAtOnce() {
@@ -427,6 +430,31 @@ void TestSendDialog::closingClearsRows() {
     f.Type("1");
     f.dialog->OnOK();
     QCOMPARE(f.dialog->m_listRecipients->topLevelItemCount(), 0);
+}
+
+void TestSendDialog::remarkKeepsToOemCharacters() {
+    Fixture f;
+    QVERIFY(f.Open());
+    f.dialog->m_editRemark->clear();
+    for (const QChar c : QString::fromUtf8("Grüße € ½ ✓")) {
+        QKeyEvent press(QEvent::KeyPress, 0, Qt::NoModifier, QString(c));
+        QCoreApplication::sendEvent(f.dialog->m_editRemark, &press);
+    }
+    QCOMPARE(f.dialog->m_editRemark->text(), QString::fromUtf8("Grüße ? ½ ?"));
+}
+
+void TestSendDialog::doubleClickBelowTheRowsSends() {
+    Fixture f;
+    f.Entries({"Anna\n1"});
+    f.state.m_strPrintFile = f.PrintFile("print.sff");
+    QVERIFY(f.Open());
+    f.dialog->show();
+    QVERIFY(QTest::qWaitForWindowExposed(f.dialog.get()));
+    f.Type("0815");
+    QWidget* viewport = f.dialog->m_listRecipients->viewport();
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(5, viewport->height() - 3));
+    QVERIFY(f.dialog->IsClosed());
+    QCOMPARE(f.JobAddresses(), QStringList{"0815"});
 }
 
 QTEST_MAIN(TestSendDialog)

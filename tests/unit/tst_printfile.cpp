@@ -173,6 +173,16 @@ void TestPrintFile::copyFileDataFailures() {
     QCOMPARE(CopyFileData(m_dir.path(), source, false), 2); // a folder is no target
     // Reading a folder fails after it was opened.
     QCOMPARE(CopyFileData(Path(QStringLiteral("t3")), m_dir.path(), false), 3);
+    // A file copied onto itself, by its own name or through a link, is neither emptied nor
+    // doubled.
+    const QString link = Path(QStringLiteral("link.bin"));
+    QVERIFY(QFile::link(source, link));
+    for (const bool append : {false, true}) {
+        QCOMPARE(CopyFileData(source, source, append), 2);
+        QCOMPARE(errno, EINVAL);
+        QCOMPARE(CopyFileData(link, source, append), 2);
+        QCOMPARE(ReadBytes(source), QByteArray("data"));
+    }
 }
 
 void TestPrintFile::appendIntoMissingTarget() {

@@ -266,6 +266,10 @@ void TestStartup::languageCatalog_data() {
                                                  << "Keinen Dateinamen angegeben";
     QTest::newRow("missing catalog keeps German") << QStringList{"/lXX"} << "-"
                                                   << "Keinen Dateinamen angegeben";
+    QTest::newRow("code in another case") << QStringList{"/ltest"} << "-"
+                                          << "No file name given";
+    QTest::newRow("no fallback to a shorter name") << QStringList{"/lTEST_US"} << "-"
+                                                   << "Keinen Dateinamen angegeben";
 }
 
 void TestStartup::languageCatalog() {

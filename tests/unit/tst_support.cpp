@@ -252,7 +252,9 @@ void TestSupport::placeholders_data() {
     QTest::newRow("three") << "%1-Format, %2 Bytes, %3" << QStringList{"SFF", "0", "Normal"}
                            << "SFF-Format, 0 Bytes, Normal";
     QTest::newRow("repeated and reordered") << "%2 %1 %2" << QStringList{"a", "b"} << "b a b";
-    QTest::newRow("missing argument") << "x%3y" << QStringList{"a"} << "xy";
+    QTest::newRow("missing argument") << "x%3y" << QStringList{"a"} << "x?y";
+    QTest::newRow("letters name the tenth on")
+        << "%A%B" << QStringList{"1", "2", "3", "4", "5", "6", "7", "8", "9", "ten"} << "ten?";
     QTest::newRow("percent kept") << "100% %0 %" << QStringList{"a"} << "100% %0 %";
     QTest::newRow("argument not rescanned") << "%1" << QStringList{"%2"} << "%2";
 }
