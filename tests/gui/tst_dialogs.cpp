@@ -232,6 +232,9 @@ private Q_SLOTS:
 
     void help_data();
     void help();
+
+    void enterPressesFocusedButton_data();
+    void enterPressesFocusedButton();
 };
 
 void TestDialogs::status_data() {
@@ -756,6 +759,74 @@ void TestDialogs::help() {
         Child<QPushButton>(window, "btnHelp")->click();
     QCOMPARE(h.help.calls, QStringList{h.app.m_strHelpFile + " 15 70010"});
     QVERIFY(window->isVisible());
+}
+
+void TestDialogs::enterPressesFocusedButton_data() {
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QString>("focus");   // object name of the widget with the focus
+    QTest::addColumn<QString>("pressed"); // the button that must act
+    for (const char* button : {"btnOk", "btnCancel", "btnHelp", "btnPreview", "btnOptions",
+                               "m_btnRefresh", "m_btnAddressBook", "m_btnFileName"})
+        QTest::addRow("send: %s", button) << "send" << button << button;
+    QTest::newRow("send: number field") << "send"
+                                        << "m_comboNumber"
+                                        << "btnOk";
+    for (const char* button : {"btnOk", "btnCancel", "btnHelp"})
+        QTest::addRow("options: %s", button) << "options" << button << button;
+    QTest::newRow("options: send time choice") << "options"
+                                               << "radioSendNow"
+                                               << "btnOk";
+    for (const char* button : {"btnOk", "btnVersion"})
+        QTest::addRow("about: %s", button) << "about" << button << button;
+}
+
+// Enter on a button with the focus presses that button, as a click does; only where no
+// button has the focus does it reach the default button.
+void TestDialogs::enterPressesFocusedButton() {
+    QFETCH(QString, dialog);
+    QFETCH(QString, focus);
+    QFETCH(QString, pressed);
+    Harness h;
+    auto send = h.Open(h.PrintFile("Druck.sff", SffHead(true), 100), true);
+    std::unique_ptr<QDialog> other;
+    QDialog* window = send.get();
+    if (dialog == "options") {
+        auto options = std::make_unique<OptionsDialog>(send.get(), &h.app);
+        options->m_timeSend = h.clock.now;
+        options->OnInitDialog();
+        other = std::move(options);
+    } else if (dialog == "about") {
+        auto about = std::make_unique<AboutDialog>(h.app, h.processes, send.get());
+        about->OnInitDialog();
+        other = std::move(about);
+    }
+    if (other) {
+        other->show();
+        window = other.get();
+    }
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+
+    QMap<QString, int> clicks;
+    for (QPushButton* button : window->findChildren<QPushButton*>())
+        connect(button, &QPushButton::clicked, this,
+                [&clicks, button] { ++clicks[button->objectName()]; });
+    // The options button opens its dialog modally: let it go at once.
+    if (pressed == "btnOptions")
+        OnNextModal<OptionsDialog>([](OptionsDialog& options) { options.reject(); });
+
+    auto* target = window->findChild<QWidget*>(focus);
+    QVERIFY(target);
+    target->setFocus();
+    QVERIFY(target->hasFocus() || target->isAncestorOf(QApplication::focusWidget()));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+
+    QCOMPARE(clicks, (QMap<QString, int>{{pressed, 1}}));
+    const bool closes = pressed == "btnCancel" || (dialog != "send" && pressed == "btnOk");
+    QCOMPARE(window->isVisible(), !closes);
+    if (closes)
+        QCOMPARE(window->result(),
+                 pressed == "btnOk" ? int(QDialog::Accepted) : int(QDialog::Rejected));
 }
 
 QTEST_MAIN(TestDialogs)
