@@ -14,11 +14,29 @@ namespace {
 // One fixed buffer per call: copies stream, whatever the file's size.
 constexpr std::size_t kCopyBufferSize = 64 * 1024;
 
+int CopyOpenFiles(PosixFile& target, PosixFile& source) {
+    if (target.Seek(0, SEEK_END) < 0)
+        return kCopyFailed;
+    const auto buffer = std::make_unique<char[]>(kCopyBufferSize);
+    for (;;) {
+        const ssize_t n = source.Read(buffer.get(), kCopyBufferSize);
+        if (n < 0)
+            return kCopyFailed;
+        if (n == 0)
+            break;
+        if (!target.Write(buffer.get(), static_cast<std::size_t>(n)))
+            return kCopyFailed;
+    }
+    // Whoever deletes the source after a result of 0 must find the copy on disk.
+    return target.Sync() ? kCopyDone : kCopyFailed;
+}
+
 } // namespace
 
 int CopyFileData(const QString& targetPath, const QString& sourcePath, bool append) {
+    // Only a regular file is copied: a FIFO or a device would never end (or never start).
     PosixFile source;
-    if (!source.Open(sourcePath, O_RDONLY))
+    if (!source.OpenRegular(sourcePath))
         return kCopySourceFailed;
     // A target that is the source itself would be emptied before it is read (or grow while
     // it is read): refuse it before anything is opened for writing.
@@ -33,25 +51,19 @@ int CopyFileData(const QString& targetPath, const QString& sourcePath, bool appe
     PosixFile target;
     if (!target.Open(targetPath, O_WRONLY | O_CREAT | (append ? 0 : O_TRUNC)))
         return kCopyTargetFailed;
-    if (target.Seek(0, SEEK_END) < 0)
-        return kCopyFailed;
+    const int result = CopyOpenFiles(target, source);
+    if (result != kCopyDone)
+        return result;
+    return target.Close() ? kCopyDone : kCopyFailed;
+}
 
-    const auto buffer = std::make_unique<char[]>(kCopyBufferSize);
-    for (;;) {
-        const ssize_t n = source.Read(buffer.get(), kCopyBufferSize);
-        if (n < 0)
-            return kCopyFailed;
-        if (n == 0)
-            break;
-        if (!target.Write(buffer.get(), static_cast<std::size_t>(n)))
-            return kCopyFailed;
-    }
-    // Whoever deletes the source after a result of 0 must find the copy on disk.
-    int rc;
-    do {
-        rc = ::fsync(target.Descriptor());
-    } while (rc != 0 && errno == EINTR);
-    if (rc != 0 || !target.Close())
-        return kCopyFailed;
-    return kCopyDone;
+int CopyIntoFile(PosixFile& target, const QString& sourcePath) {
+    PosixFile source;
+    if (!source.OpenRegular(sourcePath))
+        return kCopySourceFailed;
+    return CopyOpenFiles(target, source);
+}
+
+int CopyOpenFile(PosixFile& target, PosixFile& source) {
+    return CopyOpenFiles(target, source);
 }

@@ -2,6 +2,8 @@
 
 #include <QString>
 
+class PosixFile;
+
 // Results of CopyFileData.
 enum CopyResult : int {
     kCopyDone = 0,
@@ -14,3 +16,9 @@ enum CopyResult : int {
 // else in place of them. A result of 0 means the copy is complete and on disk, so the caller
 // may delete the source. On failure errno still tells the reason (GetLastErrorText).
 int CopyFileData(const QString& targetPath, const QString& sourcePath, bool append);
+
+// Appends the source's bytes to the file open as target (which stays open) and writes them
+// through to the disk; the same results. The source must be a regular file.
+int CopyIntoFile(PosixFile& target, const QString& sourcePath);
+// The same from a source already open.
+int CopyOpenFile(PosixFile& target, PosixFile& source);

@@ -5,7 +5,8 @@
 #include <dirent.h>
 
 bool ListFolder(const QString& folder, const std::function<void(std::string_view)>& visit) {
-    DIR* dir = ::opendir(NativePath(folder).constData());
+    // An empty folder part is the current folder.
+    DIR* dir = ::opendir(NativePath(folder.isEmpty() ? QStringLiteral(".") : folder).constData());
     if (!dir)
         return false;
     while (const dirent* entry = ::readdir(dir)) {

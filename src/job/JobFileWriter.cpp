@@ -54,6 +54,13 @@ int WriteLines(const QString& path, const QStringList& lines) {
     return file.Close() ? 0 : 1;
 }
 
+QByteArray JobBytes(const QStringList& lines) {
+    QByteArray bytes;
+    for (const QString& line : lines)
+        bytes += COemFile::OemText(line);
+    return bytes;
+}
+
 int Refuse() {
     errno = EINVAL;
     return 1;
@@ -89,4 +96,15 @@ int WritePollJob(const QString& jobFilePath, const QString& number, const QStrin
         return Refuse();
     return WriteLines(jobFilePath, JobLines(QStringLiteral("POLL"), {}, number,
                                             QStringLiteral("SFF"), {}, sendTime));
+}
+
+QByteArray SendJobBytes(const QString& document, const QString& number, const QString& format,
+                        int resolution, const QString& sendTime) {
+    return JobBytes(JobLines(QStringLiteral("SENDACK"), document, number, format,
+                             QString::number(resolution), sendTime));
+}
+
+QByteArray PollJobBytes(const QString& number, const QString& sendTime) {
+    return JobBytes(
+        JobLines(QStringLiteral("POLL"), {}, number, QStringLiteral("SFF"), {}, sendTime));
 }

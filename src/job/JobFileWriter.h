@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // The two kinds of job file, 18 lines each in the OEM code page with CR LF line ends.
@@ -15,3 +16,8 @@ int WritePollJob(const QString& jobFilePath, const QString& number, const QStrin
 
 // True when value holds a control character or a line or paragraph separator.
 bool HasControlCharacter(const QString& value);
+
+// The bytes of the two kinds of job file, as the writers above store them: CP850, CR LF.
+QByteArray SendJobBytes(const QString& document, const QString& number, const QString& format,
+                        int resolution, const QString& sendTime);
+QByteArray PollJobBytes(const QString& number, const QString& sendTime);

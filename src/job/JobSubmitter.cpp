@@ -2,6 +2,7 @@
 
 #include "app/FaxContract.h"
 #include "job/FaxJob.h"
+#include "job/FolderListing.h"
 #include "job/JobFileWriter.h"
 #include "job/Journal.h"
 #include "job/PrintFileInfo.h"
@@ -10,35 +11,18 @@
 #include "support/FileUtil.h"
 #include "support/PathUtil.h"
 
+#include <QFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QStringList>
 #include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <sys/stat.h>
+#include <csignal>
+#include <limits>
 #include <unistd.h>
 
 namespace {
 
-bool Exists(const QString& path) {
-    struct stat st {};
-    return ::lstat(NativePath(path).constData(), &st) == 0;
-}
-
-// Moves from to to only while to does not exist; errno EEXIST when it does.
-bool MoveNoReplace(const QString& from, const QString& to) {
-    const QByteArray src = NativePath(from);
-    const QByteArray dst = NativePath(to);
-    if (::renameat2(AT_FDCWD, src.constData(), AT_FDCWD, dst.constData(), RENAME_NOREPLACE) == 0)
-        return true;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP && errno != EOPNOTSUPP)
-        return false;
-    // File systems without an exclusive rename: a hard link fails the same way on a taken
-    // name.
-    if (::link(src.constData(), dst.constData()) != 0)
-        return false;
-    ::unlink(src.constData());
-    return true;
-}
+const QString kTempPrefix = QStringLiteral(".KalmoJob-");
 
 } // namespace
 
@@ -52,7 +36,44 @@ void JobSubmitter::Fail(int error) {
     m_failureReason = GetErrorText(error);
 }
 
+bool JobSubmitter::OpenSpool() {
+    if (m_comjob.IsOpen())
+        return true;
+    if (!m_data.Open(m_dataDir) || !m_comjob.OpenAt(m_data, fax::kFolderComjob))
+        return false;
+    // Missing Comerr or Comack folders hold no names.
+    m_comerr.OpenAt(m_data, fax::kFolderComerr);
+    m_comack.OpenAt(m_data, fax::kFolderComack);
+    RemoveStaleTempFiles();
+    return true;
+}
+
+void JobSubmitter::RemoveStaleTempFiles() {
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\.KalmoJob-([0-9]{1,10})-[0-9a-f]{16}\\.tmp$"));
+    QStringList stale;
+    ListFolder(m_data.Path(), [&](std::string_view entry) {
+        if (entry.rfind(".KalmoJob-", 0) != 0)
+            return;
+        const QString name =
+            QFile::decodeName(QByteArray(entry.data(), static_cast<qsizetype>(entry.size())));
+        const QRegularExpressionMatch match = pattern.match(name);
+        if (!match.hasMatch())
+            return;
+        bool ok = false;
+        const qint64 pid = match.captured(1).toLongLong(&ok);
+        if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max() || pid == ::getpid())
+            return;
+        // Only a process that is gone leaves its file for good; a running one is writing it.
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+            stale.append(name);
+    });
+    for (const QString& name : std::as_const(stale))
+        m_data.Remove(name);
+}
+
 int JobSubmitter::SubmitJob(FaxJob& job) {
+    m_journalResult = 0;
     m_failureError = 0;
     m_failureReason.clear();
     job.jobFileName = m_names.NextFree(JobFileDayPrefix(m_clock.Now().date()));
@@ -62,30 +83,28 @@ int JobSubmitter::SubmitJob(FaxJob& job) {
     }
     if (WriteJobFile(job) != 0)
         return 2;
-    if (WriteJournalEntry(job, m_automation, m_messenger) != 0) {
+    m_journalResult = WriteJournalEntry(job, m_automation, m_messenger);
+    if (m_journalResult != 0) {
         // The fax application must not send a job that its journal does not know.
-        ::unlink(NativePath(JobFilePath(m_dataDir, job.jobFileName)).constData());
+        m_comjob.Remove(job.jobFileName);
+        m_comjob.Sync();
         return 1;
     }
     return 0;
 }
 
-QString JobSubmitter::CreateTempJobFile() {
+bool JobSubmitter::CreateTempJobFile(PosixFile& file, QString& name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const QString path = JoinPath(
-            m_dataDir, QStringLiteral(".KalmoJob-%1-%2.tmp")
-                           .arg(::getpid())
-                           .arg(QRandomGenerator::global()->generate64(), 16, 16, QChar(u'0')));
-        const int fd =
-            ::open(NativePath(path).constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return path;
-        }
+        name =
+            kTempPrefix + QStringLiteral("%1-%2.tmp")
+                              .arg(::getpid())
+                              .arg(QRandomGenerator::global()->generate64(), 16, 16, QChar(u'0'));
+        if (m_data.CreateExclusive(file, name))
+            return true;
         if (errno != EEXIST)
-            return {};
+            return false;
     }
-    return {};
+    return false;
 }
 
 int JobSubmitter::WriteJobFile(FaxJob& job) {
@@ -118,35 +137,62 @@ int JobSubmitter::WriteJobFile(FaxJob& job) {
             break;
         }
     }
-    const QString tmpPath = CreateTempJobFile();
-    if (tmpPath.isEmpty()) {
+    if (!OpenSpool()) {
         Fail(errno);
         return 1;
     }
-    const int written = job.poll ? WritePollJob(tmpPath, job.number, job.sendTime)
-                                 : WriteSendJob(tmpPath, job.document, job.number, format,
-                                                job.resolution, job.sendTime);
-    bool published = false;
-    if (written != 0)
+    const QByteArray bytes =
+        job.poll ? PollJobBytes(job.number, job.sendTime)
+                 : SendJobBytes(job.document, job.number, format, job.resolution, job.sendTime);
+    PosixFile file;
+    QString tmpName;
+    if (!CreateTempJobFile(file, tmpName)) {
         Fail(errno);
-    else
-        published = Publish(tmpPath, job);
-    // Gone already when it was published.
-    ::unlink(NativePath(tmpPath).constData());
+        return 1;
+    }
+    // On disk before anyone is shown the file: the fax application may act on it at once.
+    // The name must still be the file written: a link in its place is never published.
+    bool written =
+        file.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) && file.Sync();
+    if (written && !file.IsNamedAt(m_data.Descriptor(), tmpName)) {
+        errno = EEXIST;
+        written = false;
+    }
+    if (!written) {
+        Fail(errno);
+        m_data.Remove(tmpName);
+        return 1;
+    }
+    const bool published = Publish(tmpName, file, job);
+    if (!published)
+        m_data.Remove(tmpName);
     return published ? 0 : 1;
 }
 
-bool JobSubmitter::Publish(const QString& tmpPath, FaxJob& job) {
+bool JobSubmitter::Publish(const QString& tmpName, const PosixFile& file, FaxJob& job) {
     const QString prefix = job.jobFileName.size() == 12 ? job.jobFileName.left(4)
                                                         : JobFileDayPrefix(m_clock.Now().date());
     QString name = job.jobFileName.isEmpty() ? m_names.NextFree(prefix) : job.jobFileName;
     while (!name.isEmpty()) {
         // Comerr and Comack are looked at again right before the claim: a job of another
         // instance may have reached them since they were listed.
-        if (!Exists(JoinPath(JoinPath(m_dataDir, fax::kFolderComerr), name)) &&
-            !Exists(JoinPath(JoinPath(m_dataDir, fax::kFolderComack), name))) {
-            if (MoveNoReplace(tmpPath, JobFilePath(m_dataDir, name))) {
+        const bool finished = (m_comerr.IsOpen() && m_comerr.Contains(name)) ||
+                              (m_comack.IsOpen() && m_comack.Contains(name));
+        if (!finished) {
+            if (SpoolFolder::MoveNoReplace(m_data, tmpName, m_comjob, name)) {
                 m_names.MarkTaken(name);
+                // What went in must be the file written, not a link swapped in for it.
+                if (!file.IsNamedAt(m_comjob.Descriptor(), name)) {
+                    m_comjob.Remove(name);
+                    Fail(EEXIST);
+                    return false;
+                }
+                if (!m_comjob.Sync()) {
+                    const int error = errno;
+                    m_comjob.Remove(name);
+                    Fail(error);
+                    return false;
+                }
                 job.jobFileName = name;
                 return true;
             }

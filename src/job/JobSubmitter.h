@@ -1,10 +1,12 @@
 #pragma once
 
 #include "job/JobNameIndex.h"
+#include "job/SpoolFolder.h"
 
 #include <QString>
 
 class AutomationClient;
+class PosixFile;
 class Clock;
 class Messenger;
 class PrintFileInfo;
@@ -14,10 +16,12 @@ struct FaxJob;
 // Comjob and its journal entry. Make one per OK: the spool is listed once for the names of
 // the day, not once per job or per counter value.
 //
-// A job file is written to a temporary file in the data folder, flushed to disk, and then
-// linked into Comjob under the chosen name only while that name is still free, else under
-// the next free one; so the fax application never reads a half-written job, and two
-// instances never overwrite each other's job.
+// A job file is written to a temporary file in the data folder through the descriptor that
+// created it exclusively, flushed to disk, and then renamed into Comjob under the chosen name
+// only while that name is still free, else under the next free one; so the fax application
+// never reads a half-written job, two instances never overwrite each other's job, and a link
+// swapped in on the way is neither written through nor published. The folders are held open
+// by their descriptors for the whole OK.
 class JobSubmitter {
 public:
     // printFile is the dialog's description of the print file, read when a job is written.
@@ -39,12 +43,19 @@ public:
     // The cause as an errno value (EINVAL: a value with a control character, EEXIST: all
     // names of the day taken); 0 after success.
     int FailureError() const { return m_failureError; }
+    // The journal's answer to the last SubmitJob that reached it: 0 recorded, 1 not reached
+    // (reported), 2 refused (not reported).
+    int JournalResult() const { return m_journalResult; }
 
 private:
     void Fail(int error);
-    // Moves tmpPath into Comjob as job.jobFileName or the next free name.
-    bool Publish(const QString& tmpPath, FaxJob& job);
-    QString CreateTempJobFile();
+    bool OpenSpool();
+    // Moves the temporary file tmpName (open as file) into Comjob as job.jobFileName or the
+    // next free name.
+    bool Publish(const QString& tmpName, const PosixFile& file, FaxJob& job);
+    bool CreateTempJobFile(PosixFile& file, QString& name);
+    // Temporary job files left by processes of ours that no longer run.
+    void RemoveStaleTempFiles();
 
     QString m_dataDir;
     const PrintFileInfo& m_printFile;
@@ -52,6 +63,11 @@ private:
     AutomationClient& m_automation;
     const Clock& m_clock;
     JobNameIndex m_names;
+    SpoolFolder m_data;
+    SpoolFolder m_comjob;
+    SpoolFolder m_comerr;
+    SpoolFolder m_comack;
     QString m_failureReason;
     int m_failureError = 0;
+    int m_journalResult = 0;
 };

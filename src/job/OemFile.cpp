@@ -102,11 +102,7 @@ QByteArray COemFile::ToOem(const QString& text) {
     return out;
 }
 
-bool COemFile::WriteOemString(const QString& text) {
-    if (m_fd < 0) {
-        errno = EBADF;
-        return false;
-    }
+QByteArray COemFile::OemText(const QString& text) {
     const QByteArray oem = ToOem(text);
     QByteArray bytes;
     bytes.reserve(oem.size() + 20);
@@ -115,6 +111,15 @@ bool COemFile::WriteOemString(const QString& text) {
             bytes.append('\r');
         bytes.append(c);
     }
+    return bytes;
+}
+
+bool COemFile::WriteOemString(const QString& text) {
+    if (m_fd < 0) {
+        errno = EBADF;
+        return false;
+    }
+    const QByteArray bytes = OemText(text);
     return WriteAll(m_fd, bytes.constData(), bytes.size());
 }
 

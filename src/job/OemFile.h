@@ -26,6 +26,8 @@ public:
 
     // text in CP850, "?" for every character CP850 lacks; line feeds unchanged.
     static QByteArray ToOem(const QString& text);
+    // text as the file stores it: CP850, every line feed as CR LF.
+    static QByteArray OemText(const QString& text);
     // CP850 bytes as text.
     static QString FromOem(const QByteArray& oem);
     // What survives a trip through CP850: every character it lacks becomes "?".

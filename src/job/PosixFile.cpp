@@ -27,6 +27,67 @@ bool PosixFile::Open(const QString& path, int flags, mode_t mode) {
     return m_fd >= 0;
 }
 
+bool PosixFile::OpenAt(int dirFd, const QString& name, int flags, mode_t mode) {
+    Close();
+    if (name.isEmpty()) {
+        errno = ENOENT;
+        return false;
+    }
+    do {
+        m_fd = ::openat(dirFd, NativePath(name).constData(), flags | O_CLOEXEC, mode);
+    } while (m_fd < 0 && errno == EINTR);
+    return m_fd >= 0;
+}
+
+bool PosixFile::CheckRegular() {
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0) {
+        const int error = errno;
+        Close();
+        errno = error;
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        Close();
+        errno = S_ISDIR(st.st_mode) ? EISDIR : kErrorNotRegularFile;
+        return false;
+    }
+    // Regular files ignore O_NONBLOCK; it only kept the open from waiting on a FIFO's writer.
+    const int flags = ::fcntl(m_fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK);
+    return true;
+}
+
+bool PosixFile::OpenRegular(const QString& path, int extraFlags) {
+    return Open(path, O_RDONLY | O_NONBLOCK | extraFlags) && CheckRegular();
+}
+
+bool PosixFile::OpenRegularAt(int dirFd, const QString& name, int extraFlags) {
+    return OpenAt(dirFd, name, O_RDONLY | O_NONBLOCK | extraFlags) && CheckRegular();
+}
+
+bool PosixFile::Sync() {
+    int rc;
+    do {
+        rc = ::fsync(m_fd);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+bool PosixFile::Truncate(std::int64_t length) {
+    return ::ftruncate(m_fd, static_cast<off_t>(length)) == 0;
+}
+
+bool PosixFile::IsNamedAt(int dirFd, const QString& name) const {
+    struct stat mine {};
+    struct stat named {};
+    if (::fstat(m_fd, &mine) != 0 ||
+        ::fstatat(dirFd, NativePath(name).constData(), &named, AT_SYMLINK_NOFOLLOW) != 0)
+        return false;
+    return mine.st_dev == named.st_dev && mine.st_ino == named.st_ino;
+}
+
 bool PosixFile::Close() {
     if (m_fd < 0)
         return true;

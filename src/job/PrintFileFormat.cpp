@@ -25,7 +25,7 @@ std::int32_t DetectFormatOfBytes(const unsigned char* data, std::size_t size) {
 
 std::int32_t DetectFileFormat(const QString& path) {
     PosixFile file;
-    if (!file.Open(path, O_RDONLY))
+    if (!file.OpenRegular(path))
         return kFormatText;
     unsigned char head[4] = {};
     const ssize_t n = file.Read(head, sizeof head);
@@ -36,7 +36,7 @@ std::int32_t DetectFileFormat(const QString& path) {
 
 std::int32_t GetSffResolution(const QString& path) {
     PosixFile file;
-    if (!file.Open(path, O_RDONLY))
+    if (!file.OpenRegular(path))
         return 0;
     unsigned char header[sff::kDocumentHeaderSize] = {};
     if (file.ReadAt(header, sizeof header, 0) != static_cast<ssize_t>(sizeof header))
@@ -52,4 +52,16 @@ std::int32_t GetSffResolution(const QString& path) {
     if (page[0] != sff::kPageHeaderMarker)
         return 0;
     return page[2] == 0 ? 98 : 196;
+}
+
+PrintFileProblem CheckPrintFile(const QString& path) {
+    PosixFile file;
+    if (!file.OpenRegular(path))
+        return PrintFileProblem::CannotOpen;
+    file.Close();
+    // A file that looks like SFF but whose first page cannot be read has no resolution the
+    // fax application knows.
+    if (DetectFileFormat(path) == kFormatSff && GetSffResolution(path) == 0)
+        return PrintFileProblem::UnreadableFax;
+    return PrintFileProblem::None;
 }

@@ -13,5 +13,13 @@ std::int32_t DetectFileFormat(const QString& path);
 // a readable SFF document with a page.
 std::int32_t GetSffResolution(const QString& path);
 
+// Whether a print file can be handed over as it is.
+enum class PrintFileProblem {
+    None,
+    CannotOpen,    // missing, unreadable, or not a regular file (errno tells which)
+    UnreadableFax, // starts like SFF, but its first page cannot be read
+};
+PrintFileProblem CheckPrintFile(const QString& path);
+
 // The same on bytes in memory, for callers that hold the file already (and the fuzz targets).
 std::int32_t DetectFormatOfBytes(const unsigned char* data, std::size_t size);

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -183,7 +184,8 @@ public:
         : m_targetPath(targetPath), m_sourcePath(sourcePath) {}
 
     bool Run() {
-        if (!m_source.Open(m_sourcePath, O_RDONLY))
+        // A page is read only from a regular file, and never through a link.
+        if (!m_source.OpenRegular(m_sourcePath, O_NOFOLLOW))
             return m_failure.FileFailed(m_sourcePath);
         unsigned char sourceHeader[sff::kDocumentHeaderSize] = {};
         const ssize_t got = m_source.Read(sourceHeader, sizeof sourceHeader);
@@ -240,8 +242,15 @@ public:
 
 private:
     bool OpenTarget() {
-        if (m_target.Open(m_targetPath, O_RDWR))
-            return true;
+        // The document grows only where it is: a link in its place is not written through.
+        if (m_target.Open(m_targetPath, O_RDWR | O_NOFOLLOW | O_NONBLOCK)) {
+            struct stat st {};
+            if (::fstat(m_target.Descriptor(), &st) == 0 && S_ISREG(st.st_mode))
+                return true;
+            m_target.Close();
+            errno = kErrorNotRegularFile;
+            return m_failure.FileFailed(m_targetPath);
+        }
         if (errno == ENOENT && m_target.Open(m_targetPath, O_RDWR | O_CREAT | O_EXCL)) {
             m_created = true;
             return true;
@@ -272,6 +281,9 @@ private:
         }
         // Bytes that followed a confirmed end must not trail the new one.
         if (m_oldLength > written && ::ftruncate(m_target.Descriptor(), written) != 0)
+            return Undo(m_targetPath);
+        // On disk before the caller deletes what the pages came from.
+        if (!m_target.Sync())
             return Undo(m_targetPath);
         if (!m_target.Close())
             return m_failure.FileFailed(m_targetPath);

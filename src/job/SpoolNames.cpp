@@ -3,6 +3,7 @@
 #include "app/FaxContract.h"
 #include "job/FolderListing.h"
 #include "job/JobNameIndex.h"
+#include "job/SpoolFolder.h"
 #include "platform/Clock.h"
 #include "support/FileUtil.h"
 #include "support/NumberFormat.h"
@@ -41,10 +42,9 @@ QString JobFilePath(const QString& dataDir, const QString& jobFileName) {
     return JoinPath(JoinPath(dataDir, fax::kFolderComjob), jobFileName);
 }
 
-QString MakeFaxSendName(const QString& dataDir) {
-    const QString folder = JoinPath(dataDir, fax::kFolderFaxsend);
+bool ClaimFaxSendDocument(const SpoolFolder& faxsend, bool colour, FaxSendClaim& claim) {
     QSet<QString> taken;
-    ListFolder(folder, [&](std::string_view name) {
+    ListFolder(faxsend.Path(), [&](std::string_view name) {
         if (name.size() > 3 && (name[0] == '_'))
             taken.insert(Folded(name));
     });
@@ -54,17 +54,36 @@ QString MakeFaxSendName(const QString& dataDir) {
         if (taken.contains(upper + QStringLiteral(".SFF")) ||
             taken.contains(upper + QStringLiteral(".CFF")))
             continue;
-        const QString base = JoinPath(folder, name);
-        const QByteArray sff = NativePath(base + QStringLiteral(".SFF"));
-        const int fd = ::open(sff.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) {
-            ::close(fd);
-            return base;
+        claim.base = faxsend.PathOf(name);
+        claim.sffName = name + QStringLiteral(".SFF");
+        claim.cffName = colour ? name + QStringLiteral(".CFF") : QString();
+        if (!faxsend.CreateExclusive(claim.sff, claim.sffName)) {
+            if (errno != EEXIST)
+                return false;
+            continue; // taken by another print since the folder was listed
         }
-        if (errno != EEXIST)
-            return base;
-        // Taken by another print since the folder was listed.
+        if (!colour)
+            return true;
+        if (faxsend.CreateExclusive(claim.cff, claim.cffName))
+            return true;
+        const int error = errno;
+        claim.sff.Close();
+        faxsend.Remove(claim.sffName);
+        if (error != EEXIST) {
+            errno = error;
+            return false;
+        }
     }
+}
+
+QString MakeFaxSendName(const QString& dataDir) {
+    SpoolFolder faxsend;
+    FaxSendClaim claim;
+    if (faxsend.Open(JoinPath(dataDir, fax::kFolderFaxsend)) &&
+        ClaimFaxSendDocument(faxsend, false, claim))
+        return claim.base;
+    // Unclaimed: the copy onto it reports the error.
+    return JoinPath(JoinPath(dataDir, fax::kFolderFaxsend), QStringLiteral("_FX00000"));
 }
 
 QString MakeTempName(const QString& folder) {

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "job/PosixFile.h"
+
 #include <QDate>
 #include <QDateTime>
 #include <QString>
 
 class Clock;
+class SpoolFolder;
 
 // Names in the fax application's spool. Each lookup lists a folder once instead of probing
 // the disk for every counter value, so a large spool costs one pass per call.
@@ -24,6 +27,20 @@ QString JobFilePath(const QString& dataDir, const QString& jobFileName);
 // for a reason other than the name being taken (Faxsend missing, no rights), the base is
 // returned unclaimed and the copy reports the error.
 QString MakeFaxSendName(const QString& dataDir);
+
+// A document's place in Faxsend, claimed: base.SFF, and base.CFF for a colour print, made
+// exclusively and held open, so that the document is written through the descriptors of the
+// claim and never through a name that another process or a link may have taken since.
+struct FaxSendClaim {
+    QString base; // full path without extension
+    QString sffName;
+    QString cffName; // empty unless colour
+    PosixFile sff;
+    PosixFile cff;
+};
+// Claims the smallest free base in the open Faxsend folder. False (errno set) when nothing
+// can be created there.
+bool ClaimFaxSendDocument(const SpoolFolder& faxsend, bool colour, FaxSendClaim& claim);
 
 // "<folder>/Tmpnnnnn" (no extension): the smallest counter that no file name in folder
 // begins with.

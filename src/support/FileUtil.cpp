@@ -1,6 +1,8 @@
 #include "support/FileUtil.h"
 
 #include "support/PathUtil.h"
+#include "support/StringIds.h"
+#include "support/StringTable.h"
 
 #include <QFile>
 #include <cerrno>
@@ -42,6 +44,8 @@ QString StripTrailingCrLf(const QString& text) {
 QString GetErrorText(int errorNumber) {
     if (errorNumber == 0)
         return {};
+    if (errorNumber == kErrorNotRegularFile)
+        return LoadString(IDS_NOT_REGULAR_FILE);
     char buffer[256] = {};
     // GNU strerror_r returns the text, which may or may not be in the buffer.
     const char* text = strerror_r(errorNumber, buffer, sizeof buffer);

@@ -10,6 +10,10 @@ bool IsDirectory(const QString& path);
 // the largest 32-bit value rather than wrapped, so a huge file never reads as a small one.
 std::uint32_t GetFileSize(const QString& path);
 
+// The errno value the file routines set for a file that is not a regular file (a FIFO, a
+// device, a socket): no system error number says so. GetErrorText knows its text.
+inline constexpr int kErrorNotRegularFile = 0x10001;
+
 // The system's text for errno as it is now. Call it right after the failing operation.
 QString GetLastErrorText();
 QString GetErrorText(int errorNumber);

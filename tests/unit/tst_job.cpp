@@ -5,6 +5,7 @@
 #include "job/JobFileWriter.h"
 #include "job/JobSubmitter.h"
 #include "job/OemFile.h"
+#include "job/PrintFileHandOff.h"
 #include "job/PrintFileInfo.h"
 #include "job/SpoolNames.h"
 #include "platform/Clock.h"
@@ -12,12 +13,20 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -132,6 +141,9 @@ private Q_SLOTS:
     void secondOfThreeRefused();
     void twoProcesses_data();
     void twoProcesses();
+    void staleTempFilesRemoved();
+    void linkSwappedInIsNeverWrittenThrough_data();
+    void linkSwappedInIsNeverWrittenThrough();
 };
 
 void TestJob::jobFileBytes_data() {
@@ -525,6 +537,12 @@ void TestJob::tempName() {
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
     QCOMPARE(MakeTempName(dir.path()), dir.filePath(expected));
+    // An empty folder is the current folder, for listing as for the name.
+    const QString cwd = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    const QString bare = MakeTempName(QString());
+    QDir::setCurrent(cwd);
+    QCOMPARE(bare, expected);
 }
 
 void TestJob::sendTime_data() {
@@ -705,6 +723,122 @@ void TestJob::twoProcesses() {
     QCOMPARE(numbers.size(), 2 * kJobs);
     QVERIFY(numbers.contains("A-0") && numbers.contains("B-199"));
     QVERIFY(data.Strays().isEmpty());
+}
+
+// Temporary job files of processes that are gone are removed by the next submit; those of
+// running processes, and names of another form, stay.
+void TestJob::staleTempFilesRemoved() {
+    DataFolder data;
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    QVERIFY(child > 0);
+    QCOMPARE(::waitpid(child, nullptr, 0), child);
+    const QString gone = QString(".KalmoJob-%1-0123456789abcdef.tmp").arg(child);
+    const QStringList kept{QString(".KalmoJob-%1-0123456789abcdef.tmp").arg(::getpid()),
+                           ".KalmoJob-1-0123456789abcdef.tmp",
+                           QString(".KalmoJob-%1-short.tmp").arg(child), "other.tmp"};
+    for (const QString& name : kept + QStringList{gone}) {
+        QFile f(data.In(name));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    PrintFileInfo printFile;
+    RecordingMessenger messenger;
+    JournalFake journal;
+    const FixedClock clock(kChristmasEve);
+    JobSubmitter submitter(data.Path(), printFile, messenger, journal, clock);
+    FaxJob job;
+    job.number = QStringLiteral("1");
+    job.poll = true;
+    QCOMPARE(submitter.SubmitJob(job), 0);
+    QStringList expected = kept;
+    expected.sort();
+    QStringList strays = data.Strays();
+    strays.sort();
+    QCOMPARE(strays, expected);
+}
+
+void TestJob::linkSwappedInIsNeverWrittenThrough_data() {
+    QTest::addColumn<QString>("folder");
+    QTest::addColumn<QString>("prefix");
+    QTest::newRow("job file on its way to Comjob") << QString() << ".KalmoJob-";
+    QTest::newRow("document copied into Faxsend") << QString(fax::kFolderFaxsend) << "_FX";
+}
+
+// Another process swaps a symbolic link in for each spool file right after it is created:
+// the print and the job text never land in the link's target, and no link is published.
+void TestJob::linkSwappedInIsNeverWrittenThrough() {
+    QFETCH(QString, folder);
+    QFETCH(QString, prefix);
+    DataFolder data;
+    QTemporaryDir elsewhere;
+    const QString outside = elsewhere.filePath("outside");
+    {
+        QFile f(outside);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    }
+    const QString watched = folder.isEmpty() ? data.Path() : data.In(folder);
+    const int inotify = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    QVERIFY(inotify >= 0);
+    QVERIFY(::inotify_add_watch(inotify, QFile::encodeName(watched).constData(), IN_CREATE) >= 0);
+    std::atomic<bool> stop{false};
+    std::atomic<int> swaps{0};
+    std::thread racer([&] {
+        alignas(inotify_event) char buffer[4096];
+        while (!stop) {
+            const ssize_t n = ::read(inotify, buffer, sizeof buffer);
+            if (n <= 0) {
+                std::this_thread::yield();
+                continue;
+            }
+            for (ssize_t i = 0; i < n;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + i);
+                i += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+                const QString name = QFile::decodeName(event->len ? event->name : "");
+                if (!name.startsWith(prefix))
+                    continue;
+                const QByteArray swap = QFile::encodeName(watched + "/.swap");
+                if (::symlink(QFile::encodeName(outside).constData(), swap.constData()) == 0 &&
+                    ::rename(swap.constData(),
+                             QFile::encodeName(watched + '/' + name).constData()) == 0)
+                    ++swaps;
+            }
+        }
+    });
+
+    PrintFileInfo printFile;
+    RecordingMessenger messenger;
+    JournalFake journal;
+    const FixedClock clock(kChristmasEve);
+    const QString print = data.In("print.sff");
+    for (int i = 0; i < 10; ++i) {
+        if (folder.isEmpty()) {
+            JobSubmitter submitter(data.Path(), printFile, messenger, journal, clock);
+            FaxJob job;
+            job.document = print;
+            job.number = QStringLiteral("0711 %1").arg(i);
+            submitter.SubmitJob(job);
+        } else {
+            {
+                QFile f(print);
+                QVERIFY(f.open(QIODevice::WriteOnly));
+                f.write("the print");
+            }
+            PrintFileHandOff handOff;
+            handOff.Adopt(print, false);
+            if (handOff.Place(data.Path()))
+                handOff.Rollback();
+        }
+    }
+    stop = true;
+    racer.join();
+    ::close(inotify);
+    QVERIFY2(swaps > 0, "the racer never got to swap a file");
+    QCOMPARE(ReadFile(outside), QByteArray());
+    for (const QFileInfo& entry :
+         QDir(data.In(fax::kFolderComjob))
+             .entryInfoList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot))
+        QVERIFY2(!entry.isSymLink(), qPrintable(entry.filePath()));
 }
 
 namespace {

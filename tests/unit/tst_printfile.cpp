@@ -3,11 +3,13 @@
 #include "job/PrintFileInfo.h"
 #include "job/SffAppend.h"
 #include "job/SffWriter.h"
+#include "support/FileUtil.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <cerrno>
+#include <sys/stat.h>
 
 namespace {
 
@@ -39,6 +41,15 @@ QByteArray Document(int pages, int resolution = 196) {
     return writer.Finish();
 }
 
+// The document as a streaming writer (Ghostscript) leaves it: page count and the offsets of
+// the last page and of the end are 0 in the header.
+QByteArray Streamed(QByteArray document) {
+    document[8] = document[9] = 0;
+    for (int i = 12; i < 20; ++i)
+        document[i] = 0;
+    return document;
+}
+
 int FirstPageOffset(const QByteArray& document) {
     return static_cast<unsigned char>(document[10]) | static_cast<unsigned char>(document[11]) << 8;
 }
@@ -60,6 +71,8 @@ private Q_SLOTS:
     void copyFileData_data();
     void copyFileData();
     void copyFileDataFailures();
+    void checkPrintFile_data();
+    void checkPrintFile();
 
     void appendIntoMissingTarget();
     void appendThreePages();
@@ -71,6 +84,44 @@ private Q_SLOTS:
 
     void encodeRow();
 };
+
+void TestPrintFile::checkPrintFile_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("problem");
+    const QByteArray doc = Document(2, 98);
+    QTest::newRow("readable SFF") << doc << int(PrintFileProblem::None);
+    QTest::newRow("streamed header") << Streamed(doc) << int(PrintFileProblem::None);
+    QTest::newRow("cut in the first page header")
+        << doc.left(FirstPageOffset(doc) + 5) << int(PrintFileProblem::UnreadableFax);
+    QTest::newRow("header only") << doc.left(20) << int(PrintFileProblem::UnreadableFax);
+    QByteArray far = doc;
+    far[10] = '\xF0';
+    far[11] = '\x7F';
+    QTest::newRow("first page beyond the end") << far << int(PrintFileProblem::UnreadableFax);
+    QTest::newRow("Ffff") << QByteArray("Ffff").append(doc.mid(4))
+                          << int(PrintFileProblem::UnreadableFax);
+    QTest::newRow("text") << QByteArray("Hallo\r\n") << int(PrintFileProblem::None);
+}
+
+// A print file that would be written into a job with resolution 0 is refused; one that a
+// streaming writer left with zeros in its header is not.
+void TestPrintFile::checkPrintFile() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, problem);
+    const QString path = Path(QStringLiteral("check.sff"));
+    WriteBytes(path, bytes);
+    QCOMPARE(int(CheckPrintFile(path)), problem);
+    if (problem == int(PrintFileProblem::None) && bytes.startsWith("Sfff")) {
+        QCOMPARE(GetSffResolution(path), 98);
+        // Pages are appended by walking them, whatever the header counts.
+        const QString target = Path(QStringLiteral("target.sff"));
+        WriteBytes(target, bytes);
+        FileError error;
+        QVERIFY(AppendSffFile(target, path, error));
+        QCOMPARE(ReadBytes(target).size(), 2 * bytes.size() - FirstPageOffset(bytes) - 2);
+    }
+    QCOMPARE(CheckPrintFile(Path(QStringLiteral("missing.sff"))), PrintFileProblem::CannotOpen);
+}
 
 void TestPrintFile::detectAndExamine_data() {
     QTest::addColumn<QByteArray>("bytes");
@@ -171,8 +222,15 @@ void TestPrintFile::copyFileDataFailures() {
     QVERIFY(!QFile::exists(Path(QStringLiteral("t1"))));
     QCOMPARE(CopyFileData(Path(QStringLiteral("no/such/folder")), source, false), 2);
     QCOMPARE(CopyFileData(m_dir.path(), source, false), 2); // a folder is no target
-    // Reading a folder fails after it was opened.
-    QCOMPARE(CopyFileData(Path(QStringLiteral("t3")), m_dir.path(), false), 3);
+    // A folder is no print file.
+    QCOMPARE(CopyFileData(Path(QStringLiteral("t3")), m_dir.path(), false), 1);
+    // Nor is a FIFO: refused at once, instead of waiting for a writer for ever.
+    const QString fifo = Path(QStringLiteral("fifo"));
+    QCOMPARE(::mkfifo(NativePath(fifo).constData(), 0600), 0);
+    QCOMPARE(CopyFileData(Path(QStringLiteral("t4")), fifo, false), 1);
+    QCOMPARE(GetLastErrorText(), QStringLiteral("Keine reguläre Datei"));
+    QCOMPARE(DetectFileFormat(fifo), 0);
+    QCOMPARE(CheckPrintFile(fifo), PrintFileProblem::CannotOpen);
     // A file copied onto itself, by its own name or through a link, is neither emptied nor
     // doubled.
     const QString link = Path(QStringLiteral("link.bin"));
