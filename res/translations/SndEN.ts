@@ -216,6 +216,28 @@
         <comment>629</comment>
         <translation>%1 page(s) of the colour print could not be converted.</translation>
     </message>
+    <message>
+        <source>Die Datei '%1' ist kein lesbares Faxdokument.</source>
+        <comment>630</comment>
+        <translation>The file '%1' is not a readable fax document.</translation>
+    </message>
+    <message>
+        <source>Die Einstellungen in '%1' können nicht gelesen werden.
+%2</source>
+        <comment>631</comment>
+        <translation>The settings in '%1' cannot be read.
+%2</translation>
+    </message>
+    <message>
+        <source>Keine reguläre Datei</source>
+        <comment>632</comment>
+        <translation>Not a regular file</translation>
+    </message>
+    <message>
+        <source>Das Journal hat den Auftrag abgelehnt.</source>
+        <comment>633</comment>
+        <translation>The journal refused the job.</translation>
+    </message>
 </context>
 <context>
     <name>SendDialog</name>

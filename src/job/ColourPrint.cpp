@@ -2,7 +2,9 @@
 
 #include "app/FaxContract.h"
 #include "job/FileCopy.h"
+#include "job/PosixFile.h"
 #include "job/SffAppend.h"
+#include "job/SpoolFolder.h"
 #include "job/SpoolNames.h"
 #include "platform/ProcessLauncher.h"
 #include "support/FileUtil.h"
@@ -15,6 +17,8 @@
 #include <QFileInfo>
 #include <QSet>
 #include <QStringList>
+#include <cerrno>
+#include <unistd.h>
 
 bool ConvertBitmap(ProcessLauncher& launcher, const QString& systemDir, const QString& bitmapPath,
                    const QString& outputPath) {
@@ -22,10 +26,19 @@ bool ConvertBitmap(ProcessLauncher& launcher, const QString& systemDir, const QS
     // The converter runs in the bitmap's folder: paths relative to ours would miss there.
     start.program = QFileInfo(JoinPath(systemDir, fax::kProgramConverter)).absoluteFilePath();
     start.arguments = {GetFileNamePart(bitmapPath), QFileInfo(outputPath).absoluteFilePath()};
-    start.workingDirectory = GetDirectoryPart(bitmapPath);
+    start.workingDirectory = StemFolder(bitmapPath);
     start.show = ProcessStart::Show::Hidden;
     start.wait = true;
     return launcher.Start(start);
+}
+
+QString StemFolder(const QString& path) {
+    const QString folder = GetDirectoryPart(path);
+    if (!folder.isEmpty())
+        return folder;
+    // "/Page": the folder part before the only separator is the root.
+    return path.startsWith(u'/') || path.startsWith(u'\\') ? QStringLiteral("/")
+                                                           : QStringLiteral(".");
 }
 
 namespace {
@@ -45,9 +58,101 @@ QString NextBitmap(const QString& folder, const QString& stem, const QSet<QStrin
     return {};
 }
 
-void DeleteFile(const QString& path) {
-    QFile::remove(path);
-}
+// The working files of one colour print in the data folder, all of one temporary base that
+// this print owns: the bare base is created exclusively first, and since no other print
+// takes a base that any file name begins with, nothing of another print can ever meet these.
+class ColourAssembly {
+public:
+    explicit ColourAssembly(const SpoolFolder& data) : m_data(data) {}
+    ColourAssembly(const ColourAssembly&) = delete;
+    ColourAssembly& operator=(const ColourAssembly&) = delete;
+
+    bool Claim() {
+        for (int attempt = 0; attempt < 1000; ++attempt) {
+            m_base = GetFileNamePart(MakeTempName(m_data.Path()));
+            PosixFile claim;
+            if (!m_data.CreateExclusive(claim, m_base)) {
+                if (errno == EEXIST)
+                    continue; // another print claimed it since the folder was listed
+                return false;
+            }
+            PosixFile sff;
+            if (m_data.CreateExclusive(m_cff, Name(".CFF")) &&
+                m_data.CreateExclusive(sff, Name(".SFF")))
+                return true;
+            const int error = errno;
+            Abandon();
+            if (error != EEXIST) {
+                errno = error;
+                return false;
+            }
+        }
+        errno = EEXIST;
+        return false;
+    }
+
+    // Converts one bitmap and appends its colour and black-and-white pages. True when both
+    // are appended and on disk; otherwise both collections are as they were.
+    bool AddPage(ProcessLauncher& launcher, const QString& systemDir, const QString& bitmap) {
+        const QString tmpName = Name(".TMP");
+        const QString pageSff = StripExtension(bitmap) + QStringLiteral(".SFF");
+        const auto removeByProducts = [&] {
+            m_data.Remove(tmpName);
+            QFile::remove(pageSff);
+        };
+        if (!ConvertBitmap(launcher, systemDir, bitmap, m_data.PathOf(tmpName))) {
+            removeByProducts();
+            return false;
+        }
+        const std::int64_t before = m_cff.Length();
+        PosixFile page;
+        if (before < 0 || !m_data.OpenRegular(page, tmpName) ||
+            CopyOpenFile(m_cff, page) != kCopyDone) {
+            if (before >= 0)
+                m_cff.Truncate(before);
+            removeByProducts();
+            return false;
+        }
+        FileError error;
+        if (!AppendSffFile(m_data.PathOf(Name(".SFF")), pageSff, error)) {
+            // The colour page goes again, so that both collections hold the same pages.
+            m_cff.Truncate(before);
+            m_cff.Sync();
+            removeByProducts();
+            return false;
+        }
+        removeByProducts();
+        ++m_pages;
+        return true;
+    }
+
+    // The collected colour file, when it holds a page; otherwise everything is removed.
+    QString Finish() {
+        if (m_pages == 0) {
+            Abandon();
+            return {};
+        }
+        m_cff.Close();
+        // The ".CFF" keeps the base taken from now on.
+        m_data.Remove(m_base);
+        return m_data.PathOf(Name(".CFF"));
+    }
+
+private:
+    QString Name(const char* extension) const { return m_base + QLatin1String(extension); }
+
+    void Abandon() {
+        m_cff.Close();
+        m_data.Remove(Name(".CFF"));
+        m_data.Remove(Name(".SFF"));
+        m_data.Remove(m_base);
+    }
+
+    const SpoolFolder& m_data;
+    QString m_base;
+    PosixFile m_cff;
+    int m_pages = 0;
+};
 
 } // namespace
 
@@ -57,39 +162,32 @@ void AssemblePageBitmaps(QString& printFile, const QString& dataDir, const QStri
     const QString stem = GetFileNamePart(printFile);
     if (stem.isEmpty() || IsDirectory(printFile))
         return;
-    const QString folder = GetDirectoryPart(printFile);
+    const QString folder = StemFolder(printFile);
 
-    QString cffPath;
-    QString sffPath;
-    QSet<QString> taken; // a bitmap that cannot be deleted is listed again
+    SpoolFolder data;
+    const bool dataOpen = data.Open(dataDir);
+    ColourAssembly assembly(data);
+    bool claimed = false;
+    QSet<QString> taken; // a page that failed keeps its bitmap, which is listed again
     int lost = 0;
     for (;;) {
         const QString bitmap = NextBitmap(folder, stem, taken);
         if (bitmap.isEmpty())
             break;
         taken.insert(bitmap);
-
-        const QString base = MakeTempName(dataDir);
-        const QString tmpPath = base + QStringLiteral(".TMP");
-        bool pageOk = ConvertBitmap(launcher, systemDir, bitmap, tmpPath);
-        DeleteFile(bitmap);
-        if (cffPath.isEmpty()) {
-            cffPath = base + QStringLiteral(".CFF");
-            sffPath = base + QStringLiteral(".SFF");
-        }
-        if (CopyFileData(cffPath, tmpPath, true) != kCopyDone)
-            pageOk = false;
-        DeleteFile(tmpPath);
-        const QString pageSff = StripExtension(bitmap) + QStringLiteral(".SFF");
-        FileError error;
-        if (!AppendSffFile(sffPath, pageSff, error))
-            pageOk = false;
-        DeleteFile(pageSff);
-        if (!pageOk)
+        if (!claimed)
+            claimed = dataOpen && assembly.Claim();
+        // A bitmap goes only once its page is safe in both collections.
+        if (claimed && assembly.AddPage(launcher, systemDir, bitmap))
+            QFile::remove(bitmap);
+        else
             ++lost;
     }
-    if (!cffPath.isEmpty())
-        printFile = cffPath;
+    if (claimed) {
+        const QString cff = assembly.Finish();
+        if (!cff.isEmpty())
+            printFile = cff;
+    }
     // Pages are skipped so that the others follow, but a fax short of pages is not silent.
     if (lost > 0)
         MessageWarning1(messenger, IDS_ERR_COLOUR_PAGES, QString::number(lost));

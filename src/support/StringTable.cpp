@@ -56,6 +56,10 @@ constexpr std::array kTable{
     Entry{IDS_ERR_JOB_NOT_WRITTEN, u"Der Faxauftrag für %1 konnte nicht geschrieben werden.\n%2"},
     Entry{IDS_ERR_COLOUR_PAGES,
           u"%1 Seite(n) des Farbausdrucks konnte(n) nicht umgewandelt werden."},
+    Entry{IDS_ERR_NOT_FAX_DOCUMENT, u"Die Datei '%1' ist kein lesbares Faxdokument."},
+    Entry{IDS_ERR_STORE_UNREADABLE, u"Die Einstellungen in '%1' können nicht gelesen werden.\n%2"},
+    Entry{IDS_NOT_REGULAR_FILE, u"Keine reguläre Datei"},
+    Entry{IDS_JOURNAL_REFUSED, u"Das Journal hat den Auftrag abgelehnt."},
 };
 
 static_assert(std::is_sorted(kTable.begin(), kTable.end(),

@@ -12,7 +12,9 @@
 #include <QTest>
 #include <QThread>
 #include <cerrno>
+#include <functional>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -106,6 +108,10 @@ private Q_SLOTS:
     void nothingToAssemble_data();
     void nothingToAssemble();
     void converterMissingLosesPage();
+    void converterMissingKeepsEveryBitmap();
+    void claimedBaseIsNotShared();
+    void stemFolder_data();
+    void stemFolder();
 };
 
 void TestColourPrint::init() {
@@ -197,12 +203,16 @@ void TestColourPrint::assemblesTwoPages() {
 void TestColourPrint::earlierLeftoversTakeNextName() {
     Touch(m_data + QStringLiteral("/Tmp00000.CFF"));
     Touch(m_data + QStringLiteral("/Tmp00000.SFF"));
+    // A base that another print has just claimed, before any file of it exists.
+    Touch(m_data + QStringLiteral("/Tmp00001"));
     WriteBitmap(m_print + QStringLiteral("/Doc1.bmp"), 80);
     QString printFile = m_print + QStringLiteral("/Doc");
     AssemblePageBitmaps(printFile, m_data, m_system, m_launcher, m_messenger);
-    QCOMPARE(printFile, m_data + QStringLiteral("/Tmp00001.CFF"));
-    QVERIFY(QFile::exists(m_data + QStringLiteral("/Tmp00001.SFF")));
+    QCOMPARE(printFile, m_data + QStringLiteral("/Tmp00002.CFF"));
+    QVERIFY(QFile::exists(m_data + QStringLiteral("/Tmp00002.SFF")));
     QCOMPARE(Entries(m_print), QStringList());
+    // Our own claim goes once the collected file holds the base.
+    QVERIFY(!QFile::exists(m_data + QStringLiteral("/Tmp00002")));
 }
 
 void TestColourPrint::nothingToAssemble_data() {
@@ -253,8 +263,10 @@ void TestColourPrint::converterMissingLosesPage() {
 
     QString printFile = m_print + QStringLiteral("/Page");
     AssemblePageBitmaps(printFile, m_data, m_system, launcher, m_messenger);
-    QCOMPARE(Entries(m_print), QStringList());
+    // The page that failed keeps its bitmap; the other's went once it was collected.
+    QCOMPARE(Entries(m_print), QStringList{"Page1.bmp"});
     QCOMPARE(printFile, m_data + QStringLiteral("/Tmp00000.CFF"));
+    QCOMPARE(Entries(m_data), (QStringList{"Tmp00000.CFF", "Tmp00000.SFF"}));
     QFile cff(printFile);
     QVERIFY(cff.open(QIODevice::ReadOnly));
     const QByteArray colour = cff.readAll();
@@ -267,6 +279,76 @@ void TestColourPrint::converterMissingLosesPage() {
     QCOMPARE(m_messenger.Ids(), QList<int>{IDS_ERR_COLOUR_PAGES});
     QCOMPARE(m_messenger.messages[0].text,
              QStringLiteral("1 Seite(n) des Farbausdrucks konnte(n) nicht umgewandelt werden."));
+}
+
+// Without the converter no page can be made: every bitmap stays for another try, nothing is
+// left in the data folder, and the user is told how many pages failed.
+void TestColourPrint::converterMissingKeepsEveryBitmap() {
+    WriteBitmap(m_print + QStringLiteral("/Page1.bmp"), 0);
+    WriteBitmap(m_print + QStringLiteral("/Page2.bmp"), 200);
+    QVERIFY(QFile::remove(m_system + QStringLiteral("/R3ozav.exe")));
+    QString printFile = m_print + QStringLiteral("/Page");
+    AssemblePageBitmaps(printFile, m_data, m_system, m_launcher, m_messenger);
+    QCOMPARE(printFile, m_print + QStringLiteral("/Page"));
+    QCOMPARE(Entries(m_print), (QStringList{"Page1.bmp", "Page2.bmp"}));
+    QCOMPARE(Entries(m_data), QStringList());
+    QCOMPARE(m_messenger.Ids(), QList<int>{IDS_ERR_COLOUR_PAGES});
+    QVERIFY(m_messenger.messages[0].text.startsWith(QStringLiteral("2 Seite(n)")));
+}
+
+// Two prints at once: each works on a base of its own from the first page on, whatever the
+// other has created so far.
+void TestColourPrint::claimedBaseIsNotShared() {
+    WriteBitmap(m_print + QStringLiteral("/A1.bmp"), 0);
+    WriteBitmap(m_print + QStringLiteral("/B1.bmp"), 100);
+    class Interleaving final : public ProcessLauncher {
+    public:
+        Interleaving(ProcessLauncher& real, std::function<void()> between)
+            : m_real(real), m_between(std::move(between)) {}
+        bool Start(const ProcessStart& start) override {
+            if (m_between)
+                std::exchange(m_between, nullptr)();
+            return m_real.Start(start);
+        }
+
+    private:
+        ProcessLauncher& m_real;
+        std::function<void()> m_between;
+    };
+    QString second = m_print + QStringLiteral("/B");
+    // The second print runs to its end while the first converts its first page.
+    Interleaving inner(m_launcher, nullptr);
+    Interleaving outer(m_launcher,
+                       [&] { AssemblePageBitmaps(second, m_data, m_system, inner, m_messenger); });
+    QString first = m_print + QStringLiteral("/A");
+    AssemblePageBitmaps(first, m_data, m_system, outer, m_messenger);
+    QCOMPARE(first, m_data + QStringLiteral("/Tmp00000.CFF"));
+    QCOMPARE(second, m_data + QStringLiteral("/Tmp00001.CFF"));
+    for (const QString& base : {first, second}) {
+        QFile sff(QString(base).replace(QStringLiteral(".CFF"), QStringLiteral(".SFF")));
+        QVERIFY(sff.open(QIODevice::ReadOnly));
+        QCOMPARE(SffPages(sff.readAll()), 1);
+    }
+    QVERIFY(m_messenger.messages.isEmpty());
+}
+
+void TestColourPrint::stemFolder_data() {
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("folder");
+    QTest::newRow("in a folder") << "/var/spool/Page"
+                                 << "/var/spool";
+    QTest::newRow("in the root") << "/Page"
+                                 << "/";
+    QTest::newRow("bare name") << "Page"
+                               << ".";
+    QTest::newRow("relative folder") << "spool/Page"
+                                     << "spool";
+}
+
+void TestColourPrint::stemFolder() {
+    QFETCH(QString, path);
+    QFETCH(QString, folder);
+    QCOMPARE(StemFolder(path), folder);
 }
 
 QTEST_GUILESS_MAIN(TestColourPrint)
