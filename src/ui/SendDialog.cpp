@@ -9,8 +9,10 @@
 #include "job/ColourPrint.h"
 #include "job/FaxJob.h"
 #include "job/FileCopy.h"
+#include "job/JobFileWriter.h"
 #include "job/JobSubmitter.h"
 #include "job/OemFile.h"
+#include "job/PrintFileFormat.h"
 #include "job/SpoolNames.h"
 #include "platform/Clock.h"
 #include "platform/Presence.h"
@@ -195,7 +197,10 @@ bool SendDialog::OnInitDialog() {
     if (m_bColour)
         AssemblePageBitmaps(m_strPrintFile, app.m_strDataDir, app.m_strSystemDir,
                             m_services.processes, app.GetMessenger());
+    if (m_bTemporary)
+        m_handOff.Adopt(m_strPrintFile, m_bColour != 0);
     m_printFile.Examine(m_strPrintFile);
+    m_strExamined = m_strPrintFile;
     UpdateStatus();
 
     if (!m_strPresetNumber.isEmpty()) {
@@ -301,8 +306,8 @@ void SendDialog::OnRecipientDoubleClick() {
 }
 
 void SendDialog::OnCancel() {
-    if (m_bTemporary)
-        QFile::remove(m_strPrintFile);
+    // The program's own print file goes; a file the user picked stays where it is.
+    m_handOff.Discard();
     EndDialog(QDialog::Rejected);
 }
 
@@ -321,30 +326,52 @@ void SendDialog::done(int result) {
     QDialog::done(result);
 }
 
-bool SendDialog::MoveToSpool() {
-    const QString dataDir = m_services.app.m_strDataDir;
-    // The base is claimed in the spool (base.SFF exists, empty) until the copies are done.
-    const QString base = MakeFaxSendName(dataDir);
-    const QString sffPath = base + QStringLiteral(".SFF");
-    const QString target = m_bColour ? base + QStringLiteral(".CFF") : sffPath;
-    if (CopyFileData(target, m_strPrintFile, false) != 0) {
-        const QString reason = GetLastErrorText();
-        QFile::remove(target);
-        QFile::remove(sffPath);
-        MessageWarning1(m_services.app.GetMessenger(), IDS_ERR_COPY_PRINTFILE, reason);
+QStringList SendDialog::CollectRecipients(bool selection) const {
+    if (!selection)
+        return {m_strNumber};
+    // In the order the list shows them.
+    QStringList numbers;
+    for (int i = 0; i < m_listRecipients->topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* item = m_listRecipients->topLevelItem(i);
+        if (item->isSelected())
+            numbers.append(RowNumber(item));
+    }
+    return numbers;
+}
+
+bool SendDialog::CheckJobValues(const QStringList& numbers) {
+    // The document's path in the job is the spool copy's for a print file of ours, so the
+    // data folder's path must be writable too.
+    const QString document = m_bTemporary ? m_services.app.m_strDataDir : m_strPrintFile;
+    const bool sendTimeBad = m_bSendLater && HasControlCharacter(FormatSendTime(m_timeSend));
+    const bool documentBad = !m_bPoll && HasControlCharacter(document);
+    for (const QString& number : numbers) {
+        if (documentBad || sendTimeBad || HasControlCharacter(number)) {
+            MessageWarning2(m_services.app.GetMessenger(), IDS_ERR_JOB_NOT_WRITTEN, number,
+                            GetErrorText(EINVAL));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SendDialog::CheckPrintFile() {
+    Messenger& messenger = m_services.app.GetMessenger();
+    switch (::CheckPrintFile(m_strPrintFile)) {
+    case PrintFileProblem::CannotOpen:
+        MessageWarning1(messenger, IDS_ERR_COPY_PRINTFILE, GetLastErrorText());
+        return false;
+    case PrintFileProblem::UnreadableFax:
+        MessageWarning1(messenger, IDS_ERR_NOT_FAX_DOCUMENT, m_strPrintFile);
+        return false;
+    case PrintFileProblem::None:
+        break;
+    }
+    // The job carries the format and resolution found when the dialog opened.
+    if (m_printFile.m_nFormat == kFormatSff && m_printFile.m_nResolution == 0) {
+        MessageWarning1(messenger, IDS_ERR_NOT_FAX_DOCUMENT, m_strPrintFile);
         return false;
     }
-    if (m_bColour) {
-        // The black-and-white companion travels along when there is one; a companion that
-        // cannot be copied stays where it is.
-        const QString companion = StripExtension(m_strPrintFile) + QStringLiteral(".SFF");
-        if (QFile::exists(companion) && CopyFileData(sffPath, companion, false) == 0)
-            QFile::remove(companion);
-        else
-            QFile::remove(sffPath);
-    }
-    QFile::remove(m_strPrintFile);
-    m_strPrintFile = target;
     return true;
 }
 
@@ -382,33 +409,59 @@ void SendDialog::OnOK() {
         return;
     }
 
-    if (m_bTemporary && !MoveToSpool())
+    // Everything that can be checked is checked before the print is used up.
+    const QStringList numbers = CollectRecipients(selection);
+    if (!CheckJobValues(numbers))
+        return;
+    // A file picked after the dialog opened goes as what it is, not as the one examined then.
+    if (!m_bPoll && m_strPrintFile != m_strExamined) {
+        m_printFile.Examine(m_strPrintFile);
+        m_strExamined = m_strPrintFile;
+    }
+    if (!m_bPoll && !CheckPrintFile())
         return;
 
-    m_numbers.clear();
+    // The program's own print file is copied into the spool; it goes only once a job names
+    // the copy. A file of the user's is referenced where it lies.
+    const bool own = m_bTemporary && m_handOff.IsOwn(m_strPrintFile);
+    if (own && !m_handOff.Place(app.m_strDataDir)) {
+        MessageWarning1(messenger, IDS_ERR_COPY_PRINTFILE, GetLastErrorText());
+        return;
+    }
+    const QString document = own ? m_handOff.PlacedPath() : m_strPrintFile;
+
+    m_numbers = numbers;
     if (!selection) {
-        m_numbers.append(m_strNumber);
         app.WriteProfileString(fax::kSectionFax, QStringLiteral("Rufnummer"), m_strNumber);
         m_comboNumber->AddToHistory(m_strNumber);
         app.SaveNumberHistory(m_comboNumber->Entries());
-    } else {
-        // In the order the list shows them.
-        for (int i = 0; i < m_listRecipients->topLevelItemCount(); ++i) {
-            const QTreeWidgetItem* item = m_listRecipients->topLevelItem(i);
-            if (item->isSelected())
-                m_numbers.append(RowNumber(item));
-        }
     }
 
-    SubmitJobs();
+    const qsizetype placed = SubmitJobs(document);
+    if (placed == 0) {
+        // Nothing names the copy: it goes, the print stays, and the user may correct the
+        // number or cancel. The reason has been shown.
+        if (own)
+            m_handOff.Rollback();
+        return;
+    }
+    if (own) {
+        m_handOff.Commit();
+        m_strPrintFile = document;
+    } else {
+        // The user picked another file: the program's own print file is not needed.
+        m_handOff.Discard();
+    }
+    m_nJobsNotPlaced = m_numbers.size() - placed;
+    OfferToStartFaxApplication();
     EndDialog(QDialog::Accepted);
 }
 
-void SendDialog::SubmitJobs() {
+qsizetype SendDialog::SubmitJobs(const QString& document) {
     AppBase& app = m_services.app;
     Messenger& messenger = app.GetMessenger();
     FaxJob job;
-    job.document = m_strPrintFile;
+    job.document = document;
     job.remark = m_strRemark;
     job.poll = m_bPoll != 0;
     if (m_bSendLater)
@@ -416,20 +469,30 @@ void SendDialog::SubmitJobs() {
 
     JobSubmitter submitter(app.m_strDataDir, m_printFile, messenger, m_services.automation,
                            m_services.clock);
-    bool anyPlaced = false;
+    qsizetype placed = 0;
     for (const QString& number : std::as_const(m_numbers)) {
         job.number = number;
         const int result = submitter.SubmitJob(job);
         if (result == 0) {
-            anyPlaced = true;
+            ++placed;
             continue;
         }
         if (result == 2)
             MessageWarning2(messenger, IDS_ERR_JOB_NOT_WRITTEN, number, submitter.FailureReason());
+        // A refusal of the journal is silent while other jobs stand; when it leaves the OK
+        // without any job, the dialog stays open and must say why.
+        else if (placed == 0 && submitter.JournalResult() == 2)
+            MessageWarning2(messenger, IDS_ERR_JOB_NOT_WRITTEN, number,
+                            LoadString(IDS_JOURNAL_REFUSED));
         break;
     }
+    return placed;
+}
 
-    if (!anyPlaced || m_bSerialLetter || m_services.presence.IsRunning(fax::kWindowClass))
+void SendDialog::OfferToStartFaxApplication() {
+    AppBase& app = m_services.app;
+    Messenger& messenger = app.GetMessenger();
+    if (m_bSerialLetter || m_services.presence.IsRunning(fax::kWindowClass))
         return;
     if (MessageQuestion(messenger, IDS_ASK_START_FAX) != MessageAnswer::Yes)
         return;
@@ -522,8 +585,12 @@ void SendDialog::OnAddressBook() {
 void SendDialog::OnFileName() {
     const auto chosen =
         m_services.fileDialogs.GetOpenFileName(this, LoadString(IDS_FILTER_OPEN), m_strPrintFile);
-    if (chosen)
-        m_strPrintFile = *chosen;
+    if (!chosen)
+        return;
+    // A picked file is the user's: referenced where it lies, never moved or deleted. The
+    // program's own print file is still discarded on Cancel and once a job is placed.
+    m_strPrintFile = *chosen;
+    m_bTemporary = m_handOff.IsOwn(m_strPrintFile) ? 1 : 0;
 }
 
 void SendDialog::OnPreview() {

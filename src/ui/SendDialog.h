@@ -3,6 +3,7 @@
 #include "addressbook/MapiSession.h"
 #include "addressbook/RecipientList.h"
 #include "app/SendDialogState.h"
+#include "job/PrintFileHandOff.h"
 #include "job/PrintFileInfo.h"
 #include "ui/SendServices.h"
 
@@ -38,6 +39,8 @@ public:
     // Fills the dialog; true when it is still open afterwards.
     bool OnInitDialog();
     bool IsClosed() const { return m_bClosed; }
+    // Recipients of the closing OK whose job was not placed (the loop stops at the first).
+    qsizetype JobsNotPlaced() const { return m_nJobsNotPlaced; }
 
     // Moves control contents into the members (true) or the members into the controls.
     void UpdateData(bool saveAndValidate);
@@ -107,8 +110,15 @@ protected:
 private:
     void InsertRecipient(int index, const RecipientEntry& entry) override;
     void EndDialog(int result);
-    void SubmitJobs();
-    bool MoveToSpool();
+    // The numbers an OK sends to: the typed one, or those of the selected rows.
+    QStringList CollectRecipients(bool selection) const;
+    // Can every value of the jobs be written into a job file? Reports 628 when not.
+    bool CheckJobValues(const QStringList& numbers);
+    // Can the print file be handed over? Reports 613 or 630 when not.
+    bool CheckPrintFile();
+    // Submits one job per number of m_numbers for document; the count of jobs placed.
+    qsizetype SubmitJobs(const QString& document);
+    void OfferToStartFaxApplication();
     bool StoreOutlookText(QString& member, const QString& entry, const QString& text);
     bool StartProgram(const QString& name, const QStringList& arguments);
 
@@ -116,6 +126,9 @@ private:
     std::unique_ptr<Ui::SendDialog> m_ui;
     QList<QIcon> m_rowImages;
     QIcon m_hIcon;
+    PrintFileHandOff m_handOff; // which files are the program's own
+    QString m_strExamined;      // the file m_printFile describes
+    qsizetype m_nJobsNotPlaced = 0;
     bool m_bClosed = false;
     bool m_bDestroyed = false;
 };

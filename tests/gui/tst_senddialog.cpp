@@ -6,20 +6,33 @@
 #include "TestRegistry.h"
 #include "app/AppBase.h"
 #include "app/FaxContract.h"
+#include "job/SffWriter.h"
 #include "ui/CZebComboBox.h"
 #include "ui/FileDialogs.h"
 #include "ui/SendDialog.h"
 
 #include <QCheckBox>
 #include <QDir>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTreeWidget>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
+
+// A readable one-page SFF document whose user information record holds note, so that
+// documents can be told apart.
+QByteArray Sff(const QByteArray& note = "print") {
+    SffWriter writer;
+    writer.BeginPage(196);
+    writer.AddRawRecord(QByteArray("\xFF") + char(note.size()) + note);
+    writer.AddBlankRows(1);
+    return writer.Finish();
+}
 
 const QString kFax = "Software\\ZEB\\Kalmo! 2.0\\Fax";
 const QString kHistory = kFax + "\\Rufnummern";
@@ -92,7 +105,7 @@ struct Fixture {
         automation.RegisterClass(fax::kProgIdAddressBook, AddressBook(entries));
     }
     // A print file of the given name in the temporary folder.
-    QString PrintFile(const QString& name, const QByteArray& bytes = "Sfff print") {
+    QString PrintFile(const QString& name, const QByteArray& bytes = Sff()) {
         const QString path = dir.filePath(name);
         QFile f(path);
         if (f.open(QIODevice::WriteOnly))
@@ -144,7 +157,7 @@ private Q_SLOTS:
     void redirect();
     void selectedRowsWriteOneJobEach();
     void deselectedRowsKeepCountAndRefuse();
-    void failedJobStopsTheLoop();
+    void controlCharacterInAnyRowStopsTheOk();
     void startFaxApplication_data();
     void startFaxApplication();
     void colourPrintMoves_data();
@@ -156,11 +169,17 @@ private Q_SLOTS:
     void closingClearsRows();
     void remarkKeepsToOemCharacters();
     void doubleClickBelowTheRowsSends();
+    void pickedFileIsTheUsers_data();
+    void pickedFileIsTheUsers();
+    void checkedBeforeThePrintIsUsed_data();
+    void checkedBeforeThePrintIsUsed();
+    void noJobPlacedKeepsThePrint_data();
+    void noJobPlacedKeepsThePrint();
 };
 
 void TestSendDialog::presetNumberSubmitsAtOnce() {
     Fixture f;
-    const QByteArray bytes = "Sfff and the rest of a print";
+    const QByteArray bytes = Sff("and the rest of a print");
     f.state.m_strPrintFile = f.PrintFile("print.sff", bytes);
     f.state.m_bTemporary = 1;
     f.state.m_strPresetNumber = "123";
@@ -260,20 +279,23 @@ void TestSendDialog::deselectedRowsKeepCountAndRefuse() {
     QVERIFY(f.Spool("Faxsend").isEmpty());
 }
 
-void TestSendDialog::failedJobStopsTheLoop() {
+void TestSendDialog::controlCharacterInAnyRowStopsTheOk() {
     Fixture f;
     // The second row's number holds a tab: its job cannot be written.
     f.Entries({"Anna\n1", "Bernd\n2\t2", "Cäsar\n3"});
     f.state.m_strPrintFile = f.PrintFile("print.sff");
+    f.state.m_bTemporary = 1;
     QVERIFY(f.Open());
     f.dialog->m_listRecipients->selectAll();
     f.dialog->OnOK();
-    QVERIFY(f.dialog->IsClosed());
-    QCOMPARE(f.JobAddresses(), QStringList{"1"});
-    QCOMPARE(f.messages.Ids(), (QList<int>{628, 611}));
+    // Found before any job is written or the print moved: nobody gets half an OK.
+    QVERIFY(!f.dialog->IsClosed());
+    QCOMPARE(f.JobAddresses(), QStringList{});
+    QCOMPARE(f.messages.Ids(), (QList<int>{628}));
     QVERIFY(f.messages.messages[0].text.startsWith(
         "Der Faxauftrag für 2\t2 konnte nicht geschrieben werden.\n"));
-    QCOMPARE(f.presence.asked, QStringList{fax::kWindowClass});
+    QVERIFY(f.presence.asked.isEmpty());
+    QVERIFY(QFile::exists(f.state.m_strPrintFile));
 }
 
 void TestSendDialog::startFaxApplication_data() {
@@ -455,6 +477,145 @@ void TestSendDialog::doubleClickBelowTheRowsSends() {
     QTest::mouseDClick(viewport, Qt::LeftButton, {}, QPoint(5, viewport->height() - 3));
     QVERIFY(f.dialog->IsClosed());
     QCOMPARE(f.JobAddresses(), QStringList{"0815"});
+}
+
+void TestSendDialog::pickedFileIsTheUsers_data() {
+    QTest::addColumn<QString>("option");
+    QTest::addColumn<bool>("ok");
+    for (const char* option : {"d", "c"}) {
+        QTest::addRow("/%s, Cancel", option) << option << false;
+        QTest::addRow("/%s, OK", option) << option << true;
+    }
+}
+
+// A file picked with "Dateiname..." is referenced where it lies, never moved or deleted; the
+// program's own print file still goes.
+void TestSendDialog::pickedFileIsTheUsers() {
+    QFETCH(QString, option);
+    QFETCH(bool, ok);
+    Fixture f;
+    const bool colour = option == "c";
+    const QString own =
+        colour ? f.PrintFile("Tmp00000.CFF", "\xff\xd8\xff\xe0 colour") : f.PrintFile("print.sff");
+    const QString companion = f.PrintFile("Tmp00000.SFF", Sff("companion"));
+    const QString users = f.PrintFile("Mein Brief.sff", Sff("mine"));
+    f.state.m_strPrintFile = own;
+    f.state.m_bTemporary = 1;
+    f.state.m_bColour = colour;
+    f.state.m_bFileButton = 1;
+    f.presence.running = true;
+    QVERIFY(f.Open());
+    f.files.openAnswer = users;
+    f.dialog->OnFileName();
+    if (ok) {
+        f.Type("0711 1");
+        f.dialog->OnOK();
+    } else {
+        f.dialog->OnCancel();
+    }
+    QVERIFY(f.dialog->IsClosed());
+    QCOMPARE(ReadAll(users), Sff("mine"));
+    QVERIFY(!QFile::exists(own));
+    QCOMPARE(QFile::exists(companion), !colour);
+    QVERIFY(f.Spool("Faxsend").isEmpty());
+    if (ok) {
+        const QByteArray job =
+            ReadAll(f.app.m_strDataDir + "/Comjob/" + f.Spool("Comjob").value(0));
+        QVERIFY2(job.contains("FILENAME:" + users.toUtf8() + "\r\n"), job.constData());
+    }
+}
+
+void TestSendDialog::checkedBeforeThePrintIsUsed_data() {
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("dataFolder");
+    QTest::addColumn<QByteArray>("print");
+    QTest::addColumn<int>("message");
+    QTest::newRow("number with a line break") << "0711\n666"
+                                              << "Fax" << Sff() << 628;
+    QTest::newRow("data folder with a line break") << "0711"
+                                                   << "Fa\nx" << Sff() << 628;
+    QTest::newRow("SFF cut short") << "0711"
+                                   << "Fax" << Sff().left(24) << 630;
+    QTest::newRow("FIFO") << "0711"
+                          << "Fax" << QByteArray() << 613;
+}
+
+// What a job file cannot hold, and a print file that is no readable fax, are found before
+// the print is moved: the dialog stays open, the print where it was, nothing in the spool.
+void TestSendDialog::checkedBeforeThePrintIsUsed() {
+    QFETCH(QString, number);
+    QFETCH(QString, dataFolder);
+    QFETCH(QByteArray, print);
+    QFETCH(int, message);
+    Fixture f;
+    f.app.m_strDataDir = f.dir.filePath(dataFolder);
+    f.app.CreateFolder(f.app.m_strDataDir);
+    f.app.CreateSpoolFolders();
+    QString path = f.dir.filePath("print.sff");
+    if (print.isEmpty())
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else
+        path = f.PrintFile("print.sff", print);
+    f.state.m_strPrintFile = path;
+    f.state.m_bTemporary = 1;
+    f.state.m_strPresetNumber = number;
+    QVERIFY(f.Open());
+    QCOMPARE(f.messages.Ids(), QList<int>{message});
+    if (message == 630)
+        QCOMPARE(f.messages.messages[0].text,
+                 "Die Datei '" + path + "' ist kein lesbares Faxdokument.");
+    if (message == 613)
+        QCOMPARE(f.messages.messages[0].text,
+                 QString("Kann Druckdatei nicht kopieren\nKeine reguläre Datei"));
+    QVERIFY(QFileInfo::exists(path));
+    QVERIFY(f.Spool("Faxsend").isEmpty());
+    QVERIFY(f.Spool("Comjob").isEmpty());
+}
+
+void TestSendDialog::noJobPlacedKeepsThePrint_data() {
+    QTest::addColumn<QList<int>>("journal");
+    QTest::addColumn<QString>("numbers");
+    QTest::addColumn<QList<int>>("messages");
+    QTest::addColumn<QStringList>("jobs");
+    QTest::newRow("journal refuses the only job")
+        << QList<int>{1} << "7" << QList<int>{628} << QStringList{};
+    QTest::newRow("journal refuses the second")
+        << QList<int>{0, 1} << "7,8" << QList<int>{} << QStringList{"7"};
+}
+
+// The print is used up only when a job names it: an OK without any job removes the spool
+// copy again and keeps the dialog open, with the reason.
+void TestSendDialog::noJobPlacedKeepsThePrint() {
+    QFETCH(QList<int>, journal);
+    QFETCH(QString, numbers);
+    QFETCH(QList<int>, messages);
+    QFETCH(QStringList, jobs);
+    Fixture f;
+    QStringList entries;
+    for (const QString& n : numbers.split(','))
+        entries << "Name " + n + "\n" + n;
+    f.Entries(entries);
+    f.journalAnswers = journal;
+    f.presence.running = true;
+    const QString print = f.PrintFile("print.sff");
+    f.state.m_strPrintFile = print;
+    f.state.m_bTemporary = 1;
+    QVERIFY(f.Open());
+    f.dialog->m_listRecipients->selectAll();
+    if (entries.size() == 1)
+        f.Type(numbers);
+    f.dialog->OnOK();
+    QCOMPARE(f.messages.Ids(), messages);
+    QCOMPARE(f.JobAddresses(), jobs);
+    QCOMPARE(f.dialog->IsClosed(), !jobs.isEmpty());
+    QCOMPARE(QFile::exists(print), jobs.isEmpty());
+    QCOMPARE(f.Spool("Faxsend"), jobs.isEmpty() ? QStringList{} : QStringList{"_FX00000.SFF"});
+    if (jobs.isEmpty())
+        QCOMPARE(f.messages.messages[0].text,
+                 QString("Der Faxauftrag für 7 konnte nicht geschrieben werden.\n"
+                         "Das Journal hat den Auftrag abgelehnt."));
+    else
+        QCOMPARE(f.dialog->JobsNotPlaced(), 1);
 }
 
 QTEST_MAIN(TestSendDialog)

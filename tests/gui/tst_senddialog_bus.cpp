@@ -8,6 +8,7 @@
 #include "TestRegistry.h"
 #include "app/AppBase.h"
 #include "app/FaxContract.h"
+#include "job/SffWriter.h"
 #include "platform/DBusAutomation.h"
 #include "support/StringIds.h"
 #include "ui/CZebComboBox.h"
@@ -199,7 +200,10 @@ std::unique_ptr<TestSendDialogBus::Fixture> TestSendDialogBus::Open(const Settin
 
     if (withPrintFile) {
         f->state.m_strPrintFile = f->dir.filePath(QStringLiteral("print.sff"));
-        WriteAll(f->state.m_strPrintFile, "Sfff print");
+        SffWriter writer;
+        writer.BeginPage(196);
+        writer.AddBlankRows(1);
+        WriteAll(f->state.m_strPrintFile, writer.Finish());
     }
     const SendServices services{f->app,   m_client, f->processes, f->presence,
                                 f->files, f->busy,  f->clock};

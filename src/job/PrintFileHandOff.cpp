@@ -1,0 +1,113 @@
+#include "job/PrintFileHandOff.h"
+
+#include "app/FaxContract.h"
+#include "job/FileCopy.h"
+#include "job/SpoolFolder.h"
+#include "job/SpoolNames.h"
+#include "support/FileUtil.h"
+#include "support/PathUtil.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace {
+
+void RemoveFile(const QString& path) {
+    if (!path.isEmpty())
+        ::unlink(NativePath(path).constData());
+}
+
+// The claimed name is still the file that was written: no link or other file took its place.
+bool StillOurs(const SpoolFolder& folder, const PosixFile& file, const QString& name) {
+    if (file.IsNamedAt(folder.Descriptor(), name))
+        return true;
+    errno = EEXIST;
+    return false;
+}
+
+} // namespace
+
+void PrintFileHandOff::Adopt(const QString& path, bool colour) {
+    m_own = path;
+    m_colour = colour;
+}
+
+QString PrintFileHandOff::Companion() const {
+    return StripExtension(m_own) + QStringLiteral(".SFF");
+}
+
+void PrintFileHandOff::Discard() {
+    if (m_own.isEmpty())
+        return;
+    RemoveFile(m_own);
+    if (m_colour)
+        RemoveFile(Companion());
+    m_own.clear();
+}
+
+bool PrintFileHandOff::Place(const QString& dataDir) {
+    m_placed.clear();
+    m_placedNames.clear();
+    m_companionCopied = false;
+    if (m_own.isEmpty()) {
+        errno = ENOENT;
+        return false;
+    }
+    SpoolFolder& faxsend = m_faxsend;
+    if (!faxsend.Open(JoinPath(dataDir, fax::kFolderFaxsend)))
+        return false;
+    FaxSendClaim claim;
+    if (!ClaimFaxSendDocument(faxsend, m_colour, claim))
+        return false;
+    m_placedNames.append(claim.sffName);
+    if (m_colour)
+        m_placedNames.append(claim.cffName);
+
+    const auto fail = [&] {
+        const int error = errno;
+        for (const QString& name : std::as_const(m_placedNames))
+            faxsend.Remove(name);
+        m_placedNames.clear();
+        errno = error;
+        return false;
+    };
+    PosixFile& document = m_colour ? claim.cff : claim.sff;
+    const QString documentName = m_colour ? claim.cffName : claim.sffName;
+    if (CopyIntoFile(document, m_own) != kCopyDone || !StillOurs(faxsend, document, documentName) ||
+        !document.Close())
+        return fail();
+    if (m_colour) {
+        // The black-and-white companion travels along when there is one; one that cannot be
+        // copied stays where it is, and the fax goes in colour only.
+        if (CopyIntoFile(claim.sff, Companion()) == kCopyDone &&
+            StillOurs(faxsend, claim.sff, claim.sffName) && claim.sff.Close()) {
+            m_companionCopied = true;
+        } else {
+            claim.sff.Close();
+            faxsend.Remove(claim.sffName);
+            m_placedNames.removeAll(claim.sffName);
+        }
+    }
+    // The copy's name must be on disk before the original may go.
+    if (!faxsend.Sync())
+        return fail();
+    m_placed = faxsend.PathOf(documentName);
+    return true;
+}
+
+void PrintFileHandOff::Commit() {
+    if (m_placed.isEmpty())
+        return;
+    RemoveFile(m_own);
+    if (m_companionCopied)
+        RemoveFile(Companion());
+    m_own.clear();
+    m_placedNames.clear();
+}
+
+void PrintFileHandOff::Rollback() {
+    for (const QString& name : std::as_const(m_placedNames))
+        m_faxsend.Remove(name);
+    m_placedNames.clear();
+    m_placed.clear();
+}
