@@ -8,6 +8,7 @@
 #include "support/CInternational.h"
 #include "support/FileUtil.h"
 #include "support/LocaleIntlSource.h"
+#include "support/Messenger.h"
 #include "support/PathUtil.h"
 #include "support/StringIds.h"
 #include "support/StringTable.h"
@@ -38,6 +39,11 @@ bool SendApp::InitInstance(const QStringList& arguments) {
 
     LoadLanguage();
 
+    // Without its settings the program would guess a spool folder that the fax application
+    // does not watch: a store that exists but cannot be read ends the start-up.
+    if (!CheckStores())
+        return false;
+
     m_strSystemDir = GetMachineThenUserString(fax::kValueSystemDir);
 
     // The base folder is created quietly; the data folder below it reports a failure.
@@ -55,6 +61,18 @@ bool SendApp::InitInstance(const QStringList& arguments) {
     if (m_runner)
         m_runner(*this, state);
     return false;
+}
+
+bool SendApp::CheckStores() {
+    m_bStoreUnreadable = false;
+    for (RegistryStore* store : {&GetRegistry().Machine(), &GetRegistry().User()}) {
+        if (store->OpenError().isEmpty())
+            continue;
+        MessageWarning2(GetMessenger(), IDS_ERR_STORE_UNREADABLE, store->FileName(),
+                        store->OpenError());
+        m_bStoreUnreadable = true;
+    }
+    return !m_bStoreUnreadable;
 }
 
 void SendApp::LoadLanguage() {

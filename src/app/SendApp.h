@@ -28,6 +28,8 @@ public:
     void WinHelp(quint32 data, unsigned command) override;
 
     const SendCommandLineInfo& CommandLine() const { return m_cmdInfo; }
+    // Start-up ended before the dialog because a settings store could not be read.
+    bool StoreUnreadable() const { return m_bStoreUnreadable; }
     const QTranslator* LanguageCatalog() const { return m_hLanguageDll.get(); }
 
     // Start-up's hand-over of the caller's data into the dialog's state.
@@ -45,9 +47,12 @@ protected:
 
 private:
     void LoadLanguage();
+    // Reports every store that exists but cannot be read; false when there is one.
+    bool CheckStores();
 
     HelpViewer& m_help;
     DialogRunner m_runner;
     SendCommandLineInfo m_cmdInfo;
     std::unique_ptr<QTranslator> m_hLanguageDll;
+    bool m_bStoreUnreadable = false;
 };

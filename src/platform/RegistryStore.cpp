@@ -71,7 +71,12 @@ private:
 RegistryStore::RegistryStore(const QString& file, Access access, Journal journal)
     : m_file(file), m_access(access) {
     int flags = SQLITE_OPEN_NOMUTEX;
+    // A file that does not exist (yet) is an empty store, not an error: a machine without
+    // machine-wide settings, a user who has none so far.
+    m_existed = QFileInfo::exists(file) || QFileInfo(file).isSymLink();
     if (access == Access::ReadOnly) {
+        if (!m_existed)
+            return;
         flags |= SQLITE_OPEN_READONLY;
     } else {
         flags |= SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
@@ -79,8 +84,7 @@ RegistryStore::RegistryStore(const QString& file, Access access, Journal journal
         QDir().mkpath(dir);
     }
     if (sqlite3_open_v2(QFile::encodeName(file).constData(), &m_db, flags, nullptr) != SQLITE_OK) {
-        sqlite3_close(m_db);
-        m_db = nullptr;
+        Unusable();
         return;
     }
     // The fax application writes the same store: wait for its locks instead of failing.
@@ -89,11 +93,42 @@ RegistryStore::RegistryStore(const QString& file, Access access, Journal journal
         if (journal == Journal::Wal)
             Exec("PRAGMA journal_mode=WAL");
         Exec("PRAGMA synchronous=NORMAL");
-        if (!EnsureSchema()) {
-            sqlite3_close(m_db);
-            m_db = nullptr;
+    }
+    if (!CheckReadable() || (access == Access::ReadWrite && !EnsureSchema()))
+        Unusable();
+}
+
+void RegistryStore::Unusable() {
+    if (m_existed) {
+        m_openError =
+            m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory");
+        if (!m_detail.isEmpty())
+            m_openError = m_detail;
+    }
+    sqlite3_close(m_db);
+    m_db = nullptr;
+}
+
+bool RegistryStore::CheckReadable() {
+    // A damaged file (random bytes, cut short) fails here, or answers what is wrong.
+    {
+        Statement check = Prepare("PRAGMA quick_check(1)");
+        if (!check || check.Step() != SQLITE_ROW)
+            return false;
+        const QString answer = FromColumn(check.get(), 0);
+        if (answer != QLatin1String("ok")) {
+            m_detail = answer;
+            return false;
         }
     }
+    // An empty database is a store without settings yet; any other tables must be ours.
+    Statement tables = Prepare("SELECT count(*) FROM sqlite_master WHERE type = 'table'");
+    if (!tables || tables.Step() != SQLITE_ROW)
+        return false;
+    if (sqlite3_column_int(tables.get(), 0) == 0)
+        return true;
+    return Prepare("SELECT path, parent, name FROM keys LIMIT 0") &&
+           Prepare("SELECT key, folded, name, type, data FROM vals LIMIT 0");
 }
 
 RegistryStore::~RegistryStore() {

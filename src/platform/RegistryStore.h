@@ -31,7 +31,8 @@ struct RegValue {
 // Keys are paths of names separated by "\"; names of keys and values ignore letter case
 // (umlauts included), the original spelling is kept for listing. The unnamed value has the
 // name "". A store whose file cannot be opened acts as an empty store on which every write
-// fails: a missing key or value is never an error for the program.
+// fails: a missing key or value is never an error for the program. A file that exists but is
+// no usable store says why in OpenError, for start-up to report.
 class RegistryStore {
 public:
     enum class Access { ReadOnly, ReadWrite };
@@ -44,6 +45,10 @@ public:
 
     QString FileName() const { return m_file; }
     bool IsOpen() const { return m_db != nullptr; }
+    // Why a file that exists could not be used as a store (not a database, damaged, a
+    // folder, another program's tables): SQLite's reason. Empty when the store is usable or
+    // its file simply does not exist yet.
+    const QString& OpenError() const { return m_openError; }
     bool IsWritable() const { return m_db != nullptr && m_access == Access::ReadWrite; }
 
     // Open for reading: does the key exist? The empty path is the root, which always exists.
@@ -76,12 +81,17 @@ private:
     bool Exec(const char* sql);
     Statement Prepare(const char* sql);
     bool EnsureSchema();
+    bool CheckReadable();
+    void Unusable();
     bool KeyExistsFolded(const QString& folded);
 
     QString m_file;
     Access m_access;
     sqlite3* m_db = nullptr;
     int m_transactionDepth = 0;
+    QString m_openError;
+    QString m_detail;
+    bool m_existed = false;
 };
 
 // The two roots. Files: KALMO_MACHINE_REGISTRY or /etc/kalmo/registry.db, and

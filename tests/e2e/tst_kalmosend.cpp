@@ -57,6 +57,8 @@ class TestKalmosend : public QObject {
 private Q_SLOTS:
     void initTestCase();
     void handOffValueSubmitsOnce();
+    void exitStatus_data();
+    void exitStatus();
 
 private:
     Result Run(const QStringList& args, const QProcessEnvironment& extra = {});
@@ -81,7 +83,8 @@ void TestKalmosend::initTestCase() {
     m_programLog = m_dir.filePath("programs.txt");
     QVERIFY(dbustest::SetActivationEnvironment(
         {{"KALMO_STANDIN_ADDRESSBOOK", m_dir.filePath("book.txt")},
-         {"KALMO_STANDIN_JOURNAL", m_journal}}));
+         {"KALMO_STANDIN_JOURNAL", m_journal},
+         {"KALMO_STANDIN_JOURNAL_ANSWER_FILE", m_dir.filePath("answers.txt")}}));
     QFile book(m_dir.filePath("book.txt"));
     QVERIFY(book.open(QIODevice::WriteOnly));
     book.write("Meier\t0711 123456\n");
@@ -168,6 +171,46 @@ void TestKalmosend::handOffValueSubmitsOnce() {
     QCOMPARE(QDir(m_data + "/Comjob").entryList(QDir::Files), jobs);
     QCOMPARE(QDir(m_data + "/Faxsend").entryList(QDir::Files), QStringList{"_FX00000.SFF"});
     QCOMPARE(Kalmoreg({"get", kPrintKey, "Report"}), 1);
+}
+
+void TestKalmosend::exitStatus_data() {
+    QTest::addColumn<QByteArray>("answers"); // the journal's, one a line
+    QTest::addColumn<bool>("junkStore");
+    QTest::addColumn<int>("exit");
+    QTest::addColumn<QByteArray>("message");
+    QTest::newRow("job placed") << QByteArray("0\n") << false << 0 << QByteArray("611");
+    QTest::newRow("journal refuses: no job, the print stays")
+        << QByteArray("1\n") << false << 1 << QByteArray("628");
+    QTest::newRow("settings store unreadable") << QByteArray() << true << 2 << QByteArray("631");
+}
+
+// A print pipeline tells from the exit status whether the fax was handed over.
+void TestKalmosend::exitStatus() {
+    QFETCH(QByteArray, answers);
+    QFETCH(bool, junkStore);
+    QFETCH(int, exit);
+    QFETCH(QByteArray, message);
+    QFile answerFile(m_dir.filePath("answers.txt"));
+    QVERIFY(answerFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    answerFile.write(answers);
+    answerFile.close();
+    const QString printFile = m_dir.filePath("status.sff");
+    QFile::remove(printFile);
+    QVERIFY(QFile::copy(qEnvironmentVariable("EXAMPLE_SFF"), printFile));
+    const QStringList before = QDir(m_data + "/Faxsend").entryList(QDir::Files);
+    QProcessEnvironment extra;
+    if (junkStore) {
+        QFile junk(m_dir.filePath("junk.db"));
+        QVERIFY(junk.open(QIODevice::WriteOnly));
+        junk.write(QByteArray(4096, 'j'));
+        extra.insert("KALMO_USER_REGISTRY", junk.fileName());
+    }
+    const Result result = Run({"/d" + printFile, "/tStatus", "/n0711 99"}, extra);
+    QCOMPARE(result.exit, exit);
+    QVERIFY2(result.err.contains("kalmosend: message " + message + ": "), result.err.constData());
+    QCOMPARE(QFile::exists(printFile), exit != 0);
+    if (exit != 0)
+        QCOMPARE(QDir(m_data + "/Faxsend").entryList(QDir::Files), before);
 }
 
 QTEST_GUILESS_MAIN(TestKalmosend)

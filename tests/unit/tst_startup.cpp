@@ -7,8 +7,11 @@
 #include "support/StringTable.h"
 
 #include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
 #include <QTest>
 #include <optional>
+#include <sqlite3.h>
 
 namespace {
 
@@ -75,6 +78,8 @@ private Q_SLOTS:
     void winHelp();
     void languageCatalog_data();
     void languageCatalog();
+    void unreadableStore_data();
+    void unreadableStore();
 };
 
 void TestStartup::dataFolder_data() {
@@ -291,6 +296,84 @@ void TestStartup::languageCatalog() {
     QCOMPARE(seen, text610);
     app.ExitInstance();
     QCOMPARE(LoadString(610), QString("Keinen Dateinamen angegeben"));
+}
+
+void TestStartup::unreadableStore_data() {
+    QTest::addColumn<bool>("machine");
+    QTest::addColumn<QString>("damage");
+    for (const bool machine : {true, false}) {
+        const char* root = machine ? "machine" : "user";
+        for (const char* damage : {"random bytes", "truncated", "folder", "foreign schema"})
+            QTest::addRow("%s store: %s", root, damage) << machine << damage;
+    }
+    QTest::newRow("machine store missing: no message") << true << "missing";
+}
+
+// A store that exists but cannot be read is reported once, naming the file and SQLite's
+// reason, and the start-up ends before a spool folder is guessed; a store that does not
+// exist is no error.
+void TestStartup::unreadableStore() {
+    QFETCH(bool, machine);
+    QFETCH(QString, damage);
+    QTemporaryDir dir;
+    const QString machineFile = dir.filePath("machine.db");
+    const QString userFile = dir.filePath("user.db");
+    // Good stores of many pages, written in one transaction each.
+    for (const QString& file : {machineFile, userFile}) {
+        RegistryStore store(file, RegistryStore::Access::ReadWrite,
+                            RegistryStore::Journal::Rollback);
+        QVERIFY(store.CreateKey(kFax));
+        QVERIFY(store.Transaction([&] {
+            for (int i = 0; i < 300; ++i)
+                if (!store.SetValue(kFax, QString("Wert%1").arg(i),
+                                    RegValue::FromText(QString(200, u'x'))))
+                    return false;
+            return true;
+        }));
+    }
+    const QString bad = machine ? machineFile : userFile;
+    if (damage != "truncated")
+        QFile::remove(bad);
+    if (damage == "random bytes") {
+        QFile f(bad);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QByteArray junk(8192, '\0');
+        for (char& c : junk)
+            c = char(QRandomGenerator::global()->bounded(256));
+        f.write(junk);
+    } else if (damage == "truncated") {
+        QVERIFY(QFile::resize(bad, 3 * 4096));
+    } else if (damage == "folder") {
+        QVERIFY(QDir().mkpath(bad));
+    } else if (damage == "foreign schema") {
+        sqlite3* db = nullptr;
+        QCOMPARE(sqlite3_open(QFile::encodeName(bad).constData(), &db), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(db, "CREATE TABLE keys(x); CREATE TABLE other(y);", nullptr, nullptr,
+                              nullptr),
+                 SQLITE_OK);
+        sqlite3_close(db);
+    }
+    Registry registry(std::make_unique<RegistryStore>(machineFile, RegistryStore::Access::ReadOnly),
+                      std::make_unique<RegistryStore>(userFile, RegistryStore::Access::ReadWrite));
+    RecordingMessenger messages;
+    RecordingHelp help;
+    bool ran = false;
+    SendApp app(registry, messages, help, [&](SendApp&, SendDialogState&) { ran = true; });
+    app.InitInstance({"/d" + dir.filePath("print.sff")});
+    app.ExitInstance();
+    if (damage == "missing") {
+        QVERIFY(ran);
+        QVERIFY(!app.StoreUnreadable());
+        QVERIFY(messages.messages.isEmpty());
+        return;
+    }
+    QVERIFY(!ran);
+    QVERIFY(app.StoreUnreadable());
+    QCOMPARE(messages.Ids(), QList<int>{631});
+    const QString text = messages.messages[0].text;
+    QVERIFY2(text.startsWith("Die Einstellungen in '" + bad + "' können nicht gelesen werden.\n"),
+             qPrintable(text));
+    QVERIFY2(text.size() > text.indexOf('\n') + 1, "SQLite's reason follows");
 }
 
 QTEST_GUILESS_MAIN(TestStartup)
