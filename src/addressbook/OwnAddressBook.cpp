@@ -43,6 +43,8 @@ void LoadOwnAddressBook(RecipientList& list, AutomationClient& automation, Messe
         if (handle == 0)
             return;
         int row = 0;
+        // An address book that never reports its end must not keep the dialog reading.
+        qint64 read = 0;
         do {
             const QString entry = book.InvokeHelper(adr::kCurrent, InvokeKind::Method, VT_BSTR,
                                                     {AutoVariant::I4(handle)})
@@ -51,8 +53,9 @@ void LoadOwnAddressBook(RecipientList& list, AutomationClient& automation, Messe
             const QString number = ExtractSubString(entry, 1, u'\n');
             if (!name.isEmpty() && !number.isEmpty())
                 list.InsertRecipient(row++, {name, number, RecipientEntry::kOwnAddressBook});
-        } while (book.InvokeHelper(adr::kNext, InvokeKind::Method, VT_I4, {AutoVariant::I4(handle)})
-                     .ToI4() != 0);
+        } while (++read < kMaxOwnAddressBookEntries &&
+                 book.InvokeHelper(adr::kNext, InvokeKind::Method, VT_I4, {AutoVariant::I4(handle)})
+                         .ToI4() != 0);
         // The enumeration is closed once, even when closing fails.
         const qint32 open = std::exchange(handle, 0);
         book.InvokeHelper(adr::kClose, InvokeKind::Method, VT_EMPTY, {AutoVariant::I4(open)});

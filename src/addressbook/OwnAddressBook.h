@@ -16,6 +16,10 @@ QString ExtractSubString(const QString& text, int field, QChar separator);
 void LoadOwnAddressBook(RecipientList& list, AutomationClient& automation, Messenger& messenger,
                         BusyIndicator& busy);
 
+// The most entries one refresh reads: an address book that never reports its end stops there,
+// with the rows read so far shown.
+inline constexpr long long kMaxOwnAddressBookEntries = 1000000;
+
 // DISPIDs of KalmoAdr.Document.
 namespace adr {
 inline constexpr int kClose = 1;   // (handle)

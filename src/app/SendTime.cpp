@@ -1,5 +1,6 @@
 #include "app/SendTime.h"
 
+#include <QDate>
 #include <ctime>
 
 namespace {
@@ -31,6 +32,9 @@ std::optional<QDateTime> ParseSendTimeText(const QString& text) {
     const int minute = FieldValue(text, 14, 2);
     if (day < 1 || day > 31 || month < 1 || month > 12 || year < 1980 || year > 2035 || hour < 0 ||
         hour > 23 || minute < 0 || minute > 59)
+        return std::nullopt;
+    // A day the month does not have (31.02.) is no date, not the next month's third.
+    if (!QDate::isValid(year, month, day))
         return std::nullopt;
     std::tm tm{};
     tm.tm_mday = day;

@@ -19,7 +19,7 @@ public:
     FakeObject& operator=(const FakeObject&) = delete;
 
     AutoVariant Invoke(int dispid, InvokeKind kind, const QList<AutoVariant>& args) override {
-        if (m_state->owner)
+        if (m_state->owner && m_state->owner->recordCalls)
             m_state->owner->calls.append({m_name, dispid, kind, args});
         if (!m_handler)
             throw AutomationError(AutomationError::Kind::Transport, dbusauto::kMemberNotFound,

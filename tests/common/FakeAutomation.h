@@ -59,10 +59,11 @@ public:
     int LiveObjects() const;
 
     bool initialiseResult = true;
-    QList<Call> calls;     // every call, in order
-    QStringList created;   // names of the objects made, in order
-    QStringList released;  // names of the objects released, in order
-    QStringList creations; // every CreateInstance's ProgID, failed ones too
+    QList<Call> calls;       // every call, in order
+    bool recordCalls = true; // off for tests of very many calls
+    QStringList created;     // names of the objects made, in order
+    QStringList released;    // names of the objects released, in order
+    QStringList creations;   // every CreateInstance's ProgID, failed ones too
 
     // What the objects report to; shared with them, as they may outlive the fake.
     struct State {

@@ -92,6 +92,7 @@ private Q_SLOTS:
     void creationFails();
     void errorWhileReading_data();
     void errorWhileReading();
+    void endlessBookStops();
 };
 
 void TestOwnAddressBook::extractSubString_data() {
@@ -256,6 +257,36 @@ void TestOwnAddressBook::errorWhileReading() {
     QCOMPARE(messenger.Ids(), QList<int>{IDS_ERR_ADDRESSBOOK_CONNECT});
     QCOMPARE(messenger.messages.at(0).text, kConnect + " (#80020009)\n" + longText.left(255));
     QCOMPARE(Dispids(automation.calls), dispids);
+    QCOMPARE(busy.depth, 0);
+    QCOMPARE(automation.LiveObjects(), 0);
+}
+
+// An address book that never reports its end: the read stops after a million entries and
+// shows what it read.
+void TestOwnAddressBook::endlessBookStops() {
+    FakeAutomation automation;
+    automation.recordCalls = false;
+    qint64 currents = 0;
+    automation.RegisterClass(fax::kProgIdAddressBook,
+                             [&](int dispid, InvokeKind, const QList<AutoVariant>&) -> AutoVariant {
+                                 switch (dispid) {
+                                 case adr::kOpen:
+                                 case adr::kNext:
+                                     return AutoVariant::I4(1);
+                                 case adr::kCurrent:
+                                     // Only the first entry holds a number.
+                                     return AutoVariant::BStr(currents++ == 0 ? "A\n1" : "");
+                                 default:
+                                     return {};
+                                 }
+                             });
+    RowList list;
+    RecordingMessenger messenger;
+    CountingBusy busy;
+    LoadOwnAddressBook(list, automation, messenger, busy);
+    QCOMPARE(currents, kMaxOwnAddressBookEntries);
+    QCOMPARE(list.Texts(), QStringList{"A|1"});
+    QVERIFY(messenger.messages.isEmpty());
     QCOMPARE(busy.depth, 0);
     QCOMPARE(automation.LiveObjects(), 0);
 }

@@ -38,8 +38,13 @@ void TestSendTime::parse_data() {
                                        << "";
     QTest::newRow("single digit with blank") << " 5.01.2002 07:05"
                                              << "2002-01-05 07:05:00";
-    QTest::newRow("31 February rolls over as the calendar does") << "31.02.2001 12:00"
-                                                                 << "2001-03-03 12:00:00";
+    // A day the month does not have is no send time (it used to roll over into March).
+    QTest::newRow("31 February") << "31.02.2030 10:00"
+                                 << "";
+    QTest::newRow("29 February of a common year") << "29.02.2031 10:00"
+                                                  << "";
+    QTest::newRow("29 February of a leap year") << "29.02.2032 10:00"
+                                                << "2032-02-29 10:00:00";
 }
 
 void TestSendTime::parse() {
