@@ -36,13 +36,16 @@ QString PrintFileHandOff::Companion() const {
     return StripExtension(m_own) + QStringLiteral(".SFF");
 }
 
-void PrintFileHandOff::Discard() {
-    if (m_own.isEmpty())
-        return;
+void PrintFileHandOff::RemoveOwn(bool withCompanion) {
     RemoveFile(m_own);
-    if (m_colour)
+    if (withCompanion)
         RemoveFile(Companion());
     m_own.clear();
+}
+
+void PrintFileHandOff::Discard() {
+    if (!m_own.isEmpty())
+        RemoveOwn(m_colour);
 }
 
 bool PrintFileHandOff::Place(const QString& dataDir) {
@@ -98,10 +101,7 @@ bool PrintFileHandOff::Place(const QString& dataDir) {
 void PrintFileHandOff::Commit() {
     if (m_placed.isEmpty())
         return;
-    RemoveFile(m_own);
-    if (m_companionCopied)
-        RemoveFile(Companion());
-    m_own.clear();
+    RemoveOwn(m_companionCopied);
     m_placedNames.clear();
 }
 

@@ -36,6 +36,7 @@ public:
 
 private:
     QString Companion() const;
+    void RemoveOwn(bool withCompanion);
 
     QString m_own;
     bool m_colour = false;

@@ -41,6 +41,18 @@ private:
 
 const QDateTime kChristmasEve(QDate(2024, 12, 24), QTime(10, 0));
 
+// What a submitter needs besides the data folder: a print file description, a messenger, a
+// journal that records every entry and the clock at Christmas Eve.
+struct SubmitServices {
+    PrintFileInfo printFile;
+    RecordingMessenger messenger;
+    JournalFake journal;
+    FixedClock clock{kChristmasEve};
+    JobSubmitter Submitter(const QString& dataDir) {
+        return JobSubmitter(dataDir, printFile, messenger, journal, clock);
+    }
+};
+
 // A data folder with the spool folders that start-up creates.
 class DataFolder {
 public:
@@ -409,11 +421,8 @@ void TestJob::jobFileNames() {
 
 void TestJob::namesTakenAfterListing() {
     DataFolder data;
-    PrintFileInfo printFile;
-    RecordingMessenger messenger;
-    JournalFake journal;
-    const FixedClock clock(kChristmasEve);
-    JobSubmitter submitter(data.Path(), printFile, messenger, journal, clock);
+    SubmitServices services;
+    JobSubmitter submitter = services.Submitter(data.Path());
     FaxJob job;
     job.number = QStringLiteral("1");
     QCOMPARE(submitter.SubmitJob(job), 0);
@@ -742,11 +751,8 @@ void TestJob::staleTempFilesRemoved() {
         QFile f(data.In(name));
         QVERIFY(f.open(QIODevice::WriteOnly));
     }
-    PrintFileInfo printFile;
-    RecordingMessenger messenger;
-    JournalFake journal;
-    const FixedClock clock(kChristmasEve);
-    JobSubmitter submitter(data.Path(), printFile, messenger, journal, clock);
+    SubmitServices services;
+    JobSubmitter submitter = services.Submitter(data.Path());
     FaxJob job;
     job.number = QStringLiteral("1");
     job.poll = true;
@@ -806,14 +812,11 @@ void TestJob::linkSwappedInIsNeverWrittenThrough() {
         }
     });
 
-    PrintFileInfo printFile;
-    RecordingMessenger messenger;
-    JournalFake journal;
-    const FixedClock clock(kChristmasEve);
+    SubmitServices services;
     const QString print = data.In("print.sff");
     for (int i = 0; i < 10; ++i) {
         if (folder.isEmpty()) {
-            JobSubmitter submitter(data.Path(), printFile, messenger, journal, clock);
+            JobSubmitter submitter = services.Submitter(data.Path());
             FaxJob job;
             job.document = print;
             job.number = QStringLiteral("0711 %1").arg(i);
