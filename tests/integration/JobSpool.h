@@ -2,6 +2,7 @@
 
 // A data folder with its spool for the tests of the job hand-off, and a fixed clock.
 
+#include "ServiceFakes.h"
 #include "app/FaxContract.h"
 #include "platform/Clock.h"
 
@@ -14,14 +15,7 @@
 
 namespace jobspool {
 
-class FixedClock final : public Clock {
-public:
-    explicit FixedClock(QDateTime now) : m_now(std::move(now)) {}
-    QDateTime Now() const override { return m_now; }
-
-private:
-    QDateTime m_now;
-};
+using ::FixedClock;
 
 inline const QDateTime kChristmasEve(QDate(2024, 12, 24), QTime(10, 0));
 

@@ -1,5 +1,6 @@
 #include "JournalFake.h"
 #include "RecordingMessenger.h"
+#include "ServiceFakes.h"
 #include "app/FaxContract.h"
 #include "job/FaxJob.h"
 #include "job/JobFileWriter.h"
@@ -29,15 +30,6 @@
 #include <unistd.h>
 
 namespace {
-
-class FixedClock final : public Clock {
-public:
-    explicit FixedClock(QDateTime now) : m_now(std::move(now)) {}
-    QDateTime Now() const override { return m_now; }
-
-private:
-    QDateTime m_now;
-};
 
 const QDateTime kChristmasEve(QDate(2024, 12, 24), QTime(10, 0));
 
