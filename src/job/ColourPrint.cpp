@@ -34,11 +34,8 @@ bool ConvertBitmap(ProcessLauncher& launcher, const QString& systemDir, const QS
 
 QString StemFolder(const QString& path) {
     const QString folder = GetDirectoryPart(path);
-    if (!folder.isEmpty())
-        return folder;
     // "/Page": the folder part before the only separator is the root.
-    return path.startsWith(u'/') || path.startsWith(u'\\') ? QStringLiteral("/")
-                                                           : QStringLiteral(".");
+    return folder.isEmpty() ? QStringLiteral("/") : folder;
 }
 
 namespace {
@@ -59,8 +56,9 @@ QString NextBitmap(const QString& folder, const QString& stem, const QSet<QStrin
 }
 
 // The working files of one colour print in the data folder, all of one temporary base that
-// this print owns: the bare base is created exclusively first, and since no other print
-// takes a base that any file name begins with, nothing of another print can ever meet these.
+// this print owns: the bare base is created exclusively first, then its ".CFF" and ".SFF",
+// each exclusively; since no other print takes a base that any file name begins with, two
+// prints never share a working file.
 class ColourAssembly {
 public:
     explicit ColourAssembly(const SpoolFolder& data) : m_data(data) {}
@@ -76,12 +74,21 @@ public:
                     continue; // another print claimed it since the folder was listed
                 return false;
             }
+            // A base freed by a print that finished may still have its files: only what this
+            // claim made is ever removed again.
             PosixFile sff;
-            if (m_data.CreateExclusive(m_cff, Name(".CFF")) &&
-                m_data.CreateExclusive(sff, Name(".SFF")))
+            const bool cff = m_data.CreateExclusive(m_cff, Name(".CFF"));
+            if (cff && m_data.CreateExclusive(sff, Name(".SFF"))) {
+                // The names must be on disk before the first bitmap goes.
+                m_data.Sync();
                 return true;
+            }
             const int error = errno;
-            Abandon();
+            if (cff) {
+                m_cff.Close();
+                m_data.Remove(Name(".CFF"));
+            }
+            m_data.Remove(m_base);
             if (error != EEXIST) {
                 errno = error;
                 return false;

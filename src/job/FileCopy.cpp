@@ -14,7 +14,9 @@ namespace {
 // One fixed buffer per call: copies stream, whatever the file's size.
 constexpr std::size_t kCopyBufferSize = 64 * 1024;
 
-int CopyOpenFiles(PosixFile& target, PosixFile& source) {
+} // namespace
+
+int CopyOpenFile(PosixFile& target, PosixFile& source) {
     if (target.Seek(0, SEEK_END) < 0)
         return kCopyFailed;
     const auto buffer = std::make_unique<char[]>(kCopyBufferSize);
@@ -30,8 +32,6 @@ int CopyOpenFiles(PosixFile& target, PosixFile& source) {
     // Whoever deletes the source after a result of 0 must find the copy on disk.
     return target.Sync() ? kCopyDone : kCopyFailed;
 }
-
-} // namespace
 
 int CopyFileData(const QString& targetPath, const QString& sourcePath, bool append) {
     // Only a regular file is copied: a FIFO or a device would never end (or never start).
@@ -51,7 +51,7 @@ int CopyFileData(const QString& targetPath, const QString& sourcePath, bool appe
     PosixFile target;
     if (!target.Open(targetPath, O_WRONLY | O_CREAT | (append ? 0 : O_TRUNC)))
         return kCopyTargetFailed;
-    const int result = CopyOpenFiles(target, source);
+    const int result = CopyOpenFile(target, source);
     if (result != kCopyDone)
         return result;
     return target.Close() ? kCopyDone : kCopyFailed;
@@ -61,9 +61,5 @@ int CopyIntoFile(PosixFile& target, const QString& sourcePath) {
     PosixFile source;
     if (!source.OpenRegular(sourcePath))
         return kCopySourceFailed;
-    return CopyOpenFiles(target, source);
-}
-
-int CopyOpenFile(PosixFile& target, PosixFile& source) {
-    return CopyOpenFiles(target, source);
+    return CopyOpenFile(target, source);
 }

@@ -17,12 +17,16 @@
 #include <QStringList>
 #include <cerrno>
 #include <csignal>
+#include <ctime>
+#include <fcntl.h>
 #include <limits>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
 const QString kTempPrefix = QStringLiteral(".KalmoJob-");
+constexpr time_t kStaleAfterSeconds = 600;
 
 } // namespace
 
@@ -41,9 +45,13 @@ bool JobSubmitter::OpenSpool() {
         return true;
     if (!m_data.Open(m_dataDir) || !m_comjob.OpenAt(m_data, fax::kFolderComjob))
         return false;
-    // Missing Comerr or Comack folders hold no names.
-    m_comerr.OpenAt(m_data, fax::kFolderComerr);
-    m_comack.OpenAt(m_data, fax::kFolderComack);
+    // Missing Comerr or Comack folders hold no names; folders that cannot be looked into
+    // might, so the job waits.
+    for (SpoolFolder* folder : {&m_comerr, &m_comack}) {
+        const QString name = folder == &m_comerr ? fax::kFolderComerr : fax::kFolderComack;
+        if (!folder->OpenAt(m_data, name) && errno != ENOENT)
+            return false;
+    }
     RemoveStaleTempFiles();
     return true;
 }
@@ -65,7 +73,12 @@ void JobSubmitter::RemoveStaleTempFiles() {
         if (!ok || pid <= 0 || pid > std::numeric_limits<pid_t>::max() || pid == ::getpid())
             return;
         // Only a process that is gone leaves its file for good; a running one is writing it.
-        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+        // A process of another machine sharing the folder is not seen here, so the file must
+        // also be older than any job takes to write.
+        struct stat st {};
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH &&
+            ::fstatat(m_data.Descriptor(), entry.data(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            st.st_mtime < ::time(nullptr) - kStaleAfterSeconds)
             stale.append(name);
     });
     for (const QString& name : std::as_const(stale))

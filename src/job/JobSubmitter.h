@@ -44,7 +44,7 @@ public:
     // names of the day taken); 0 after success.
     int FailureError() const { return m_failureError; }
     // The journal's answer to the last SubmitJob that reached it: 0 recorded, 1 not reached
-    // (reported), 2 refused (not reported).
+    // or failed during the call (reported), 2 refused (not reported).
     int JournalResult() const { return m_journalResult; }
 
 private:
@@ -54,7 +54,8 @@ private:
     // next free name.
     bool Publish(const QString& tmpName, const PosixFile& file, FaxJob& job);
     bool CreateTempJobFile(PosixFile& file, QString& name);
-    // Temporary job files left by processes of ours that no longer run.
+    // Temporary job files left by processes of ours that no longer run (and older than ten
+    // minutes, for processes of other machines sharing the folder).
     void RemoveStaleTempFiles();
 
     QString m_dataDir;

@@ -60,11 +60,12 @@ bool PosixFile::CheckRegular() {
 }
 
 bool PosixFile::OpenRegular(const QString& path, int extraFlags) {
-    return Open(path, O_RDONLY | O_NONBLOCK | extraFlags) && CheckRegular();
+    // A terminal must not become the controlling one before it is refused.
+    return Open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | extraFlags) && CheckRegular();
 }
 
 bool PosixFile::OpenRegularAt(int dirFd, const QString& name, int extraFlags) {
-    return OpenAt(dirFd, name, O_RDONLY | O_NONBLOCK | extraFlags) && CheckRegular();
+    return OpenAt(dirFd, name, O_RDONLY | O_NONBLOCK | O_NOCTTY | extraFlags) && CheckRegular();
 }
 
 bool PosixFile::Sync() {

@@ -8,6 +8,7 @@
 #include "support/PathUtil.h"
 
 #include <cerrno>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -15,6 +16,17 @@ namespace {
 void RemoveFile(const QString& path) {
     if (!path.isEmpty())
         ::unlink(NativePath(path).constData());
+}
+
+// The same file, however the two paths spell it ("//", a link, a relative path).
+bool SameFile(const QString& a, const QString& b) {
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    struct stat sa {};
+    struct stat sb {};
+    if (::stat(NativePath(a).constData(), &sa) != 0 || ::stat(NativePath(b).constData(), &sb) != 0)
+        return a == b;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 // The claimed name is still the file that was written: no link or other file took its place.
@@ -36,16 +48,21 @@ QString PrintFileHandOff::Companion() const {
     return StripExtension(m_own) + QStringLiteral(".SFF");
 }
 
-void PrintFileHandOff::RemoveOwn(bool withCompanion) {
-    RemoveFile(m_own);
-    if (withCompanion)
+bool PrintFileHandOff::IsOwn(const QString& path) const {
+    return SameFile(path, m_own);
+}
+
+void PrintFileHandOff::RemoveOwn(bool withCompanion, const QString& keep) {
+    if (!SameFile(m_own, keep))
+        RemoveFile(m_own);
+    if (withCompanion && !SameFile(Companion(), keep))
         RemoveFile(Companion());
     m_own.clear();
 }
 
-void PrintFileHandOff::Discard() {
+void PrintFileHandOff::Discard(const QString& keep) {
     if (!m_own.isEmpty())
-        RemoveOwn(m_colour);
+        RemoveOwn(m_colour, keep);
 }
 
 bool PrintFileHandOff::Place(const QString& dataDir) {

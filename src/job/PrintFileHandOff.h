@@ -16,11 +16,13 @@ class PrintFileHandOff {
 public:
     // path is the program's own print file; a colour print's companion ".SFF" beside it too.
     void Adopt(const QString& path, bool colour);
-    bool IsOwn(const QString& path) const { return !m_own.isEmpty() && path == m_own; }
+    // Is path the program's own print file itself (the same file, however it is spelled)?
+    bool IsOwn(const QString& path) const;
     const QString& OwnFile() const { return m_own; }
 
-    // Cancel: deletes the program's own files. Nothing of the user's is touched.
-    void Discard();
+    // Cancel: deletes the program's own files. Nothing of the user's is touched. A file that
+    // is the same as keep (the document a job names) is left where it is.
+    void Discard(const QString& keep = {});
 
     // Copies the own print file (and a colour print's companion) into the Faxsend folder of
     // dataDir under a freshly claimed name, through the claim's descriptors, and writes it
@@ -36,7 +38,7 @@ public:
 
 private:
     QString Companion() const;
-    void RemoveOwn(bool withCompanion);
+    void RemoveOwn(bool withCompanion, const QString& keep = {});
 
     QString m_own;
     bool m_colour = false;

@@ -50,8 +50,8 @@ bool SpoolFolder::OpenAt(const SpoolFolder& parent, const QString& name) {
     Close();
     m_path = parent.PathOf(name);
     do {
-        m_fd = ::openat(parent.m_fd, NativePath(name).constData(),
-                        O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        m_fd =
+            ::openat(parent.m_fd, NativePath(name).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     } while (m_fd < 0 && errno == EINTR);
     return m_fd >= 0;
 }

@@ -20,7 +20,8 @@ public:
     // The folder at path; an empty path is the current folder. False (errno set) when it is
     // not a folder or cannot be opened.
     bool Open(const QString& path);
-    // The folder name inside parent; a symbolic link in its place is refused.
+    // The folder name inside parent (a spool folder moved elsewhere and linked is followed:
+    // holding the descriptor is what keeps later writes in the folder opened).
     bool OpenAt(const SpoolFolder& parent, const QString& name);
     bool IsOpen() const { return m_fd >= 0; }
     int Descriptor() const { return m_fd; }

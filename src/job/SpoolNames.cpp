@@ -76,16 +76,6 @@ bool ClaimFaxSendDocument(const SpoolFolder& faxsend, bool colour, FaxSendClaim&
     }
 }
 
-QString MakeFaxSendName(const QString& dataDir) {
-    SpoolFolder faxsend;
-    FaxSendClaim claim;
-    if (faxsend.Open(JoinPath(dataDir, fax::kFolderFaxsend)) &&
-        ClaimFaxSendDocument(faxsend, false, claim))
-        return claim.base;
-    // Unclaimed: the copy onto it reports the error.
-    return JoinPath(JoinPath(dataDir, fax::kFolderFaxsend), QStringLiteral("_FX00000"));
-}
-
 QString MakeTempName(const QString& folder) {
     QStringList names;
     ListFolder(folder, [&](std::string_view name) {

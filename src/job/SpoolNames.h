@@ -20,16 +20,9 @@ QString MakeJobFileName(const QString& dataDir, const Clock& clock);
 // Full path of the job file name in Comjob.
 QString JobFilePath(const QString& dataDir, const QString& jobFileName);
 
-// A fresh base "<data>/Faxsend/_FXnnnnn" (no extension) for a document in the spool: the
-// smallest counter for which neither base.SFF nor base.CFF exists. base.SFF is created
-// empty and exclusively before it is returned, so that two prints never copy onto one name;
-// the caller copies over it (or removes it when it does not use it). When the claim fails
-// for a reason other than the name being taken (Faxsend missing, no rights), the base is
-// returned unclaimed and the copy reports the error.
-QString MakeFaxSendName(const QString& dataDir);
-
-// A document's place in Faxsend, claimed: base.SFF, and base.CFF for a colour print, made
-// exclusively and held open, so that the document is written through the descriptors of the
+// A document's place in Faxsend, "<data>/Faxsend/_FXnnnnn" with the smallest counter for
+// which neither base.SFF nor base.CFF exists, claimed: base.SFF, and base.CFF for a colour print,
+// made exclusively and held open, so that the document is written through the descriptors of the
 // claim and never through a name that another process or a link may have taken since.
 struct FaxSendClaim {
     QString base; // full path without extension

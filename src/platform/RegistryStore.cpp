@@ -99,7 +99,10 @@ RegistryStore::RegistryStore(const QString& file, Access access, Journal journal
 }
 
 void RegistryStore::Unusable() {
-    if (m_existed) {
+    // A store held locked longer than the wait is not known to be damaged: it reads as empty
+    // for this run, as before.
+    const int code = m_db ? sqlite3_errcode(m_db) : SQLITE_NOMEM;
+    if (m_existed && code != SQLITE_BUSY && code != SQLITE_LOCKED) {
         m_openError =
             m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory");
         if (!m_detail.isEmpty())

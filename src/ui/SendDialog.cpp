@@ -367,11 +367,6 @@ bool SendDialog::CheckPrintFile() {
     case PrintFileProblem::None:
         break;
     }
-    // The job carries the format and resolution found when the dialog opened.
-    if (m_printFile.m_nFormat == kFormatSff && m_printFile.m_nResolution == 0) {
-        MessageWarning1(messenger, IDS_ERR_NOT_FAX_DOCUMENT, m_strPrintFile);
-        return false;
-    }
     return true;
 }
 
@@ -423,7 +418,7 @@ void SendDialog::OnOK() {
 
     // The program's own print file is copied into the spool; it goes only once a job names
     // the copy. A file of the user's is referenced where it lies.
-    const bool own = m_bTemporary && m_handOff.IsOwn(m_strPrintFile);
+    const bool own = !m_bPoll && m_bTemporary && m_handOff.IsOwn(m_strPrintFile);
     if (own && !m_handOff.Place(app.m_strDataDir)) {
         MessageWarning1(messenger, IDS_ERR_COPY_PRINTFILE, GetLastErrorText());
         return;
@@ -449,8 +444,9 @@ void SendDialog::OnOK() {
         m_handOff.Commit();
         m_strPrintFile = document;
     } else {
-        // The user picked another file: the program's own print file is not needed.
-        m_handOff.Discard();
+        // The user picked another file (or a poll needs none): the program's own print file
+        // is not needed, unless it is the very file the job names.
+        m_handOff.Discard(document);
     }
     m_nJobsNotPlaced = m_numbers.size() - placed;
     OfferToStartFaxApplication();

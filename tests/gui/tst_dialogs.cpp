@@ -822,6 +822,9 @@ void TestDialogs::enterPressesFocusedButton() {
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
 
     QCOMPARE(clicks, (QMap<QString, int>{{pressed, 1}}));
+    // A button added later without autoDefault would hand Enter to OK again.
+    for (const QPushButton* button : window->findChildren<QPushButton*>())
+        QVERIFY2(button->autoDefault(), qPrintable(button->objectName()));
     const bool closes = pressed == "btnCancel" || (dialog != "send" && pressed == "btnOk");
     QCOMPARE(window->isVisible(), !closes);
     if (closes)

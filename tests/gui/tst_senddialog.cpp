@@ -140,6 +140,14 @@ struct Fixture {
     }
 };
 
+// The value of one line of a job file ("FILENAME:" -> the document).
+QByteArray JobValue(const QByteArray& job, const QByteArray& key) {
+    for (const QByteArray& line : job.split('\n'))
+        if (line.startsWith(key))
+            return line.mid(key.size()).chopped(1);
+    return {};
+}
+
 QByteArray ReadAll(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
@@ -171,6 +179,8 @@ private Q_SLOTS:
     void doubleClickBelowTheRowsSends();
     void pickedFileIsTheUsers_data();
     void pickedFileIsTheUsers();
+    void pickedOwnFileIsNotLost_data();
+    void pickedOwnFileIsNotLost();
     void checkedBeforeThePrintIsUsed_data();
     void checkedBeforeThePrintIsUsed();
     void noJobPlacedKeepsThePrint_data();
@@ -486,6 +496,38 @@ void TestSendDialog::pickedFileIsTheUsers_data() {
         QTest::addRow("/%s, Cancel", option) << option << false;
         QTest::addRow("/%s, OK", option) << option << true;
     }
+}
+
+void TestSendDialog::pickedOwnFileIsNotLost_data() {
+    QTest::addColumn<QString>("pick");
+    QTest::newRow("the colour print's companion") << "companion";
+    QTest::newRow("the print file, spelt with //") << "same";
+}
+
+// A pick that names one of the program's own files is never deleted under the job that names
+// it.
+void TestSendDialog::pickedOwnFileIsNotLost() {
+    QFETCH(QString, pick);
+    Fixture f;
+    const bool colour = pick == "companion";
+    const QString own =
+        colour ? f.PrintFile("Tmp00000.CFF", "\xff\xd8\xff\xe0 colour") : f.PrintFile("print.sff");
+    const QString companion = f.PrintFile("Tmp00000.SFF", Sff("companion"));
+    f.state.m_strPrintFile = own;
+    f.state.m_bTemporary = 1;
+    f.state.m_bColour = colour;
+    f.state.m_bFileButton = 1;
+    f.presence.running = true;
+    QVERIFY(f.Open());
+    const QString picked = colour ? companion : QString(own).replace("/print.sff", "//print.sff");
+    f.files.openAnswer = picked;
+    f.dialog->OnFileName();
+    f.Type("0711 1");
+    f.dialog->OnOK();
+    QVERIFY(f.dialog->IsClosed());
+    const QByteArray job = ReadAll(f.app.m_strDataDir + "/Comjob/" + f.Spool("Comjob").value(0));
+    const QString document = QString::fromUtf8(JobValue(job, "FILENAME:"));
+    QVERIFY2(QFile::exists(document), qPrintable(document));
 }
 
 // A file picked with "Dateiname..." is referenced where it lies, never moved or deleted; the

@@ -8,6 +8,7 @@
 #include "job/OemFile.h"
 #include "job/PrintFileHandOff.h"
 #include "job/PrintFileInfo.h"
+#include "job/SpoolFolder.h"
 #include "job/SpoolNames.h"
 #include "platform/Clock.h"
 #include "support/StringIds.h"
@@ -111,6 +112,16 @@ bool IsCompleteJob(const QByteArray& bytes) {
 }
 
 int RunSubmitChild(char** argv);
+
+// The base a document claim in the data folder's Faxsend takes; empty when none can be made.
+QString ClaimedBase(const QString& dataDir) {
+    SpoolFolder faxsend;
+    FaxSendClaim claim;
+    if (!faxsend.Open(dataDir + u'/' + fax::kFolderFaxsend) ||
+        !ClaimFaxSendDocument(faxsend, false, claim))
+        return {};
+    return claim.base;
+}
 
 } // namespace
 
@@ -493,7 +504,7 @@ void TestJob::faxSendName() {
     DataFolder data;
     for (const QString& name : present)
         data.Put(fax::kFolderFaxsend, name);
-    QCOMPARE(MakeFaxSendName(data.Path()), data.In(fax::kFolderFaxsend, expected));
+    QCOMPARE(ClaimedBase(data.Path()), data.In(fax::kFolderFaxsend, expected));
     // The name is claimed: its SFF exists, empty, until the copy fills it.
     QCOMPARE(ReadFile(data.In(fax::kFolderFaxsend, expected + ".SFF")), QByteArray());
     QVERIFY(QFile::exists(data.In(fax::kFolderFaxsend, expected + ".SFF")));
@@ -503,16 +514,15 @@ void TestJob::faxSendNameClaimed() {
     DataFolder data;
     QSet<QString> names;
     for (int i = 0; i < 3; ++i)
-        names.insert(MakeFaxSendName(data.Path()));
+        names.insert(ClaimedBase(data.Path()));
     QCOMPARE(names.size(), 3);
     QVERIFY(names.contains(data.In(fax::kFolderFaxsend, QStringLiteral("_FX00002"))));
     // Counters beyond five digits are written in full.
     DataFolder full;
     QVERIFY(QDir(full.In(fax::kFolderFaxsend)).exists());
-    // Without the folder nothing can be claimed; the name is still given, the copy fails.
+    // Without the folder nothing can be claimed.
     QDir(full.In(fax::kFolderFaxsend)).removeRecursively();
-    QCOMPARE(MakeFaxSendName(full.Path()),
-             full.In(fax::kFolderFaxsend, QStringLiteral("_FX00000")));
+    QCOMPARE(ClaimedBase(full.Path()), QString());
 }
 
 void TestJob::tempName_data() {
@@ -739,9 +749,14 @@ void TestJob::staleTempFilesRemoved() {
     const QStringList kept{QString(".KalmoJob-%1-0123456789abcdef.tmp").arg(::getpid()),
                            ".KalmoJob-1-0123456789abcdef.tmp",
                            QString(".KalmoJob-%1-short.tmp").arg(child), "other.tmp"};
-    for (const QString& name : kept + QStringList{gone}) {
+    const QString young = QString(".KalmoJob-%1-fedcba9876543210.tmp").arg(child);
+    for (const QString& name : kept + QStringList{gone, young}) {
         QFile f(data.In(name));
         QVERIFY(f.open(QIODevice::WriteOnly));
+        // Older than any job takes to write, but the one of a moment ago.
+        if (name != young)
+            QVERIFY(f.setFileTime(QDateTime::currentDateTime().addSecs(-3600),
+                                  QFileDevice::FileModificationTime));
     }
     SubmitServices services;
     JobSubmitter submitter = services.Submitter(data.Path());
@@ -749,7 +764,7 @@ void TestJob::staleTempFilesRemoved() {
     job.number = QStringLiteral("1");
     job.poll = true;
     QCOMPARE(submitter.SubmitJob(job), 0);
-    QStringList expected = kept;
+    QStringList expected = kept + QStringList{young};
     expected.sort();
     QStringList strays = data.Strays();
     strays.sort();
