@@ -10,8 +10,10 @@
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTest>
+#include <chrono>
 #include <optional>
 #include <sqlite3.h>
+#include <thread>
 
 namespace {
 
@@ -307,6 +309,7 @@ void TestStartup::unreadableStore_data() {
             QTest::addRow("%s store: %s", root, damage) << machine << damage;
     }
     QTest::newRow("machine store missing: no message") << true << "missing";
+    QTest::newRow("user store locked for a moment: waited for") << false << "locked";
 }
 
 // A store that exists but cannot be read is reported once, naming the file and SQLite's
@@ -332,8 +335,19 @@ void TestStartup::unreadableStore() {
         }));
     }
     const QString bad = machine ? machineFile : userFile;
-    if (damage != "truncated")
+    if (damage != "truncated" && damage != "locked")
         QFile::remove(bad);
+    // Another program holds the store for a moment, as the fax application may.
+    sqlite3* holder = nullptr;
+    std::thread release;
+    if (damage == "locked") {
+        QCOMPARE(sqlite3_open(QFile::encodeName(bad).constData(), &holder), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(holder, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+        release = std::thread([holder] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+        });
+    }
     if (damage == "random bytes") {
         QFile f(bad);
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -361,7 +375,11 @@ void TestStartup::unreadableStore() {
     SendApp app(registry, messages, help, [&](SendApp&, SendDialogState&) { ran = true; });
     app.InitInstance({"/d" + dir.filePath("print.sff")});
     app.ExitInstance();
-    if (damage == "missing") {
+    if (release.joinable()) {
+        release.join();
+        sqlite3_close(holder);
+    }
+    if (damage == "missing" || damage == "locked") {
         QVERIFY(ran);
         QVERIFY(!app.StoreUnreadable());
         QVERIFY(messages.messages.isEmpty());
