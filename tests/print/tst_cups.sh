@@ -1,0 +1,364 @@
+#!/usr/bin/env bash
+# The fax printer end to end on a private cupsd: its own ServerRoot, ServerBin (the system's
+# filters and backends plus ours), spool, logs, socket and port in a temporary folder, the
+# printer's queue in a printers.conf written before start-up (as CUPS's own test suite does),
+# the operation policy that kalmosend-setup-printer puts into cupsd.conf.
+#
+# Two users made for the test: A prints a PDF, a PostScript file (normal resolution) and a
+# text file, B is not logged in (its job is held) and then the one A tries to print as. Then
+# the dispatcher hands A's jobs to kalmosend (non-interactive, hand-off numbers), on a private
+# session bus with the fax application stand-in, and the job files are checked.
+#
+# Needs root (it makes users, runs cupsd and the backend as CUPS does). cupsd is stopped by its
+# PID and the users and their runtime folders removed, whatever happens.
+set -uo pipefail
+
+: "${KALMO_BACKEND:?}" "${KALMO_FILTER:?}" "${KALMO_DISPATCH:?}" "${KALMO_PPD:?}"
+: "${KALMO_SETUP:?}" "${KALMOSEND:?}" "${KALMOREG:?}" "${KALMO_SFFINFO:?}" "${KALMO_DBUS_CONFIG:?}"
+
+failed=0
+fail() {
+    echo "FAIL: $*" >&2
+    failed=1
+}
+die() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+check() { # check "what" command...
+    local what=$1
+    shift
+    if "$@"; then echo "ok: $what"; else fail "$what"; fi
+}
+
+[[ $(id -u) -eq 0 ]] || die "this test needs root (it runs cupsd and adds users); run it as root, as CI does"
+for tool in cupsd lp lpstat ipptool gs useradd userdel runuser curl dbus-run-session; do
+    command -v "$tool" >/dev/null || die "$tool is missing: run scripts/install-deps"
+done
+
+work=$(mktemp -d /tmp/kalmo-cups.XXXXXX) || die "no temporary folder"
+chmod 755 "$work"
+cupsd_pid=
+users=()
+runtime_dirs=()
+
+cleanup() {
+    local status=$?
+    if [[ -n $cupsd_pid ]]; then
+        kill -TERM "$cupsd_pid" 2>/dev/null
+        for _ in $(seq 50); do kill -0 "$cupsd_pid" 2>/dev/null || break; sleep 0.1; done
+        kill -KILL "$cupsd_pid" 2>/dev/null
+        wait "$cupsd_pid" 2>/dev/null
+    fi
+    if ((status != 0 || failed)); then
+        echo "---- cupsd error_log (last 150 lines) ----" >&2
+        tail -n 150 "$work/log/error_log" >&2 2>/dev/null
+    fi
+    for d in "${runtime_dirs[@]}"; do rm -rf --one-file-system "$d"; done
+    for u in "${users[@]}"; do
+        userdel "$u" 2>/dev/null
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+trap 'exit 1' INT TERM
+
+# ---- the users ------------------------------------------------------------------------
+suffix=$$
+user_a=kfa$suffix
+user_b=kfb$suffix
+for u in "$user_a" "$user_b"; do
+    useradd --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin --user-group "$u" ||
+        die "cannot add the test user $u"
+    users+=("$u")
+done
+uid_a=$(id -u "$user_a")
+uid_b=$(id -u "$user_b")
+make_runtime() { # user uid: the folder a logged-in user has
+    install -d -m 0700 -o "$1" -g "$1" "/run/user/$2" || die "cannot make /run/user/$2"
+    runtime_dirs+=("/run/user/$2")
+}
+[[ -e /run/user/$uid_a || -e /run/user/$uid_b ]] && die "a runtime folder of the new users exists already"
+make_runtime "$user_a" "$uid_a"
+
+# ---- the private cupsd ----------------------------------------------------------------
+root=$work/root
+bin=$work/bin
+mkdir -p "$root/ppd" "$bin/backend" "$bin/filter" "$work/spool/tmp" "$work/log" "$work/state" \
+    "$work/cache" "$work/sock" "$work/docs"
+chmod 755 "$root" "$root/ppd" "$bin" "$bin/backend" "$bin/filter" "$work/sock" "$work/docs"
+for d in daemon driver notifier monitor cgi-bin; do
+    [[ -e /usr/lib/cups/$d ]] && ln -s "/usr/lib/cups/$d" "$bin/$d"
+done
+for f in /usr/lib/cups/filter/*; do ln -s "$f" "$bin/filter/"; done
+for f in /usr/lib/cups/backend/*; do ln -s "$f" "$bin/backend/"; done
+# CUPS runs only programs that root owns and no one else may change.
+install -m 0700 -o root -g root "$KALMO_BACKEND" "$bin/backend/kalmo"
+install -m 0755 -o root -g root "$KALMO_FILTER" "$bin/filter/pdftosff"
+install -m 0644 "$KALMO_PPD" "$root/ppd/kalmofax.ppd"
+
+port=$((20000 + RANDOM % 20000))
+socket=$work/sock/cups.sock
+cat >"$root/cups-files.conf" <<EOF
+ServerBin $bin
+DataDir /usr/share/cups
+DocumentRoot /usr/share/cups/doc-root
+RequestRoot $work/spool
+TempDir $work/spool/tmp
+StateDir $work/state
+CacheDir $work/cache
+AccessLog $work/log/access_log
+ErrorLog $work/log/error_log
+PageLog $work/log/page_log
+User lp
+Group lp
+SystemGroup root
+PeerCred on
+FileDevice No
+EOF
+{
+    cat <<EOF
+LogLevel debug
+Listen $socket
+Listen 127.0.0.1:$port
+Browsing Off
+WebInterface No
+DefaultAuthType Basic
+MaxJobs 0
+PreserveJobHistory Yes
+# The backend drops its privileges; LeakSanitizer cannot stop a process that is no longer
+# dumpable, so leaks are looked for by the unprivileged tests only.
+SetEnv ASAN_OPTIONS detect_leaks=0
+<Location />
+  Order allow,deny
+  Allow all
+</Location>
+<Policy default>
+  <Limit All>
+    Order deny,allow
+  </Limit>
+</Policy>
+EOF
+    "$KALMO_SETUP" policy
+} >"$root/cupsd.conf"
+cat >"$root/printers.conf" <<EOF
+<Printer kalmofax>
+Info KALMO!fax
+Location send dialog
+MakeModel KALMO!fax send dialog
+DeviceURI kalmo:/
+State Idle
+StateTime $(date +%s)
+Accepting Yes
+Shared No
+JobSheets none none
+QuotaPeriod 0
+PageLimit 0
+KLimit 0
+OpPolicy kalmo
+ErrorPolicy abort-job
+</Printer>
+EOF
+chmod 600 "$root/printers.conf"
+
+cupsd -f -c "$root/cupsd.conf" -s "$root/cups-files.conf" >"$work/log/cupsd.out" 2>&1 &
+cupsd_pid=$!
+export CUPS_SERVER=$socket
+for _ in $(seq 100); do
+    lpstat -r 2>/dev/null | grep -q "is running" && break
+    kill -0 "$cupsd_pid" 2>/dev/null || { cat "$work/log/cupsd.out" >&2; die "cupsd did not start"; }
+    sleep 0.2
+done
+lpstat -r | grep -q "is running" || die "cupsd does not answer on $socket"
+lpstat -p kalmofax >/dev/null || die "the queue kalmofax is missing"
+
+as_user() { # user command...: runs the command as the user, with the private cupsd
+    local u=$1
+    shift
+    runuser -u "$u" -- env CUPS_SERVER="$socket" "$@"
+}
+
+# The state of a job (its number, as ipptool's enum) and its printer-state message.
+cat >"$work/job.test" <<'EOF'
+{
+  NAME "job state"
+  OPERATION Get-Job-Attributes
+  GROUP operation-attributes-tag
+  ATTR charset attributes-charset utf-8
+  ATTR language attributes-natural-language en
+  ATTR uri printer-uri $uri
+  ATTR integer job-id $job
+  ATTR name requesting-user-name root
+  STATUS successful-ok
+  DISPLAY job-state
+  DISPLAY job-printer-state-message
+}
+EOF
+job_state() { # job id -> "state<TAB>message"
+    ipptool -c -d job="$1" "ipp://localhost:$port/printers/kalmofax" "$work/job.test" 2>/dev/null |
+        tail -n 1
+}
+# Waits until the job leaves the pending and processing states; prints its state line.
+wait_job() {
+    local line
+    for _ in $(seq 600); do
+        line=$(job_state "$1")
+        case $line in pending* | processing* | "" | job-state*) sleep 0.1 ;; *) break ;; esac
+    done
+    echo "$line"
+}
+job_id() { sed -n 's/^request id is kalmofax-\([0-9]*\).*/\1/p'; }
+
+# ---- the documents, made here ------------------------------------------------------------
+cat >"$work/docs/brief.ps" <<'EOF'
+%!PS-Adobe-3.0
+%%Pages: 2
+%%EndComments
+/Helvetica findfont 20 scalefont setfont
+%%Page: 1 1
+72 720 moveto (Brief an Mueller, Seite 1) show 72 700 moveto 400 0 rlineto stroke showpage
+%%Page: 2 2
+72 720 moveto (Brief an Mueller, Seite 2) show showpage
+%%EOF
+EOF
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -sOutputFile="$work/docs/brief.pdf" \
+    "$work/docs/brief.ps" || die "Ghostscript cannot make the test PDF"
+cp "$work/docs/brief.ps" "$work/docs/memo.ps"
+printf 'Aktennotiz\n\nEine Zeile Text, die ein Fax wird.\n' >"$work/docs/notiz.txt"
+chmod 644 "$work"/docs/*
+
+spool_a=/run/user/$uid_a/kalmo/print-spool
+spool_b=/run/user/$uid_b/kalmo/print-spool
+
+# ---- A prints three documents ------------------------------------------------------------
+declare -A expect_res expect_pages
+title_pdf="Brief an Müller"
+title_ps="Memo (normal)"
+title_txt="Notiz"
+id_pdf=$(as_user "$user_a" lp -d kalmofax -t "$title_pdf" "$work/docs/brief.pdf" | job_id)
+id_ps=$(as_user "$user_a" lp -d kalmofax -t "$title_ps" -o Resolution=204x98dpi "$work/docs/memo.ps" | job_id)
+id_txt=$(as_user "$user_a" lp -d kalmofax -t "$title_txt" -o PageSize=Letter "$work/docs/notiz.txt" | job_id)
+[[ -n $id_pdf && -n $id_ps && -n $id_txt ]] || die "lp did not take A's jobs"
+expect_res[$title_pdf]=1 expect_pages[$title_pdf]=2
+expect_res[$title_ps]=0 expect_pages[$title_ps]=2
+expect_res[$title_txt]=1 expect_pages[$title_txt]=1
+for id in "$id_pdf" "$id_ps" "$id_txt"; do
+    state=$(wait_job "$id")
+    check "A's job $id completed ($state)" [ "${state%%,*}" = completed ]
+done
+
+mapfile -t jobs_a < <(ls "$spool_a" 2>/dev/null)
+check "three jobs in A's spool (${jobs_a[*]})" [ "${#jobs_a[@]}" -eq 3 ]
+declare -A seen
+for job in "${jobs_a[@]}"; do
+    dir=$spool_a/$job
+    title=$(cat "$dir/title")
+    seen[$title]=1
+    check "job $job: title \"$title\" is one of the printed titles" [ -n "${expect_res[$title]:-}" ]
+    check "job $job: document owned by A, mode 0600" \
+        [ "$(stat -c '%U %a' "$dir/document.sff")" = "$user_a 600" ]
+    check "job $job: title owned by A, mode 0600" [ "$(stat -c '%U %a' "$dir/title")" = "$user_a 600" ]
+    check "job $job: folder owned by A, mode 0700" [ "$(stat -c '%U %a' "$dir")" = "$user_a 700" ]
+    check "job $job: SFF magic and version" \
+        [ "$(head -c 5 "$dir/document.sff" | od -An -c | tr -d ' ')" = 'Sfff001' ]
+    info=$("$KALMO_SFFINFO" "$dir/document.sff")
+    res=${expect_res[$title]:-x}
+    pages=${expect_pages[$title]:-x}
+    want="pages=$pages resolution=$(printf "$res%.0s," $(seq "$pages") | sed 's/,$//') complete=1"
+    check "job $job ($title): $info" [ "$info" = "$want" ]
+done
+check "A's spool is closed to others" [ "$(stat -c '%U %a' "$spool_a")" = "$user_a 700" ]
+check "the PDF's title arrived as printed" [ -n "${seen[$title_pdf]:-}" ]
+check "nothing is left in A's incoming folder" \
+    [ -z "$(ls -A "/run/user/$uid_a/kalmo/print-incoming")" ]
+
+# ---- root's job is refused -----------------------------------------------------------------
+id_root=$(lp -d kalmofax -t root "$work/docs/brief.pdf" | job_id)
+state=$(wait_job "$id_root")
+check "root's job is aborted ($state)" [ "${state%%,*}" = aborted ]
+grep -q "jobs of root are refused" "$work/log/error_log"
+check "root's refusal is logged" [ $? -eq 0 ]
+
+# ---- B is not logged in: the job is held -----------------------------------------------------
+id_b=$(as_user "$user_b" lp -d kalmofax -t "for B" "$work/docs/notiz.txt" | job_id)
+[[ -n $id_b ]] || die "lp did not take B's job"
+state=$(wait_job "$id_b")
+check "B's job is held while B is not logged in ($state)" [ "${state%%,*}" = pending-held ]
+check "the held job says why" grep -q "is not logged in" <<<"$state"
+check "no runtime folder was made for B" [ ! -e "/run/user/$uid_b" ]
+
+# ---- A cannot print as B ----------------------------------------------------------------------
+make_runtime "$user_b" "$uid_b"
+out=$(as_user "$user_a" lp -U "$user_b" -d kalmofax -t spoofed "$work/docs/notiz.txt" </dev/null 2>&1)
+check "lp -U $user_b by A is refused ($out)" [ -z "$(job_id <<<"$out")" ]
+# The same with forged peer credentials, straight on the socket: a Print-Job request whose
+# Authorization names B while the peer is A.
+uri="ipp://localhost/printers/kalmofax"
+{
+    printf '\002\000\000\002\000\000\000\001\001'
+    printf '\107\000\022attributes-charset\000\005utf-8'
+    printf '\110\000\033attributes-natural-language\000\002en'
+    printf '\105\000\013printer-uri\000%b' "\\0$(printf '%03o' ${#uri})$uri"
+    printf '\102\000\024requesting-user-name\000%b' "\\0$(printf '%03o' ${#user_b})$user_b"
+    printf '\003'
+    cat "$work/docs/notiz.txt"
+} >"$work/forged.ipp"
+chmod 644 "$work/forged.ipp"
+reply=$(as_user "$user_a" curl -s -o /dev/null -w '%{http_code}' --unix-socket "$socket" \
+    -H 'Content-Type: application/ipp' -H "Authorization: PeerCred $user_b" \
+    --data-binary @"$work/forged.ipp" "http://localhost/printers/kalmofax")
+check "forged PeerCred for B is refused (HTTP $reply)" [ "$reply" = 401 ]
+sleep 1
+check "nothing reached B's session" [ -z "$(ls -A "$spool_b" 2>/dev/null)" ]
+check "A's spool still holds three jobs" [ "$(ls "$spool_a" | wc -l)" -eq 3 ]
+
+# ---- the dispatcher hands A's jobs to kalmosend ----------------------------------------------
+home_a=$work/home-a
+install -d -m 0700 -o "$user_a" -g "$user_a" "$home_a" "$home_a/programs" "$home_a/data"
+as_kalmo() {
+    runuser -u "$user_a" -- env HOME="$home_a" XDG_CONFIG_HOME="$home_a/.config" \
+        XDG_DATA_HOME="$home_a/.local/share" XDG_RUNTIME_DIR="/run/user/$uid_a" \
+        KALMO_MACHINE_REGISTRY="$home_a/machine.db" KALMO_USER_REGISTRY="$home_a/user.db" \
+        KALMO_STANDIN_JOURNAL="$home_a/journal.txt" KALMO_STANDIN_ADDRESSBOOK="$home_a/book.txt" \
+        KALMO_STANDIN_LOG="$home_a/programs.txt" KALMOSEND_NONINTERACTIVE=1 \
+        QT_QPA_PLATFORM=offscreen LC_ALL=C.UTF-8 "$@"
+}
+fax_key='Software\ZEB\Kalmo! 2.0\KALMO!'
+print_key='Software\VB and VBA Program Settings\KALMO!fax\Print'
+as_kalmo touch "$home_a/book.txt"
+as_kalmo "$KALMOREG" --machine set "$fax_key" SystemDir "$home_a/programs" || die "kalmoreg"
+as_kalmo "$KALMOREG" --machine set "$fax_key" DatenDir "$home_a/data" || die "kalmoreg"
+declare -A number_of=([$title_pdf]=111 [$title_ps]=222 [$title_txt]=333)
+for t in "$title_pdf" "$title_ps" "$title_txt"; do
+    as_kalmo "$KALMOREG" set "$print_key" "$t" "${number_of[$t]}" || die "kalmoreg set $t"
+done
+as_kalmo timeout 300 dbus-run-session --config-file="$KALMO_DBUS_CONFIG" -- \
+    env KALMOSEND_PROGRAM="$KALMOSEND" "$KALMO_DISPATCH" --once >"$work/dispatch.log" 2>&1
+check "the dispatcher ends well" [ $? -eq 0 ]
+sed 's/^/  dispatch: /' "$work/dispatch.log"
+check "A's spool is empty" [ -z "$(ls -A "$spool_a")" ]
+check "nothing was kept" [ -z "$(ls -A "/run/user/$uid_a/kalmo/print-kept" 2>/dev/null)" ]
+check "nothing is left in the work folder" [ -z "$(ls -A "/run/user/$uid_a/kalmo/print-work" 2>/dev/null)" ]
+
+comjob=$home_a/data/Fax/Comjob
+mapfile -t jobfiles < <(ls "$comjob" 2>/dev/null)
+check "three job files in Comjob (${jobfiles[*]})" [ "${#jobfiles[@]}" -eq 3 ]
+declare -A fax_of=([$title_pdf]=196 [$title_ps]=98 [$title_txt]=196)
+for t in "$title_pdf" "$title_ps" "$title_txt"; do
+    file=$(grep -l "^ADDRESS :${number_of[$t]}"$'\r'"\$" "$comjob"/* 2>/dev/null | head -n 1)
+    if [[ -z $file ]]; then
+        fail "no job file for \"$t\" (number ${number_of[$t]})"
+        continue
+    fi
+    check "job file for \"$t\": CONVERT :SFF" grep -q "^CONVERT :SFF"$'\r'"\$" "$file"
+    check "job file for \"$t\": FAXRES  :${fax_of[$t]}" grep -q "^FAXRES  :${fax_of[$t]}"$'\r'"\$" "$file"
+    doc=$(sed -n 's/^FILENAME:\(.*\)\r$/\1/p' "$file")
+    check "job file for \"$t\": its document is an SFF in Faxsend" \
+        bash -c '[[ $1 == */Faxsend/* ]] && head -c 4 "$1" | grep -q Sfff' _ "$doc"
+done
+order=$(for f in "${jobfiles[@]}"; do sed -n "s/^ADDRESS :\(.*\)\r\$/\1/p" "$comjob/$f"; done | tr "\n" " ")
+check "the jobs reached kalmosend in the order they were printed ($order)" [ "$order" = "111 222 333 " ]
+check "the journal has three entries" [ "$(grep -c . "$home_a/journal.txt" 2>/dev/null)" -ge 3 ]
+
+if ((failed)); then exit 1; fi
+echo "all checks passed"
