@@ -31,7 +31,9 @@ namespace {
 
 volatile sig_atomic_t g_cancelled = 0;
 
-extern "C" void OnTerminate(int /*signal*/) { g_cancelled = 1; }
+extern "C" void OnTerminate(int /*signal*/) {
+    g_cancelled = 1;
+}
 
 void Say(const char* kind, const std::string& text) {
     std::fprintf(stderr, "%s: KALMO!fax: %s\n", kind, text.c_str());

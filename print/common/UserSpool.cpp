@@ -21,7 +21,9 @@ bool Fail(SpoolError& error, int code, std::string what) {
     return false;
 }
 
-std::string Describe(int code) { return std::strerror(code); }
+std::string Describe(int code) {
+    return std::strerror(code);
+}
 
 bool AllDigits(std::string_view text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -62,8 +64,8 @@ int Fd::Release() {
     return fd;
 }
 
-Fd OpenOwnedFolder(int parent, const std::string& name, uid_t uid, bool create,
-                   bool closedToOthers, SpoolError& error) {
+Fd OpenOwnedFolder(int parent, const std::string& name, uid_t uid, bool create, bool closedToOthers,
+                   SpoolError& error) {
     if (create && mkdirat(parent, name.c_str(), 0700) != 0 && errno != EEXIST) {
         Fail(error, errno, "cannot make the folder " + name + ": " + Describe(errno));
         return Fd();
@@ -227,7 +229,8 @@ bool HasDocument(int jobFolder) {
 }
 
 void RemoveJob(int parent, const std::string& name) {
-    const int folder = openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int folder =
+        openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (folder >= 0) {
         unlinkat(folder, kDocumentFile, 0);
         unlinkat(folder, kTitleFile, 0);

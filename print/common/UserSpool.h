@@ -54,8 +54,8 @@ private:
 // following a link; with create, makes it (0700) when missing. The folder must belong to
 // uid and must not be open to group or others for writing (closedToOthers: for reading
 // either). On failure, error.code is the errno (ENOENT: it does not exist).
-Fd OpenOwnedFolder(int parent, const std::string& name, uid_t uid, bool create,
-                   bool closedToOthers, SpoolError& error);
+Fd OpenOwnedFolder(int parent, const std::string& name, uid_t uid, bool create, bool closedToOthers,
+                   SpoolError& error);
 
 // The user's runtime folder root/<uid> (root normally "/run/user"): must exist, belong to the
 // user and be closed to others for writing. ENOENT when the user is not logged in.

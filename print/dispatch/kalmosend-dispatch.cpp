@@ -37,7 +37,9 @@ struct Folders {
     Fd kalmo, spool, work, kept;
 };
 
-void Log(const std::string& text) { std::fprintf(stderr, "kalmosend-dispatch: %s\n", text.c_str()); }
+void Log(const std::string& text) {
+    std::fprintf(stderr, "kalmosend-dispatch: %s\n", text.c_str());
+}
 
 std::string RuntimeFolder() {
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
@@ -74,7 +76,7 @@ std::string KalmosendProgram() {
     const ssize_t n = readlink("/proc/self/exe", self.data(), self.size() - 1);
     if (n > 0) {
         self.resize(static_cast<std::size_t>(n));
-        const std::string beside = self.substr(0, self.rfind('/') + 1) + "kalmosend";
+        std::string beside = self.substr(0, self.rfind('/') + 1) + "kalmosend";
         if (access(beside.c_str(), X_OK) == 0)
             return beside;
     }
@@ -90,6 +92,7 @@ int RunAndWait(const std::vector<std::string>& args, int& startError) {
         return -1;
     }
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (const std::string& arg : args)
         argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
@@ -152,8 +155,8 @@ void HandOver(Folders& folders, const std::string& name) {
     const Fd job = OpenOwnedFolder(folders.work.Get(), name, getuid(), false, false, folderError);
     std::string title;
     if (!job.IsOpen() || !ReadTitle(job.Get(), title, error) || !HasDocument(job.Get())) {
-        Keep(folders, name, "The job is damaged (" +
-                                (job.IsOpen() ? error.what : folderError.what) + ").");
+        Keep(folders, name,
+             "The job is damaged (" + (job.IsOpen() ? error.what : folderError.what) + ").");
         return;
     }
     const std::string document =
@@ -199,9 +202,9 @@ void Drain(Folders& folders) {
 int Watch(Folders& folders) {
     const Fd watch(inotify_init1(IN_CLOEXEC));
     const std::string spool = folders.path + "/" + kSpoolFolder;
-    if (!watch.IsOpen() || inotify_add_watch(watch.Get(), spool.c_str(),
-                                             IN_MOVED_TO | IN_CREATE | IN_ONLYDIR |
-                                                 IN_DONT_FOLLOW) < 0) {
+    if (!watch.IsOpen() ||
+        inotify_add_watch(watch.Get(), spool.c_str(),
+                          IN_MOVED_TO | IN_CREATE | IN_ONLYDIR | IN_DONT_FOLLOW) < 0) {
         Log("cannot watch " + spool + ": " + std::strerror(errno));
         return 1;
     }

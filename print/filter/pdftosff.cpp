@@ -34,7 +34,7 @@ std::string ReadPpd() {
         return text;
     char buffer[8192];
     ssize_t n = 0;
-    while (text.size() < 1024 * 1024 && (n = read(fd, buffer, sizeof buffer)) > 0)
+    while (text.size() < std::size_t{1024} * 1024 && (n = read(fd, buffer, sizeof buffer)) > 0)
         text.append(buffer, static_cast<std::size_t>(n));
     close(fd);
     return text;

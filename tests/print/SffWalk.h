@@ -51,7 +51,7 @@ inline SffWalk WalkSff(const std::string& data) {
             at += 1 + type;
         } else if (type <= 253) {
             at += 1; // blank rows
-        } else { // FF: FF 00 a bad row, FF n n bytes of user information
+        } else {     // FF: FF 00 a bad row, FF n n bytes of user information
             if (at + 2 > data.size())
                 break;
             at += 2 + byte(at + 1);

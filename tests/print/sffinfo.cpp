@@ -13,7 +13,8 @@ int main(int argc, char* argv[]) {
         return 2;
     }
     std::ifstream file(argv[1], std::ios::binary);
-    const std::string data((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    const std::string data((std::istreambuf_iterator<char>(file)),
+                           std::istreambuf_iterator<char>());
     const SffWalk walk = WalkSff(data);
     std::printf("pages=%zu resolution=", walk.resolution.size());
     for (std::size_t i = 0; i < walk.resolution.size(); ++i)

@@ -28,186 +28,42 @@ die() {
 check() { # check "what" command...
     local what=$1
     shift
-    if "$@"; then echo "ok: $what"; else fail "$what"; fi
+    if "$@"; then echo "ok [${SECONDS}s]: $what"; else fail "$what"; fi
 }
-
-[[ $(id -u) -eq 0 ]] || die "this test needs root (it runs cupsd and adds users); run it as root, as CI does"
-for tool in cupsd lp lpstat ipptool gs useradd userdel runuser curl dbus-run-session; do
+here=$(dirname "$0")
+# shellcheck source=private-cupsd.sh
+source "$here/private-cupsd.sh"
+pc_init
+for tool in curl dbus-run-session; do
     command -v "$tool" >/dev/null || die "$tool is missing: run scripts/install-deps"
 done
-
-work=$(mktemp -d /tmp/kalmo-cups.XXXXXX) || die "no temporary folder"
-chmod 755 "$work"
-cupsd_pid=
-users=()
-runtime_dirs=()
+work=$pc_work
 
 cleanup() {
     local status=$?
-    if [[ -n $cupsd_pid ]]; then
-        kill -TERM "$cupsd_pid" 2>/dev/null
-        for _ in $(seq 50); do kill -0 "$cupsd_pid" 2>/dev/null || break; sleep 0.1; done
-        kill -KILL "$cupsd_pid" 2>/dev/null
-        wait "$cupsd_pid" 2>/dev/null
-    fi
     if ((status != 0 || failed)); then
         echo "---- cupsd error_log (last 150 lines) ----" >&2
         tail -n 150 "$work/log/error_log" >&2 2>/dev/null
     fi
-    for d in "${runtime_dirs[@]}"; do rm -rf --one-file-system "$d"; done
-    for u in "${users[@]}"; do
-        userdel "$u" 2>/dev/null
-    done
-    rm -rf "$work"
+    pc_cleanup
 }
 trap cleanup EXIT
 trap 'exit 1' INT TERM
 
-# ---- the users ------------------------------------------------------------------------
-suffix=$$
-user_a=kfa$suffix
-user_b=kfb$suffix
-for u in "$user_a" "$user_b"; do
-    useradd --no-create-home --home-dir /nonexistent --shell /usr/sbin/nologin --user-group "$u" ||
-        die "cannot add the test user $u"
-    users+=("$u")
-done
+# ---- the users and the private cupsd ------------------------------------------------------
+user_a=kfa$$
+user_b=kfb$$
+pc_add_user "$user_a"
+pc_add_user "$user_b"
 uid_a=$(id -u "$user_a")
 uid_b=$(id -u "$user_b")
-make_runtime() { # user uid: the folder a logged-in user has
-    install -d -m 0700 -o "$1" -g "$1" "/run/user/$2" || die "cannot make /run/user/$2"
-    runtime_dirs+=("/run/user/$2")
-}
-[[ -e /run/user/$uid_a || -e /run/user/$uid_b ]] && die "a runtime folder of the new users exists already"
-make_runtime "$user_a" "$uid_a"
-
-# ---- the private cupsd ----------------------------------------------------------------
-root=$work/root
-bin=$work/bin
-mkdir -p "$root/ppd" "$bin/backend" "$bin/filter" "$work/spool/tmp" "$work/log" "$work/state" \
-    "$work/cache" "$work/sock" "$work/docs"
-chmod 755 "$root" "$root/ppd" "$bin" "$bin/backend" "$bin/filter" "$work/sock" "$work/docs"
-for d in daemon driver notifier monitor cgi-bin; do
-    [[ -e /usr/lib/cups/$d ]] && ln -s "/usr/lib/cups/$d" "$bin/$d"
-done
-for f in /usr/lib/cups/filter/*; do ln -s "$f" "$bin/filter/"; done
-for f in /usr/lib/cups/backend/*; do ln -s "$f" "$bin/backend/"; done
-# CUPS runs only programs that root owns and no one else may change.
-install -m 0700 -o root -g root "$KALMO_BACKEND" "$bin/backend/kalmo"
-install -m 0755 -o root -g root "$KALMO_FILTER" "$bin/filter/pdftosff"
-install -m 0644 "$KALMO_PPD" "$root/ppd/kalmofax.ppd"
-
-port=$((20000 + RANDOM % 20000))
-socket=$work/sock/cups.sock
-cat >"$root/cups-files.conf" <<EOF
-ServerBin $bin
-DataDir /usr/share/cups
-DocumentRoot /usr/share/cups/doc-root
-RequestRoot $work/spool
-TempDir $work/spool/tmp
-StateDir $work/state
-CacheDir $work/cache
-AccessLog $work/log/access_log
-ErrorLog $work/log/error_log
-PageLog $work/log/page_log
-User lp
-Group lp
-SystemGroup root
-PeerCred on
-FileDevice No
-EOF
-{
-    cat <<EOF
-LogLevel debug
-Listen $socket
-Listen 127.0.0.1:$port
-Browsing Off
-WebInterface No
-DefaultAuthType Basic
-MaxJobs 0
-PreserveJobHistory Yes
-# The backend drops its privileges; LeakSanitizer cannot stop a process that is no longer
-# dumpable, so leaks are looked for by the unprivileged tests only.
-SetEnv ASAN_OPTIONS detect_leaks=0
-<Location />
-  Order allow,deny
-  Allow all
-</Location>
-<Policy default>
-  <Limit All>
-    Order deny,allow
-  </Limit>
-</Policy>
-EOF
-    "$KALMO_SETUP" policy
-} >"$root/cupsd.conf"
-cat >"$root/printers.conf" <<EOF
-<Printer kalmofax>
-Info KALMO!fax
-Location send dialog
-MakeModel KALMO!fax send dialog
-DeviceURI kalmo:/
-State Idle
-StateTime $(date +%s)
-Accepting Yes
-Shared No
-JobSheets none none
-QuotaPeriod 0
-PageLimit 0
-KLimit 0
-OpPolicy kalmo
-ErrorPolicy abort-job
-</Printer>
-EOF
-chmod 600 "$root/printers.conf"
-
-cupsd -f -c "$root/cupsd.conf" -s "$root/cups-files.conf" >"$work/log/cupsd.out" 2>&1 &
-cupsd_pid=$!
-export CUPS_SERVER=$socket
-for _ in $(seq 100); do
-    lpstat -r 2>/dev/null | grep -q "is running" && break
-    kill -0 "$cupsd_pid" 2>/dev/null || { cat "$work/log/cupsd.out" >&2; die "cupsd did not start"; }
-    sleep 0.2
-done
-lpstat -r | grep -q "is running" || die "cupsd does not answer on $socket"
-lpstat -p kalmofax >/dev/null || die "the queue kalmofax is missing"
-
-as_user() { # user command...: runs the command as the user, with the private cupsd
-    local u=$1
-    shift
-    runuser -u "$u" -- env CUPS_SERVER="$socket" "$@"
-}
-
-# The state of a job (its number, as ipptool's enum) and its printer-state message.
-cat >"$work/job.test" <<'EOF'
-{
-  NAME "job state"
-  OPERATION Get-Job-Attributes
-  GROUP operation-attributes-tag
-  ATTR charset attributes-charset utf-8
-  ATTR language attributes-natural-language en
-  ATTR uri printer-uri $uri
-  ATTR integer job-id $job
-  ATTR name requesting-user-name root
-  STATUS successful-ok
-  DISPLAY job-state
-  DISPLAY job-printer-state-message
-}
-EOF
-job_state() { # job id -> "state<TAB>message"
-    ipptool -c -d job="$1" "ipp://localhost:$port/printers/kalmofax" "$work/job.test" 2>/dev/null |
-        tail -n 1
-}
-# Waits until the job leaves the pending and processing states; prints its state line.
-wait_job() {
-    local line
-    for _ in $(seq 600); do
-        line=$(job_state "$1")
-        case $line in pending* | processing* | "" | job-state*) sleep 0.1 ;; *) break ;; esac
-    done
-    echo "$line"
-}
-job_id() { sed -n 's/^request id is kalmofax-\([0-9]*\).*/\1/p'; }
+pc_make_runtime "$user_a"
+policy=$work/policy.conf
+"$KALMO_SETUP" policy >"$policy" || die "kalmosend-setup-printer policy"
+pc_start "$KALMO_BACKEND" "$KALMO_FILTER" "$KALMO_PPD" "$policy" debug
+socket=$pc_socket
+port=$pc_port
+mkdir -m 755 "$work/docs"
 
 # ---- the documents, made here ------------------------------------------------------------
 cat >"$work/docs/brief.ps" <<'EOF'
@@ -288,7 +144,7 @@ check "the held job says why" grep -q "is not logged in" <<<"$state"
 check "no runtime folder was made for B" [ ! -e "/run/user/$uid_b" ]
 
 # ---- A cannot print as B ----------------------------------------------------------------------
-make_runtime "$user_b" "$uid_b"
+pc_make_runtime "$user_b"
 out=$(as_user "$user_a" lp -U "$user_b" -d kalmofax -t spoofed "$work/docs/notiz.txt" </dev/null 2>&1)
 check "lp -U $user_b by A is refused ($out)" [ -z "$(job_id <<<"$out")" ]
 # The same with forged peer credentials, straight on the socket: a Print-Job request whose
@@ -359,6 +215,25 @@ done
 order=$(for f in "${jobfiles[@]}"; do sed -n "s/^ADDRESS :\(.*\)\r\$/\1/p" "$comjob/$f"; done | tr "\n" " ")
 check "the jobs reached kalmosend in the order they were printed ($order)" [ "$order" = "111 222 333 " ]
 check "the journal has three entries" [ "$(grep -c . "$home_a/journal.txt" 2>/dev/null)" -ge 3 ]
+
+# ---- a job whose dialog cannot start is kept and reported ---------------------------------
+kept=/run/user/$uid_a/kalmo/print-kept
+for case in missing untaken; do
+    id=$(as_user "$user_a" lp -d kalmofax -t "kept $case" "$work/docs/notiz.txt" | job_id)
+    state=$(wait_job "$id")
+    check "job for \"kept $case\" completed ($state)" [ "${state%%,*}" = completed ]
+    if [[ $case == missing ]]; then program=/nonexistent/kalmosend; else program=/bin/true; fi
+    as_kalmo env KALMOSEND_PROGRAM="$program" "$KALMO_DISPATCH" --once >"$work/dispatch-$case.log" 2>&1
+    check "the dispatcher ends well ($case)" [ $? -eq 0 ]
+    if [[ $case == missing ]]; then said="could not be started"; else said="without taking the document"; fi
+    check "the dispatcher says why the job is kept ($case)" grep -q "$said" "$work/dispatch-$case.log"
+    check "A's spool is empty again ($case)" [ -z "$(ls -A "$spool_a")" ]
+done
+mapfile -t kept_jobs < <(ls "$kept" 2>/dev/null)
+check "both jobs are kept (${kept_jobs[*]})" [ "${#kept_jobs[@]}" -eq 2 ]
+for job in "${kept_jobs[@]}"; do
+    check "kept job $job still has its document" "$KALMO_SFFINFO" "$kept/$job/document.sff"
+done
 
 if ((failed)); then exit 1; fi
 echo "all checks passed"

@@ -106,7 +106,8 @@ void TestGhostscriptSff::filterOutput() {
     QFETCH(bool, fromStdin);
     QFETCH(int, resolution);
     QFETCH(int, rows);
-    const QString sff = Convert(options, QTest::currentDataTag() + QStringLiteral(".sff"), fromStdin);
+    const QString sff =
+        Convert(options, QTest::currentDataTag() + QStringLiteral(".sff"), fromStdin);
     QVERIFY(!sff.isEmpty());
     const QByteArray data = ReadAll(sff);
 

@@ -20,7 +20,9 @@ using namespace kalmoprint;
 
 namespace {
 
-std::string Bytes(const QByteArray& data) { return std::string(data.constData(), data.size()); }
+std::string Bytes(const QByteArray& data) {
+    return std::string(data.constData(), data.size());
+}
 
 QByteArray OnePageDocument() {
     SffWriter writer;
@@ -116,19 +118,27 @@ void TestPrintChecks::titles_data() {
                                   << QByteArray("Brief an M\xc3\xbcller");
     QTest::newRow("tab and line breaks") << QByteArray("a\tb\r\nc") << QByteArray("a b  c");
     QTest::newRow("terminal escape") << QByteArray("\x1b]0;x\x07y") << QByteArray("]0;x y");
-    QTest::newRow("DEL and C1 (NEL)") << QByteArray("a\x7f" "b\xc2\x85" "c")
+    QTest::newRow("DEL and C1 (NEL)") << QByteArray("a\x7f"
+                                                    "b\xc2\x85"
+                                                    "c")
                                       << QByteArray("a b c");
-    QTest::newRow("line separator") << QByteArray("a\xe2\x80\xa8" "b") << QByteArray("a b");
-    QTest::newRow("invalid byte") << QByteArray("a\xff" "b") << QByteArray("a?b");
-    QTest::newRow("overlong slash") << QByteArray("a\xc0\xaf" "b") << QByteArray("a??b");
+    QTest::newRow("line separator") << QByteArray("a\xe2\x80\xa8"
+                                                  "b")
+                                    << QByteArray("a b");
+    QTest::newRow("invalid byte") << QByteArray("a\xff"
+                                                "b")
+                                  << QByteArray("a?b");
+    QTest::newRow("overlong slash") << QByteArray("a\xc0\xaf"
+                                                  "b")
+                                    << QByteArray("a??b");
     QTest::newRow("surrogate") << QByteArray("\xed\xa0\x80") << QByteArray("???");
     QTest::newRow("cut sequence at the end") << QByteArray("ab\xc3") << QByteArray("ab?");
     QTest::newRow("NUL inside") << QByteArray("a\0b", 3) << QByteArray("a b");
     QTest::newRow("blanks around") << QByteArray("\n  x  \n") << QByteArray("x");
     QTest::newRow("100 KB") << QByteArray(100 * 1024, 'T') << QByteArray(kMaxTitleBytes, 'T');
     // 1 + 100 two-byte characters: the 101st would pass the limit in its middle.
-    QTest::newRow("cut at a character") << "a" + QByteArray("\xc3\xbc").repeated(150)
-                                        << "a" + QByteArray("\xc3\xbc").repeated(99);
+    QTest::newRow("cut at a character")
+        << "a" + QByteArray("\xc3\xbc").repeated(150) << "a" + QByteArray("\xc3\xbc").repeated(99);
 }
 
 void TestPrintChecks::titles() {
@@ -152,19 +162,18 @@ void TestPrintChecks::options_data() {
                                         << QByteArray("Resolution") << QByteArray("<none>");
     QTest::newRow("quoted value") << QByteArray("t=\"a b\" c=d") << QByteArray("t")
                                   << QByteArray("a b");
-    QTest::newRow("escaped blank") << QByteArray("t=a\\ b") << QByteArray("t")
-                                   << QByteArray("a b");
+    QTest::newRow("escaped blank") << QByteArray("t=a\\ b") << QByteArray("t") << QByteArray("a b");
     QTest::newRow("bare name") << QByteArray("collate") << QByteArray("collate")
                                << QByteArray("true");
     QTest::newRow("no prefix") << QByteArray("nocollate") << QByteArray("collate")
                                << QByteArray("false");
     QTest::newRow("last wins") << QByteArray("media=A4 media=Letter") << QByteArray("media")
                                << QByteArray("Letter");
-    QTest::newRow("prefix of another name") << QByteArray("Resolutions=x")
-                                            << QByteArray("Resolution") << QByteArray("<none>");
+    QTest::newRow("prefix of another name")
+        << QByteArray("Resolutions=x") << QByteArray("Resolution") << QByteArray("<none>");
     QTest::newRow("empty") << QByteArray() << QByteArray("media") << QByteArray("<none>");
-    QTest::newRow("unterminated quote") << QByteArray("t='abc") << QByteArray("t")
-                                        << QByteArray("abc");
+    QTest::newRow("unterminated quote")
+        << QByteArray("t='abc") << QByteArray("t") << QByteArray("abc");
 }
 
 void TestPrintChecks::options() {
@@ -184,18 +193,16 @@ void TestPrintChecks::settings_data() {
     const QByteArray normalLetter = "*DefaultPageSize: Letter\r\n*DefaultResolution: 204x98dpi\r\n";
     QTest::newRow("no PPD, no options") << QByteArray() << QByteArray() << false << false;
     QTest::newRow("PPD defaults") << normalLetter << QByteArray() << true << true;
-    QTest::newRow("options over PPD") << normalLetter
-                                      << QByteArray("Resolution=204x196dpi PageSize=A4") << false
-                                      << false;
+    QTest::newRow("options over PPD")
+        << normalLetter << QByteArray("Resolution=204x196dpi PageSize=A4") << false << false;
     QTest::newRow("IPP names") << fine
                                << QByteArray("printer-resolution=204x98dpi "
                                              "media=na_letter_8.5x11in")
                                << true << true;
-    QTest::newRow("unknown values keep defaults") << normalLetter
-                                                  << QByteArray("Resolution=600dpi media=A3")
-                                                  << true << true;
-    QTest::newRow("keyword not at a line start") << QByteArray("*% *DefaultResolution: 204x98dpi")
-                                                 << QByteArray() << false << false;
+    QTest::newRow("unknown values keep defaults")
+        << normalLetter << QByteArray("Resolution=600dpi media=A3") << true << true;
+    QTest::newRow("keyword not at a line start")
+        << QByteArray("*% *DefaultResolution: 204x98dpi") << QByteArray() << false << false;
 }
 
 void TestPrintChecks::settings() {
@@ -220,7 +227,8 @@ void TestPrintChecks::sffStream_data() {
     QByteArray noPages = good.left(20) + QByteArray("\xfe\x00", 2);
     QTest::newRow("SFF") << good << QByteArray();
     QTest::newRow("empty") << QByteArray() << QByteArray("not an SFF");
-    QTest::newRow("PDF") << QByteArray("%PDF-1.7\n%\xe2\xe3\xcf\xd3\n1 0 obj") << QByteArray("not an SFF");
+    QTest::newRow("PDF") << QByteArray("%PDF-1.7\n%\xe2\xe3\xcf\xd3\n1 0 obj")
+                         << QByteArray("not an SFF");
     QTest::newRow("text") << QByteArray("Sfff") << QByteArray("not an SFF");
     QTest::newRow("version 2") << version2 << QByteArray("version 2");
     QTest::newRow("first page past the head") << farPage << QByteArray("first page header");
@@ -266,18 +274,18 @@ void TestPrintChecks::backendArguments_data() {
     QTest::addColumn<int>("exit");
     QTest::addColumn<QByteArray>("says");
     QTest::newRow("discovery") << QStringList() << 0 << QByteArray("direct kalmo:/ \"KALMO!fax\"");
-    QTest::newRow("five arguments") << QStringList{"1", "u", "t", "1"} << 1
-                                    << QByteArray("Usage:");
-    QTest::newRow("eight arguments") << QStringList{"1", "u", "t", "1", "", "/f", "x"} << 1
-                                     << QByteArray("Usage:");
+    QTest::newRow("five arguments") << QStringList{"1", "u", "t", "1"} << 1 << QByteArray("Usage:");
+    QTest::newRow("eight arguments")
+        << QStringList{"1", "u", "t", "1", "", "/f", "x"} << 1 << QByteArray("Usage:");
     QTest::newRow("job id") << QStringList{"1;x", "anna", "t", "1", ""} << 1
                             << QByteArray("ERROR: KALMO!fax: the job id");
     QTest::newRow("user climbs") << QStringList{"1", "../../etc", "t", "1", ""} << 1
                                  << QByteArray("ERROR: KALMO!fax: the job's user name is not");
     QTest::newRow("user with slash") << QStringList{"1", "a/b", "t", "1", ""} << 1
                                      << QByteArray("ERROR: KALMO!fax: the job's user name is not");
-    QTest::newRow("unknown user") << QStringList{"1", "kalmo-no-such-user", "t", "1", ""} << 1
-                                  << QByteArray("ERROR: KALMO!fax: the user \"kalmo-no-such-user\" is unknown");
+    QTest::newRow("unknown user")
+        << QStringList{"1", "kalmo-no-such-user", "t", "1", ""} << 1
+        << QByteArray("ERROR: KALMO!fax: the user \"kalmo-no-such-user\" is unknown");
     QTest::newRow("root") << QStringList{"1", "root", "t", "1", ""} << 1
                           << QByteArray("ERROR: KALMO!fax: jobs of root are refused");
 }
@@ -379,7 +387,8 @@ struct Spool {
         return Fd(open(QFile::encodeName(dir.filePath(name)).constData(), O_RDONLY | O_DIRECTORY));
     }
     QStringList Entries(const char* name) const {
-        return QDir(dir.filePath(name)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+        return QDir(dir.filePath(name))
+            .entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
     }
 };
 
@@ -432,7 +441,8 @@ void TestPrintChecks::jobNeverReplacesOne() {
     QCOMPARE(spool.Entries(kIncomingFolder), QStringList()); // the failed job is cleared away
 
     // A folder of the job's name waiting in incoming (planted there) is not written into.
-    const QString planted = spool.dir.filePath(kIncomingFolder) + "/" + QString::fromStdString(name);
+    const QString planted =
+        spool.dir.filePath(kIncomingFolder) + "/" + QString::fromStdString(name);
     QVERIFY(QDir().mkpath(planted));
     QVERIFY(QFile::link(spool.dir.filePath("victim"), planted + "/" + kDocumentFile));
     IncomingJob again(spool.incoming.Get(), name);
@@ -463,7 +473,8 @@ void TestPrintChecks::claimIsExclusive() {
     for (const char* stray : {".hidden", "notes.txt", "0000000030.000000000-"})
         QVERIFY(QDir(spool.dir.filePath(kSpoolFolder)).mkdir(stray));
     const std::vector<std::string> jobs = ListJobs(spool.spool.Get());
-    QCOMPARE(jobs, (std::vector<std::string>{MakeJobName({10, 0}, "9"), MakeJobName({20, 0}, "2")}));
+    QCOMPARE(jobs,
+             (std::vector<std::string>{MakeJobName({10, 0}, "9"), MakeJobName({20, 0}, "2")}));
     QVERIFY(MoveJob(spool.spool.Get(), spool.work.Get(), jobs[0], error));
     // A second dispatcher that listed the same job finds it gone.
     QVERIFY(!MoveJob(spool.spool.Get(), spool.work.Get(), jobs[0], error));
