@@ -3,7 +3,7 @@
 namespace kalmoprint {
 
 std::vector<std::string> GhostscriptArgs(const FaxSettings& settings, const std::string& input) {
-    return {
+    std::vector<std::string> args{
         "gs",
         "-q",
         "-dSAFER",
@@ -15,12 +15,13 @@ std::vector<std::string> GhostscriptArgs(const FaxSettings& settings, const std:
         settings.paper == FaxPaper::letter ? "-sPAPERSIZE=letter" : "-sPAPERSIZE=a4",
         "-dFIXEDMEDIA",
         "-dPDFFitPage",
-        // The document goes to standard output; anything the PDF prints goes to the log.
-        "-sstdout=%stderr",
-        "-sOutputFile=%stdout",
-        "-f",
-        input,
     };
+    // Checked by SettingsOf: digits, commas and dashes only.
+    if (!settings.pageRanges.empty())
+        args.push_back("-sPageList=" + settings.pageRanges);
+    // The document goes to standard output; anything the PDF prints goes to the log.
+    args.insert(args.end(), {"-sstdout=%stderr", "-sOutputFile=%stdout", "-f", input});
+    return args;
 }
 
 } // namespace kalmoprint

@@ -108,6 +108,28 @@ template <typename Visit> void ForEachOption(std::string_view text, Visit visit)
     }
 }
 
+// "1", "2-5", "7-", "1,3-4": what Ghostscript's PageList takes, and nothing else.
+bool IsPageRanges(std::string_view text) {
+    if (text.empty() || text.size() > 64)
+        return false;
+    bool digitBefore = false;
+    bool dashInRange = false;
+    for (const char c : text) {
+        if (c >= '0' && c <= '9') {
+            digitBefore = true;
+        } else if (c == '-' && digitBefore && !dashInRange) {
+            dashInRange = true;
+            digitBefore = false;
+        } else if (c == ',' && (digitBefore || dashInRange)) {
+            digitBefore = false;
+            dashInRange = false;
+        } else {
+            return false;
+        }
+    }
+    return digitBefore || dashInRange;
+}
+
 bool EqualsNoCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                const auto lower = [](char c) {
@@ -220,6 +242,8 @@ FaxSettings SettingsOf(std::string_view ppdText, std::string_view options) {
         if (const auto value = FindOption(options, name))
             ApplyPaper(*value, settings);
     }
+    if (const auto ranges = FindOption(options, "page-ranges"); ranges && IsPageRanges(*ranges))
+        settings.pageRanges = *ranges;
     return settings;
 }
 

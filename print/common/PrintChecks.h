@@ -48,11 +48,13 @@ enum class FaxPaper { a4, letter };
 struct FaxSettings {
     FaxResolution resolution = FaxResolution::fine;
     FaxPaper paper = FaxPaper::a4;
+    std::string pageRanges; // "1-3,7", checked; empty: all pages
 };
 
 // The settings of a job: the PPD's defaults (the *Default lines of the printer's PPD text),
 // overridden by the job's options (Resolution, PageSize, media, printer-resolution).
-// Values it does not know leave the setting as it was.
+// Values it does not know leave the setting as it was; page-ranges that are not digits,
+// commas and dashes (at most 64 of them) are ignored.
 FaxSettings SettingsOf(std::string_view ppdText, std::string_view options);
 
 // Checks a document, as it streams past, for the shape of an SFF file: the document header

@@ -87,6 +87,7 @@ EOF
     {
         cat <<EOF
 LogLevel $5
+${pc_conf_extra:-}
 Listen $pc_socket
 Listen 127.0.0.1:$pc_port
 Browsing Off

@@ -94,11 +94,13 @@ void TestGhostscriptSff::filterOutput_data() {
     QTest::addColumn<bool>("fromStdin");
     QTest::addColumn<int>("resolution");
     QTest::addColumn<int>("rows"); // of a page: paper height times the resolution
-    QTest::newRow("defaults: fine, A4") << QString() << true << 196 << 2292;
-    QTest::newRow("normal, A4, from a file") << "Resolution=204x98dpi" << false << 98 << 1146;
-    QTest::newRow("fine, Letter") << "PageSize=Letter" << true << 196 << 2156;
+    QTest::addColumn<int>("pages");
+    QTest::newRow("defaults: fine, A4") << QString() << true << 196 << 2292 << 3;
+    QTest::newRow("normal, A4, from a file") << "Resolution=204x98dpi" << false << 98 << 1146 << 3;
+    QTest::newRow("fine, Letter") << "PageSize=Letter" << true << 196 << 2156 << 3;
     QTest::newRow("normal, Letter (IPP names)")
-        << "printer-resolution=204x98dpi media=na_letter_8.5x11in" << true << 98 << 1078;
+        << "printer-resolution=204x98dpi media=na_letter_8.5x11in" << true << 98 << 1078 << 3;
+    QTest::newRow("page ranges") << "page-ranges=2-3" << true << 196 << 2292 << 2;
 }
 
 void TestGhostscriptSff::filterOutput() {
@@ -106,6 +108,7 @@ void TestGhostscriptSff::filterOutput() {
     QFETCH(bool, fromStdin);
     QFETCH(int, resolution);
     QFETCH(int, rows);
+    QFETCH(int, pages);
     const QString sff =
         Convert(options, QTest::currentDataTag() + QStringLiteral(".sff"), fromStdin);
     QVERIFY(!sff.isEmpty());
@@ -125,7 +128,7 @@ void TestGhostscriptSff::filterOutput() {
     QCOMPARE(data.mid(12, 8), QByteArray(8, 0));
     const SffWalk walk = WalkSff(data.toStdString());
     QVERIFY2(walk.complete, walk.fault.c_str());
-    QCOMPARE(walk.resolution, std::vector<int>(3, resolution == 196 ? 1 : 0));
+    QCOMPARE(walk.resolution, std::vector<int>(pages, resolution == 196 ? 1 : 0));
     // Rows of the standard fax width, and the paper's height.
     const qsizetype page = Le16(data, 10);
     QCOMPARE(Le16(data, page + 6), SffWriter::kStandardWidth);

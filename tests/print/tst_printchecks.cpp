@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -59,6 +60,7 @@ Run RunProgram(const QString& program, const QStringList& args,
 class TestPrintChecks : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase();
     void userNames_data();
     void userNames();
     void titles_data();
@@ -82,6 +84,11 @@ private Q_SLOTS:
     void claimIsExclusive();
     void hostileTitleFiles();
 };
+
+void TestPrintChecks::initTestCase() {
+    QVERIFY2(QFileInfo(qEnvironmentVariable("KALMO_BACKEND")).isExecutable(),
+             "KALMO_BACKEND must name the built backend (ctest sets it)");
+}
 
 void TestPrintChecks::userNames_data() {
     QTest::addColumn<QByteArray>("name");
@@ -189,20 +196,30 @@ void TestPrintChecks::settings_data() {
     QTest::addColumn<QByteArray>("options");
     QTest::addColumn<bool>("normal");
     QTest::addColumn<bool>("letter");
+    QTest::addColumn<QByteArray>("ranges");
     const QByteArray fine = "*DefaultPageSize: A4\n*DefaultResolution: 204x196dpi\n";
     const QByteArray normalLetter = "*DefaultPageSize: Letter\r\n*DefaultResolution: 204x98dpi\r\n";
-    QTest::newRow("no PPD, no options") << QByteArray() << QByteArray() << false << false;
-    QTest::newRow("PPD defaults") << normalLetter << QByteArray() << true << true;
+    const QByteArray all;
+    QTest::newRow("no PPD, no options") << QByteArray() << QByteArray() << false << false << all;
+    QTest::newRow("PPD defaults") << normalLetter << QByteArray() << true << true << all;
     QTest::newRow("options over PPD")
-        << normalLetter << QByteArray("Resolution=204x196dpi PageSize=A4") << false << false;
+        << normalLetter << QByteArray("Resolution=204x196dpi PageSize=A4") << false << false << all;
     QTest::newRow("IPP names") << fine
                                << QByteArray("printer-resolution=204x98dpi "
                                              "media=na_letter_8.5x11in")
-                               << true << true;
+                               << true << true << all;
     QTest::newRow("unknown values keep defaults")
-        << normalLetter << QByteArray("Resolution=600dpi media=A3") << true << true;
+        << normalLetter << QByteArray("Resolution=600dpi media=A3") << true << true << all;
     QTest::newRow("keyword not at a line start")
-        << QByteArray("*% *DefaultResolution: 204x98dpi") << QByteArray() << false << false;
+        << QByteArray("*% *DefaultResolution: 204x98dpi") << QByteArray() << false << false << all;
+    QTest::newRow("page ranges") << fine << QByteArray("page-ranges=1-2,4,6-") << false << false
+                                 << QByteArray("1-2,4,6-");
+    // They reach Ghostscript's command line: nothing but digits, commas and dashes.
+    for (const char* bad : {"1;rm", "1-2-3", "-3", ",1", "1,,2", "1 2", "a", "$(id)", "1-\n2"})
+        QTest::addRow("page ranges refused: %s", bad)
+            << fine << "page-ranges='" + QByteArray(bad) + "'" << false << false << all;
+    QTest::newRow("page ranges too long")
+        << fine << "page-ranges=" + QByteArray("1,").repeated(32) + "1" << false << false << all;
 }
 
 void TestPrintChecks::settings() {
@@ -210,9 +227,11 @@ void TestPrintChecks::settings() {
     QFETCH(QByteArray, options);
     QFETCH(bool, normal);
     QFETCH(bool, letter);
+    QFETCH(QByteArray, ranges);
     const FaxSettings settings = SettingsOf(Bytes(ppd), Bytes(options));
     QCOMPARE(settings.resolution == FaxResolution::normal, normal);
     QCOMPARE(settings.paper == FaxPaper::letter, letter);
+    QCOMPARE(QByteArray::fromStdString(settings.pageRanges), ranges);
 }
 
 void TestPrintChecks::sffStream_data() {
