@@ -163,7 +163,9 @@ EOF
 as_user() {
     local u=$1
     shift
-    runuser -u "$u" -- env CUPS_SERVER="$pc_socket" "$@"
+    # setpriv, not runuser: no PAM session, which would add its own time to every lp.
+    setpriv --reuid="$u" --regid="$u" --init-groups -- env USER="$u" LOGNAME="$u" HOME=/nonexistent \
+        CUPS_SERVER="$pc_socket" "$@"
 }
 
 job_state() {
