@@ -125,6 +125,9 @@ int Run(int argc, char* argv[]) {
         Say("ERROR", "the job id is not a number");
         return kBackendFailed;
     }
+    // Only a backend started without privileges (tests, by hand) may be told another root for
+    // the runtime folders.
+    const bool privileged = getuid() == 0 || geteuid() == 0;
     passwd user{};
     std::vector<char> userBuffer;
     if (!LookUpUser(argv[2], user, userBuffer) || !BecomeUser(user))
@@ -133,8 +136,7 @@ int Run(int argc, char* argv[]) {
 
     // From here on, everything is done as the user.
     std::string runtimeRoot = "/run/user";
-    if (getuid() != 0 && user.pw_uid == getuid()) {
-        // Unprivileged runs (tests) may name another root; root ignores the environment.
+    if (!privileged) {
         if (const char* root = std::getenv("KALMO_RUNTIME_ROOT"); root != nullptr && *root)
             runtimeRoot = root;
     }

@@ -65,6 +65,33 @@ socket=$pc_socket
 port=$pc_port
 mkdir -m 755 "$work/docs"
 
+# ---- kalmosend-setup-printer sets the queue up on this cupsd -------------------------------
+# (once more: the policy block is replaced, not added twice; the queue gets its options)
+CUPSD_CONF=$work/root/cupsd.conf KALMO_CUPS_RELOAD="kill -HUP $pc_cupsd_pid" \
+    KALMO_PPD_FILE="$KALMO_PPD" "$KALMO_SETUP" add >"$work/setup.log" 2>&1
+check "kalmosend-setup-printer add ($(tr '\n' ' ' <"$work/setup.log"))" [ $? -eq 0 ]
+check "the policy is in cupsd.conf once" [ "$(grep -c '^<Policy kalmo>' "$work/root/cupsd.conf")" -eq 1 ]
+check "cupsd still runs" kill -0 "$pc_cupsd_pid"
+cat >"$work/printer.test" <<'EOF'
+{
+  NAME "printer"
+  OPERATION Get-Printer-Attributes
+  GROUP operation-attributes-tag
+  ATTR charset attributes-charset utf-8
+  ATTR language attributes-natural-language en
+  ATTR uri printer-uri $uri
+  ATTR name requesting-user-name root
+  STATUS successful-ok
+  EXPECT printer-op-policy OF-TYPE name WITH-VALUE "kalmo"
+  EXPECT printer-is-shared OF-TYPE boolean WITH-VALUE false
+  EXPECT printer-error-policy OF-TYPE name WITH-VALUE "abort-job"
+  EXPECT device-uri OF-TYPE uri WITH-VALUE "kalmo:/"
+  EXPECT printer-is-accepting-jobs WITH-VALUE true
+}
+EOF
+check "the queue is local, under the policy kalmo, aborts failed jobs" \
+    ipptool -q "ipp://localhost:$port/printers/kalmofax" "$work/printer.test"
+
 # ---- the documents, made here ------------------------------------------------------------
 cat >"$work/docs/brief.ps" <<'EOF'
 %!PS-Adobe-3.0

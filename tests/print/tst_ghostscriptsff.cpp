@@ -74,7 +74,7 @@ QString TestGhostscriptSff::Convert(const QString& options, const QString& name,
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("PPD", qEnvironmentVariable("KALMO_PPD"));
     filter.setProcessEnvironment(env);
-    const QString out = m_dir.filePath(name);
+    QString out = m_dir.filePath(name);
     filter.setStandardOutputFile(out);
     QStringList args{"7", "anna", "title", "1", options};
     if (fromStdin)

@@ -142,7 +142,8 @@ void TestPrintChecks::titles_data() {
     QTest::newRow("cut sequence at the end") << QByteArray("ab\xc3") << QByteArray("ab?");
     QTest::newRow("NUL inside") << QByteArray("a\0b", 3) << QByteArray("a b");
     QTest::newRow("blanks around") << QByteArray("\n  x  \n") << QByteArray("x");
-    QTest::newRow("100 KB") << QByteArray(100 * 1024, 'T') << QByteArray(kMaxTitleBytes, 'T');
+    QTest::newRow("100 KB") << QByteArray(qsizetype{100} * 1024, 'T')
+                            << QByteArray(kMaxTitleBytes, 'T');
     // 1 + 100 two-byte characters: the 101st would pass the limit in its middle.
     QTest::newRow("cut at a character")
         << "a" + QByteArray("\xc3\xbc").repeated(150) << "a" + QByteArray("\xc3\xbc").repeated(99);
@@ -523,7 +524,7 @@ void TestPrintChecks::hostileTitleFiles() {
 
     QFile big(dir.filePath(kTitleFile));
     QVERIFY(big.open(QIODevice::WriteOnly));
-    big.write("x\x1b" + QByteArray(100 * 1024, 'y'));
+    big.write("x\x1b" + QByteArray(qsizetype{100} * 1024, 'y'));
     big.close();
     QVERIFY(ReadTitle(job.Get(), title, error));
     QCOMPARE(title, "x " + std::string(kMaxTitleBytes - 2, 'y'));
