@@ -80,10 +80,29 @@ bool BecomeUser(const passwd& user) {
     return true;
 }
 
-// Copies the document into the job's file, checking that it is an SFF document.
+bool WriteAll(int fd, const std::string& data) {
+    std::size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t w = write(fd, data.data() + done, data.size() - done);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0) {
+            Say("ERROR", std::string("cannot write the document into the print spool: ") +
+                             std::strerror(errno));
+            return false;
+        }
+        done += static_cast<std::size_t>(w);
+    }
+    return true;
+}
+
+// Copies the document into the job's file through the SFF check, which refuses anything but
+// SFF and joins the documents of a job of several files into one.
 int CopyDocument(int input, int output) {
     SffStreamCheck check;
     std::vector<unsigned char> buffer(65536);
+    std::string out;
+    out.reserve(buffer.size() + 32);
     for (;;) {
         if (g_cancelled)
             return kBackendFailed;
@@ -96,27 +115,17 @@ int CopyDocument(int input, int output) {
         }
         if (n == 0)
             break;
-        check.Feed(buffer.data(), static_cast<std::size_t>(n));
-        const unsigned char* data = buffer.data();
-        std::size_t left = static_cast<std::size_t>(n);
-        while (left > 0) {
-            const ssize_t w = write(output, data, left);
-            if (w < 0 && errno == EINTR)
-                continue;
-            if (w <= 0) {
-                Say("ERROR", std::string("cannot write the document into the print spool: ") +
-                                 std::strerror(errno));
-                return kBackendFailed;
-            }
-            data += w;
-            left -= static_cast<std::size_t>(w);
-        }
+        out.clear();
+        check.Feed(buffer.data(), static_cast<std::size_t>(n), out);
+        if (!WriteAll(output, out))
+            return kBackendFailed;
     }
-    if (const auto fault = check.Finish()) {
+    out.clear();
+    if (const auto fault = check.Finish(out)) {
         Say("ERROR", "the document is refused: " + *fault);
         return kBackendFailed;
     }
-    return kBackendOk;
+    return WriteAll(output, out) ? kBackendOk : kBackendFailed;
 }
 
 int Run(int argc, char* argv[]) {

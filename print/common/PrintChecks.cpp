@@ -247,37 +247,115 @@ FaxSettings SettingsOf(std::string_view ppdText, std::string_view options) {
     return settings;
 }
 
-void SffStreamCheck::Feed(const unsigned char* data, std::size_t size) {
-    if (size == 0)
-        return;
-    if (m_head.size() < kHeadLimit) {
-        const std::size_t take = std::min(size, kHeadLimit - m_head.size());
-        m_head.append(reinterpret_cast<const char*>(data), take);
-    }
-    if (size >= 2) {
-        m_last[0] = data[size - 2];
-        m_last[1] = data[size - 1];
-    } else {
-        m_last[0] = m_last[1];
-        m_last[1] = data[0];
-    }
-    m_size += size;
+void SffStreamCheck::Feed(const unsigned char* data, std::size_t size, std::string& out) {
+    for (std::size_t i = 0; i < size && m_state != State::failed; ++i)
+        Step(data[i], out);
 }
 
-std::optional<std::string> SffStreamCheck::Finish() const {
-    const auto at = [&](std::size_t k) { return static_cast<unsigned char>(m_head[k]); };
-    if (m_size < 20 || m_head.compare(0, 4, "Sfff") != 0)
+void SffStreamCheck::Fail(std::string why) {
+    m_state = State::failed;
+    m_fault = std::move(why);
+}
+
+void SffStreamCheck::Step(unsigned char byte, std::string& out) {
+    const bool first = m_documents == 0;
+    switch (m_state) {
+    case State::ended: // another document follows: its header is left out
+        m_header.clear();
+        m_pagesOfDocument = 0;
+        ++m_documents;
+        m_state = State::header;
+        [[fallthrough]];
+    case State::header: {
+        m_header += static_cast<char>(byte);
+        if (m_header.size() < 20)
+            return;
+        if (m_header.compare(0, 4, "Sfff") != 0)
+            return Fail("not an SFF document");
+        const auto at = [&](std::size_t k) { return static_cast<unsigned char>(m_header[k]); };
+        if (at(4) != 1)
+            return Fail("SFF version " + std::to_string(at(4)) + " is not supported");
+        const std::size_t firstPage = at(10) | static_cast<std::size_t>(at(11)) << 8;
+        if (firstPage < 20)
+            return Fail("the SFF document's first page header is inside its header");
+        if (first)
+            out += m_header;
+        m_skip = firstPage - 20;
+        m_state = m_skip > 0 ? State::toFirstPage : State::record;
+        return;
+    }
+    case State::toFirstPage:
+        if (first)
+            out += static_cast<char>(byte);
+        if (--m_skip == 0)
+            m_state = State::record;
+        return;
+    case State::record:
+        if (byte == 0xFE) {
+            m_state = State::pageLength; // held back until its length tells an end from a page
+            return;
+        }
+        if (m_pagesOfDocument == 0)
+            return Fail("the SFF document has data before its first page header");
+        out += static_cast<char>(byte);
+        if (byte == 0x00) {
+            m_state = State::escapeLow;
+        } else if (byte <= 216) {
+            m_skip = byte;
+            m_state = State::skip;
+        } else if (byte == 0xFF) {
+            m_state = State::infoLength;
+        } // 217..253: blank rows, no bytes follow
+        return;
+    case State::pageLength:
+        if (byte == 0) {
+            if (m_pagesOfDocument == 0)
+                return Fail("the SFF document has no pages");
+            m_state = State::ended; // the end pair is written by Finish, once
+            return;
+        }
+        out += static_cast<char>(0xFE);
+        out += static_cast<char>(byte);
+        ++m_pages;
+        ++m_pagesOfDocument;
+        m_skip = byte;
+        m_state = State::skip;
+        return;
+    case State::skip:
+        out += static_cast<char>(byte);
+        if (--m_skip == 0)
+            m_state = State::record;
+        return;
+    case State::escapeLow:
+        out += static_cast<char>(byte);
+        m_escapeLow = byte;
+        m_state = State::escapeHigh;
+        return;
+    case State::escapeHigh:
+        out += static_cast<char>(byte);
+        m_skip = m_escapeLow | static_cast<std::size_t>(byte) << 8;
+        m_state = m_skip > 0 ? State::skip : State::record;
+        return;
+    case State::infoLength:
+        out += static_cast<char>(byte);
+        m_skip = byte;
+        m_state = m_skip > 0 ? State::skip : State::record;
+        return;
+    case State::failed:
+        return;
+    }
+}
+
+std::optional<std::string> SffStreamCheck::Finish(std::string& out) {
+    if (m_state == State::failed)
+        return m_fault;
+    if (m_state == State::ended) {
+        out += std::string("\xFE\x00", 2);
+        return std::nullopt;
+    }
+    if (m_state == State::header && m_documents == 0)
         return "not an SFF document";
-    if (at(4) != 1)
-        return "SFF version " + std::to_string(at(4)) + " is not supported";
-    const std::size_t firstPage = at(10) | static_cast<std::size_t>(at(11)) << 8;
-    if (firstPage < 20 || firstPage + 2 > m_head.size())
-        return "the SFF document's first page header is not where its header says";
-    if (at(firstPage) != 0xFE || at(firstPage + 1) == 0)
-        return "the SFF document has no pages";
-    if (m_size < firstPage + 4 || m_last[0] != 0xFE || m_last[1] != 0x00)
-        return "the SFF document is cut short (no end-of-document mark)";
-    return std::nullopt;
+    return "the SFF document is cut short (no end-of-document mark)";
 }
 
 } // namespace kalmoprint

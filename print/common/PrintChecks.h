@@ -57,21 +57,45 @@ struct FaxSettings {
 // commas and dashes (at most 64 of them) are ignored.
 FaxSettings SettingsOf(std::string_view ppdText, std::string_view options);
 
-// Checks a document, as it streams past, for the shape of an SFF file: the document header
-// ("Sfff", version 1, the first page header's offset), a page header there, and the
-// end-of-document pair FE 00 as its last two bytes. Ghostscript writes the header's page
-// count and end offsets as 0, so they are not looked at.
+// Walks a document's records as it streams past and passes it on: an SFF document (header
+// "Sfff", version 1; page headers, rows, blank rows, user information; the end-of-document
+// pair FE 00 at the end). Documents that follow one another in the stream (a job of several
+// files reaches the backend as one stream) are joined into one: the later headers and the
+// earlier ends are left out. Ghostscript writes the header's page count and end offsets as 0,
+// so they are not looked at.
 class SffStreamCheck {
 public:
-    void Feed(const unsigned char* data, std::size_t size);
-    // Nothing when the document passed; else why not.
-    std::optional<std::string> Finish() const;
+    // Appends to out what is to be written of these bytes.
+    void Feed(const unsigned char* data, std::size_t size, std::string& out);
+    // Nothing when the stream was one or more whole SFF documents with pages, and out has the
+    // end of the joined document; else why not.
+    std::optional<std::string> Finish(std::string& out);
+    int Pages() const { return m_pages; }
 
 private:
-    static constexpr std::size_t kHeadLimit = 4096;
-    std::string m_head; // the first bytes, up to the first page header
-    unsigned char m_last[2] = {0, 0};
-    std::size_t m_size = 0;
+    enum class State {
+        header,      // collecting a document header
+        toFirstPage, // bytes between the header and the first page header
+        record,      // at the start of a record
+        pageLength,  // after FE: 0 ends the document, else a page header's length
+        skip,        // inside a record's bytes
+        escapeLow,   // after 00: the low byte of the row's length
+        escapeHigh,  // the high byte
+        infoLength,  // after FF: 0 (a bad row) or the length of user information
+        ended,       // after FE 00
+        failed,
+    };
+    void Step(unsigned char byte, std::string& out);
+    void Fail(std::string why);
+
+    State m_state = State::header;
+    std::string m_header;
+    std::size_t m_skip = 0;
+    std::size_t m_escapeLow = 0;
+    int m_documents = 0;
+    int m_pages = 0;
+    int m_pagesOfDocument = 0;
+    std::string m_fault;
 };
 
 } // namespace kalmoprint

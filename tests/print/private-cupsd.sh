@@ -83,6 +83,9 @@ Group lp
 SystemGroup root
 PeerCred on
 FileDevice No
+# The backend drops its privileges; LeakSanitizer cannot stop a process that is no longer
+# dumpable, so leaks are looked for by the unprivileged tests only.
+SetEnv ASAN_OPTIONS detect_leaks=0
 EOF
     {
         cat <<EOF
@@ -95,9 +98,6 @@ WebInterface No
 DefaultAuthType Basic
 MaxJobs 0
 PreserveJobHistory Yes
-# The backend drops its privileges; LeakSanitizer cannot stop a process that is no longer
-# dumpable, so leaks are looked for by the unprivileged tests only.
-SetEnv ASAN_OPTIONS detect_leaks=0
 <Location />
   Order allow,deny
   Allow all

@@ -118,20 +118,24 @@ declare -A expect_res expect_pages
 title_pdf="Brief an Müller"
 title_ps="Memo (normal)"
 title_txt="Notiz"
+title_two="Zwei Dateien"
 id_pdf=$(as_user "$user_a" lp -d kalmofax -t "$title_pdf" "$work/docs/brief.pdf" | job_id)
 id_ps=$(as_user "$user_a" lp -d kalmofax -t "$title_ps" -o Resolution=204x98dpi "$work/docs/memo.ps" | job_id)
 id_txt=$(as_user "$user_a" lp -d kalmofax -t "$title_txt" -o PageSize=Letter "$work/docs/notiz.txt" | job_id)
-[[ -n $id_pdf && -n $id_ps && -n $id_txt ]] || die "lp did not take A's jobs"
+# Two files in one job: one fax of all their pages.
+id_two=$(as_user "$user_a" lp -d kalmofax -t "$title_two" "$work/docs/brief.pdf" "$work/docs/notiz.txt" | job_id)
+[[ -n $id_pdf && -n $id_ps && -n $id_txt && -n $id_two ]] || die "lp did not take A's jobs"
 expect_res[$title_pdf]=1 expect_pages[$title_pdf]=2
 expect_res[$title_ps]=0 expect_pages[$title_ps]=2
 expect_res[$title_txt]=1 expect_pages[$title_txt]=1
-for id in "$id_pdf" "$id_ps" "$id_txt"; do
+expect_res[$title_two]=1 expect_pages[$title_two]=3
+for id in "$id_pdf" "$id_ps" "$id_txt" "$id_two"; do
     state=$(wait_job "$id")
     check "A's job $id completed ($state)" [ "${state%%,*}" = completed ]
 done
 
 mapfile -t jobs_a < <(ls "$spool_a" 2>/dev/null)
-check "three jobs in A's spool (${jobs_a[*]})" [ "${#jobs_a[@]}" -eq 3 ]
+check "four jobs in A's spool (${jobs_a[*]})" [ "${#jobs_a[@]}" -eq 4 ]
 declare -A seen
 for job in "${jobs_a[@]}"; do
     dir=$spool_a/$job
@@ -193,7 +197,7 @@ reply=$(as_user "$user_a" curl -s -o /dev/null -w '%{http_code}' --unix-socket "
 check "forged PeerCred for B is refused (HTTP $reply)" [ "$reply" = 401 ]
 sleep 1
 check "nothing reached B's session" [ -z "$(ls -A "$spool_b" 2>/dev/null)" ]
-check "A's spool still holds three jobs" [ "$(ls "$spool_a" | wc -l)" -eq 3 ]
+check "A's spool still holds four jobs" [ "$(ls "$spool_a" | wc -l)" -eq 4 ]
 
 # ---- the dispatcher hands A's jobs to kalmosend ----------------------------------------------
 home_a=$work/home-a
@@ -211,8 +215,8 @@ print_key='Software\VB and VBA Program Settings\KALMO!fax\Print'
 as_kalmo touch "$home_a/book.txt"
 as_kalmo "$KALMOREG" --machine set "$fax_key" SystemDir "$home_a/programs" || die "kalmoreg"
 as_kalmo "$KALMOREG" --machine set "$fax_key" DatenDir "$home_a/data" || die "kalmoreg"
-declare -A number_of=([$title_pdf]=111 [$title_ps]=222 [$title_txt]=333)
-for t in "$title_pdf" "$title_ps" "$title_txt"; do
+declare -A number_of=([$title_pdf]=111 [$title_ps]=222 [$title_txt]=333 [$title_two]=444)
+for t in "$title_pdf" "$title_ps" "$title_txt" "$title_two"; do
     as_kalmo "$KALMOREG" set "$print_key" "$t" "${number_of[$t]}" || die "kalmoreg set $t"
 done
 as_kalmo timeout 300 dbus-run-session --config-file="$KALMO_DBUS_CONFIG" -- \
@@ -225,9 +229,9 @@ check "nothing is left in the work folder" [ -z "$(ls -A "/run/user/$uid_a/kalmo
 
 comjob=$home_a/data/Fax/Comjob
 mapfile -t jobfiles < <(ls "$comjob" 2>/dev/null)
-check "three job files in Comjob (${jobfiles[*]})" [ "${#jobfiles[@]}" -eq 3 ]
-declare -A fax_of=([$title_pdf]=196 [$title_ps]=98 [$title_txt]=196)
-for t in "$title_pdf" "$title_ps" "$title_txt"; do
+check "four job files in Comjob (${jobfiles[*]})" [ "${#jobfiles[@]}" -eq 4 ]
+declare -A fax_of=([$title_pdf]=196 [$title_ps]=98 [$title_txt]=196 [$title_two]=196)
+for t in "$title_pdf" "$title_ps" "$title_txt" "$title_two"; do
     file=$(grep -l "^ADDRESS :${number_of[$t]}"$'\r'"\$" "$comjob"/* 2>/dev/null | head -n 1)
     if [[ -z $file ]]; then
         fail "no job file for \"$t\" (number ${number_of[$t]})"
@@ -240,8 +244,8 @@ for t in "$title_pdf" "$title_ps" "$title_txt"; do
         bash -c '[[ $1 == */Faxsend/* ]] && head -c 4 "$1" | grep -q Sfff' _ "$doc"
 done
 order=$(for f in "${jobfiles[@]}"; do sed -n "s/^ADDRESS :\(.*\)\r\$/\1/p" "$comjob/$f"; done | tr "\n" " ")
-check "the jobs reached kalmosend in the order they were printed ($order)" [ "$order" = "111 222 333 " ]
-check "the journal has three entries" [ "$(grep -c . "$home_a/journal.txt" 2>/dev/null)" -ge 3 ]
+check "the jobs reached kalmosend in the order they were printed ($order)" [ "$order" = "111 222 333 444 " ]
+check "the journal has four entries" [ "$(grep -c . "$home_a/journal.txt" 2>/dev/null)" -ge 4 ]
 
 # ---- a job whose dialog cannot start is kept and reported ---------------------------------
 kept=/run/user/$uid_a/kalmo/print-kept

@@ -3,6 +3,7 @@
 // user running the test. The whole printer, as root, is tst_cups.
 
 #include "PrintChecks.h"
+#include "SffWalk.h"
 #include "UserSpool.h"
 #include "job/SffWriter.h"
 
@@ -237,43 +238,83 @@ void TestPrintChecks::settings() {
 
 void TestPrintChecks::sffStream_data() {
     QTest::addColumn<QByteArray>("document");
-    QTest::addColumn<QByteArray>("fault"); // empty: accepted
+    QTest::addColumn<QByteArray>("fault");   // empty: accepted
+    QTest::addColumn<QByteArray>("written"); // what the backend writes of it
     const QByteArray good = OnePageDocument();
+    // Records that hold FE 00 without ending anything: a short row, an escape row, user
+    // information; and a second page.
+    SffWriter tricky;
+    tricky.BeginPage(98);
+    tricky.AddCodedRow(QByteArray("\xfe\x00", 2));
+    tricky.AddCodedRow(QByteArray("\xfe\x00", 2).repeated(150));
+    tricky.AddRawRecord(QByteArray("\xff\x03\xfe\x00\xfe", 5));
+    tricky.AddRawRecord(QByteArray("\xff\x00", 2));
+    tricky.BeginPage(98);
+    tricky.AddBlankRows(254 - 216);
+    const QByteArray trickyDoc = tricky.Finish();
     QByteArray version2 = good;
     version2[4] = 2;
     QByteArray farPage = good;
     farPage[10] = char(0xF0);
     farPage[11] = char(0x7F);
+    QByteArray insideHeader = good;
+    insideHeader[10] = 12;
     QByteArray noPages = good.left(20) + QByteArray("\xfe\x00", 2);
-    QTest::newRow("SFF") << good << QByteArray();
-    QTest::newRow("empty") << QByteArray() << QByteArray("not an SFF");
-    QTest::newRow("PDF") << QByteArray("%PDF-1.7\n%\xe2\xe3\xcf\xd3\n1 0 obj")
-                         << QByteArray("not an SFF");
-    QTest::newRow("text") << QByteArray("Sfff") << QByteArray("not an SFF");
-    QTest::newRow("version 2") << version2 << QByteArray("version 2");
-    QTest::newRow("first page past the head") << farPage << QByteArray("first page header");
-    QTest::newRow("no pages") << noPages << QByteArray("no pages");
-    QTest::newRow("cut short") << good.chopped(1) << QByteArray("cut short");
-    QTest::newRow("trailing bytes") << good + "x" << QByteArray("cut short");
+    const QByteArray none;
+    QTest::newRow("SFF") << good << none << good;
+    QTest::newRow("FE 00 inside records") << trickyDoc << none << trickyDoc;
+    // A job of several files: one document, the later headers and earlier ends left out.
+    QTest::newRow("two documents joined")
+        << good + trickyDoc << none << good.chopped(2) + trickyDoc.mid(20);
+    QTest::newRow("three documents joined")
+        << good + good + good << none
+        << good.chopped(2) + good.mid(20, good.size() - 22) + good.mid(20);
+    QTest::newRow("empty") << QByteArray() << QByteArray("not an SFF") << none;
+    QTest::newRow("PDF") << QByteArray("%PDF-1.7\n%\xe2\xe3\xcf\xd3\n1 0 obj 42")
+                         << QByteArray("not an SFF") << none;
+    QTest::newRow("text") << QByteArray("Sfff") << QByteArray("not an SFF") << none;
+    QTest::newRow("version 2") << version2 << QByteArray("version 2") << none;
+    QTest::newRow("first page inside the header")
+        << insideHeader << QByteArray("inside its header") << none;
+    QTest::newRow("first page past the end") << farPage << QByteArray("cut short") << none;
+    QTest::newRow("no pages") << noPages << QByteArray("no pages") << none;
+    QTest::newRow("row before the first page")
+        << good.left(20) + "\x02xy" + good.mid(20) << QByteArray("before its first page") << none;
+    QTest::newRow("cut short") << good.chopped(1) << QByteArray("cut short") << none;
+    QTest::newRow("cut inside a row") << trickyDoc.left(40) << QByteArray("cut short") << none;
+    QTest::newRow("trailing byte") << good + "x" << QByteArray("cut short") << none;
+    QTest::newRow("PDF after an SFF")
+        << good + QByteArray("%PDF-1.7 and more of it") << QByteArray("not an SFF") << none;
 }
 
 void TestPrintChecks::sffStream() {
     QFETCH(QByteArray, document);
     QFETCH(QByteArray, fault);
+    QFETCH(QByteArray, written);
     const auto* data = reinterpret_cast<const unsigned char*>(document.constData());
     // At once, and a byte at a time as a pipe may deliver it.
+    std::string wholeOut;
     SffStreamCheck whole;
-    whole.Feed(data, static_cast<std::size_t>(document.size()));
+    whole.Feed(data, static_cast<std::size_t>(document.size()), wholeOut);
+    const auto wholeResult = whole.Finish(wholeOut);
+    std::string bytewiseOut;
     SffStreamCheck bytewise;
     for (qsizetype i = 0; i < document.size(); ++i)
-        bytewise.Feed(data + i, 1);
-    for (const SffStreamCheck* check : {&whole, &bytewise}) {
-        const auto result = check->Finish();
+        bytewise.Feed(data + i, 1, bytewiseOut);
+    const auto bytewiseResult = bytewise.Finish(bytewiseOut);
+    for (const auto* result : {&wholeResult, &bytewiseResult}) {
         if (fault.isEmpty())
-            QVERIFY2(!result, result ? result->c_str() : "");
+            QVERIFY2(!*result, (*result)->c_str());
         else
-            QVERIFY2(result && QByteArray::fromStdString(*result).contains(fault),
-                     result ? result->c_str() : "accepted");
+            QVERIFY2(*result && QByteArray::fromStdString(**result).contains(fault),
+                     *result ? (*result)->c_str() : "accepted");
+    }
+    if (fault.isEmpty()) {
+        QCOMPARE(QByteArray::fromStdString(wholeOut), written);
+        QCOMPARE(QByteArray::fromStdString(bytewiseOut), written);
+        const SffWalk walk = WalkSff(wholeOut);
+        QVERIFY2(walk.complete, walk.fault.c_str());
+        QCOMPARE(walk.resolution.size(), static_cast<std::size_t>(whole.Pages()));
     }
 }
 
