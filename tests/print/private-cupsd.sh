@@ -108,7 +108,10 @@ PreserveJobHistory Yes
   </Limit>
 </Policy>
 EOF
+        # Marked as kalmosend-setup-printer marks it, so that the command finds and replaces it.
+        echo "# BEGIN kalmosend policy"
         cat "$4"
+        echo "# END kalmosend policy"
     } >"$root/cupsd.conf"
     cat >"$root/printers.conf" <<EOF
 <Printer kalmofax>
