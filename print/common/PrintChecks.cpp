@@ -248,8 +248,19 @@ FaxSettings SettingsOf(std::string_view ppdText, std::string_view options) {
 }
 
 void SffStreamCheck::Feed(const unsigned char* data, std::size_t size, std::string& out) {
-    for (std::size_t i = 0; i < size && m_state != State::failed; ++i)
-        Step(data[i], out);
+    std::size_t i = 0;
+    while (i < size && m_state != State::failed) {
+        if (m_state == State::skip) { // the bulk of a document: rows, taken whole
+            const std::size_t take = std::min(m_skip, size - i);
+            out.append(reinterpret_cast<const char*>(data + i), take);
+            i += take;
+            m_skip -= take;
+            if (m_skip == 0)
+                m_state = State::record;
+            continue;
+        }
+        Step(data[i++], out);
+    }
 }
 
 void SffStreamCheck::Fail(std::string why) {
