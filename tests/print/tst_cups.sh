@@ -266,5 +266,13 @@ for job in "${kept_jobs[@]}"; do
     check "kept job $job still has its document" "$KALMO_SFFINFO" "$kept/$job/document.sff"
 done
 
+# ---- kalmosend-setup-printer removes the queue and its policy ----------------------------
+CUPSD_CONF=$work/root/cupsd.conf KALMO_CUPS_RELOAD="kill -HUP $pc_cupsd_pid" \
+    "$KALMO_SETUP" remove >"$work/remove.log" 2>&1
+check "kalmosend-setup-printer remove ($(tr '\n' ' ' <"$work/remove.log"))" [ $? -eq 0 ]
+check "the queue is gone" bash -c '! lpstat -p kalmofax >/dev/null 2>&1'
+check "the policy is gone from cupsd.conf" bash -c "! grep -q -e '<Policy kalmo>' -e 'kalmosend policy' '$work/root/cupsd.conf'"
+check "cupsd still runs" kill -0 "$pc_cupsd_pid"
+
 if ((failed)); then exit 1; fi
 echo "all checks passed"
