@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # A private cupsd with the fax printer, for the printer's test and its benchmark (sourced by
 # bash, as root). Everything lives in one temporary folder: its own ServerRoot, ServerBin (the
 # system's filters and backends linked, ours copied in, as CUPS wants root's files), spool,

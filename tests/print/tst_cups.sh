@@ -31,7 +31,7 @@ check() { # check "what" command...
     if "$@"; then echo "ok [${SECONDS}s]: $what"; else fail "$what"; fi
 }
 here=$(dirname "$0")
-# shellcheck source=private-cupsd.sh
+# shellcheck source-path=SCRIPTDIR source=private-cupsd.sh
 source "$here/private-cupsd.sh"
 pc_init
 for tool in curl dbus-run-session; do
