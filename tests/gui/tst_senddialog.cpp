@@ -179,8 +179,6 @@ private Q_SLOTS:
     void doubleClickBelowTheRowsSends();
     void pickedFileIsTheUsers_data();
     void pickedFileIsTheUsers();
-    void pickedOwnFileIsNotLost_data();
-    void pickedOwnFileIsNotLost();
     void checkedBeforeThePrintIsUsed_data();
     void checkedBeforeThePrintIsUsed();
     void noJobPlacedKeepsThePrint_data();
@@ -492,49 +490,21 @@ void TestSendDialog::doubleClickBelowTheRowsSends() {
 void TestSendDialog::pickedFileIsTheUsers_data() {
     QTest::addColumn<QString>("option");
     QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("pick"); // the user's own file, or one of the program's
     for (const char* option : {"d", "c"}) {
-        QTest::addRow("/%s, Cancel", option) << option << false;
-        QTest::addRow("/%s, OK", option) << option << true;
+        QTest::addRow("/%s, Cancel", option) << option << false << "users";
+        QTest::addRow("/%s, OK", option) << option << true << "users";
     }
-}
-
-void TestSendDialog::pickedOwnFileIsNotLost_data() {
-    QTest::addColumn<QString>("pick");
-    QTest::newRow("the colour print's companion") << "companion";
-    QTest::newRow("the print file, spelt with //") << "same";
-}
-
-// A pick that names one of the program's own files is never deleted under the job that names
-// it.
-void TestSendDialog::pickedOwnFileIsNotLost() {
-    QFETCH(QString, pick);
-    Fixture f;
-    const bool colour = pick == "companion";
-    const QString own =
-        colour ? f.PrintFile("Tmp00000.CFF", "\xff\xd8\xff\xe0 colour") : f.PrintFile("print.sff");
-    const QString companion = f.PrintFile("Tmp00000.SFF", Sff("companion"));
-    f.state.m_strPrintFile = own;
-    f.state.m_bTemporary = 1;
-    f.state.m_bColour = colour;
-    f.state.m_bFileButton = 1;
-    f.presence.running = true;
-    QVERIFY(f.Open());
-    const QString picked = colour ? companion : QString(own).replace("/print.sff", "//print.sff");
-    f.files.openAnswer = picked;
-    f.dialog->OnFileName();
-    f.Type("0711 1");
-    f.dialog->OnOK();
-    QVERIFY(f.dialog->IsClosed());
-    const QByteArray job = ReadAll(f.app.m_strDataDir + "/Comjob/" + f.Spool("Comjob").value(0));
-    const QString document = QString::fromUtf8(JobValue(job, "FILENAME:"));
-    QVERIFY2(QFile::exists(document), qPrintable(document));
+    QTest::newRow("/c, OK on the colour print's companion") << "c" << true << "companion";
+    QTest::newRow("/d, OK on the print file spelt with //") << "d" << true << "same";
 }
 
 // A file picked with "Dateiname..." is referenced where it lies, never moved or deleted; the
-// program's own print file still goes.
+// program's own print file still goes, but never when it is the very file the job names.
 void TestSendDialog::pickedFileIsTheUsers() {
     QFETCH(QString, option);
     QFETCH(bool, ok);
+    QFETCH(QString, pick);
     Fixture f;
     const bool colour = option == "c";
     const QString own =
@@ -547,7 +517,9 @@ void TestSendDialog::pickedFileIsTheUsers() {
     f.state.m_bFileButton = 1;
     f.presence.running = true;
     QVERIFY(f.Open());
-    f.files.openAnswer = users;
+    f.files.openAnswer = pick == "users"       ? users
+                         : pick == "companion" ? companion
+                                               : QString(own).replace("/print.sff", "//print.sff");
     f.dialog->OnFileName();
     if (ok) {
         f.Type("0711 1");
@@ -556,15 +528,20 @@ void TestSendDialog::pickedFileIsTheUsers() {
         f.dialog->OnCancel();
     }
     QVERIFY(f.dialog->IsClosed());
+    if (ok) {
+        const QByteArray job =
+            ReadAll(f.app.m_strDataDir + "/Comjob/" + f.Spool("Comjob").value(0));
+        const QString document = QString::fromUtf8(JobValue(job, "FILENAME:"));
+        QVERIFY2(QFile::exists(document), qPrintable(document));
+        if (pick == "users")
+            QCOMPARE(document, users);
+    }
+    if (pick != "users")
+        return;
     QCOMPARE(ReadAll(users), Sff("mine"));
     QVERIFY(!QFile::exists(own));
     QCOMPARE(QFile::exists(companion), !colour);
     QVERIFY(f.Spool("Faxsend").isEmpty());
-    if (ok) {
-        const QByteArray job =
-            ReadAll(f.app.m_strDataDir + "/Comjob/" + f.Spool("Comjob").value(0));
-        QVERIFY2(job.contains("FILENAME:" + users.toUtf8() + "\r\n"), job.constData());
-    }
 }
 
 void TestSendDialog::checkedBeforeThePrintIsUsed_data() {
