@@ -138,13 +138,14 @@ void Tell(const std::string& summary, const std::string& body) {
 
 void Keep(Folders& folders, const std::string& name, const std::string& why) {
     SpoolError error;
-    if (!MoveJob(folders.work.Get(), folders.kept.Get(), name, error)) {
-        // Left in print-work then: still not dropped.
+    const bool moved = MoveJob(folders.work.Get(), folders.kept.Get(), name, error);
+    if (!moved) {
+        // Left in print-work then: still not dropped, and the message says where it is.
         Log(error.what);
     }
     Tell("A fax print could not be handed to the send dialog.",
-         why + " The document is kept in " + folders.path + "/" + kKeptFolder + "/" + name + "/" +
-             kDocumentFile + ".");
+         why + " The document is kept in " + folders.path + "/" +
+             (moved ? kKeptFolder : kWorkFolder) + "/" + name + "/" + kDocumentFile + ".");
 }
 
 void HandOver(Folders& folders, const std::string& name) {

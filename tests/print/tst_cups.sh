@@ -113,7 +113,7 @@ chmod 644 "$work"/docs/*
 spool_a=/run/user/$uid_a/kalmo/print-spool
 spool_b=/run/user/$uid_b/kalmo/print-spool
 
-# ---- A prints three documents ------------------------------------------------------------
+# ---- A prints four jobs ------------------------------------------------------------------
 declare -A expect_res expect_pages
 title_pdf="Brief an Müller"
 title_ps="Memo (normal)"
