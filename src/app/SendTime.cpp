@@ -32,6 +32,9 @@ std::optional<QDateTime> ParseSendTimeText(const QString& text) {
     if (day < 1 || day > 31 || month < 1 || month > 12 || year < 1980 || year > 2035 || hour < 0 ||
         hour > 23 || minute < 0 || minute > 59)
         return std::nullopt;
+    // mktime would roll a day the month does not have (31.02.) into the next month.
+    if (!QDate::isValid(year, month, day))
+        return std::nullopt;
     std::tm tm{};
     tm.tm_mday = day;
     tm.tm_mon = month - 1;
