@@ -125,7 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     const auto plain = [](const QString& s) {
         return !s.contains(u'.') && AsciiDigits(s).isEmpty();
     };
-    if (digits >= 2 && digits <= 9 && plain(currency) && plain(decimal)) {
+    // With more than six decimals the binary error of amount * 0.01 may show.
+    if (digits >= 2 && digits <= 6 && plain(currency) && plain(decimal)) {
         const qint64 cents = std::llabs(static_cast<qint64>(amount));
         const QString expected =
             QString::number(cents / 100) + TwoDigits(cents % 100) + QString(digits - 2, u'0');

@@ -2,9 +2,9 @@
 //   0  a text value read as an integer
 //   1  eight bytes of an integer value, written as text and read back
 //   2  a store's database file, opened read-only and then read-write
-// A text reads as an integer only when it is one, and then as its value; a read-only store
-// never changes its file and refuses every write; on a read-write store what is written is
-// read back, and a value taken is gone.
+// A text reads as an integer only when it is one (up to its first NUL), and then as its value; a
+// read-only store never changes its file and refuses every write; on a read-write store what is
+// written is read back, and a value taken is gone.
 
 #include "FuzzFiles.h"
 #include "FuzzInput.h"
@@ -15,8 +15,10 @@
 
 namespace {
 
-void CheckText(const QString& text) {
-    const std::optional<qint64> value = RegValue::FromText(text).ToInteger();
+// A text of the store ends at its first NUL, as the registry's texts do.
+void CheckText(const QString& stored) {
+    const std::optional<qint64> value = RegValue::FromText(stored).ToInteger();
+    const QString text = stored.left(stored.indexOf(QChar(u'\0')));
     static const QRegularExpression integer(QStringLiteral("^[+-]?0*([0-9]+)$"));
     const QRegularExpressionMatch match = integer.match(text.trimmed());
     if (!match.hasMatch()) {
