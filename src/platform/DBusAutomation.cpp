@@ -211,14 +211,11 @@ CreateFailure CreateError(const QString& errorName, const QString& errorMessage)
         }
     } else if (IsBusError(errorName, "ServiceUnknown") || IsBusError(errorName, "NameHasNoOwner")) {
         Fail(failure, scode::kClassNotRegistered);
-    } else if (errorName.startsWith(kErrorPrefix + QStringLiteral("Spawn.")) ||
-               IsBusError(errorName, "TimedOut") || IsBusError(errorName, "NoReply") ||
-               IsBusError(errorName, "Timeout")) {
-        // No class object within the time: the server did not start, or not in time.
-        Fail(failure, scode::kServerExecFailure);
     } else if (IsBusError(errorName, "Disconnected")) {
         Fail(failure, scode::kRpcUnavailable);
     } else {
+        // Any other error, among them no class object within the time (Spawn.*, TimedOut,
+        // NoReply, Timeout): the server did not start, or not in time.
         Fail(failure, scode::kServerExecFailure);
     }
     return failure;

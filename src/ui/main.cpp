@@ -12,7 +12,6 @@
 #include "ui/WaitCursor.h"
 
 #include <QApplication>
-#include <QTimer>
 #include <cstdio>
 #include <ctime>
 #include <memory>
@@ -26,14 +25,17 @@ class BenchExit final : public QObject {
 protected:
     bool eventFilter(QObject* /*watched*/, QEvent* event) override {
         if (event->type() == QEvent::Show)
-            QTimer::singleShot(0, [] {
-                timespec now{};
-                ::clock_gettime(CLOCK_MONOTONIC, &now);
-                std::printf("shown %lld\n",
-                            static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000);
-                std::fflush(stdout);
-                ::_exit(0);
-            });
+            QMetaObject::invokeMethod(
+                this,
+                [] {
+                    timespec now{};
+                    ::clock_gettime(CLOCK_MONOTONIC, &now);
+                    std::printf("shown %lld\n",
+                                static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000);
+                    std::fflush(stdout);
+                    ::_exit(0);
+                },
+                Qt::QueuedConnection);
         return false;
     }
 };
