@@ -3,8 +3,8 @@
 //   1  eight bytes of an integer value, written as text and read back
 //   2  a store's database file, opened read-only and then read-write
 // A text reads as an integer only when it is one (up to its first NUL), and then as its value; a
-// read-only store never changes its file and refuses every write; on a read-write store what is
-// written is read back, and a value taken is gone.
+// read-only store never changes its file and refuses every write; on a read-write store of an
+// intact file what is written is read back, and a value taken is gone.
 
 #include "FuzzFiles.h"
 #include "FuzzInput.h"
@@ -12,6 +12,8 @@
 
 #include <QFile>
 #include <QRegularExpression>
+#include <cstring>
+#include <sqlite3.h>
 
 namespace {
 
@@ -38,6 +40,24 @@ void CheckInteger(qint64 n) {
     const RegValue value = RegValue::FromInteger(n);
     FUZZ_CHECK(value.ToInteger() == n);
     FUZZ_CHECK(RegValue::FromText(value.ToText()).ToInteger() == n);
+}
+
+// Does SQLite find the database file whole?
+bool Intact(const QString& file) {
+    sqlite3* db = nullptr;
+    bool ok = false;
+    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr) ==
+        SQLITE_OK) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW) {
+            const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
+            ok = text && std::strcmp(text, "ok") == 0;
+        }
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return ok;
 }
 
 // Every key below key, depth first, as far as the store lists them.
@@ -80,8 +100,11 @@ void CheckStore(const QByteArray& bytes) {
     }
     FUZZ_CHECK(ReadFuzzFile(path) == bytes);
 
+    // On a damaged file SQLite answers what it can and may lose a write without an error, so
+    // what is written is looked for only in a file that passes SQLite's own check.
+    const bool intact = Intact(copy);
     RegistryStore store(copy, RegistryStore::Access::ReadWrite, RegistryStore::Journal::Rollback);
-    if (!store.IsOpen())
+    if (!store.IsOpen() || !intact)
         return;
     const QString key = QStringLiteral("Software\\Fuzz\\Probe");
     if (!store.CreateKey(key))
