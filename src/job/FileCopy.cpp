@@ -12,7 +12,7 @@
 namespace {
 
 // One fixed buffer per call: copies stream, whatever the file's size.
-constexpr std::size_t kCopyBufferSize = 64 * 1024;
+constexpr std::size_t kCopyBufferSize = std::size_t{64} * 1024;
 
 } // namespace
 

@@ -4,11 +4,17 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <fcntl.h>
 #include <iconv.h>
 #include <unistd.h>
 
 namespace {
+
+// iconv_open's answer when it has no such conversion: (iconv_t)-1.
+bool NoConversion(iconv_t cd) {
+    return reinterpret_cast<std::intptr_t>(cd) == -1;
+}
 
 // Length of the UTF-8 sequence that begins with lead (1 for a stray byte).
 int Utf8SequenceLength(unsigned char lead) {
@@ -51,7 +57,7 @@ bool COemFile::Open(const QString& path) {
 
 QString COemFile::FromOem(const QByteArray& oem) {
     iconv_t cd = ::iconv_open("UTF-8", "CP850");
-    if (cd == reinterpret_cast<iconv_t>(-1))
+    if (NoConversion(cd))
         return QString::fromLatin1(oem);
     // Every CP850 byte has a UTF-8 form of at most three bytes.
     QByteArray in = oem;
@@ -72,7 +78,7 @@ QByteArray COemFile::ToOem(const QString& text) {
     out.reserve(in.size());
     // No //TRANSLIT: what the conversion makes of a character must not depend on the locale.
     iconv_t cd = ::iconv_open("CP850", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
+    if (NoConversion(cd)) {
         // Without the conversion module only ASCII can be written faithfully.
         for (const QChar c : text)
             out.append(c.unicode() < 0x80 ? static_cast<char>(c.unicode()) : '?');

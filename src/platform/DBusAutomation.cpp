@@ -103,23 +103,7 @@ private:
     }
 
     [[noreturn]] static void ThrowCallError(const QDBusMessage& reply) {
-        const QString name = reply.errorName();
-        if (name == dbusauto::kErrorName) {
-            qint32 code = 0;
-            QString text;
-            if (dbusauto::ParseErrorMessage(reply.errorMessage(), code, text))
-                throw AutomationError(AutomationError::Kind::Dispatch, code, text);
-            throw AutomationError(AutomationError::Kind::Dispatch, scode::kException,
-                                  reply.errorMessage());
-        }
-        if (IsUnreachable(name))
-            Throw(AutomationError::Kind::Transport, scode::kRpcUnavailable);
-        if (IsBusError(name, "UnknownMethod") || IsBusError(name, "UnknownObject") ||
-            IsBusError(name, "UnknownInterface"))
-            Throw(AutomationError::Kind::Transport, dbusauto::kMemberNotFound);
-        if (IsBusError(name, "InvalidArgs") || IsBusError(name, "InvalidSignature"))
-            Throw(AutomationError::Kind::Transport, scode::kTypeMismatch);
-        Throw(AutomationError::Kind::Transport, dbusauto::kUnspecified);
+        throw dbusauto::CallError(reply.errorName(), reply.errorMessage());
     }
 
     QDBusConnection m_connection;
@@ -197,6 +181,46 @@ std::optional<AutoVariant> FromWire(const QVariant& wire,
     return std::nullopt;
 }
 
+AutomationError CallError(const QString& errorName, const QString& errorMessage) {
+    const auto transport = [](qint32 code) {
+        return AutomationError(AutomationError::Kind::Transport, code, AutomationStatusText(code));
+    };
+    if (errorName == kErrorName) {
+        qint32 code = 0;
+        QString text;
+        if (ParseErrorMessage(errorMessage, code, text))
+            return AutomationError(AutomationError::Kind::Dispatch, code, text);
+        return AutomationError(AutomationError::Kind::Dispatch, scode::kException, errorMessage);
+    }
+    if (IsUnreachable(errorName))
+        return transport(scode::kRpcUnavailable);
+    if (IsBusError(errorName, "UnknownMethod") || IsBusError(errorName, "UnknownObject") ||
+        IsBusError(errorName, "UnknownInterface"))
+        return transport(kMemberNotFound);
+    if (IsBusError(errorName, "InvalidArgs") || IsBusError(errorName, "InvalidSignature"))
+        return transport(scode::kTypeMismatch);
+    return transport(kUnspecified);
+}
+
+CreateFailure CreateError(const QString& errorName, const QString& errorMessage) {
+    CreateFailure failure;
+    if (errorName == kErrorName) {
+        if (!ParseErrorMessage(errorMessage, failure.scode, failure.text)) {
+            failure.scode = scode::kException;
+            failure.text = errorMessage;
+        }
+    } else if (IsBusError(errorName, "ServiceUnknown") || IsBusError(errorName, "NameHasNoOwner")) {
+        Fail(failure, scode::kClassNotRegistered);
+    } else if (IsBusError(errorName, "Disconnected")) {
+        Fail(failure, scode::kRpcUnavailable);
+    } else {
+        // Any other error, among them no class object within the time (Spawn.*, TimedOut,
+        // NoReply, Timeout): the server did not start, or not in time.
+        Fail(failure, scode::kServerExecFailure);
+    }
+    return failure;
+}
+
 std::optional<QVariant> ScalarToWire(const AutoVariant& value) {
     switch (value.Type()) {
     case VT_I2:
@@ -258,29 +282,7 @@ DispatchPtr DBusAutomationClient::CreateInstance(const QString& progId, CreateFa
         progId, dbusauto::kClassPath, dbusauto::kClassInterface, QStringLiteral("CreateInstance"));
     const QDBusMessage reply = m_connection.call(call, QDBus::Block, m_timeoutMs);
     if (reply.type() == QDBusMessage::ErrorMessage) {
-        const QString name = reply.errorName();
-        if (name == dbusauto::kErrorName) {
-            qint32 code = 0;
-            QString text;
-            if (dbusauto::ParseErrorMessage(reply.errorMessage(), code, text)) {
-                failure.scode = code;
-                failure.text = text;
-            } else {
-                failure.scode = scode::kException;
-                failure.text = reply.errorMessage();
-            }
-        } else if (IsBusError(name, "ServiceUnknown") || IsBusError(name, "NameHasNoOwner")) {
-            Fail(failure, scode::kClassNotRegistered);
-        } else if (name.startsWith(kErrorPrefix + QStringLiteral("Spawn.")) ||
-                   IsBusError(name, "TimedOut") || IsBusError(name, "NoReply") ||
-                   IsBusError(name, "Timeout")) {
-            // No class object within the time: the server did not start, or not in time.
-            Fail(failure, scode::kServerExecFailure);
-        } else if (IsBusError(name, "Disconnected")) {
-            Fail(failure, scode::kRpcUnavailable);
-        } else {
-            Fail(failure, scode::kServerExecFailure);
-        }
+        failure = dbusauto::CreateError(reply.errorName(), reply.errorMessage());
         return nullptr;
     }
     const QVariant first = reply.arguments().value(0);

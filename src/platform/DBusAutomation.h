@@ -35,6 +35,14 @@ QString FormatErrorMessage(qint32 scode, const QString& text);
 // False when the message is not of that form.
 bool ParseErrorMessage(const QString& message, qint32& scode, QString& text);
 
+// The error a call throws for an error reply: what an org.zeb.Automation.Error carries (kind
+// Dispatch; kException with the whole message when it is not "XXXXXXXX: text"), else a
+// transport error with the status code the bus error stands for and that code's text.
+AutomationError CallError(const QString& errorName, const QString& errorMessage);
+// Why CreateInstance failed, from its error reply: the code and text of an
+// org.zeb.Automation.Error, else the status code the bus error stands for and its text.
+CreateFailure CreateError(const QString& errorName, const QString& errorMessage);
+
 // True when name may be a well-known bus name (so that no malformed ProgID reaches the bus).
 bool IsValidBusName(const QString& name);
 

@@ -125,7 +125,7 @@ SendDialog::SendDialog(const SendServices& services, const SendDialogState& stat
 }
 
 SendDialog::~SendDialog() {
-    ClearRecipients();
+    SendDialog::ClearRecipients();
 }
 
 int SendDialog::DoModal() {

@@ -29,19 +29,28 @@ constexpr int kExitSomeNotPlaced = 3;   // the dialog closed with some recipient
 // KALMOSEND_BENCH_EXIT=1 (bench/bench_startup): once the dialog has been shown, print the
 // monotonic clock in microseconds and end at once, leaving everything as it is.
 class BenchExit final : public QObject {
+public:
+    BenchExit() {
+        m_exit.setSingleShot(true);
+        connect(&m_exit, &QTimer::timeout, this, [] {
+            timespec now{};
+            ::clock_gettime(CLOCK_MONOTONIC, &now);
+            std::printf("shown %lld\n",
+                        static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000);
+            std::fflush(stdout);
+            ::_exit(0);
+        });
+    }
+
 protected:
     bool eventFilter(QObject* /*watched*/, QEvent* event) override {
         if (event->type() == QEvent::Show)
-            QTimer::singleShot(0, [] {
-                timespec now{};
-                ::clock_gettime(CLOCK_MONOTONIC, &now);
-                std::printf("shown %lld\n",
-                            static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000);
-                std::fflush(stdout);
-                ::_exit(0);
-            });
+            m_exit.start(0);
         return false;
     }
+
+private:
+    QTimer m_exit;
 };
 
 } // namespace

@@ -16,6 +16,8 @@ private Q_SLOTS:
     void errorMessage();
     void busNames_data();
     void busNames();
+    void errorReplies_data();
+    void errorReplies();
     void noBus();
     void fakeRecordsCallsAndReleases();
     void fakeCreationFailures();
@@ -112,6 +114,60 @@ void TestAutomation::busNames() {
     QFETCH(QString, name);
     QFETCH(bool, valid);
     QCOMPARE(dbusauto::IsValidBusName(name), valid);
+}
+
+void TestAutomation::errorReplies_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("dispatch"); // a call's error is the object's, not the bus's
+    QTest::addColumn<quint32>("callCode");
+    QTest::addColumn<quint32>("createCode");
+    QTest::addColumn<QString>("text"); // empty: the status code's own text
+    const QString bus = "org.freedesktop.DBus.Error.";
+    QTest::newRow("object's error") << "org.zeb.Automation.Error"
+                                    << "80040111: Anmeldung abgelehnt" << true << 0x80040111u
+                                    << 0x80040111u << "Anmeldung abgelehnt";
+    QTest::newRow("object's error without code")
+        << "org.zeb.Automation.Error"
+        << "kaputt" << true << 0x80020009u << 0x80020009u << "kaputt";
+    QTest::newRow("no reply") << bus + "NoReply"
+                              << "x" << false << 0x800706BAu << 0x80080005u << "";
+    QTest::newRow("timed out") << bus + "TimedOut"
+                               << "x" << false << 0x800706BAu << 0x80080005u << "";
+    QTest::newRow("disconnected") << bus + "Disconnected"
+                                  << "x" << false << 0x800706BAu << 0x800706BAu << "";
+    QTest::newRow("service unknown") << bus + "ServiceUnknown"
+                                     << "x" << false << 0x800706BAu << 0x800401F3u << "";
+    QTest::newRow("no owner") << bus + "NameHasNoOwner"
+                              << "x" << false << 0x800706BAu << 0x800401F3u << "";
+    QTest::newRow("spawn failed") << bus + "Spawn.ChildExited"
+                                  << "x" << false << 0x80004005u << 0x80080005u << "";
+    QTest::newRow("unknown method") << bus + "UnknownMethod"
+                                    << "x" << false << 0x80020003u << 0x80080005u << "";
+    QTest::newRow("unknown object") << bus + "UnknownObject"
+                                    << "x" << false << 0x80020003u << 0x80080005u << "";
+    QTest::newRow("invalid args") << bus + "InvalidArgs"
+                                  << "x" << false << 0x80020005u << 0x80080005u << "";
+    QTest::newRow("another program's error")
+        << "com.example.Error.Failed"
+        << "80020009: x" << false << 0x80004005u << 0x80080005u << "";
+}
+
+void TestAutomation::errorReplies() {
+    QFETCH(QString, name);
+    QFETCH(QString, message);
+    QFETCH(bool, dispatch);
+    QFETCH(quint32, callCode);
+    QFETCH(quint32, createCode);
+    QFETCH(QString, text);
+    const AutomationError error = dbusauto::CallError(name, message);
+    QCOMPARE(error.kind,
+             dispatch ? AutomationError::Kind::Dispatch : AutomationError::Kind::Transport);
+    QCOMPARE(static_cast<quint32>(error.scode), callCode);
+    QCOMPARE(error.text, text.isEmpty() ? AutomationStatusText(error.scode) : text);
+    const CreateFailure failure = dbusauto::CreateError(name, message);
+    QCOMPARE(static_cast<quint32>(failure.scode), createCode);
+    QCOMPARE(failure.text, text.isEmpty() ? AutomationStatusText(failure.scode) : text);
 }
 
 void TestAutomation::noBus() {

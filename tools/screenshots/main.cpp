@@ -192,7 +192,7 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: kalmo-screenshots <folder>\n");
         return 2;
     }
-    const QString folder = arguments.at(1);
+    const QString& folder = arguments.at(1);
     QTemporaryDir work;
     if (!QDir().mkpath(folder) || !work.isValid())
         return 1;

@@ -190,7 +190,7 @@ protected:
                 ThrowError(dbusauto::kBadParamCount);
             const AutoVariant& which = args.constFirst();
             if (which.Type() == VT_BSTR) {
-                for (const QJsonValue& list : lists) {
+                for (const auto& list : lists) {
                     if (NameOf(list.toObject()) == which.ToBStr())
                         return AutoVariant::Dispatch(
                             std::make_shared<AddressList>(list.toObject()));

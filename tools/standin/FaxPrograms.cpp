@@ -52,7 +52,10 @@ int RunFaxApplication(int argc, char* argv[]) {
     int seconds = qEnvironmentVariableIntValue("KALMO_STANDIN_FAX_SECONDS", &ok);
     if (!ok || seconds <= 0)
         seconds = 600;
-    QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
+    QTimer end;
+    end.setSingleShot(true);
+    QObject::connect(&end, &QTimer::timeout, &app, &QCoreApplication::quit);
+    end.start(seconds * 1000);
     const QString dataDir = qEnvironmentVariable("KALMO_STANDIN_DATA");
     QTimer mover;
     if (!dataDir.isEmpty()) {

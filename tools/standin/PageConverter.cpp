@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QImage>
 #include <QSaveFile>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -27,7 +28,8 @@ QByteArray BlackAndWhitePage(const QImage& page) {
     const int width = SffWriter::kStandardWidth;
     // A fax row has 1728 pixels at about 203 per inch; rows follow the vertical resolution.
     const double scale = double(width) / page.width();
-    const int rows = std::max(1, int(page.height() * scale * resolution / 203.0 + 0.5));
+    const int rows =
+        std::max(1, static_cast<int>(std::lround(page.height() * scale * resolution / 203.0)));
     const QImage grey = page.convertToFormat(QImage::Format_Grayscale8)
                             .scaled(width, rows, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 
