@@ -102,7 +102,9 @@ void SendApp::HandOver(const SendCommandLineInfo& info, SendDialogState& state) 
     state.m_strPrintFile = info.m_strPrintFile;
     state.m_bFileButton = info.m_bFileButton;
     state.m_bPoll = info.m_bPoll;
-    state.m_bTemporary = info.m_bTemporary;
+    // A file named by /f stays where it is, also when a /d came before it: only the file of
+    // the last /c or /d is the program's to move or delete.
+    state.m_bTemporary = info.m_bTemporary && info.m_strPrintFile == info.m_strOwnFile ? 1 : 0;
     state.m_bColour = info.m_bColour;
     if (!info.m_strNumber.isEmpty())
         state.m_strPresetNumber = info.m_strNumber;

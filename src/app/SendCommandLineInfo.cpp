@@ -34,11 +34,13 @@ void SendCommandLineInfo::ParseParam(const QString& param, bool isFlag, bool /*i
         break;
     case u'c':
         m_strPrintFile = value;
+        m_strOwnFile = value;
         m_bTemporary = 1;
         m_bColour = 1;
         break;
     case u'd':
         m_strPrintFile = value;
+        m_strOwnFile = value;
         m_bTemporary = 1;
         break;
     case u'f':

@@ -10,6 +10,7 @@ public:
     QString m_strLanguage;     // /l
     QString m_strTitle;        // /t
     QString m_strPrintFile;    // /c, /d, /f
+    QString m_strOwnFile;      // the last /c or /d: a print file the program may delete
     QString m_strNumber;       // /n
     QString m_strSendTime;     // /s
     qint32 m_nResolution = 98; // /r, only 98 or 196

@@ -186,6 +186,11 @@ void TestStartup::handOver_data() {
         << QStringList{"/a", "/tReport"} << QStringList{"Print=Report=123", "Serienbrief=Report=1"}
         << "caption=Fax-Abruf remark=Report file= number= time= serial=0 x=0 poll=1 tmp=0 colour=0"
         << QStringList{"Print=Report", "Serienbrief=Report"};
+    // The file of /f stays where it is, even after a /d: only /c and /d name files of ours.
+    QTest::newRow("/f after /d is not ours")
+        << QStringList{"/d/tmp/x.sff", "/f/tmp/mine.sff", "/tR"} << QStringList{}
+        << "caption=R remark=R file=/tmp/mine.sff number= time= serial=0 x=0 poll=0 tmp=0 colour=0"
+        << QStringList{};
     QTest::newRow("colour with file button")
         << QStringList{"/c/tmp/Page", "/x", "/tBild"} << QStringList{}
         << "caption=Bild remark=Bild file=/tmp/Page number= time= serial=0 x=1 poll=0 tmp=1 "
