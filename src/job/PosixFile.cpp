@@ -59,9 +59,9 @@ bool PosixFile::CheckRegular() {
     return true;
 }
 
-bool PosixFile::OpenRegular(const QString& path, int extraFlags) {
+bool PosixFile::OpenRegular(const QString& path, int extraFlags, int access) {
     // A terminal must not become the controlling one before it is refused.
-    return Open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | extraFlags) && CheckRegular();
+    return Open(path, access | O_NONBLOCK | O_NOCTTY | extraFlags) && CheckRegular();
 }
 
 bool PosixFile::OpenRegularAt(int dirFd, const QString& name, int extraFlags) {

@@ -5,6 +5,7 @@
 #include <QString>
 #include <cstddef>
 #include <cstdint>
+#include <fcntl.h>
 #include <sys/types.h>
 
 // A file descriptor that closes itself, with reads and writes that finish partial transfers.
@@ -20,9 +21,10 @@ public:
     bool Open(const QString& path, int flags, mode_t mode = 0666);
     // name inside the folder open as dirFd, flags as for openat(2); O_CLOEXEC is added.
     bool OpenAt(int dirFd, const QString& name, int flags, mode_t mode = 0666);
-    // Opens an existing file for reading without ever blocking: a FIFO, a device or a socket
-    // is refused (errno kErrorNotRegularFile), as is a folder. extraFlags: O_NOFOLLOW, say.
-    bool OpenRegular(const QString& path, int extraFlags = 0);
+    // Opens an existing file for reading (or access, O_RDWR say) without ever blocking: a
+    // FIFO, a device or a socket is refused (errno kErrorNotRegularFile), as is a folder.
+    // extraFlags: O_NOFOLLOW, say.
+    bool OpenRegular(const QString& path, int extraFlags = 0, int access = O_RDONLY);
     bool OpenRegularAt(int dirFd, const QString& name, int extraFlags = 0);
     bool IsOpen() const { return m_fd >= 0; }
     int Descriptor() const { return m_fd; }

@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -243,14 +242,8 @@ public:
 private:
     bool OpenTarget() {
         // The document grows only where it is: a link in its place is not written through.
-        if (m_target.Open(m_targetPath, O_RDWR | O_NOFOLLOW | O_NONBLOCK)) {
-            struct stat st {};
-            if (::fstat(m_target.Descriptor(), &st) == 0 && S_ISREG(st.st_mode))
-                return true;
-            m_target.Close();
-            errno = kErrorNotRegularFile;
-            return m_failure.FileFailed(m_targetPath);
-        }
+        if (m_target.OpenRegular(m_targetPath, O_NOFOLLOW, O_RDWR))
+            return true;
         if (errno == ENOENT && m_target.Open(m_targetPath, O_RDWR | O_CREAT | O_EXCL)) {
             m_created = true;
             return true;
