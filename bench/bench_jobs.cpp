@@ -10,16 +10,16 @@
 // bench/run-jobs-bench). Over D-Bus every entry is a journal object of its own, as in the
 // program: creation, the call and the release.
 
-#include "app/FaxContract.h"
-#include "job/FaxJob.h"
-#include "job/JobFileWriter.h"
+#include "fax/FaxContract.h"
+#include "fax/FaxJob.h"
+#include "fax/JobFileWriter.h"
+#include "fax/PrintFileInfo.h"
+#include "fax/SpoolNames.h"
 #include "job/JobSubmitter.h"
 #include "job/Journal.h"
-#include "job/PrintFileInfo.h"
-#include "job/SpoolNames.h"
 #include "platform/Automation.h"
-#include "platform/Clock.h"
 #include "platform/DBusAutomation.h"
+#include "support/Clock.h"
 #include "support/FileUtil.h"
 #include "support/Messenger.h"
 #include "support/NumberFormat.h"

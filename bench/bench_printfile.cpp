@@ -2,9 +2,9 @@
 // the same run (page cache warm), and AppendSffFile with the process's peak memory.
 //   bench_printfile [folder] [MiB]     (default: $TMPDIR or /tmp, 512)
 
-#include "job/FileCopy.h"
-#include "job/SffAppend.h"
-#include "job/SffWriter.h"
+#include "fax/FileCopy.h"
+#include "fax/SffAppend.h"
+#include "fax/SffWriter.h"
 #include "support/FileUtil.h"
 
 #include <QByteArray>

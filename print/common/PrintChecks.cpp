@@ -1,5 +1,7 @@
 #include "PrintChecks.h"
 
+#include "fax/SffFormat.h"
+
 #include <algorithm>
 #include <cstdint>
 
@@ -279,19 +281,20 @@ void SffStreamCheck::Step(unsigned char byte, std::string& out) {
         [[fallthrough]];
     case State::header: {
         m_header += static_cast<char>(byte);
-        if (m_header.size() < 20)
+        if (m_header.size() < sff::kDocumentHeaderSize)
             return;
-        if (m_header.compare(0, 4, "Sfff") != 0)
+        const auto* header = reinterpret_cast<const unsigned char*>(m_header.data());
+        if (!sff::HasMagic(header))
             return Fail("not an SFF document");
         const auto at = [&](std::size_t k) { return static_cast<unsigned char>(m_header[k]); };
         if (at(4) != 1)
             return Fail("SFF version " + std::to_string(at(4)) + " is not supported");
-        const std::size_t firstPage = at(10) | static_cast<std::size_t>(at(11)) << 8;
-        if (firstPage < 20)
+        const std::size_t firstPage = sff::FirstPageOffset(header);
+        if (firstPage < sff::kDocumentHeaderSize)
             return Fail("the SFF document's first page header is inside its header");
         if (first)
             out += m_header;
-        m_skip = firstPage - 20;
+        m_skip = firstPage - sff::kDocumentHeaderSize;
         m_state = m_skip > 0 ? State::toFirstPage : State::record;
         return;
     }
@@ -302,19 +305,19 @@ void SffStreamCheck::Step(unsigned char byte, std::string& out) {
             m_state = State::record;
         return;
     case State::record:
-        if (byte == 0xFE) {
+        if (byte == sff::kPageHeaderMarker) {
             m_state = State::pageLength; // held back until its length tells an end from a page
             return;
         }
         if (m_pagesOfDocument == 0)
             return Fail("the SFF document has data before its first page header");
         out += static_cast<char>(byte);
-        if (byte == 0x00) {
+        if (byte == sff::kEscapeRecord) {
             m_state = State::escapeLow;
-        } else if (byte <= 216) {
+        } else if (byte <= sff::kLastShortRecord) {
             m_skip = byte;
             m_state = State::skip;
-        } else if (byte == 0xFF) {
+        } else if (byte == sff::kUserInfoRecord) {
             m_state = State::infoLength;
         } // 217..253: blank rows, no bytes follow
         return;
@@ -325,7 +328,7 @@ void SffStreamCheck::Step(unsigned char byte, std::string& out) {
             m_state = State::ended; // the end pair is written by Finish, once
             return;
         }
-        out += static_cast<char>(0xFE);
+        out += static_cast<char>(sff::kPageHeaderMarker);
         out += static_cast<char>(byte);
         ++m_pages;
         ++m_pagesOfDocument;

@@ -1,6 +1,6 @@
 #include "addressbook/MapiSession.h"
 
-#include "app/FaxContract.h"
+#include "fax/FaxContract.h"
 
 MapiSession::~MapiSession() {
     m_entry.ReleaseDispatch();

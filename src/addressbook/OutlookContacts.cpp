@@ -2,7 +2,7 @@
 
 #include "addressbook/MapiSession.h"
 #include "addressbook/RecipientList.h"
-#include "app/FaxContract.h"
+#include "fax/FaxContract.h"
 #include "platform/Automation.h"
 #include "support/Messenger.h"
 #include "support/StringIds.h"

@@ -1,7 +1,7 @@
 #include "addressbook/OwnAddressBook.h"
 
 #include "addressbook/RecipientList.h"
-#include "app/FaxContract.h"
+#include "fax/FaxContract.h"
 #include "platform/Automation.h"
 #include "support/Messenger.h"
 #include "support/StringIds.h"

@@ -1,6 +1,6 @@
 #include "app/AppBase.h"
 
-#include "app/FaxContract.h"
+#include "fax/FaxContract.h"
 #include "platform/RegistryStore.h"
 #include "support/FileUtil.h"
 #include "support/Messenger.h"
@@ -215,4 +215,16 @@ void AddToHistoryList(QStringList& entries, const QString& number) {
 
 bool IsRecipientSelectionText(const QString& number) {
     return number.endsWith(LoadString(IDS_RECIPIENTS), Qt::CaseSensitive);
+}
+
+void AppBase::ResolveFaxFolders() {
+    m_strSystemDir = GetMachineThenUserString(fax::kValueSystemDir);
+
+    // The base folder is created quietly; the data folder below it reports a failure.
+    m_strDataDir = ResolveDataFolder(fax::kTitlePrefix);
+    ::mkdir(NativePath(m_strDataDir).constData(), 0777);
+    m_strDataDir = JoinPath(m_strDataDir, fax::kDataFolderName);
+    m_strDataDir = GetProfileString(fax::kSectionFax, fax::kValueDataDir, m_strDataDir);
+    CreateFolder(m_strDataDir);
+    CreateSpoolFolders();
 }

@@ -57,6 +57,9 @@ public:
     bool CreateFolder(const QString& path);
     // Creates the six spool folders below m_strDataDir, stopping at the first failure.
     void CreateSpoolFolders();
+    // The fax application's program folder and its data folder (created, with its spool
+    // folders), found alike by kalmosend and by the fax application's own programs.
+    void ResolveFaxFolders();
 
     // One-shot hand-off values of the fax application's side, read and deleted at once.
     QString TakeHandoffString(const QString& key, const QString& title);

@@ -1,6 +1,6 @@
 #include "app/SendApp.h"
 
-#include "app/FaxContract.h"
+#include "fax/FaxContract.h"
 #include "platform/HelpViewer.h"
 #include "platform/LanguageCatalog.h"
 #include "platform/RegistryStore.h"
@@ -44,15 +44,7 @@ bool SendApp::InitInstance(const QStringList& arguments) {
     if (!CheckStores())
         return false;
 
-    m_strSystemDir = GetMachineThenUserString(fax::kValueSystemDir);
-
-    // The base folder is created quietly; the data folder below it reports a failure.
-    m_strDataDir = ResolveDataFolder(fax::kTitlePrefix);
-    ::mkdir(NativePath(m_strDataDir).constData(), 0777);
-    m_strDataDir = JoinPath(m_strDataDir, fax::kDataFolderName);
-    m_strDataDir = GetProfileString(fax::kSectionFax, fax::kValueDataDir, m_strDataDir);
-    CreateFolder(m_strDataDir);
-    CreateSpoolFolders();
+    ResolveFaxFolders();
 
     m_strHelpFile = JoinPath(m_strSystemDir, fax::kHelpFile);
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "job/JobNameIndex.h"
-#include "job/SpoolFolder.h"
+#include "fax/JobNameIndex.h"
+#include "fax/SpoolFolder.h"
 
 #include <QString>
 

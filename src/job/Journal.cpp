@@ -1,7 +1,7 @@
 #include "job/Journal.h"
 
-#include "app/FaxContract.h"
-#include "job/FaxJob.h"
+#include "fax/FaxContract.h"
+#include "fax/FaxJob.h"
 #include "platform/Automation.h"
 #include "support/Messenger.h"
 #include "support/StringIds.h"

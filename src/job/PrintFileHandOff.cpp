@@ -1,9 +1,9 @@
 #include "job/PrintFileHandOff.h"
 
-#include "app/FaxContract.h"
-#include "job/FileCopy.h"
-#include "job/SpoolFolder.h"
-#include "job/SpoolNames.h"
+#include "fax/FaxContract.h"
+#include "fax/FileCopy.h"
+#include "fax/SpoolFolder.h"
+#include "fax/SpoolNames.h"
 #include "support/FileUtil.h"
 #include "support/PathUtil.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "job/SpoolFolder.h"
+#include "fax/SpoolFolder.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "ui/AboutDialog.h"
 
 #include "app/AppBase.h"
-#include "app/FaxContract.h"
+#include "fax/FaxContract.h"
 #include "platform/ProcessLauncher.h"
 #include "support/FileUtil.h"
 #include "support/Messenger.h"

@@ -3,8 +3,8 @@
 #include "addressbook/MapiSession.h"
 #include "addressbook/RecipientList.h"
 #include "app/SendDialogState.h"
+#include "fax/PrintFileInfo.h"
 #include "job/PrintFileHandOff.h"
-#include "job/PrintFileInfo.h"
 #include "ui/SendServices.h"
 
 #include <QDateTime>

@@ -1,9 +1,9 @@
 #pragma once
 
 #include "addressbook/RecipientList.h"
-#include "platform/Clock.h"
 #include "platform/Presence.h"
 #include "platform/ProcessLauncher.h"
+#include "support/Clock.h"
 
 #include <QList>
 #include <QSet>

@@ -4,7 +4,7 @@
 // one keeps the target's header.
 
 #include "FuzzFiles.h"
-#include "job/SffAppend.h"
+#include "fax/SffAppend.h"
 
 #include <QFile>
 #include <cstdlib>

@@ -1,8 +1,8 @@
 // Format and resolution of a print file made of the input bytes.
 
 #include "FuzzFiles.h"
-#include "job/PrintFileFormat.h"
-#include "job/PrintFileInfo.h"
+#include "fax/PrintFileFormat.h"
+#include "fax/PrintFileInfo.h"
 
 #include <cstdlib>
 

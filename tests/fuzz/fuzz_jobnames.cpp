@@ -8,7 +8,7 @@
 
 #include "FuzzFiles.h"
 #include "FuzzInput.h"
-#include "job/JobNameIndex.h"
+#include "fax/JobNameIndex.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -8,7 +8,7 @@
 
 #include "FuzzFiles.h"
 #include "FuzzInput.h"
-#include "job/OemFile.h"
+#include "fax/OemFile.h"
 
 #include <QList>
 

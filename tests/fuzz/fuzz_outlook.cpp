@@ -11,7 +11,7 @@
 #include "ServiceFakes.h"
 #include "addressbook/MapiSession.h"
 #include "addressbook/OutlookContacts.h"
-#include "app/FaxContract.h"
+#include "fax/FaxContract.h"
 #include "support/StringIds.h"
 #include "support/StringTable.h"
 

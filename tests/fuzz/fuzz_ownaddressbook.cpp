@@ -10,7 +10,7 @@
 #include "RecordingRecipientList.h"
 #include "ServiceFakes.h"
 #include "addressbook/OwnAddressBook.h"
-#include "app/FaxContract.h"
+#include "fax/FaxContract.h"
 
 namespace {
 

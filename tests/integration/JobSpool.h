@@ -3,8 +3,8 @@
 // A data folder with its spool for the tests of the job hand-off, and a fixed clock.
 
 #include "ServiceFakes.h"
-#include "app/FaxContract.h"
-#include "platform/Clock.h"
+#include "fax/FaxContract.h"
+#include "support/Clock.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -4,9 +4,9 @@
 #include "DBusTestBus.h"
 #include "JobSpool.h"
 #include "RecordingMessenger.h"
-#include "job/FaxJob.h"
+#include "fax/FaxJob.h"
+#include "fax/PrintFileInfo.h"
 #include "job/JobSubmitter.h"
-#include "job/PrintFileInfo.h"
 #include "platform/DBusAutomation.h"
 #include "support/StringIds.h"
 

@@ -8,7 +8,7 @@
 #include "addressbook/MapiSession.h"
 #include "addressbook/OutlookContacts.h"
 #include "addressbook/OwnAddressBook.h"
-#include "app/FaxContract.h"
+#include "fax/FaxContract.h"
 #include "platform/DBusAutomation.h"
 
 #include <QFile>

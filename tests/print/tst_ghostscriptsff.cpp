@@ -4,10 +4,10 @@
 // records alone.
 
 #include "SffWalk.h"
-#include "job/PrintFileFormat.h"
-#include "job/PrintFileInfo.h"
-#include "job/SffAppend.h"
-#include "job/SffWriter.h"
+#include "fax/PrintFileFormat.h"
+#include "fax/PrintFileInfo.h"
+#include "fax/SffAppend.h"
+#include "fax/SffWriter.h"
 
 #include <QFile>
 #include <QProcess>

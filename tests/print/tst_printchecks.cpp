@@ -5,7 +5,7 @@
 #include "PrintChecks.h"
 #include "SffWalk.h"
 #include "UserSpool.h"
-#include "job/SffWriter.h"
+#include "fax/SffWriter.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/FaxContract.h"
+#include "fax/FaxContract.h"
 #include "platform/Automation.h"
 
 #include <QList>

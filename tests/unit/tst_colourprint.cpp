@@ -1,7 +1,7 @@
 #include "RecordingMessenger.h"
+#include "fax/PrintFileFormat.h"
+#include "fax/SpoolNames.h"
 #include "job/ColourPrint.h"
-#include "job/PrintFileFormat.h"
-#include "job/SpoolNames.h"
 #include "platform/PosixProcessLauncher.h"
 #include "support/StringIds.h"
 

@@ -2,7 +2,7 @@
 #include "RecordingMessenger.h"
 #include "ServiceFakes.h"
 #include "addressbook/OwnAddressBook.h"
-#include "app/FaxContract.h"
+#include "fax/FaxContract.h"
 #include "support/StringIds.h"
 
 #include <QTest>

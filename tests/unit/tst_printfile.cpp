@@ -1,8 +1,8 @@
-#include "job/FileCopy.h"
-#include "job/PrintFileFormat.h"
-#include "job/PrintFileInfo.h"
-#include "job/SffAppend.h"
-#include "job/SffWriter.h"
+#include "fax/FileCopy.h"
+#include "fax/PrintFileFormat.h"
+#include "fax/PrintFileInfo.h"
+#include "fax/SffAppend.h"
+#include "fax/SffWriter.h"
 #include "support/FileUtil.h"
 
 #include <QFile>

@@ -2,7 +2,7 @@
 #include "RecordingMessenger.h"
 #include "TestRegistry.h"
 #include "app/AppBase.h"
-#include "app/FaxContract.h"
+#include "fax/FaxContract.h"
 
 #include <QDir>
 #include <QTest>

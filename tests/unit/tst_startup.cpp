@@ -1,8 +1,8 @@
 // Start-up: folders, hand-over into the dialog's state, help and the language catalog.
 #include "RecordingMessenger.h"
 #include "TestRegistry.h"
-#include "app/FaxContract.h"
 #include "app/SendApp.h"
+#include "fax/FaxContract.h"
 #include "platform/HelpViewer.h"
 #include "support/StringTable.h"
 

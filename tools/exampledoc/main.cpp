@@ -2,7 +2,7 @@
 // a letter of word-like bars in a frame, then a page with a chessboard and a diagonal.
 // Drawn from fixed numbers, so that every run writes the same bytes.
 
-#include "job/SffWriter.h"
+#include "fax/SffWriter.h"
 
 #include <QFile>
 #include <cstdio>

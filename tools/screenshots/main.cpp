@@ -6,16 +6,16 @@
 // Everything outside the process is replaced by example services: an address book of four
 // entries, a store in a temporary folder, programs that are never started.
 #include "addressbook/OwnAddressBook.h"
-#include "app/FaxContract.h"
 #include "app/SendApp.h"
+#include "fax/FaxContract.h"
 #include "platform/Automation.h"
-#include "platform/Clock.h"
 #include "platform/HelpViewer.h"
 #include "platform/LanguageCatalog.h"
 #include "platform/NonInteractiveMessenger.h"
 #include "platform/Presence.h"
 #include "platform/ProcessLauncher.h"
 #include "platform/RegistryStore.h"
+#include "support/Clock.h"
 #include "support/StringTable.h"
 #include "ui/AboutDialog.h"
 #include "ui/FileDialogs.h"

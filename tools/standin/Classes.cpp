@@ -5,7 +5,7 @@
 #include "Server.h"
 #include "TestClasses.h"
 
-#include "app/FaxContract.h"
+#include "fax/FaxContract.h"
 
 namespace standin {
 

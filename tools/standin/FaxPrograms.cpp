@@ -1,6 +1,6 @@
 #include "FaxPrograms.h"
 
-#include "app/FaxContract.h"
+#include "fax/FaxContract.h"
 #include "platform/Presence.h"
 
 #include <QCoreApplication>

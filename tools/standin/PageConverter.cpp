@@ -1,6 +1,6 @@
 #include "PageConverter.h"
 
-#include "job/SffWriter.h"
+#include "fax/SffWriter.h"
 #include "support/PathUtil.h"
 
 #include <QCoreApplication>

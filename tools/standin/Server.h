@@ -1,34 +1,21 @@
 #pragma once
 
-// The stand-in's automation server: serves one class on the session bus under its ProgID, as
-// docs/standin.md describes. A class is a ProgID and a factory; its objects are DispatchObjects
-// whose Invoke answers by DISPID. Errors that a class throws as AutomationError reach the
-// caller as org.zeb.Automation.Error with their code and text; a VT_DISPATCH result is
-// published as an object of its own, released by the caller.
+// The stand-in's classes are served by the automation server of platform/ (docs/standin.md);
+// what is the stand-in's own here is its scripted data: the classes and their call logs.
 
-#include "platform/Automation.h"
+#include "platform/AutomationServer.h"
 
 #include <QList>
 #include <QString>
-#include <functional>
-#include <initializer_list>
 
 namespace standin {
 
-struct ServedClass {
-    QString progId;
-    std::function<DispatchPtr()> create; // a new object with its own state
-};
+using dbusauto::ExpectArgs;
+using dbusauto::ServedClass;
+using dbusauto::ThrowError;
 
 // Every class the stand-in serves (Classes.cpp).
 QList<ServedClass> ServedClasses();
-
-// Throws the error a server reports through the dispatch interface.
-[[noreturn]] void ThrowError(qint32 scode, const QString& text);
-[[noreturn]] void ThrowError(qint32 scode); // with the system's text for the code
-
-// Throws "Invalid number of parameters." or "Type mismatch." unless args are of these types.
-void ExpectArgs(const QList<AutoVariant>& args, std::initializer_list<VarType> types);
 
 // One call as a line of a call log: "<dispid> TAB <kind> {TAB <type>:<value>}" with the kind
 // "method" or "get", each argument's D-Bus type (n, i, s, o) and its value escaped so that the

@@ -1,8 +1,8 @@
-#include "job/PrintFileFormat.h"
+#include "fax/PrintFileFormat.h"
 
-#include "job/PosixFile.h"
-#include "job/PrintFileInfo.h"
-#include "job/SffFormat.h"
+#include "fax/PosixFile.h"
+#include "fax/PrintFileInfo.h"
+#include "fax/SffFormat.h"
 
 #include <fcntl.h>
 

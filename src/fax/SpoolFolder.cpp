@@ -1,6 +1,6 @@
-#include "job/SpoolFolder.h"
+#include "fax/SpoolFolder.h"
 
-#include "job/PosixFile.h"
+#include "fax/PosixFile.h"
 #include "support/FileUtil.h"
 #include "support/PathUtil.h"
 

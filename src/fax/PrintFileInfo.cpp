@@ -1,6 +1,6 @@
-#include "job/PrintFileInfo.h"
+#include "fax/PrintFileInfo.h"
 
-#include "job/PrintFileFormat.h"
+#include "fax/PrintFileFormat.h"
 #include "support/FileUtil.h"
 
 bool PrintFileInfo::Examine(const QString& path) {

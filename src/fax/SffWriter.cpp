@@ -1,6 +1,6 @@
-#include "job/SffWriter.h"
+#include "fax/SffWriter.h"
 
-#include "job/SffFormat.h"
+#include "fax/SffFormat.h"
 
 #include <array>
 

@@ -1,7 +1,7 @@
-#include "job/JobNameIndex.h"
+#include "fax/JobNameIndex.h"
 
-#include "app/FaxContract.h"
-#include "job/FolderListing.h"
+#include "fax/FaxContract.h"
+#include "fax/FolderListing.h"
 #include "support/NumberFormat.h"
 #include "support/PathUtil.h"
 

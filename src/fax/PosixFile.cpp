@@ -1,4 +1,4 @@
-#include "job/PosixFile.h"
+#include "fax/PosixFile.h"
 
 #include "support/FileUtil.h"
 

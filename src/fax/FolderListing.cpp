@@ -1,4 +1,4 @@
-#include "job/FolderListing.h"
+#include "fax/FolderListing.h"
 
 #include "support/FileUtil.h"
 

@@ -1,7 +1,7 @@
-#include "job/SffAppend.h"
+#include "fax/SffAppend.h"
 
-#include "job/PosixFile.h"
-#include "job/SffFormat.h"
+#include "fax/PosixFile.h"
+#include "fax/SffFormat.h"
 #include "support/FileUtil.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "job/PosixFile.h"
+#include "fax/PosixFile.h"
 
 #include <QDate>
 #include <QDateTime>

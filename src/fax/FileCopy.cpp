@@ -1,6 +1,6 @@
-#include "job/FileCopy.h"
+#include "fax/FileCopy.h"
 
-#include "job/PosixFile.h"
+#include "fax/PosixFile.h"
 #include "support/FileUtil.h"
 
 #include <cerrno>

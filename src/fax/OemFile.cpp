@@ -1,4 +1,4 @@
-#include "job/OemFile.h"
+#include "fax/OemFile.h"
 
 #include "support/FileUtil.h"
 

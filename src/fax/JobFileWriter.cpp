@@ -1,6 +1,6 @@
-#include "job/JobFileWriter.h"
+#include "fax/JobFileWriter.h"
 
-#include "job/OemFile.h"
+#include "fax/OemFile.h"
 
 #include <QStringList>
 #include <cerrno>

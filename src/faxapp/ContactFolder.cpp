@@ -1,0 +1,9 @@
+#include "faxapp/ContactFolder.h"
+
+namespace faxapp {
+
+ContactListing ContactFolder::ReadAll() const {
+    return {};
+}
+
+} // namespace faxapp

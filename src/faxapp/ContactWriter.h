@@ -1,0 +1,18 @@
+#pragma once
+
+// Changes to the user's vCard folder. Each file is written whole under a new name and renamed
+// into place, so that a sync program never sees half a file.
+
+#include "faxapp/Contact.h"
+
+#include <QString>
+
+namespace faxapp {
+
+// Stores the contact: a new file (fileName set on success) or the contact's existing file,
+// whose other properties are kept. False with the reason in error.
+bool SaveContact(const QString& folder, Contact& contact, QString& error);
+// Removes the contact's file. False with the reason in error.
+bool RemoveContact(const QString& folder, const Contact& contact, QString& error);
+
+} // namespace faxapp

@@ -1,0 +1,43 @@
+#include "faxapp/FaxSettings.h"
+
+#include "app/AppBase.h"
+#include "fax/FaxContract.h"
+#include "platform/NonInteractiveMessenger.h"
+#include "platform/RegistryStore.h"
+
+#include <QDir>
+
+namespace faxapp {
+
+QString DefaultContactsDir() {
+    QString base = qEnvironmentVariable("XDG_DATA_HOME");
+    if (base.isEmpty() || !QDir::isAbsolutePath(base))
+        base = QDir::homePath() + QStringLiteral("/.local/share");
+    return base + QStringLiteral("/kalmo/contacts");
+}
+
+FaxSettings LoadFaxSettings() {
+    FaxSettings settings;
+    auto registry = Registry::OpenDefault();
+    for (RegistryStore* store : {&registry->Machine(), &registry->User()}) {
+        if (!store->OpenError().isEmpty()) {
+            settings.error = store->FileName() + QStringLiteral(": ") + store->OpenError();
+            return settings;
+        }
+    }
+    // Messages of the folder resolution (a data folder that cannot be made) go to standard
+    // error: the fax application's programs run without a dialog of their own for them.
+    NonInteractiveMessenger messenger;
+    AppBase app(*registry, messenger);
+    app.SetRegistryKey(fax::kRegistryCompany);
+    app.SetProfileName(fax::kProfileName);
+    app.m_strTitlePrefix = fax::kTitlePrefix;
+    app.ResolveFaxFolders();
+    settings.systemDir = app.m_strSystemDir;
+    settings.dataDir = app.m_strDataDir;
+    settings.contactsDir =
+        app.GetProfileString(fax::kSectionFax, kValueContactsDir, DefaultContactsDir());
+    return settings;
+}
+
+} // namespace faxapp

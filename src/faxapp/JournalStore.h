@@ -1,0 +1,56 @@
+#pragma once
+
+// The fax application's journal: one row a job, kept in an SQLite database in the data folder
+// ("Journal.sqlite"). kalmosend adds rows through the KalmoJournal.Document class; the sending
+// engine adds each job's outcome to its row; `kalmofax journal` and the main window read them.
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace faxapp {
+
+struct JournalEntry {
+    qint64 id = 0;
+    QDateTime recorded; // local time the row was added
+    bool poll = false;  // a poll job (DISPID 2), else a send job (DISPID 1)
+    QString document;   // send jobs: the fax document's path
+    QString jobFile;    // the job file's name in Comjob
+    QString number;
+    int resolution = 0; // send jobs
+    QString sendTime;   // "IMMED" or the send time text
+    QString remark;
+    QString state;   // "queued" until the sending engine files an outcome ("sent", "failed", ...)
+    QString outcome; // the engine's words on the outcome, empty until then
+};
+
+class JournalStore {
+public:
+    // The database file of a data folder.
+    static QString DatabasePath(const QString& dataDir);
+
+    // Opens (creating when missing) the journal of the data folder. nullptr with the reason in
+    // error when it cannot be opened or is not an intact journal.
+    static std::unique_ptr<JournalStore> Open(const QString& dataDir, QString& error);
+    ~JournalStore();
+    JournalStore(const JournalStore&) = delete;
+    JournalStore& operator=(const JournalStore&) = delete;
+
+    // Adds a row and returns only once it is durable; false with the reason in error when it
+    // is not (full disk, read-only folder, a lock held too long, a damaged file).
+    bool Add(JournalEntry& entry, QString& error);
+    // Newest first; at most limit rows when limit > 0.
+    std::optional<QList<JournalEntry>> Entries(QString& error, int limit = 0) const;
+    // Files the sending engine's outcome on the newest row of the job file.
+    bool SetOutcome(const QString& jobFile, const QString& state, const QString& outcome,
+                    QString& error);
+
+private:
+    struct Impl;
+    explicit JournalStore(std::unique_ptr<Impl> impl);
+    std::unique_ptr<Impl> m_impl;
+};
+
+} // namespace faxapp
