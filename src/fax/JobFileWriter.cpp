@@ -1,5 +1,6 @@
 #include "fax/JobFileWriter.h"
 
+#include "fax/JobFile.h"
 #include "fax/OemFile.h"
 
 #include <QStringList>
@@ -7,29 +8,28 @@
 
 namespace {
 
+JobFile MakeJob(const QString& function, const QString& document, const QString& number,
+                const QString& format, const QString& resolution, const QString& sendTime) {
+    JobFile job(function);
+    job.SetValue(JobFile::Field::FileName, document);
+    job.SetValue(JobFile::Field::Address, number);
+    job.SetValue(JobFile::Field::Service, QStringLiteral("FX3"));
+    job.SetValue(JobFile::Field::Convert, format);
+    job.SetValue(JobFile::Field::FaxRes, resolution);
+    job.SetValue(JobFile::Field::SendTime, sendTime);
+    return job;
+}
+
 // The job file, one text per line, each ending in a line feed.
 QStringList JobLines(const QString& function, const QString& document, const QString& number,
                      const QString& format, const QString& resolution, const QString& sendTime) {
-    return {
-        QStringLiteral("A*APPLI/COM*V001\n"),
-        QStringLiteral("FUNCTION:") + function + u'\n',
-        QStringLiteral("FILENAME:") + document + u'\n',
-        QStringLiteral("ADDRESS :") + number + u'\n',
-        QStringLiteral("SERVICE :FX3\n"),
-        QStringLiteral("CONVERT :") + format + u'\n',
-        QStringLiteral("FAXRES  :") + resolution + u'\n',
-        QStringLiteral("SPEED   :\n"),
-        QStringLiteral("PAGES   :\n"),
-        QStringLiteral("RECEIVID:\n"),
-        QStringLiteral("SENDTIME:") + sendTime + u'\n',
-        QStringLiteral("ERROR   :\n"),
-        QStringLiteral("STATUS  :\n"),
-        QStringLiteral("FAXDATE :\n"),
-        QStringLiteral("FAXSTART:\n"),
-        QStringLiteral("FAXDAUER:\n"),
-        QStringLiteral("CHARGE  :\n"),
-        QStringLiteral("MODE    :\n"),
-    };
+    const JobFile job = MakeJob(function, document, number, format, resolution, sendTime);
+    QStringList lines{QString::fromLatin1(JobFile::FirstLine()) + u'\n'};
+    for (int i = 0; i < JobFile::kFieldCount; ++i) {
+        const auto field = static_cast<JobFile::Field>(i);
+        lines.append(QString::fromLatin1(JobFile::Key(field)) + u':' + job.Value(field) + u'\n');
+    }
+    return lines;
 }
 
 int WriteLines(const QString& path, const QStringList& lines) {
@@ -87,24 +87,24 @@ int WriteSendJob(const QString& jobFilePath, const QString& document, const QStr
     if (HasControlCharacter(document) || HasControlCharacter(number) ||
         HasControlCharacter(format) || HasControlCharacter(sendTime))
         return Refuse();
-    return WriteLines(jobFilePath, JobLines(QStringLiteral("SENDACK"), document, number, format,
+    return WriteLines(jobFilePath, JobLines(JobFile::SendFunction(), document, number, format,
                                             QString::number(resolution), sendTime));
 }
 
 int WritePollJob(const QString& jobFilePath, const QString& number, const QString& sendTime) {
     if (HasControlCharacter(number) || HasControlCharacter(sendTime))
         return Refuse();
-    return WriteLines(jobFilePath, JobLines(QStringLiteral("POLL"), {}, number,
+    return WriteLines(jobFilePath, JobLines(JobFile::PollFunction(), {}, number,
                                             QStringLiteral("SFF"), {}, sendTime));
 }
 
 QByteArray SendJobBytes(const QString& document, const QString& number, const QString& format,
                         int resolution, const QString& sendTime) {
-    return JobBytes(JobLines(QStringLiteral("SENDACK"), document, number, format,
+    return JobBytes(JobLines(JobFile::SendFunction(), document, number, format,
                              QString::number(resolution), sendTime));
 }
 
 QByteArray PollJobBytes(const QString& number, const QString& sendTime) {
     return JobBytes(
-        JobLines(QStringLiteral("POLL"), {}, number, QStringLiteral("SFF"), {}, sendTime));
+        JobLines(JobFile::PollFunction(), {}, number, QStringLiteral("SFF"), {}, sendTime));
 }
