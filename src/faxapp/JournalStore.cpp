@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cstring>
 #include <functional>
 #include <sqlite3.h>
 #include <utility>
@@ -80,8 +81,13 @@ struct JournalStore::Impl {
 
     ~Impl() { sqlite3_close(db); }
 
+    // SQLite's words, and the system's where a system call failed ("disk I/O error" alone
+    // does not tell a full disk from a failing one).
     QString Reason() const {
-        return file + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(db));
+        QString reason = file + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(db));
+        if (const int code = sqlite3_system_errno(db); code != 0)
+            reason += QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(code)) + u')';
+        return reason;
     }
     bool Exec(const char* sql) const {
         return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
