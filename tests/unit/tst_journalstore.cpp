@@ -3,6 +3,8 @@
 // pretending; a damaged file is reported by Open and left as it was.
 
 #include "faxapp/JournalStore.h"
+#include "faxapp/ServedClasses.h"
+#include "platform/DBusAutomation.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -86,6 +88,8 @@ private Q_SLOTS:
     void addFailsOnFaults();
     void openReportsDamage_data();
     void openReportsDamage();
+    void classAnswers_data();
+    void classAnswers();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -299,6 +303,96 @@ void TestJournalStore::openReportsDamage() {
     qInfo("%s", qPrintable(error));
     QCOMPARE(ReadAll(file), bytes);
     QVERIFY(!QFile::exists(file + "-journal") || QFileInfo(file + "-journal").size() == 0);
+}
+
+enum class Setup { Good, Damaged, Locked };
+
+void TestJournalStore::classAnswers_data() {
+    QTest::addColumn<int>("dispid");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QList<AutoVariant>>("args");
+    QTest::addColumn<Setup>("setup");
+    QTest::addColumn<int>("answer");   // -1: the call fails
+    QTest::addColumn<qint32>("scode"); // of the failure
+    const auto B = [](const QString& s) { return AutoVariant::BStr(s); };
+    const QList<AutoVariant> send{B("/d/_FX00001.SFF"), B("09120007.FX3"), B("0711 5"),
+                                  AutoVariant::I2(98),  B("IMMED"),        B("Notiz"),
+                                  AutoVariant::I2(1)};
+    const QList<AutoVariant> poll{B("09120008.FX3"), B("0711 6"), B("24.12.2030 08:15"),
+                                  B("Abruf")};
+    const int method = static_cast<int>(InvokeKind::Method);
+    const int get = static_cast<int>(InvokeKind::PropertyGet);
+    QTest::newRow("send recorded") << 1 << method << send << Setup::Good << 0 << 0;
+    QTest::newRow("poll recorded") << 2 << method << poll << Setup::Good << 0 << 0;
+    QTest::newRow("damaged journal") << 1 << method << send << Setup::Damaged << 1 << 0;
+    QTest::newRow("locked journal") << 2 << method << poll << Setup::Locked << 1 << 0;
+    QList<AutoVariant> nul = send;
+    nul[5] = B(QString("Notiz") + QChar(0) + "x");
+    QTest::newRow("NUL in a field") << 1 << method << nul << Setup::Good << 3 << 0;
+    QList<AutoVariant> longNumber = poll;
+    longNumber[1] = B(QString(4097, u'1'));
+    QTest::newRow("absurd length") << 2 << method << longNumber << Setup::Good << 3 << 0;
+    QList<AutoVariant> noJob = poll;
+    noJob[0] = B("");
+    QTest::newRow("no job file") << 2 << method << noJob << Setup::Good << 3 << 0;
+    QTest::newRow("too few arguments") << 1 << method << poll << Setup::Good << -1 << 0;
+    QList<AutoVariant> wrongType = send;
+    wrongType[3] = B("98");
+    QTest::newRow("wrong type") << 1 << method << wrongType << Setup::Good << -1
+                                << scode::kTypeMismatch;
+    QTest::newRow("other DISPID") << 3 << method << poll << Setup::Good << -1
+                                  << dbusauto::kMemberNotFound;
+    QTest::newRow("property get") << 1 << get << QList<AutoVariant>{} << Setup::Good << -1
+                                  << dbusauto::kMemberNotFound;
+}
+
+// The class's answer decides whether kalmosend keeps the job: 0 only with the row on disk.
+void TestJournalStore::classAnswers() {
+    QFETCH(int, dispid);
+    QFETCH(int, kind);
+    QFETCH(QList<AutoVariant>, args);
+    QFETCH(Setup, setup);
+    QFETCH(int, answer);
+    QFETCH(qint32, scode);
+    const QString file = JournalStore::DatabasePath(m_data);
+    if (setup == Setup::Damaged)
+        QVERIFY(WriteAll(file, QByteArray(8192, 'd')));
+    sqlite3* other = nullptr;
+    if (setup == Setup::Locked) {
+        QVERIFY(Sql(file, "CREATE TABLE x(y)")); // any database; locked, it cannot be read
+        QCOMPARE(sqlite3_open(QFile::encodeName(file).constData(), &other), SQLITE_OK);
+        QCOMPARE(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    }
+    const DispatchPtr object = faxapp::JournalClass(m_data).create();
+    int got = -1;
+    qint32 failure = 0;
+    try {
+        got = object->Invoke(dispid, static_cast<InvokeKind>(kind), args).ToI2();
+    } catch (const AutomationError& error) {
+        failure = error.scode;
+    }
+    sqlite3_close(other); // also ends its transaction
+    QCOMPARE(got, answer);
+    if (answer == -1 && scode != 0)
+        QCOMPARE(failure, scode);
+    if (setup != Setup::Good)
+        return;
+    QString error;
+    auto store = JournalStore::Open(m_data, error);
+    QVERIFY2(store, qPrintable(error));
+    const auto entries = store->Entries(error);
+    QVERIFY(entries);
+    QCOMPARE(entries->size(), answer == 0 ? 1 : 0);
+    if (answer != 0)
+        return;
+    const JournalEntry& row = entries->at(0);
+    QCOMPARE(row.poll, dispid == 2);
+    const QStringList expected =
+        dispid == 1 ? QStringList{"/d/_FX00001.SFF", "09120007.FX3", "0711 5", "IMMED", "Notiz"}
+                    : QStringList{"", "09120008.FX3", "0711 6", "24.12.2030 08:15", "Abruf"};
+    QCOMPARE((QStringList{row.document, row.jobFile, row.number, row.sendTime, row.remark}),
+             expected);
+    QCOMPARE(row.resolution, dispid == 1 ? 98 : 0);
 }
 
 QTEST_GUILESS_MAIN(TestJournalStore)
