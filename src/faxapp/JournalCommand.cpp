@@ -23,7 +23,7 @@ QByteArray Json(const QList<JournalEntry>& entries) {
     for (const JournalEntry& e : entries) {
         rows.append(QJsonObject{
             {QStringLiteral("id"), e.id},
-            {QStringLiteral("recorded"), e.recorded.toString(Qt::ISODate)},
+            {QStringLiteral("recorded"), e.recorded.toUTC().toString(Qt::ISODateWithMs)},
             {QStringLiteral("kind"), e.poll ? QStringLiteral("poll") : QStringLiteral("send")},
             {QStringLiteral("document"), e.document},
             {QStringLiteral("jobFile"), e.jobFile},
