@@ -15,4 +15,10 @@ bool SaveContact(const QString& folder, Contact& contact, QString& error);
 // Removes the contact's file. False with the reason in error.
 bool RemoveContact(const QString& folder, const Contact& contact, QString& error);
 
+// Is the contact fit to be written: a name, fax numbers of digits and + - ( ) / and blanks,
+// no control characters anywhere? False with the reason in error.
+bool CheckContact(const Contact& contact, QString& error);
+// A contact file's name in the folder: "<name>.vcf", no folder part, not hidden.
+bool IsContactFileName(const QString& fileName);
+
 } // namespace faxapp
