@@ -14,7 +14,7 @@ namespace faxapp {
 namespace {
 
 // An export of a whole address book with photos stays well below this.
-constexpr qint64 kMaxImportBytes = 256 * 1024 * 1024;
+constexpr qint64 kMaxImportBytes = qint64{256} * 1024 * 1024;
 
 bool ReadSource(const QString& path, QByteArray& bytes, QString& error) {
     PosixFile file; // a FIFO or a device chosen by mistake is refused, never waited on

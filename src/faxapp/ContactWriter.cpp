@@ -19,7 +19,7 @@ namespace faxapp {
 namespace {
 
 // A card with a large photo stays well below this; a bigger file is not a contact.
-constexpr qint64 kMaxCardBytes = 32 * 1024 * 1024;
+constexpr qint64 kMaxCardBytes = qint64{32} * 1024 * 1024;
 constexpr qsizetype kMaxNameLength = 500;
 constexpr qsizetype kMaxNumberLength = 64;
 
