@@ -7,9 +7,11 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -28,6 +30,7 @@ class TestAddressBookWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void addThroughButtons();
+    void importThroughButton();
     void search_data();
     void search();
 };
@@ -61,6 +64,33 @@ void TestAddressBookWindow::addThroughButtons() {
     const QByteArray bytes = file.readAll();
     QVERIFY2(bytes.contains("\r\nFN:Jürgen Groß\r\n"), bytes.constData());
     QVERIFY(bytes.contains("\r\nTEL;TYPE=fax:+49 30 1234\r\nTEL;TYPE=fax:0301/99\r\n"));
+}
+
+void TestAddressBookWindow::importThroughButton() {
+    QTemporaryDir dir;
+    const QString source = dir.filePath(u"export.csv"_s);
+    QFile csv(source);
+    QVERIFY(csv.open(QIODevice::WriteOnly));
+    csv.write("Name,Fax\nAnna,0301\nBernd,\n");
+    csv.close();
+    const QString folder = dir.filePath(u"contacts"_s);
+    faxapp::AddressBookWindow window(folder);
+    window.SetImportFileQuestion([&](QWidget*) { return source; });
+    window.show();
+
+    // The result comes in a message box; it is read and closed once it shows.
+    QString shown;
+    QTimer closer;
+    connect(&closer, &QTimer::timeout, [&] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            shown = box->text();
+            box->accept();
+        }
+    });
+    closer.start(20);
+    QTest::mouseClick(window.findChild<QPushButton*>(u"import"_s), Qt::LeftButton);
+    QCOMPARE(shown, u"1 Kontakte importiert, 1 übersprungen."_s);
+    QCOMPARE(QDir(folder).entryList({u"*.vcf"_s}, QDir::Files).size(), 1);
 }
 
 void TestAddressBookWindow::search_data() {

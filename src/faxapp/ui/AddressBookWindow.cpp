@@ -5,6 +5,7 @@
 #include "faxapp/ContactWriter.h"
 #include "faxapp/ui/ContactDialog.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -226,7 +227,10 @@ void AddressBookWindow::Import() {
                                    QStringLiteral("Adressbücher (*.vcf *.csv);;Alle Dateien (*)"));
     if (path.isEmpty())
         return;
+    // Every contact is its own durable file: a large import takes seconds.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
     const ContactImportResult result = ImportContacts(m_folder, path);
+    QApplication::restoreOverrideCursor();
     Reload();
     QString text = QStringLiteral("%1 Kontakte importiert, %2 übersprungen.")
                        .arg(result.imported)
