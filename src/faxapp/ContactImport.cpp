@@ -80,18 +80,14 @@ ContactImportResult ImportContacts(const QString& folder, const QString& sourceP
         result.problems += csv.problems;
         contacts = csv.contacts;
     }
-    for (Contact& contact : contacts) {
-        // A copy gets a UID of its own: two cards with one UID in a CardDAV collection make
-        // the server refuse the second.
+    // A copy gets a UID of its own: two cards with one UID in a CardDAV collection make the
+    // server refuse the second.
+    for (Contact& contact : contacts)
         contact.uid.clear();
-        contact.fileName.clear();
-        if (SaveContact(folder, contact, error)) {
-            ++result.imported;
-        } else {
-            ++result.skipped;
-            result.problems.append(contact.name + QStringLiteral(": ") + error);
-        }
-    }
+    QStringList errors;
+    result.imported = SaveNewContacts(folder, contacts, errors);
+    result.skipped += static_cast<int>(contacts.size()) - result.imported;
+    result.problems += errors;
     return result;
 }
 

@@ -96,11 +96,14 @@ bool ReadCardFile(const SpoolFolder& dir, const QString& name, QByteArray& bytes
     return true;
 }
 
+enum WriteFlag { kReplace = 1, kSyncFolder = 2 };
+
 // Writes bytes to a hidden file of its own, makes it durable, then renames it to name, so
-// that name is always either the old or the new file. replace: name may exist (a regular
-// file only), else it must not.
+// that name is always either the old or the new file. kReplace: name may exist (a regular
+// file only), else it must not. kSyncFolder: the new name is made durable too.
 bool WriteAtomically(const SpoolFolder& dir, const QString& name, const QByteArray& bytes,
-                     mode_t mode, bool replace, QString& error) {
+                     mode_t mode, int flags, QString& error) {
+    const bool replace = (flags & kReplace) != 0;
     PosixFile file;
     QString temp;
     for (int attempt = 0; attempt < 16 && !file.IsOpen(); ++attempt) {
@@ -138,11 +141,34 @@ bool WriteAtomically(const SpoolFolder& dir, const QString& name, const QByteArr
     } else if (!SpoolFolder::MoveNoReplace(dir, temp, dir, name)) {
         return fail(FileError(dir.PathOf(name)));
     }
-    if (!dir.Sync()) {
+    if ((flags & kSyncFolder) != 0 && !dir.Sync()) {
         error = FileError(dir.Path());
         return false;
     }
     return true;
+}
+
+// A new file <uuid>.vcf for a checked contact; its uid is made from the same UUID when it
+// has none.
+bool WriteNewCard(const SpoolFolder& dir, Contact& contact, int flags, QString& error) {
+    const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    if (contact.uid.isEmpty())
+        contact.uid = QStringLiteral("urn:uuid:") + uuid;
+    const QString name = uuid + QStringLiteral(".vcf");
+    const QByteArray card = NewVCard(contact, contact.uid, QDateTime::currentDateTimeUtc());
+    if (!WriteAtomically(dir, name, card, 0600, flags, error))
+        return false;
+    contact.fileName = name;
+    return true;
+}
+
+// The contact with its name and numbers trimmed, if it is fit to be written.
+bool Prepared(const Contact& contact, Contact& stored, QString& error) {
+    stored = contact;
+    stored.name = stored.name.trimmed();
+    for (QString& number : stored.faxNumbers)
+        number = number.trimmed();
+    return CheckContact(stored, error);
 }
 
 } // namespace
@@ -178,11 +204,8 @@ bool CheckContact(const Contact& contact, QString& error) {
 }
 
 bool SaveContact(const QString& folder, Contact& contact, QString& error) {
-    Contact stored = contact;
-    stored.name = stored.name.trimmed();
-    for (QString& number : stored.faxNumbers)
-        number = number.trimmed();
-    if (!CheckContact(stored, error))
+    Contact stored;
+    if (!Prepared(contact, stored, error))
         return false;
     if (!stored.fileName.isEmpty() && !IsContactFileName(stored.fileName)) {
         error = QStringLiteral("„%1“ ist kein Name einer Kontaktdatei.").arg(stored.fileName);
@@ -192,14 +215,8 @@ bool SaveContact(const QString& folder, Contact& contact, QString& error) {
     if (!OpenFolder(folder, dir, error))
         return false;
     if (stored.fileName.isEmpty()) {
-        const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-        if (stored.uid.isEmpty())
-            stored.uid = QStringLiteral("urn:uuid:") + uuid;
-        const QString name = uuid + QStringLiteral(".vcf");
-        const QByteArray card = NewVCard(stored, stored.uid, QDateTime::currentDateTimeUtc());
-        if (!WriteAtomically(dir, name, card, 0600, false, error))
+        if (!WriteNewCard(dir, stored, kSyncFolder, error))
             return false;
-        stored.fileName = name;
         contact = stored;
         return true;
     }
@@ -212,10 +229,35 @@ bool SaveContact(const QString& folder, Contact& contact, QString& error) {
         error = dir.PathOf(stored.fileName) + QStringLiteral(": ") + error;
         return false;
     }
-    if (edited != original && !WriteAtomically(dir, stored.fileName, edited, mode, true, error))
+    if (edited != original &&
+        !WriteAtomically(dir, stored.fileName, edited, mode, kReplace | kSyncFolder, error))
         return false;
     contact = stored;
     return true;
+}
+
+int SaveNewContacts(const QString& folder, QList<Contact>& contacts, QStringList& errors) {
+    SpoolFolder dir;
+    QString error;
+    if (!OpenFolder(folder, dir, error)) {
+        errors.append(error);
+        return 0;
+    }
+    int saved = 0;
+    for (Contact& contact : contacts) {
+        Contact stored;
+        const bool ready = Prepared(contact, stored, error);
+        stored.fileName.clear();
+        if (ready && WriteNewCard(dir, stored, 0, error)) {
+            contact = stored;
+            ++saved;
+        } else {
+            errors.append(contact.name + QStringLiteral(": ") + error);
+        }
+    }
+    if (saved > 0 && !dir.Sync())
+        errors.append(FileError(dir.Path()));
+    return saved;
 }
 
 bool RemoveContact(const QString& folder, const Contact& contact, QString& error) {
