@@ -7,6 +7,10 @@ namespace faxapp {
 
 namespace {
 
+// A card of a real address book has a few dozen properties; a file of a million short lines
+// is not read into memory line by line.
+constexpr qsizetype kMaxContentLines = 20000;
+
 // One content line of a card: the bytes it was read as (folded lines and line ends
 // included), so that a line kalmofax does not change is written back exactly.
 struct ContentLine {
@@ -15,6 +19,7 @@ struct ContentLine {
     QByteArray name; // upper case, without the group
     QList<QByteArray> params;
     QByteArray value;
+    bool quotedPrintable = false; // its first physical line says ENCODING=QUOTED-PRINTABLE
 };
 
 QByteArray WithoutLineEnd(QByteArray line) {
@@ -55,22 +60,20 @@ void ParseNameAndParams(ContentLine& line) {
     line.value = colon < 0 ? QByteArray() : line.text.mid(colon + 1);
     line.params = SplitOutsideQuotes(head, ';');
     QByteArray name = line.params.takeFirst().trimmed();
+    if (name.startsWith("\xEF\xBB\xBF")) // a byte order mark before BEGIN
+        name.remove(0, 3);
     const qsizetype dot = name.lastIndexOf('.');
     line.name = name.mid(dot + 1).toUpper();
 }
 
-bool IsQuotedPrintable(const ContentLine& line) {
-    for (const QByteArray& param : line.params)
-        if (param.toUpper().contains("QUOTED-PRINTABLE"))
-            return true;
-    return false;
-}
-
 // Content lines of the bytes: a line starting with a blank or a tab continues the one
-// before, as does the line after a quoted-printable line ending in '=' (vCard 2.1).
-QList<ContentLine> ReadContentLines(QByteArrayView bytes) {
+// before, as does the line after a quoted-printable line ending in '=' (vCard 2.1). Each line
+// is taken apart once it is complete: a photo folded into thousands of lines costs no more
+// than one long line.
+QList<ContentLine> ReadContentLines(QByteArrayView bytes, bool& tooMany) {
     QList<ContentLine> lines;
     qsizetype pos = 0;
+    tooMany = false;
     while (pos < bytes.size()) {
         qsizetype end = bytes.indexOf('\n', pos);
         end = end < 0 ? bytes.size() : end + 1;
@@ -80,21 +83,27 @@ QList<ContentLine> ReadContentLines(QByteArrayView bytes) {
         if (!lines.isEmpty() && (content.startsWith(' ') || content.startsWith('\t'))) {
             lines.last().raw += physical;
             lines.last().text += content.mid(1);
-            ParseNameAndParams(lines.last());
             continue;
         }
-        if (!lines.isEmpty() && lines.last().text.endsWith('=') &&
-            IsQuotedPrintable(lines.last())) {
+        if (!lines.isEmpty() && lines.last().quotedPrintable && lines.last().text.endsWith('=')) {
             lines.last().raw += physical;
             lines.last().text += content;
             continue;
         }
+        if (lines.size() >= kMaxContentLines) {
+            tooMany = true;
+            return {};
+        }
         ContentLine line;
         line.raw = physical;
         line.text = content;
-        ParseNameAndParams(line);
+        const qsizetype colon = content.indexOf(':');
+        line.quotedPrintable =
+            content.left(colon < 0 ? content.size() : colon).toUpper().contains("QUOTED-PRINTABLE");
         lines.append(line);
     }
+    for (ContentLine& line : lines)
+        ParseNameAndParams(line);
     return lines;
 }
 
@@ -251,14 +260,27 @@ QByteArray NewVCard(const Contact& contact, const QString& uid, const QDateTime&
 
 int CountVCards(QByteArrayView bytes) {
     int count = 0;
-    for (const ContentLine& line : ReadContentLines(bytes))
-        count += IsBeginCard(line) ? 1 : 0;
+    for (qsizetype pos = 0; pos < bytes.size();) {
+        qsizetype end = bytes.indexOf('\n', pos);
+        end = end < 0 ? bytes.size() : end + 1;
+        QByteArrayView line = bytes.sliced(pos, end - pos).trimmed();
+        if (line.startsWith("\xEF\xBB\xBF"))
+            line = line.sliced(3);
+        count += line.compare("BEGIN:VCARD", Qt::CaseInsensitive) == 0 ? 1 : 0;
+        pos = end;
+    }
     return count;
 }
 
 bool EditVCard(QByteArrayView original, const Contact& contact, QByteArray& edited,
                QString& error) {
-    const QList<ContentLine> lines = ReadContentLines(original);
+    bool tooMany = false;
+    const QList<ContentLine> lines = ReadContentLines(original, tooMany);
+    if (tooMany) {
+        error = QStringLiteral("Die Datei hat mehr als %1 Zeilen; sie ist keine einzelne vCard.")
+                    .arg(kMaxContentLines);
+        return false;
+    }
     qsizetype begin = -1;
     qsizetype end = -1;
     int cards = 0;
