@@ -1,0 +1,252 @@
+#include "faxapp/ui/AddressBookWindow.h"
+
+#include "faxapp/ContactFolder.h"
+#include "faxapp/ContactImport.h"
+#include "faxapp/ContactWriter.h"
+#include "faxapp/ui/ContactDialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+namespace faxapp {
+
+namespace {
+
+QString Folded(const QString& text) {
+    return text.normalized(QString::NormalizationForm_C).toCaseFolded();
+}
+
+QString DigitsOf(const QString& text) {
+    QString digits;
+    for (QChar c : text)
+        if (c.isDigit())
+            digits += c;
+    return digits;
+}
+
+bool IsNumberSearch(const QString& search) {
+    bool digit = false;
+    for (QChar c : search) {
+        if (c.isDigit())
+            digit = true;
+        else if (!QStringView(u"+-()/ ").contains(c))
+            return false;
+    }
+    return digit;
+}
+
+QPushButton* Button(const QString& text, const QString& name) {
+    auto* button = new QPushButton(text);
+    button->setObjectName(name);
+    return button;
+}
+
+} // namespace
+
+bool ContactMatches(const Contact& contact, const QString& search) {
+    const QString wanted = Folded(search.trimmed());
+    if (wanted.isEmpty() || Folded(contact.name).contains(wanted))
+        return true;
+    const bool digits = IsNumberSearch(wanted);
+    for (const QString& number : contact.faxNumbers)
+        if (Folded(number).contains(wanted) ||
+            (digits && DigitsOf(number).contains(DigitsOf(wanted))))
+            return true;
+    return false;
+}
+
+AddressBookWindow::AddressBookWindow(QString folder, QWidget* parent)
+    : QWidget(parent), m_folder(std::move(folder)), m_search(new QLineEdit),
+      m_list(new QTreeWidget),
+      m_edit(Button(QStringLiteral("&Bearbeiten…"), QStringLiteral("edit"))),
+      m_delete(Button(QStringLiteral("&Löschen"), QStringLiteral("delete"))), m_status(new QLabel) {
+    setObjectName(QStringLiteral("addressBook"));
+    setWindowTitle(QStringLiteral("Adressbuch"));
+    m_search->setObjectName(QStringLiteral("search"));
+    m_search->setPlaceholderText(QStringLiteral("Suchen (Name oder Nummer)"));
+    m_search->setClearButtonEnabled(true);
+    m_list->setObjectName(QStringLiteral("contacts"));
+    m_list->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Faxnummern")});
+    m_list->setRootIsDecorated(false);
+    m_list->setSortingEnabled(true);
+    m_list->sortByColumn(0, Qt::AscendingOrder);
+    m_list->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    m_status->setObjectName(QStringLiteral("status"));
+    m_status->setWordWrap(true);
+
+    QPushButton* add = Button(QStringLiteral("&Neu…"), QStringLiteral("add"));
+    QPushButton* import = Button(QStringLiteral("&Importieren…"), QStringLiteral("import"));
+    connect(add, &QPushButton::clicked, this, &AddressBookWindow::Add);
+    connect(m_edit, &QPushButton::clicked, this, &AddressBookWindow::Edit);
+    connect(m_delete, &QPushButton::clicked, this, &AddressBookWindow::Delete);
+    connect(import, &QPushButton::clicked, this, &AddressBookWindow::Import);
+    connect(m_list, &QTreeWidget::itemDoubleClicked, this, &AddressBookWindow::Edit);
+    connect(m_list, &QTreeWidget::itemSelectionChanged, this, &AddressBookWindow::UpdateButtons);
+    connect(m_search, &QLineEdit::textChanged, this, &AddressBookWindow::ApplyFilter);
+
+    // A sync program writes many files in a row; one reload after it has settled.
+    m_reloadTimer.setSingleShot(true);
+    m_reloadTimer.setInterval(300);
+    connect(&m_reloadTimer, &QTimer::timeout, this, &AddressBookWindow::Reload);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, &m_reloadTimer,
+            qOverload<>(&QTimer::start));
+
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* button : {add, m_edit, m_delete, import})
+        buttons->addWidget(button);
+    buttons->addStretch();
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_search);
+    layout->addWidget(m_list);
+    layout->addWidget(m_status);
+    layout->addLayout(buttons);
+    resize(560, 420);
+    Reload();
+}
+
+void AddressBookWindow::Reload() {
+    if (const Contact* selected = Selected(); selected && m_selectFile.isEmpty())
+        m_selectFile = selected->fileName;
+    // A folder made by the first save is watched from then on.
+    if (m_watcher.directories().isEmpty() && QDir(m_folder).exists())
+        m_watcher.addPath(m_folder);
+    const ContactListing listing = ContactFolder(m_folder).ReadAll();
+    m_contacts = listing.contacts;
+    m_cardsPerFile.clear();
+    for (const Contact& contact : std::as_const(m_contacts))
+        ++m_cardsPerFile[contact.fileName];
+    m_list->setSortingEnabled(false);
+    m_list->clear();
+    for (qsizetype i = 0; i < m_contacts.size(); ++i) {
+        auto* item = new QTreeWidgetItem(
+            m_list, {m_contacts[i].name, m_contacts[i].faxNumbers.join(QStringLiteral(", "))});
+        item->setData(0, Qt::UserRole, static_cast<int>(i));
+        if (!m_selectFile.isEmpty() && m_contacts[i].fileName == m_selectFile)
+            m_list->setCurrentItem(item);
+    }
+    m_list->setSortingEnabled(true);
+    m_selectFile.clear();
+    m_status->setText(listing.problems.isEmpty()
+                          ? QString()
+                          : QStringLiteral("%1 Einträge konnten nicht gelesen werden.")
+                                .arg(listing.problems.size()));
+    m_status->setToolTip(listing.problems.join(u'\n'));
+    ApplyFilter();
+}
+
+void AddressBookWindow::ApplyFilter() {
+    for (int row = 0; row < m_list->topLevelItemCount(); ++row) {
+        QTreeWidgetItem* item = m_list->topLevelItem(row);
+        const int index = item->data(0, Qt::UserRole).toInt();
+        item->setHidden(!ContactMatches(m_contacts.at(index), m_search->text()));
+    }
+    UpdateButtons();
+}
+
+void AddressBookWindow::UpdateButtons() {
+    const bool selected = Selected() != nullptr;
+    m_edit->setEnabled(selected);
+    m_delete->setEnabled(selected);
+}
+
+const Contact* AddressBookWindow::Selected() const {
+    const QTreeWidgetItem* item = m_list->currentItem();
+    if (!item || item->isHidden() || !item->isSelected())
+        return nullptr;
+    const int index = item->data(0, Qt::UserRole).toInt();
+    return index >= 0 && index < m_contacts.size() ? &m_contacts[index] : nullptr;
+}
+
+bool AddressBookWindow::IsSingleContactFile(const Contact& contact) {
+    const int cards = m_cardsPerFile.value(contact.fileName);
+    if (cards <= 1)
+        return true;
+    ShowError(QStringLiteral("Die Datei %1 enthält %2 Kontakte. Das Adressbuch ändert und löscht "
+                             "sie nicht, damit die anderen Kontakte darin erhalten bleiben.")
+                  .arg(contact.fileName)
+                  .arg(cards));
+    return false;
+}
+
+void AddressBookWindow::Add() {
+    OpenDialog(Contact{});
+}
+
+void AddressBookWindow::Edit() {
+    if (const Contact* contact = Selected(); contact && IsSingleContactFile(*contact))
+        OpenDialog(*contact);
+}
+
+void AddressBookWindow::OpenDialog(const Contact& contact) {
+    auto* dialog = new ContactDialog(contact, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] { Store(dialog->Result()); });
+    dialog->open();
+}
+
+void AddressBookWindow::Store(Contact contact) {
+    QString error;
+    if (!SaveContact(m_folder, contact, error)) {
+        ShowError(error);
+        return;
+    }
+    m_selectFile = contact.fileName;
+    Reload();
+}
+
+void AddressBookWindow::Delete() {
+    const Contact* selected = Selected();
+    if (!selected || !IsSingleContactFile(*selected))
+        return;
+    const Contact contact = *selected;
+    const auto answer = QMessageBox::question(
+        this, windowTitle(), QStringLiteral("„%1“ aus dem Adressbuch löschen?").arg(contact.name),
+        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+    if (answer != QMessageBox::Yes)
+        return;
+    QString error;
+    if (!RemoveContact(m_folder, contact, error))
+        ShowError(error);
+    Reload();
+}
+
+void AddressBookWindow::Import() {
+    const QString path = m_askImportFile
+                             ? m_askImportFile(this)
+                             : QFileDialog::getOpenFileName(
+                                   this, QStringLiteral("Kontakte importieren"), QDir::homePath(),
+                                   QStringLiteral("Adressbücher (*.vcf *.csv);;Alle Dateien (*)"));
+    if (path.isEmpty())
+        return;
+    // Every contact is its own durable file: a large import takes seconds.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const ContactImportResult result = ImportContacts(m_folder, path);
+    QApplication::restoreOverrideCursor();
+    Reload();
+    QString text = QStringLiteral("%1 Kontakte importiert, %2 übersprungen.")
+                       .arg(result.imported)
+                       .arg(result.skipped);
+    if (!result.problems.isEmpty())
+        text += u'\n' + result.problems.mid(0, 20).join(u'\n');
+    if (result.problems.size() > 20)
+        text += QStringLiteral("\n… und %1 weitere.").arg(result.problems.size() - 20);
+    if (result.problems.isEmpty())
+        QMessageBox::information(this, windowTitle(), text);
+    else
+        QMessageBox::warning(this, windowTitle(), text);
+}
+
+void AddressBookWindow::ShowError(const QString& text) {
+    QMessageBox::warning(this, windowTitle(), text);
+}
+
+} // namespace faxapp

@@ -1,0 +1,94 @@
+#include "faxapp/ui/ContactDialog.h"
+
+#include "faxapp/ContactWriter.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace faxapp {
+
+ContactDialog::ContactDialog(const Contact& contact, QWidget* parent)
+    : QDialog(parent), m_contact(contact), m_name(new QLineEdit(contact.name)),
+      m_numbers(new QListWidget), m_newNumber(new QLineEdit) {
+    setObjectName(QStringLiteral("contactDialog"));
+    setWindowTitle(contact.fileName.isEmpty() ? QStringLiteral("Neuer Kontakt")
+                                              : QStringLiteral("Kontakt bearbeiten"));
+    m_name->setObjectName(QStringLiteral("name"));
+    m_numbers->setObjectName(QStringLiteral("numbers"));
+    m_newNumber->setObjectName(QStringLiteral("newNumber"));
+    m_newNumber->setPlaceholderText(QStringLiteral("+49 30 1234567"));
+    for (const QString& number : contact.faxNumbers) {
+        auto* item = new QListWidgetItem(number, m_numbers);
+        item->setFlags(item->flags() | Qt::ItemIsEditable);
+    }
+
+    auto* add = new QPushButton(QStringLiteral("Hinzufügen"));
+    add->setObjectName(QStringLiteral("addNumber"));
+    add->setAutoDefault(false);
+    auto* remove = new QPushButton(QStringLiteral("Entfernen"));
+    remove->setObjectName(QStringLiteral("removeNumber"));
+    remove->setAutoDefault(false);
+    connect(add, &QPushButton::clicked, this, &ContactDialog::AddNumber);
+    connect(m_newNumber, &QLineEdit::returnPressed, this, &ContactDialog::AddNumber);
+    connect(remove, &QPushButton::clicked, this, &ContactDialog::RemoveNumber);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->setObjectName(QStringLiteral("buttons"));
+    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Abbrechen"));
+    connect(buttons, &QDialogButtonBox::accepted, this, &ContactDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &ContactDialog::reject);
+
+    auto* newRow = new QHBoxLayout;
+    newRow->addWidget(m_newNumber);
+    newRow->addWidget(add);
+    newRow->addWidget(remove);
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("&Name:"), m_name);
+    form->addRow(QStringLiteral("&Faxnummern:"), m_numbers);
+    form->addRow(QStringLiteral("N&eue Nummer:"), newRow);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+}
+
+void ContactDialog::AddNumber() {
+    const QString number = m_newNumber->text().trimmed();
+    if (number.isEmpty())
+        return;
+    auto* item = new QListWidgetItem(number, m_numbers);
+    item->setFlags(item->flags() | Qt::ItemIsEditable);
+    m_newNumber->clear();
+}
+
+void ContactDialog::RemoveNumber() {
+    delete m_numbers->currentItem();
+}
+
+Contact ContactDialog::Result() const {
+    Contact contact = m_contact;
+    contact.name = m_name->text().trimmed();
+    contact.faxNumbers.clear();
+    for (int row = 0; row < m_numbers->count(); ++row)
+        if (const QString number = m_numbers->item(row)->text().trimmed(); !number.isEmpty())
+            contact.faxNumbers.append(number);
+    return contact;
+}
+
+void ContactDialog::accept() {
+    AddNumber(); // a number typed but not added yet is meant to be kept
+    QString error;
+    if (!CheckContact(Result(), error)) {
+        QMessageBox::warning(this, windowTitle(), error);
+        return;
+    }
+    QDialog::accept();
+}
+
+} // namespace faxapp
