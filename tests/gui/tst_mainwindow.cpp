@@ -32,6 +32,7 @@ private Q_SLOTS:
     void queueCountFollowsComjob_data();
     void queueCountFollowsComjob();
     void journalNewestFirst();
+    void damagedJournalInStatusLine();
 };
 
 void TestMainWindow::queueCountFollowsComjob_data() {
@@ -101,6 +102,20 @@ void TestMainWindow::journalNewestFirst() {
              (QStringList{"Abruf", "09120002.FX3", "089 555", "10.12.2026 08:00", "", "queued"}));
     QCOMPARE(row(1), (QStringList{"Senden", "09120001.FX3", "0711 123456", "IMMED",
                                   "Angebot Müller", "sent: 2 Seiten"}));
+}
+
+// The window still comes up, with the journal's own words on what is wrong.
+void TestMainWindow::damagedJournalInStatusLine() {
+    QTemporaryDir data;
+    QFile junk(faxapp::JournalStore::DatabasePath(data.path()));
+    QVERIFY(junk.open(QIODevice::WriteOnly));
+    junk.write(QByteArray(8192, 'j'));
+    junk.close();
+    QString error;
+    QVERIFY(!faxapp::JournalStore::Open(data.path(), error));
+    faxapp::MainWindow window(data.path());
+    QCOMPARE(Text(window, "journalState"), "Journal: " + error);
+    QCOMPARE(window.findChild<QTableWidget*>("journal")->rowCount(), 0);
 }
 
 QTEST_MAIN(TestMainWindow)
