@@ -8,6 +8,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -110,6 +111,10 @@ void TestKalmofax::runOwnsPresenceUntilSignal() {
     QVERIFY(second.readAllStandardOutput().contains("already running"));
     QCOMPARE(dbustest::ServicePid(Presence::BusName(fax::kWindowClass)), first.processId());
     QCOMPARE(first.state(), QProcess::Running);
+    // What the second one asked of the first: show the window.
+    const QDBusMessage shown = bus.call(QDBusMessage::createMethodCall(
+        Presence::BusName(fax::kWindowClass), "/", "org.zeb.Kalmofax.MainWindow", "Show"));
+    QVERIFY2(shown.type() == QDBusMessage::ReplyMessage, qPrintable(shown.errorMessage()));
 
     ::kill(pid_t(first.processId()), signal);
     QVERIFY(first.waitForFinished(20000));

@@ -24,6 +24,9 @@ class JournalStore;
 
 class MainWindow final : public QMainWindow {
     Q_OBJECT
+    // A second `kalmofax run` asks the running one to show its window (Show on the presence
+    // name, path /).
+    Q_CLASSINFO("D-Bus Interface", "org.zeb.Kalmofax.MainWindow")
 public:
     explicit MainWindow(QString dataDir, QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -39,6 +42,7 @@ public Q_SLOTS:
     // Reads the journal and Comjob again.
     void Refresh();
     void ShowFromTray();
+    Q_SCRIPTABLE void Show() { ShowFromTray(); }
 
 protected:
     void closeEvent(QCloseEvent* event) override;

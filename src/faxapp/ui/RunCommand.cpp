@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusMessage>
 #include <QFileInfo>
 #include <QStatusBar>
 #include <cstdio>
@@ -15,6 +16,9 @@
 namespace faxapp {
 
 namespace {
+
+const QString kMainWindowInterface = QStringLiteral("org.zeb.Kalmofax.MainWindow");
+constexpr int kShowTimeoutMs = 5000;
 
 // run: the fax application itself. While it runs it owns the presence name that kalmosend
 // asks for, so a second start only reports the first one and leaves.
@@ -59,6 +63,14 @@ public:
         if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
             if (bus.interface()->isServiceRegistered(presence).value()) {
                 std::printf("kalmofax: the fax application is already running\n");
+                // Started from the menu: the user wants to see it. Whether it answers or not,
+                // this instance has nothing more to do.
+                if (!minimised) {
+                    bus.call(QDBusMessage::createMethodCall(presence, QStringLiteral("/"),
+                                                            kMainWindowInterface,
+                                                            QStringLiteral("Show")),
+                             QDBus::Block, kShowTimeoutMs);
+                }
                 return 0;
             }
             std::fprintf(stderr, "kalmofax: cannot own %s: %s\n", qPrintable(presence),
@@ -81,6 +93,8 @@ public:
         if (!settings.error.isEmpty())
             window.statusBar()->showMessage(settings.error);
         window.SetEngineState({});
+        bus.registerObject(QStringLiteral("/"), kMainWindowInterface, &window,
+                           QDBusConnection::ExportScriptableSlots);
         window.ShowInitially(minimised);
         const int status = QApplication::exec();
         bus.unregisterService(presence);
