@@ -14,6 +14,10 @@
 #include <cerrno>
 #include <sys/stat.h>
 
+#ifndef KALMO_DEFAULT_SYSTEM_DIR
+#define KALMO_DEFAULT_SYSTEM_DIR "" // the build names the installed program folder
+#endif
+
 namespace {
 
 const QString kHistoryKeyName = QStringLiteral("Rufnummern");
@@ -218,7 +222,8 @@ bool IsRecipientSelectionText(const QString& number) {
 }
 
 void AppBase::ResolveFaxFolders() {
-    m_strSystemDir = GetMachineThenUserString(fax::kValueSystemDir);
+    m_strSystemDir =
+        GetMachineThenUserString(fax::kValueSystemDir, QStringLiteral(KALMO_DEFAULT_SYSTEM_DIR));
 
     // The base folder is created quietly; the data folder below it reports a failure.
     m_strDataDir = ResolveDataFolder(fax::kTitlePrefix);
