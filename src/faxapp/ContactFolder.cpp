@@ -16,7 +16,12 @@ namespace {
 
 // A contact's file is a few kilobytes, with a photo a few megabytes; a file far beyond that is
 // not a contact and is not loaded into memory.
-constexpr qint64 kMaxFileSize = 64LL * 1024 * 1024;
+constexpr qint64 kMaxFileMiB = 64;
+constexpr qint64 kMaxFileSize = kMaxFileMiB * 1024 * 1024;
+
+QString TooLarge() {
+    return QStringLiteral("larger than %1 MB, skipped").arg(kMaxFileMiB);
+}
 
 // The bytes of one contact file; error says why there are none. A symbolic link to a contact
 // file is read; a FIFO, a device or a folder is refused without blocking on it.
@@ -29,7 +34,7 @@ QByteArray ReadContactFile(const QString& path, QString& error) {
     }
     const std::int64_t length = file.Length();
     if (length > kMaxFileSize) {
-        error = QStringLiteral("larger than %1 MB, skipped").arg(kMaxFileSize / (1024 * 1024));
+        error = TooLarge();
         return {};
     }
     // One byte past the length read, so that a file that grew since is still seen whole.
@@ -45,7 +50,7 @@ QByteArray ReadContactFile(const QString& path, QString& error) {
         if (total < bytes.size())
             break;
         if (bytes.size() > kMaxFileSize) {
-            error = QStringLiteral("larger than %1 MB, skipped").arg(kMaxFileSize / (1024 * 1024));
+            error = TooLarge();
             return {};
         }
         bytes.resize(std::min<qsizetype>(bytes.size() * 2, kMaxFileSize + 1));
@@ -75,11 +80,10 @@ ContactListing ContactFolder::ReadAll() const {
         }
         VCardParse parse = ParseVCards(bytes);
         for (const VCardProblem& problem : parse.problems)
-            listing.problems.append(problem.line > 0 ? QStringLiteral("%1: line %2: %3")
-                                                           .arg(name)
-                                                           .arg(problem.line)
-                                                           .arg(problem.what)
-                                                     : name + QStringLiteral(": ") + problem.what);
+            listing.problems.append(
+                problem.line > 0 ? QStringLiteral("%1: line %2: %3")
+                                       .arg(name, QString::number(problem.line), problem.what)
+                                 : name + QStringLiteral(": ") + problem.what);
         for (Contact& contact : parse.contacts) {
             contact.fileName = name;
             listing.contacts.append(std::move(contact));

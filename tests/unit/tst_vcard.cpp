@@ -157,20 +157,23 @@ void TestVCard::folder() {
     QTemporaryDir dir, outside;
     QVERIFY(dir.isValid() && outside.isValid());
     Write(dir.filePath("a.vcf"), Card("3.0", "FN:Anna\r\nTEL;TYPE=FAX:1\r\n"));
-    Write(dir.filePath("b.vcf"),
+    Write(dir.filePath("b%2.vcf"),
           Card("3.0", "FN:Bert\r\nBROKEN\r\nTEL;TYPE=FAX:2\r\n") + "BEGIN:VCARD\r\nFN:Cut\r\n");
     Write(dir.filePath("c.txt"), Card("3.0", "FN:Not read\r\n"));
     Write(outside.filePath("d.vcf"), Card("3.0", "FN:Dora\r\nTEL;TYPE=FAX:4\r\n"));
     QVERIFY(QFile::link(outside.filePath("d.vcf"), dir.filePath("d.vcf")));
     QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("e.vcf")).constData(), 0600), 0);
     QVERIFY(QDir(dir.path()).mkdir("f.vcf"));
+    QFile huge(dir.filePath("g%2.vcf"));
+    QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(65 << 20)); // sparse
 
     const ContactListing listing = ContactFolder(dir.path()).ReadAll();
     QCOMPARE(Flatten(listing.contacts), (QStringList{u"Anna|1"_qs, u"Bert|2"_qs, u"Dora|4"_qs}));
     QCOMPARE(listing.contacts.at(2).fileName, u"d.vcf"_qs);
-    QCOMPARE(listing.problems, (QStringList{u"b.vcf: line 4: line without a colon, skipped"_qs,
-                                            u"b.vcf: line 7: card without END, skipped"_qs,
-                                            u"e.vcf: not a regular file, skipped"_qs}));
+    QCOMPARE(listing.problems, (QStringList{u"b%2.vcf: line 4: line without a colon, skipped"_qs,
+                                            u"b%2.vcf: line 7: card without END, skipped"_qs,
+                                            u"e.vcf: not a regular file, skipped"_qs,
+                                            u"g%2.vcf: larger than 64 MB, skipped"_qs}));
 }
 
 void TestVCard::missingFolder() {
