@@ -113,12 +113,15 @@ QString DecodeValue(const RawProperty& property, QList<VCardProblem>& problems) 
         return FromCp1252(bytes);
     const bool utf8 =
         charset.isEmpty() || Is(charset, "UTF-8") || Is(charset, "UTF8") || Is(charset, "US-ASCII");
-    const QByteArray charsetName = charset.toByteArray();
-    const auto known = QStringConverter::encodingForName(charsetName.constData());
-    QStringDecoder decoder(utf8 ? QStringConverter::Utf8 : known.value_or(QStringConverter::Utf8));
-    if (!utf8 && !known)
+    // Other character sets by name, as far as Qt knows them (through ICU where it has it).
+    QStringDecoder decoder(QStringConverter::Utf8);
+    if (!utf8)
+        decoder = QStringDecoder(charset.toByteArray().constData());
+    if (!decoder.isValid()) {
+        decoder = QStringDecoder(QStringConverter::Utf8);
         problems.append({property.line, QStringLiteral("unknown character set %1, read as UTF-8")
                                             .arg(QString::fromLatin1(charset))});
+    }
     QString text = decoder.decode(bytes);
     if (decoder.hasError())
         problems.append({property.line, QStringLiteral("invalid bytes for the character set, "

@@ -80,6 +80,8 @@ void TestVCard::parse_data() {
                                               << QStringList{u"John Doe;Smith|"_qs} << QList<int>{};
     QTest::newRow("windows-1252") << Card("2.1", "FN;CHARSET=windows-1252:\x80 \x84x\x93\r\n")
                                   << QStringList{u"€ „x“|"_qs} << QList<int>{};
+    QTest::newRow("other charset by name") << Card("3.0", "FN;CHARSET=ISO-8859-15:\xA4 Euro\r\n")
+                                           << QStringList{u"€ Euro|"_qs} << QList<int>{};
     QTest::newRow("UTF-8 umlauts") << Card("3.0", "FN:Jörg Übel ß\r\nTEL;TYPE=FAX:+49 89 7\r\n")
                                    << QStringList{u"Jörg Übel ß|+49 89 7"_qs} << QList<int>{};
     QTest::newRow("invalid UTF-8 replaced and reported")
