@@ -75,10 +75,9 @@ void TestPreview::previewStartsTheViewer() {
     app.m_strSystemDir = programs;
     app.m_strDataDir = dir.filePath("Fax");
     FakeAutomation automation;
-    automation.RegisterClass(fax::kProgIdAddressBook,
-                             [](int, InvokeKind, const QList<AutoVariant>&) {
-                                 return AutoVariant::I4(0);
-                             });
+    automation.RegisterClass(
+        fax::kProgIdAddressBook,
+        [](int, InvokeKind, const QList<AutoVariant>&) { return AutoVariant::I4(0); });
     PosixProcessLauncher processes;
     FakePresence presence;
     FakeFileDialogs fileDialogs;
