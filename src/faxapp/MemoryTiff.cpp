@@ -8,7 +8,7 @@ namespace faxapp {
 namespace {
 
 // libtiff's own allocations for one file stay below this.
-constexpr tmsize_t kMaxSingleAllocation = 256 * 1024 * 1024;
+constexpr tmsize_t kMaxSingleAllocation = tmsize_t{256} * 1024 * 1024;
 
 } // namespace
 

@@ -1,5 +1,6 @@
 #include "faxapp/PcxDecoder.h"
 
+#include <cmath>
 #include <vector>
 
 namespace faxapp {
@@ -16,14 +17,14 @@ int Le16(const QByteArray& bytes, qsizetype at) {
 } // namespace
 
 PcxDecoder::PcxDecoder(QByteArray bytes) : m_bytes(std::move(bytes)) {
-    if (m_bytes.size() < kHeaderSize || m_bytes[0] != 0x0A || m_bytes[2] != 1) {
+    if (m_bytes.size() < kHeaderSize || m_bytes.at(0) != 0x0A || m_bytes.at(2) != 1) {
         m_problem = QStringLiteral("not a run-length coded PCX picture");
         return;
     }
-    m_bits = static_cast<unsigned char>(m_bytes[3]);
+    m_bits = static_cast<unsigned char>(m_bytes.at(3));
     m_width = Le16(m_bytes, 8) - Le16(m_bytes, 4) + 1;
     m_height = Le16(m_bytes, 10) - Le16(m_bytes, 6) + 1;
-    m_planes = static_cast<unsigned char>(m_bytes[65]);
+    m_planes = static_cast<unsigned char>(m_bytes.at(65));
     m_bytesPerLine = Le16(m_bytes, 66);
     const bool known = (m_bits == 1 && m_planes == 1) || (m_bits == 8 && m_planes == 1) ||
                        (m_bits == 8 && m_planes == 3);
@@ -41,7 +42,7 @@ PcxDecoder::PcxDecoder(QByteArray bytes) : m_bytes(std::move(bytes)) {
                         .arg(m_width);
     } else if (m_bits == 8 && m_planes == 1 &&
                (m_bytes.size() < kHeaderSize + kPaletteSize ||
-                m_bytes[m_bytes.size() - kPaletteSize] != 0x0C)) {
+                m_bytes.at(m_bytes.size() - kPaletteSize) != 0x0C)) {
         m_problem = QStringLiteral("the 256-colour palette is missing");
     } else if (m_bits != 1 && static_cast<qint64>(m_width) * m_height > kMaxPixels) {
         m_problem = QStringLiteral("%1 x %2 pixels are too many").arg(m_width).arg(m_height);
@@ -104,23 +105,24 @@ QImage PcxDecoder::DecodePage(int index, QString& error) {
         return {};
     }
     for (int y = 0; y < m_height; ++y) {
-        const unsigned char* row = plain.data() + y * rowBytes;
+        const unsigned char* row = plain.data() + static_cast<qsizetype>(y) * rowBytes;
         uchar* line = image.scanLine(y);
         if (m_planes == 1) {
             std::copy_n(row, (m_width * m_bits + 7) / 8, line);
             continue;
         }
-        for (int x = 0; x < m_width; ++x) { // planes red, green, blue, one after the other
+        const qsizetype plane = m_bytesPerLine;
+        for (qsizetype x = 0; x < m_width; ++x) { // planes red, green, blue, one after the other
             line[3 * x] = row[x];
-            line[3 * x + 1] = row[m_bytesPerLine + x];
-            line[3 * x + 2] = row[2 * m_bytesPerLine + x];
+            line[3 * x + 1] = row[plane + x];
+            line[3 * x + 2] = row[2 * plane + x];
         }
     }
     const int hdpi = Le16(m_bytes, 12);
     const int vdpi = Le16(m_bytes, 14);
     if (hdpi > 0 && vdpi > 0) {
-        image.setDotsPerMeterX(static_cast<int>(hdpi * 100 / 2.54 + 0.5));
-        image.setDotsPerMeterY(static_cast<int>(vdpi * 100 / 2.54 + 0.5));
+        image.setDotsPerMeterX(static_cast<int>(std::lround(hdpi * 100 / 2.54)));
+        image.setDotsPerMeterY(static_cast<int>(std::lround(vdpi * 100 / 2.54)));
     }
     return image;
 }

@@ -30,7 +30,7 @@ bool PrintPages::Open(const QString& path) {
                 ? QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)))
                 : QStringLiteral("%1: the file is larger than %2 MiB")
                       .arg(path)
-                      .arg(kMaxFileSize / (1024 * 1024));
+                      .arg(kMaxFileSize >> 20);
         return false;
     }
     QByteArray bytes(static_cast<qsizetype>(length), Qt::Uninitialized);

@@ -12,7 +12,7 @@ namespace faxapp {
 
 class PrintPages {
 public:
-    static constexpr qint64 kMaxFileSize = 256LL * 1024 * 1024;
+    static constexpr qint64 kMaxFileSize = qint64{256} * 1024 * 1024;
 
     // Reads the file; false with Error() set when it cannot be read or has no readable page.
     bool Open(const QString& path);

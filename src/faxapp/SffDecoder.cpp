@@ -111,8 +111,8 @@ bool SffDecoder::StartPage(qsizetype at, qsizetype length) {
     page.header = at;
     page.begin = at + 2 + length;
     page.end = page.begin;
-    const int vertical = static_cast<unsigned char>(m_bytes[at + 2]);
-    page.coding = static_cast<unsigned char>(m_bytes[at + 4]);
+    const int vertical = static_cast<unsigned char>(m_bytes.at(at + 2));
+    page.coding = static_cast<unsigned char>(m_bytes.at(at + 4));
     page.width = Le16(m_bytes, at + 6);
     if (vertical > 1) {
         m_problem =

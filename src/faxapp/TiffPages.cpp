@@ -1,6 +1,6 @@
 #include "faxapp/TiffPages.h"
 
-#include <cstring>
+#include <cmath>
 
 namespace faxapp {
 
@@ -65,8 +65,8 @@ QImage TiffPages::DecodePage(int index, QString& error) {
         std::uint16_t unit = RESUNIT_INCH;
         TIFFGetFieldDefaulted(tiff, TIFFTAG_RESOLUTIONUNIT, &unit);
         const double perMetre = unit == RESUNIT_CENTIMETER ? 100.0 : 100.0 / 2.54;
-        image.setDotsPerMeterX(static_cast<int>(xres * perMetre + 0.5));
-        image.setDotsPerMeterY(static_cast<int>(yres * perMetre + 0.5));
+        image.setDotsPerMeterX(static_cast<int>(std::lround(xres * perMetre)));
+        image.setDotsPerMeterY(static_cast<int>(std::lround(yres * perMetre)));
     }
     return image;
 }

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QTimer>
 #include <cstdio>
 #include <ctime>
 #include <unistd.h>
@@ -143,9 +142,7 @@ private:
         if (!problem.isEmpty()) {
             PrintError(problem);
             if (!hooked)
-                QTimer::singleShot(0, &window, [&window, problem] {
-                    QMessageBox::warning(&window, window.windowTitle(), problem);
-                });
+                QMessageBox::warning(&window, window.windowTitle(), problem);
         }
         return app.exec();
     }

@@ -11,6 +11,7 @@
 #include <QSpinBox>
 #include <QStatusBar>
 #include <QToolBar>
+#include <cmath>
 
 namespace faxapp {
 
@@ -128,8 +129,9 @@ void ViewerWindow::Layout() {
         // Leave room for the vertical scroll bar that a page taller than the window needs.
         m_zoom = static_cast<double>(std::max(available - scrollBar, 50)) / m_image.width();
     }
-    const QSize size(std::max(1, static_cast<int>(m_image.width() * m_zoom + 0.5)),
-                     std::max(1, static_cast<int>(m_image.height() * m_zoom * aspect + 0.5)));
+    const QSize size(
+        std::max(1, static_cast<int>(std::lround(m_image.width() * m_zoom))),
+        std::max(1, static_cast<int>(std::lround(m_image.height() * m_zoom * aspect))));
     m_view->SetPage(m_image, size);
 }
 
