@@ -3,6 +3,7 @@
 #include "faxapp/ui/PageView.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QKeySequence>
 #include <QLabel>
 #include <QScrollArea>
@@ -33,6 +34,7 @@ ViewerWindow::ViewerWindow(std::unique_ptr<PrintPages> pages, const QString& fil
     m_scroll->setBackgroundRole(QPalette::Dark);
     m_view = new PageView;
     m_scroll->setWidget(m_view);
+    m_scroll->installEventFilter(this);
     setCentralWidget(m_scroll);
 
     QToolBar* bar = addToolBar(QStringLiteral("Pages"));
@@ -124,9 +126,10 @@ void ViewerWindow::Layout() {
     if (m_image.dotsPerMeterX() > 0 && m_image.dotsPerMeterY() > 0)
         aspect = static_cast<double>(m_image.dotsPerMeterX()) / m_image.dotsPerMeterY();
     if (m_fitWidth) {
-        const int available = m_scroll->viewport()->width() - 2;
+        // The scroll area's own width, less room for the vertical scroll bar whether it shows
+        // or not, so that the bar coming or going never changes the fitted size.
+        const int available = m_scroll->contentsRect().width() - 2;
         const int scrollBar = m_scroll->verticalScrollBar()->sizeHint().width();
-        // Leave room for the vertical scroll bar that a page taller than the window needs.
         m_zoom = static_cast<double>(std::max(available - scrollBar, 50)) / m_image.width();
     }
     const QSize size(
@@ -154,10 +157,10 @@ void ViewerWindow::FitWidth() {
     Layout();
 }
 
-void ViewerWindow::resizeEvent(QResizeEvent* event) {
-    QMainWindow::resizeEvent(event);
-    if (m_fitWidth)
+bool ViewerWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_scroll && event->type() == QEvent::Resize && m_fitWidth)
         Layout();
+    return QMainWindow::eventFilter(watched, event);
 }
 
 } // namespace faxapp

@@ -47,7 +47,8 @@ Q_SIGNALS:
     void PageFailed(const QString& message);
 
 protected:
-    void resizeEvent(QResizeEvent* event) override;
+    // Fitting follows the scroll area's size, which is laid out after the window's.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QImage Decoded(int index);
