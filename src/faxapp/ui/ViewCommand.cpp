@@ -118,6 +118,12 @@ private:
         }
         const QString problem = pages->Problem();
         ViewerWindow window(std::move(pages), QFileInfo(file).fileName());
+        if (window.CurrentImage().isNull()) {
+            // The first page was decoded while the window was made, before any connection.
+            PrintError(QStringLiteral("%1: the first page cannot be decoded").arg(file));
+            if (hooked)
+                return 1; // nothing would ever be painted
+        }
         QObject::connect(&window, &ViewerWindow::PageFailed, &window,
                          [&window, hooked](const QString& message) {
                              PrintError(message);
