@@ -18,29 +18,46 @@ bool PrintPages::Open(const QString& path) {
     m_name = path;
     m_source.reset();
     // A FIFO or device is refused rather than read without end.
-    PosixFile file;
-    if (!file.OpenRegular(path)) {
+    auto file = std::make_shared<PosixFile>();
+    const auto failed = [&] {
         m_error = QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
-    }
-    const std::int64_t length = file.Length();
-    if (length < 0 || length > kMaxFileSize) {
+    };
+    if (!file->OpenRegular(path))
+        return failed();
+    const std::int64_t length = file->Length();
+    if (length < 0)
+        return failed();
+    if (length > kMaxFileSize) {
         m_error =
-            length < 0
-                ? QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)))
-                : QStringLiteral("%1: the file is larger than %2 MiB")
-                      .arg(path)
-                      .arg(kMaxFileSize >> 20);
+            QStringLiteral("%1: the file is larger than %2 MiB").arg(path).arg(kMaxFileSize >> 20);
         return false;
+    }
+    unsigned char head[4] = {};
+    const ssize_t headLength = file->ReadAt(head, sizeof head, 0);
+    if (headLength < 0)
+        return failed();
+    if (DetectFormatOfBytes(head, static_cast<std::size_t>(headLength)) == kFormatSff) {
+        // An SFF document is read as its pages are shown, not all at once.
+        m_error.clear();
+        m_format = kFormatSff;
+        m_source = std::make_unique<SffDecoder>(std::move(file), length);
+        return Opened();
     }
     QByteArray bytes(static_cast<qsizetype>(length), Qt::Uninitialized);
-    const ssize_t n = file.ReadAt(bytes.data(), static_cast<std::size_t>(length), 0);
-    if (n < 0) {
-        m_error = QStringLiteral("%1: %2").arg(path, QString::fromLocal8Bit(std::strerror(errno)));
-        return false;
-    }
+    const ssize_t n = file->ReadAt(bytes.data(), static_cast<std::size_t>(length), 0);
+    if (n < 0)
+        return failed();
     bytes.truncate(n);
     return OpenBytes(bytes, path);
+}
+
+bool PrintPages::Opened() {
+    if (m_source->PageCount() == 0) {
+        m_error = Problem();
+        return false;
+    }
+    return true;
 }
 
 bool PrintPages::OpenBytes(const QByteArray& bytes, const QString& name) {
@@ -65,11 +82,7 @@ bool PrintPages::OpenBytes(const QByteArray& bytes, const QString& name) {
         m_source = std::make_unique<TextPages>(bytes);
         break;
     }
-    if (m_source->PageCount() == 0) {
-        m_error = Problem();
-        return false;
-    }
-    return true;
+    return Opened();
 }
 
 QImage PrintPages::Page(int index) {

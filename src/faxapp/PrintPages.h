@@ -30,6 +30,8 @@ public:
     int BadRows() const { return m_source ? m_source->BadRows() : 0; }
 
 private:
+    bool Opened();
+
     QString m_name;
     std::int32_t m_format = 0;
     std::unique_ptr<PageSource> m_source;

@@ -1,8 +1,10 @@
 #include "faxapp/SffDecoder.h"
 
+#include "fax/PosixFile.h"
 #include "fax/SffFormat.h"
 #include "faxapp/MemoryTiff.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -12,9 +14,34 @@ namespace {
 
 constexpr int kCodingModifiedHuffman = 0;
 
-int Le16(const QByteArray& bytes, qsizetype at) {
-    return static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8;
+int Le16(const unsigned char* bytes) {
+    return bytes[0] | bytes[1] << 8;
 }
+
+// Reads the document in order through a window of its bytes.
+class Cursor {
+public:
+    using ReadFunction = std::function<qsizetype(qsizetype, qsizetype, char*)>;
+    explicit Cursor(const ReadFunction& read) : m_read(read), m_window(kWindow) {}
+
+    // The byte at; the caller knows it lies inside the document. 0 when it cannot be read.
+    unsigned char At(qsizetype at) {
+        if (at < m_base || at >= m_base + m_length) {
+            m_base = at;
+            m_length = std::max<qsizetype>(0, m_read(at, kWindow, m_window.data()));
+            if (m_length == 0)
+                return 0;
+        }
+        return static_cast<unsigned char>(m_window[static_cast<std::size_t>(at - m_base)]);
+    }
+
+private:
+    static constexpr qsizetype kWindow = qsizetype{64} * 1024;
+    const ReadFunction& m_read;
+    std::vector<char> m_window;
+    qsizetype m_base = 0;
+    qsizetype m_length = 0;
+};
 
 // One row of a page as the records give it: coded bytes, or white.
 struct RowRecord {
@@ -93,11 +120,23 @@ QByteArray RowsAsTiff(const QByteArray& sff, const std::vector<RowRecord>& rows,
 
 } // namespace
 
-SffDecoder::SffDecoder(QByteArray bytes) : m_bytes(std::move(bytes)) {
+SffDecoder::SffDecoder(QByteArray bytes) : m_size(bytes.size()) {
+    m_read = [bytes = std::move(bytes)](qsizetype offset, qsizetype size, char* buffer) {
+        const qsizetype n = std::clamp<qsizetype>(bytes.size() - offset, 0, size);
+        std::memcpy(buffer, bytes.constData() + offset, static_cast<std::size_t>(n));
+        return n;
+    };
     Index();
 }
 
-bool SffDecoder::StartPage(qsizetype at, qsizetype length) {
+SffDecoder::SffDecoder(std::shared_ptr<PosixFile> file, qint64 length) : m_size(length) {
+    m_read = [file = std::move(file)](qsizetype offset, qsizetype size, char* buffer) {
+        return static_cast<qsizetype>(file->ReadAt(buffer, static_cast<std::size_t>(size), offset));
+    };
+    Index();
+}
+
+bool SffDecoder::StartPage(qsizetype at, const unsigned char* header, qsizetype length) {
     if (!m_pages.isEmpty())
         m_pages.last().end = at;
     const int number = static_cast<int>(m_pages.size()) + 1;
@@ -111,9 +150,9 @@ bool SffDecoder::StartPage(qsizetype at, qsizetype length) {
     page.header = at;
     page.begin = at + 2 + length;
     page.end = page.begin;
-    const int vertical = static_cast<unsigned char>(m_bytes.at(at + 2));
-    page.coding = static_cast<unsigned char>(m_bytes.at(at + 4));
-    page.width = Le16(m_bytes, at + 6);
+    const int vertical = header[2];
+    page.coding = header[4];
+    page.width = Le16(header + 6);
     if (vertical > 1) {
         m_problem =
             QStringLiteral("page %1: unknown vertical resolution %2").arg(number).arg(vertical);
@@ -140,9 +179,10 @@ bool SffDecoder::StartPage(qsizetype at, qsizetype length) {
 }
 
 void SffDecoder::Index() {
-    const qsizetype size = m_bytes.size();
-    const auto* data = reinterpret_cast<const unsigned char*>(m_bytes.constData());
+    const qsizetype size = m_size;
+    unsigned char data[sff::kDocumentHeaderSize] = {};
     if (size < static_cast<qsizetype>(sff::kDocumentHeaderSize) ||
+        m_read(0, sizeof data, reinterpret_cast<char*>(data)) != sizeof data ||
         (data[0] != 'S' && data[0] != 'F') || data[1] != 'f' || data[2] != 'f' || data[3] != 'f') {
         m_problem = QStringLiteral("not an SFF document (no SFF header)");
         return;
@@ -156,19 +196,23 @@ void SffDecoder::Index() {
         m_problem = QStringLiteral("the file ends inside a record at byte %1").arg(at);
     };
     bool ended = false;
+    Cursor cursor(m_read);
     while (at < size) {
-        const unsigned char type = data[at];
+        const unsigned char type = cursor.At(at);
         if (type == sff::kPageHeaderMarker) {
             if (at + 1 >= size)
                 return truncated();
-            const qsizetype length = data[at + 1];
+            const qsizetype length = cursor.At(at + 1);
             if (length == 0) {
                 ended = true;
                 break;
             }
             if (at + 2 + length > size)
                 return truncated();
-            if (!StartPage(at, length))
+            unsigned char header[2 + 255] = {};
+            for (qsizetype i = 0; i < 2 + length; ++i)
+                header[i] = cursor.At(at + i);
+            if (!StartPage(at, header, length))
                 return;
             at += 2 + length;
             continue;
@@ -183,7 +227,7 @@ void SffDecoder::Index() {
         if (type == sff::kEscapeRecord) {
             if (at + 3 > size)
                 return truncated();
-            next = at + 3 + Le16(m_bytes, at + 1);
+            next = at + 3 + (cursor.At(at + 1) | cursor.At(at + 2) << 8);
             rows = 1;
         } else if (type <= sff::kLastShortRecord) {
             next = at + 1 + type;
@@ -193,8 +237,9 @@ void SffDecoder::Index() {
         } else { // user information; FF 00 marks a damaged row
             if (at + 2 > size)
                 return truncated();
-            next = at + 2 + data[at + 1];
-            rows = data[at + 1] == 0 ? 1 : 0;
+            const unsigned char length = cursor.At(at + 1);
+            next = at + 2 + length;
+            rows = length == 0 ? 1 : 0;
         }
         if (next > size) {
             page.end = at;
@@ -223,27 +268,41 @@ QImage SffDecoder::DecodePage(int index, QString& error) {
         return {};
     }
     const Page& page = m_pages[index];
-    const auto* data = reinterpret_cast<const unsigned char*>(m_bytes.constData());
+    // The page's records; the file may have changed since the walk, so every record is
+    // checked against what was read.
+    QByteArray bytes(page.end - page.begin, Qt::Uninitialized);
+    if (m_read(page.begin, bytes.size(), bytes.data()) != bytes.size()) {
+        error = QStringLiteral("page %1 cannot be read (the file changed?)").arg(index + 1);
+        return {};
+    }
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype size = bytes.size();
     std::vector<RowRecord> rows;
     rows.reserve(static_cast<std::size_t>(page.rows));
     std::uint32_t codedRows = 0;
-    for (qsizetype at = page.begin; at < page.end;) {
+    for (qsizetype at = 0; at < size;) {
         const unsigned char type = data[at];
+        qsizetype next = at + 1;
         if (type == sff::kEscapeRecord) {
-            const int length = Le16(m_bytes, at + 1);
+            const int length = at + 3 <= size ? Le16(data + at + 1) : 0;
             rows.push_back({at + 3, length == 0 ? -1 : length});
-            at += 3 + length;
+            next = at + 3 + length;
         } else if (type <= sff::kLastShortRecord) {
             rows.push_back({at + 1, type});
-            at += 1 + type;
+            next = at + 1 + type;
         } else if (type <= sff::kLastWhiteSkip) {
             rows.insert(rows.end(), type - sff::kLastShortRecord, RowRecord{at, 0});
-            ++at;
         } else {
-            if (data[at + 1] == 0)
+            const int length = at + 2 <= size ? data[at + 1] : 0;
+            if (length == 0)
                 rows.push_back({at, -1});
-            at += 2 + data[at + 1];
+            next = at + 2 + length;
         }
+        if (next > size || rows.size() > static_cast<std::size_t>(kMaxPageRows)) {
+            error = QStringLiteral("page %1 changed since the file was opened").arg(index + 1);
+            return {};
+        }
+        at = next;
     }
     for (const RowRecord& row : rows)
         codedRows += row.length > 0 ? 1 : 0;
@@ -262,7 +321,7 @@ QImage SffDecoder::DecodePage(int index, QString& error) {
 
     std::unique_ptr<MemoryTiff> tiff;
     if (codedRows > 0) {
-        tiff = std::make_unique<MemoryTiff>(RowsAsTiff(m_bytes, rows, page.width, codedRows));
+        tiff = std::make_unique<MemoryTiff>(RowsAsTiff(bytes, rows, page.width, codedRows));
         if (!tiff->Open()) {
             error = QStringLiteral("page %1: %2").arg(index + 1).arg(tiff->Error());
             return {};

@@ -7,6 +7,10 @@
 
 #include <QByteArray>
 #include <QList>
+#include <functional>
+#include <memory>
+
+class PosixFile;
 
 namespace faxapp {
 
@@ -14,6 +18,10 @@ class SffDecoder final : public PageSource {
 public:
     // Walks the document's records; Problem() tells what stopped the walk early.
     explicit SffDecoder(QByteArray bytes);
+    // The same on an open file of that length, read through a small window while walking
+    // and a page's records when the page is decoded: the first page shows without the whole
+    // document read into memory.
+    SffDecoder(std::shared_ptr<PosixFile> file, qint64 length);
 
     int PageCount() const override { return static_cast<int>(m_pages.size()); }
     // A 1-bit image (colour 0 white, 1 black) as wide as the page header says; a normal page's
@@ -37,10 +45,14 @@ private:
         int rows = 0;
     };
 
-    void Index();
-    bool StartPage(qsizetype at, qsizetype length);
+    // Bytes read at an offset into buffer, fewer at the end; -1 on an error.
+    using ReadFunction = std::function<qsizetype(qsizetype offset, qsizetype size, char* buffer)>;
 
-    QByteArray m_bytes;
+    void Index();
+    bool StartPage(qsizetype at, const unsigned char* header, qsizetype length);
+
+    ReadFunction m_read;
+    qsizetype m_size = 0;
     QList<Page> m_pages;
     QString m_problem;
     int m_badRows = 0;

@@ -48,6 +48,7 @@ class TestViewerWindow : public QObject {
 private Q_SLOTS:
     void navigation();
     void zoom();
+    void reducedPage();
 };
 
 void TestViewerWindow::navigation() {
@@ -103,6 +104,23 @@ void TestViewerWindow::zoom() {
     // A wider window fits the page again while fitting; a zoomed page keeps its size.
     window.resize(900, 700);
     QTRY_VERIFY(window.View()->width() > fitted.width());
+}
+
+void TestViewerWindow::reducedPage() {
+    // A 1-bit page drawn smaller: left half black, right half a checkerboard of single
+    // pixels, which must come out grey, not black or white as dropped pixels would.
+    QImage page(300, 200, QImage::Format_Mono);
+    page.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            page.setPixel(x, y, x < 150 || (x + y) % 2 == 1 ? 1 : 0);
+    PageView view;
+    view.SetPage(page, QSize(100, 70));
+    const QImage shown = view.grab().toImage();
+    QCOMPARE(shown.size(), QSize(100, 70));
+    QCOMPARE(qGray(shown.pixel(10, 10)), 0);
+    QVERIFY2(std::abs(qGray(shown.pixel(80, 30)) - 128) < 30,
+             qPrintable(QString::number(qGray(shown.pixel(80, 30)))));
 }
 
 QTEST_MAIN(TestViewerWindow)

@@ -8,6 +8,7 @@
 #include "faxapp/TextPages.h"
 
 #include <QBuffer>
+#include <QDir>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
@@ -178,6 +179,15 @@ void TestPrintPages::sffPage() {
     QCOMPARE(Compare(image, rows, width, resolution == 98 ? 2 : 1), QString());
     QCOMPARE(pages.BadRows(), 0);
     QCOMPARE(pages.Problem(), QString());
+    // From a file the document is read page by page: the same page.
+    QTemporaryDir dir;
+    QFile file(dir.filePath("t.sff"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(SffOf(rows, resolution, width));
+    file.close();
+    PrintPages fromFile;
+    QVERIFY(fromFile.Open(file.fileName()));
+    QCOMPARE(fromFile.Page(0), image);
 }
 
 void TestPrintPages::sffDamagedRows() {
@@ -372,18 +382,28 @@ void TestPrintPages::malformed_data() {
 void TestPrintPages::malformed() {
     QFETCH(QByteArray, file);
     QFETCH(QString, problem);
-    PrintPages pages;
-    bool failed = !pages.OpenBytes(file, "t.bin");
-    QString message = pages.Error() + pages.Problem();
-    for (int i = 0; i < pages.PageCount(); ++i) {
-        if (pages.Page(i).isNull()) {
-            failed = true;
-            message += pages.Error();
+    // The same from a file (SFF is read from the file as pages are shown) and from bytes.
+    QTemporaryDir dir;
+    const QString path = dir.filePath("t.bin");
+    QFile out(path);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(file);
+    out.close();
+    QDir::setCurrent(dir.path());
+    for (const bool fromFile : {true, false}) {
+        PrintPages pages;
+        bool failed = fromFile ? !pages.Open("t.bin") : !pages.OpenBytes(file, "t.bin");
+        QString message = pages.Error() + pages.Problem();
+        for (int i = 0; i < pages.PageCount(); ++i) {
+            if (pages.Page(i).isNull()) {
+                failed = true;
+                message += pages.Error();
+            }
         }
+        QVERIFY2(failed || !pages.Problem().isEmpty(), "a problem is reported");
+        QVERIFY2(message.contains(problem), qPrintable(message));
+        QVERIFY2(message.startsWith("t.bin: "), qPrintable(message));
     }
-    QVERIFY2(failed || !pages.Problem().isEmpty(), "a problem is reported");
-    QVERIFY2(message.contains(problem), qPrintable(message));
-    QVERIFY2(message.startsWith("t.bin: "), qPrintable(message));
 }
 
 QTEST_MAIN(TestPrintPages)
