@@ -1,0 +1,127 @@
+// The viewer's window on a real document: it opens on page 1 fitted to the width, pages turn
+// by the tool bar, the page number and Page Up/Down, zoom leaves fit-to-width, and a page
+// that cannot be decoded is reported without ending the window.
+
+#include "fax/SffWriter.h"
+#include "faxapp/PrintPages.h"
+#include "faxapp/ui/PageView.h"
+#include "faxapp/ui/ViewerWindow.h"
+
+#include <QAction>
+#include <QSignalSpy>
+#include <QSpinBox>
+#include <QTest>
+
+using namespace faxapp;
+
+namespace {
+
+// Pages whose first row has page-number + 1 black pixels, so that a page tells its number.
+std::unique_ptr<PrintPages> Numbered(int count) {
+    SffWriter writer;
+    std::vector<unsigned char> row(SffWriter::kStandardWidth / 8);
+    for (int p = 0; p < count; ++p) {
+        writer.BeginPage(p % 2 == 0 ? 196 : 98);
+        std::fill(row.begin(), row.end(), 0);
+        for (int x = 0; x <= p; ++x)
+            row[x / 8] |= static_cast<unsigned char>(0x80 >> (x % 8));
+        writer.AddBitRow(row.data(), SffWriter::kStandardWidth);
+        writer.AddBlankRows(99);
+    }
+    auto pages = std::make_unique<PrintPages>();
+    if (!pages->OpenBytes(writer.Finish(), "Fax.sff"))
+        qFatal("test document");
+    return pages;
+}
+
+int BlackInFirstRow(const QImage& page) {
+    int n = 0;
+    for (int x = 0; x < page.width(); ++x)
+        n += qGray(page.pixel(x, 0)) < 128 ? 1 : 0;
+    return n;
+}
+
+} // namespace
+
+class TestViewerWindow : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void navigation();
+    void zoom();
+    void reducedPage();
+};
+
+void TestViewerWindow::navigation() {
+    ViewerWindow window(Numbered(5), "Fax.sff");
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.windowTitle().startsWith("Fax.sff \u2013 KALMO!fax Viewer"));
+    QCOMPARE(window.CurrentPage(), 0);
+    QCOMPARE(BlackInFirstRow(window.CurrentImage()), 1);
+    const auto trigger = [&](const char* name) {
+        window.findChild<QAction*>(name)->trigger();
+        return window.CurrentPage();
+    };
+    QCOMPARE(trigger("actionNext"), 1);
+    QCOMPARE(window.CurrentImage().height(), 200); // normal page: rows doubled
+    QCOMPARE(trigger("actionLast"), 4);
+    QCOMPARE(trigger("actionNext"), 4); // stays on the last page
+    QCOMPARE(trigger("actionPrevious"), 3);
+    QCOMPARE(trigger("actionFirst"), 0);
+    QCOMPARE(trigger("actionPrevious"), 0);
+    QTest::keyClick(&window, Qt::Key_PageDown);
+    QTest::keyClick(&window, Qt::Key_PageDown);
+    QCOMPARE(window.CurrentPage(), 2);
+    QTest::keyClick(&window, Qt::Key_PageUp);
+    QCOMPARE(window.CurrentPage(), 1);
+    auto* number = window.findChild<QSpinBox*>("pageNumber");
+    QCOMPARE(number->value(), 2);
+    QCOMPARE(number->maximum(), 5);
+    number->setValue(4);
+    QCOMPARE(window.CurrentPage(), 3);
+    QCOMPARE(BlackInFirstRow(window.CurrentImage()), 4);
+}
+
+void TestViewerWindow::zoom() {
+    ViewerWindow window(Numbered(2), "Fax.sff");
+    window.resize(600, 700);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(window.FitsWidth());
+    // Fitted: the page as wide as the window leaves room for, its height at the fax's aspect.
+    const QSize fitted = window.View()->size();
+    QVERIFY2(fitted.width() > 400 && fitted.width() < 600,
+             qPrintable(QString::number(fitted.width())));
+    QCOMPARE(fitted.height(), qRound(fitted.width() * 100.0 / 1728 * 8031 / 7717));
+    window.findChild<QAction*>("actionZoomIn")->trigger();
+    QVERIFY(!window.FitsWidth());
+    QVERIFY(window.View()->width() > fitted.width());
+    window.findChild<QAction*>("actionZoomOut")->trigger();
+    window.findChild<QAction*>("actionZoomOut")->trigger();
+    QVERIFY(window.View()->width() < fitted.width());
+    window.findChild<QAction*>("actionFitWidth")->trigger();
+    QCOMPARE(window.View()->size(), fitted);
+    // A wider window fits the page again while fitting; a zoomed page keeps its size.
+    window.resize(900, 700);
+    QTRY_VERIFY(window.View()->width() > fitted.width());
+}
+
+void TestViewerWindow::reducedPage() {
+    // A 1-bit page drawn smaller: left half black, right half a checkerboard of single
+    // pixels, which must come out grey, not black or white as dropped pixels would.
+    QImage page(300, 200, QImage::Format_Mono);
+    page.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    for (int y = 0; y < page.height(); ++y)
+        for (int x = 0; x < page.width(); ++x)
+            page.setPixel(x, y, x < 150 || (x + y) % 2 == 1 ? 1 : 0);
+    PageView view;
+    view.SetPage(page, QSize(100, 70));
+    const QImage shown = view.grab().toImage();
+    QCOMPARE(shown.size(), QSize(100, 70));
+    QCOMPARE(qGray(shown.pixel(10, 10)), 0);
+    QVERIFY2(std::abs(qGray(shown.pixel(80, 30)) - 128) < 30,
+             qPrintable(QString::number(qGray(shown.pixel(80, 30)))));
+}
+
+QTEST_MAIN(TestViewerWindow)
+#include "tst_viewerwindow.moc"
