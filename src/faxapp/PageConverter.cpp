@@ -6,8 +6,36 @@
 #include <QImageWriter>
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace faxapp {
+
+namespace {
+
+// The bitmap pixels one scaled pixel covers, from first on, with the share each has.
+struct AreaSpan {
+    int first = 0;
+    std::vector<float> weights;
+};
+
+std::vector<AreaSpan> AreaSpans(int from, int to) {
+    std::vector<AreaSpan> spans(static_cast<std::size_t>(to));
+    const double scale = double(from) / to;
+    for (int i = 0; i < to; ++i) {
+        const double begin = i * scale;
+        const double end = (i + 1) * scale;
+        AreaSpan& span = spans[static_cast<std::size_t>(i)];
+        span.first = std::min(from - 1, static_cast<int>(begin));
+        const int last = std::clamp(static_cast<int>(std::ceil(end)) - 1, span.first, from - 1);
+        for (int j = span.first; j <= last; ++j) {
+            const double covered = std::min(end, j + 1.0) - std::max(begin, double(j));
+            span.weights.push_back(static_cast<float>(std::max(covered, 0.0) / scale));
+        }
+    }
+    return spans;
+}
+
+} // namespace
 
 int PageConverter::FaxRows(const BmpInfo& info) {
     if (info.width <= 0 || info.height <= 0)
@@ -23,8 +51,61 @@ int PageConverter::FaxRows(const BmpInfo& info) {
 }
 
 QImage PageConverter::FaxGrey(const QImage& page, int rows) {
-    return page.convertToFormat(QImage::Format_Grayscale8)
-        .scaled(kFaxWidth, rows, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // Each dot of the fax page is the average of the bitmap's area it covers, so that a page
+    // scaled down keeps its greys and one scaled up keeps sharp edges for the dithering.
+    const QImage rgb = page.convertToFormat(QImage::Format_RGB32);
+    QImage grey(kFaxWidth, rows, QImage::Format_Grayscale8);
+    if (rgb.isNull() || grey.isNull() || rows <= 0)
+        return {};
+    const std::vector<AreaSpan> across = AreaSpans(rgb.width(), kFaxWidth);
+    const std::vector<AreaSpan> down = AreaSpans(rgb.height(), rows);
+
+    // Bitmap rows in luminance, scaled across; the last two are kept, since neighbouring
+    // fax rows share the bitmap row on their border.
+    std::vector<float> cached[2] = {std::vector<float>(kFaxWidth), std::vector<float>(kFaxWidth)};
+    int cachedRow[2] = {-1, -1};
+    std::vector<float> luminance(static_cast<std::size_t>(rgb.width()));
+    const auto scaledRow = [&](int y) -> const std::vector<float>& {
+        for (int i = 0; i < 2; ++i) {
+            if (cachedRow[i] == y)
+                return cached[i];
+        }
+        const int slot = cachedRow[0] < cachedRow[1] ? 0 : 1; // the older row goes
+        const auto* line = reinterpret_cast<const QRgb*>(rgb.constScanLine(y));
+        for (int x = 0; x < rgb.width(); ++x) {
+            const QRgb c = line[x];
+            luminance[static_cast<std::size_t>(x)] =
+                0.299F * qRed(c) + 0.587F * qGreen(c) + 0.114F * qBlue(c);
+        }
+        std::vector<float>& out = cached[slot];
+        for (int x = 0; x < kFaxWidth; ++x) {
+            const AreaSpan& span = across[static_cast<std::size_t>(x)];
+            float sum = 0;
+            for (std::size_t k = 0; k < span.weights.size(); ++k)
+                sum += span.weights[k] * luminance[static_cast<std::size_t>(span.first) + k];
+            out[static_cast<std::size_t>(x)] = sum;
+        }
+        cachedRow[slot] = y;
+        return out;
+    };
+
+    std::vector<float> sum(kFaxWidth);
+    for (int y = 0; y < rows; ++y) {
+        const AreaSpan& span = down[static_cast<std::size_t>(y)];
+        std::fill(sum.begin(), sum.end(), 0.0F);
+        for (std::size_t k = 0; k < span.weights.size(); ++k) {
+            const std::vector<float>& row = scaledRow(span.first + static_cast<int>(k));
+            const float w = span.weights[k];
+            for (int x = 0; x < kFaxWidth; ++x)
+                sum[static_cast<std::size_t>(x)] += w * row[static_cast<std::size_t>(x)];
+        }
+        uchar* out = grey.scanLine(y);
+        for (int x = 0; x < kFaxWidth; ++x) {
+            const auto v = static_cast<int>(std::lround(sum[static_cast<std::size_t>(x)]));
+            out[x] = static_cast<uchar>(std::clamp(v, 0, 255));
+        }
+    }
+    return grey;
 }
 
 QByteArray PageConverter::EncodeSff(const BilevelPage& page) {

@@ -39,30 +39,31 @@ BilevelPage PageDither::Dither(const QImage& grey) {
     page.bits.assign(static_cast<std::size_t>(page.stride) * static_cast<std::size_t>(page.rows),
                      0);
     // Diffused error in sixteenths of a grey level, one slot of margin on either side.
-    const auto slots = static_cast<std::size_t>(page.width) + 2;
-    std::vector<int> current(slots, 0);
-    std::vector<int> next(slots, 0);
+    const auto cells = static_cast<std::size_t>(page.width) + 2;
+    std::vector<int> current(cells, 0);
+    std::vector<int> next(cells, 0);
     for (int y = 0; y < page.rows; ++y) {
         const uchar* line = grey.constScanLine(y);
         unsigned char* out =
             page.bits.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(page.stride);
         const bool leftToRight = y % 2 == 0;
         const int step = leftToRight ? 1 : -1;
+        int* here = current.data() + 1; // here[-1] and here[width] are the margins
+        int* below = next.data() + 1;
         for (int i = 0; i < page.width; ++i) {
             const int x = leftToRight ? i : page.width - 1 - i;
-            const auto slot = static_cast<std::size_t>(x + 1);
             const int level = tone[line[x]];
             bool black = false;
             if (level == 0 || level == 255) {
                 black = level == 0; // pure tones neither take nor pass on error
             } else {
-                const int value = level * 16 + current[slot];
+                const int value = level * 16 + here[x];
                 black = value < 128 * 16;
                 const int error = value - (black ? 0 : 255 * 16);
-                current[static_cast<std::size_t>(x + 1 + step)] += error * 7 / 16;
-                next[static_cast<std::size_t>(x + 1 - step)] += error * 3 / 16;
-                next[slot] += error * 5 / 16;
-                next[static_cast<std::size_t>(x + 1 + step)] += error / 16;
+                here[x + step] += error * 7 / 16;
+                below[x - step] += error * 3 / 16;
+                below[x] += error * 5 / 16;
+                below[x + step] += error / 16;
             }
             if (black)
                 out[x / 8] = static_cast<unsigned char>(out[x / 8] | 0x80u >> (x % 8));
