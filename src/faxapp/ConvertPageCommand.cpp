@@ -39,8 +39,8 @@ public:
             m_folder.Remove(m_name);
     }
 
-    // Opens the folder of path and writes bytes to a new hidden file there.
-    bool Write(const QString& path, const QByteArray& bytes) {
+    // Opens the folder that path names a file in.
+    bool Open(const QString& path) {
         const QString folder = GetDirectoryPart(path);
         m_name = GetFileNamePart(path);
         if (m_name.isEmpty() || m_name == u"." || m_name == u"..") {
@@ -48,11 +48,13 @@ public:
             return false;
         }
         // "Page.SFF" lies in the current folder, "/Page.SFF" in the root.
-        const QString open = !folder.isEmpty()       ? folder
+        return m_folder.Open(!folder.isEmpty()       ? folder
                              : path.startsWith(u'/') ? QStringLiteral("/")
-                                                     : QString();
-        if (!m_folder.Open(open))
-            return false;
+                                                     : QString());
+    }
+
+    // Writes bytes to a new hidden file in the folder.
+    bool Write(const QByteArray& bytes) {
         PosixFile file;
         for (int attempt = 0; attempt < 100 && !file.IsOpen(); ++attempt) {
             const QString temp =
@@ -114,6 +116,18 @@ public:
         if (output.isEmpty() || output.endsWith(u'/'))
             return Fail(output, QStringLiteral("no output file named"));
 
+        const QString sffPath = StripExtension(bitmap) + QStringLiteral(".SFF");
+        const QString target = QFileInfo(output).absoluteFilePath();
+        if (target == QFileInfo(bitmap).absoluteFilePath() ||
+            target == QFileInfo(sffPath).absoluteFilePath())
+            return Fail(output, QStringLiteral("would replace the bitmap or its SFF page"));
+        PendingFile sff;
+        PendingFile jpeg;
+        if (!sff.Open(sffPath))
+            return Fail(sffPath, GetLastErrorText());
+        if (!jpeg.Open(output))
+            return Fail(output, GetLastErrorText());
+
         QByteArray bytes;
         if (!ReadBitmap(bitmap, bytes))
             return 1;
@@ -122,12 +136,9 @@ public:
         if (!PageConverter::Convert(bytes, page, error))
             return Fail(bitmap, error);
 
-        PendingFile sff;
-        PendingFile jpeg;
-        const QString sffPath = StripExtension(bitmap) + QStringLiteral(".SFF");
-        if (!sff.Write(sffPath, page.sff) || !sff.Publish())
+        if (!sff.Write(page.sff) || !sff.Publish())
             return Fail(sffPath, GetLastErrorText());
-        if (!jpeg.Write(output, page.jpeg) || !jpeg.Publish())
+        if (!jpeg.Write(page.jpeg) || !jpeg.Publish())
             return Fail(output, GetLastErrorText());
         sff.Keep();
         jpeg.Keep();

@@ -402,6 +402,9 @@ void TestPageConverter::refusesLinkedBitmapAndBadArguments() {
         Run({QStringLiteral("real.bmp"), m_dir.filePath(QStringLiteral("no/Out.TMP"))}, &errors),
         1);
     QVERIFY2(errors.contains(QStringLiteral("no/Out.TMP")), qPrintable(errors));
+    QCOMPARE(Run({QStringLiteral("real.bmp"), m_dir.filePath(QStringLiteral("real.SFF"))}, &errors),
+             1);
+    QVERIFY2(errors.contains(QStringLiteral("would replace")), qPrintable(errors));
     QCOMPARE(Run({QStringLiteral("real.bmp")}, &errors), 2);
     QCOMPARE(Run({QStringLiteral("real.bmp"), out, out}, &errors), 2);
     QCOMPARE(Files(), (QStringList{"Page1.bmp", "real.bmp"}));
