@@ -2,6 +2,7 @@
 
 #include <QBuffer>
 #include <QImageReader>
+#include <algorithm>
 #include <bit>
 
 namespace faxapp {
@@ -60,9 +61,17 @@ bool Fail(QString& error, const char* what) {
     return false;
 }
 
-// Lays a bitmap with transparency on white paper.
+// Lays a bitmap with transparency on white paper. Some writers declare an alpha mask but
+// leave that byte 0 throughout: such a page is opaque, not blank.
 QImage OnWhite(const QImage& image) {
     QImage argb = image.convertToFormat(QImage::Format_ARGB32);
+    bool anyAlpha = false;
+    for (int y = 0; y < argb.height() && !anyAlpha; ++y) {
+        const auto* line = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        anyAlpha = std::any_of(line, line + argb.width(), [](QRgb c) { return qAlpha(c) != 0; });
+    }
+    if (!anyAlpha)
+        return image.convertToFormat(QImage::Format_RGB32);
     for (int y = 0; y < argb.height(); ++y) {
         auto* line = reinterpret_cast<QRgb*>(argb.scanLine(y));
         for (int x = 0; x < argb.width(); ++x) {

@@ -25,6 +25,7 @@ struct BmpSpec {
     int height = 283;
     int dpmX = 0;
     int dpmY = 0;
+    int alpha = 0xFF; // of 32-bit pixels
 };
 
 void Put16(QByteArray& b, quint32 v) {
@@ -115,7 +116,7 @@ QByteArray BuildBmp(const BmpSpec& s, const std::function<int(int, int)>& grey) 
                 for (int c = 0; c < 3; ++c)
                     row[x * bytes + c] = char(g);
                 if (bytes == 4)
-                    row[x * bytes + 3] = char(0xFF);
+                    row[x * bytes + 3] = char(s.alpha);
             }
         }
         pixels.append(row);
@@ -247,6 +248,9 @@ void TestPageConverter::convertsEveryKind_data() {
     QTest::newRow("24 bit, 200 x 100 dpi")
         << BmpSpec{24, 40, 0, false, 200, 283, 7874, 3937} << 4695 << true;
     QTest::newRow("32 bit V4 bitfields") << BmpSpec{32, 108, 3} << 2348 << true;
+    // An alpha mask, but every alpha 0: an opaque page all the same.
+    QTest::newRow("32 bit V4, alpha all 0")
+        << BmpSpec{32, 108, 3, false, 200, 283, 0, 0, 0} << 2348 << true;
     QTest::newRow("32 bit V5, top-down") << BmpSpec{32, 124, 0, true} << 2348 << true;
 }
 
