@@ -40,10 +40,15 @@ std::vector<AreaSpan> AreaSpans(int from, int to) {
 int PageConverter::FaxRows(const BmpInfo& info) {
     if (info.width <= 0 || info.height <= 0)
         return 0;
-    // Height over width on paper; pixels that are not square count with their own size.
+    // Height over width on paper; pixels that are not square count with their own size. A
+    // resolution whose pixels are more than four times as tall as wide (or the other way) is
+    // no page's: the pixel counts decide then.
     double aspect = double(info.height) / info.width;
-    if (info.dotsPerMetreX > 0 && info.dotsPerMetreY > 0)
-        aspect *= double(info.dotsPerMetreX) / info.dotsPerMetreY;
+    if (info.dotsPerMetreX > 0 && info.dotsPerMetreY > 0) {
+        const double pixelAspect = double(info.dotsPerMetreX) / info.dotsPerMetreY;
+        if (pixelAspect >= 0.25 && pixelAspect <= 4.0)
+            aspect *= pixelAspect;
+    }
     const double rows = aspect * kFaxWidthMm / 25.4 * kFineResolution;
     if (!(rows <= kMaxRows))
         return 0;

@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     const bool headerOk = BmpReader::CheckHeader(bmp, info, error);
     FUZZ_CHECK(headerOk || !error.isEmpty());
     // Large pages are right but slow: the fuzzer's time goes to the small ones.
-    if (headerOk && std::int64_t(info.width) * info.height > 4'000'000)
+    if (headerOk &&
+        (std::int64_t(info.width) * info.height > 4'000'000 || PageConverter::FaxRows(info) > 8000))
         return 0;
 
     ConvertedPage page;

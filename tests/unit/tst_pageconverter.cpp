@@ -247,6 +247,9 @@ void TestPageConverter::convertsEveryKind_data() {
     // 200 by 100 dpi: each pixel twice as tall as wide on paper.
     QTest::newRow("24 bit, 200 x 100 dpi")
         << BmpSpec{24, 40, 0, false, 200, 283, 7874, 3937} << 4695 << true;
+    // 16 times as tall as wide: no page's resolution; the pixels count as square.
+    QTest::newRow("24 bit, 1000 x 62 dpi")
+        << BmpSpec{24, 40, 0, false, 200, 283, 39370, 2441} << 2348 << true;
     QTest::newRow("32 bit V4 bitfields") << BmpSpec{32, 108, 3} << 2348 << true;
     // An alpha mask, but every alpha 0: an opaque page all the same.
     QTest::newRow("32 bit V4, alpha all 0")
