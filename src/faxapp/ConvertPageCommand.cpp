@@ -117,9 +117,11 @@ public:
             return Fail(output, QStringLiteral("no output file named"));
 
         const QString sffPath = StripExtension(bitmap) + QStringLiteral(".SFF");
+        const QString source = QFileInfo(bitmap).absoluteFilePath();
         const QString target = QFileInfo(output).absoluteFilePath();
-        if (target == QFileInfo(bitmap).absoluteFilePath() ||
-            target == QFileInfo(sffPath).absoluteFilePath())
+        if (QFileInfo(sffPath).absoluteFilePath() == source)
+            return Fail(bitmap, QStringLiteral("has the name of its SFF page"));
+        if (target == source || target == QFileInfo(sffPath).absoluteFilePath())
             return Fail(output, QStringLiteral("would replace the bitmap or its SFF page"));
         PendingFile sff;
         PendingFile jpeg;
