@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QImage>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -84,6 +85,18 @@ void TestColourConverter::threePagesIntoCffAndSff() {
         QCOMPARE(page.resolution, 196);
         QCOMPARE(page.rows, 2345); // 1169 / 827 of 215 mm at 196 rows an inch
         QVERIFY(!page.onlyBlankRows);
+    }
+
+    // The viewer renders both files of the print with their three pages.
+    for (const QString& file : {printFile, sffPath}) {
+        QTemporaryDir out;
+        QProcess viewer;
+        viewer.start(kalmofax, {QStringLiteral("view"), QStringLiteral("--png"), out.path(), file});
+        QVERIFY(viewer.waitForFinished(60000));
+        QVERIFY2(viewer.exitCode() == 0, viewer.readAllStandardError().constData());
+        const QStringList pngs = QDir(out.path()).entryList({QStringLiteral("*.png")}, QDir::Files);
+        QCOMPARE(pngs.size(), 3);
+        QCOMPARE(QImage(QDir(out.path()).filePath(pngs.constFirst())).isNull(), false);
     }
 }
 
