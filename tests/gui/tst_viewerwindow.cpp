@@ -48,6 +48,7 @@ class TestViewerWindow : public QObject {
 private Q_SLOTS:
     void navigation();
     void zoom();
+    void reducedPage_data();
     void reducedPage();
 };
 
@@ -106,21 +107,40 @@ void TestViewerWindow::zoom() {
     QTRY_VERIFY(window.View()->width() > fitted.width());
 }
 
+void TestViewerWindow::reducedPage_data() {
+    QTest::addColumn<bool>("blackIsOne");
+    QTest::addColumn<int>("width");
+    QTest::newRow("black is 1") << true << 300;
+    QTest::newRow("black is 0") << false << 300;
+    QTest::newRow("row ends inside a byte") << true << 301;
+}
+
 void TestViewerWindow::reducedPage() {
     // A 1-bit page drawn smaller: left half black, right half a checkerboard of single
-    // pixels, which must come out grey, not black or white as dropped pixels would.
-    QImage page(300, 200, QImage::Format_Mono);
-    page.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    // pixels, which must come out grey, not black or white as dropped pixels would. It is
+    // painted in two parts, as scrolling does, so that rows made later are checked too.
+    QFETCH(bool, blackIsOne);
+    QFETCH(int, width);
+    const QRgb white = qRgb(255, 255, 255);
+    const QRgb black = qRgb(0, 0, 0);
+    QImage page(width, 200, QImage::Format_Mono);
+    page.setColorTable(blackIsOne ? QList<QRgb>{white, black} : QList<QRgb>{black, white});
+    const uint blackIndex = blackIsOne ? 1 : 0;
     for (int y = 0; y < page.height(); ++y)
         for (int x = 0; x < page.width(); ++x)
-            page.setPixel(x, y, x < 150 || (x + y) % 2 == 1 ? 1 : 0);
+            page.setPixel(x, y, x < 150 || (x + y) % 2 == 1 ? blackIndex : 1 - blackIndex);
     PageView view;
     view.SetPage(page, QSize(100, 70));
+    QImage top(100, 10, QImage::Format_ARGB32);
+    view.render(&top, QPoint(), QRegion(0, 0, 100, 10));
+    QCOMPARE(qGray(top.pixel(10, 5)), 0);
     const QImage shown = view.grab().toImage();
     QCOMPARE(shown.size(), QSize(100, 70));
-    QCOMPARE(qGray(shown.pixel(10, 10)), 0);
-    QVERIFY2(std::abs(qGray(shown.pixel(80, 30)) - 128) < 30,
-             qPrintable(QString::number(qGray(shown.pixel(80, 30)))));
+    for (const QPoint& at : {QPoint(10, 5), QPoint(10, 40)})
+        QCOMPARE(qGray(shown.pixel(at)), 0);
+    for (const QPoint& at : {QPoint(80, 5), QPoint(80, 30), QPoint(99, 69)})
+        QVERIFY2(std::abs(qGray(shown.pixel(at)) - 128) < 30,
+                 qPrintable(QString::number(qGray(shown.pixel(at)))));
 }
 
 QTEST_MAIN(TestViewerWindow)

@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QWidget>
+#include <vector>
 
 namespace faxapp {
 
@@ -25,7 +26,8 @@ protected:
 
 private:
     QImage m_page;
-    QImage m_scaled; // m_page at m_size, made when first painted at that size
+    QImage m_scaled;             // m_page at m_size, made when first painted at that size
+    std::vector<bool> m_reduced; // the rows of m_scaled made so far, when reduced from 1 bit
     QSize m_size;
     bool m_painted = false;
 };
