@@ -1,5 +1,6 @@
 #include "fax/SffWriter.h"
 
+#include "fax/ByteOrder.h"
 #include "fax/SffFormat.h"
 
 #include <array>
@@ -109,16 +110,6 @@ void PutRun(BitSink& sink, int run, bool black) {
         run %= 64;
     }
     sink.Put(term[static_cast<std::size_t>(run)]);
-}
-
-void PutLe16(QByteArray& out, std::uint32_t value) {
-    out.append(static_cast<char>(value & 0xFF));
-    out.append(static_cast<char>(value >> 8 & 0xFF));
-}
-
-void PutLe32(QByteArray& out, std::uint32_t value) {
-    PutLe16(out, value & 0xFFFF);
-    PutLe16(out, value >> 16);
 }
 
 void SetLe16(QByteArray& out, qsizetype at, std::uint32_t value) {

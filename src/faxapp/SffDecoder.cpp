@@ -1,5 +1,6 @@
 #include "faxapp/SffDecoder.h"
 
+#include "fax/ByteOrder.h"
 #include "fax/PosixFile.h"
 #include "fax/SffFormat.h"
 #include "faxapp/MemoryTiff.h"
@@ -48,16 +49,6 @@ struct RowRecord {
     qsizetype at = 0;
     int length = 0; // coded bytes; 0: a blank row; -1: a row the sender marked as damaged
 };
-
-void PutLe16(QByteArray& out, std::uint32_t value) {
-    out.append(static_cast<char>(value & 0xFF));
-    out.append(static_cast<char>(value >> 8 & 0xFF));
-}
-
-void PutLe32(QByteArray& out, std::uint32_t value) {
-    PutLe16(out, value & 0xFFFF);
-    PutLe16(out, value >> 16);
-}
 
 void PutEntry(QByteArray& out, int tag, int type, std::uint32_t count, std::uint32_t value) {
     PutLe16(out, static_cast<std::uint32_t>(tag));
