@@ -2,6 +2,7 @@
 // from the own address book over D-Bus, against a bare Qt program showing an empty dialog, and
 // the address book's D-Bus calls alone, in one run. See bench/README.md.
 
+#include "ShownTime.h"
 #include "addressbook/OwnAddressBook.h"
 #include "addressbook/RecipientList.h"
 #include "platform/DBusAutomation.h"
@@ -24,12 +25,6 @@
 
 namespace {
 
-long long NowMicros() {
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
-}
-
 // The bare program: an empty dialog, shown, then the same report as kalmosend's.
 int RunBare(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -40,22 +35,6 @@ int RunBare(int argc, char* argv[]) {
         ::_exit(0);
     });
     return dialog.exec();
-}
-
-// Microseconds from the start of program to its "shown" line; -1 on failure.
-long long TimeToShown(const QString& program, const QStringList& args,
-                      const QProcessEnvironment& env) {
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    const long long start = NowMicros();
-    p.start(program, args);
-    if (!p.waitForFinished(60000))
-        return -1;
-    const QByteArray out = p.readAllStandardOutput();
-    if (!out.startsWith("shown "))
-        return -1;
-    return out.mid(6).trimmed().toLongLong() - start;
 }
 
 class CountingList final : public RecipientList {

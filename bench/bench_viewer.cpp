@@ -3,6 +3,7 @@
 // painted; (b) decoding all pages of that document in this process, against sfftobmp turning
 // the same document into PBM files. See bench/README.md.
 
+#include "ShownTime.h"
 #include "fax/SffWriter.h"
 #include "faxapp/PrintPages.h"
 
@@ -21,12 +22,6 @@
 #include <vector>
 
 namespace {
-
-long long NowMicros() {
-    timespec now{};
-    ::clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<long long>(now.tv_sec) * 1000000 + now.tv_nsec / 1000;
-}
 
 // The bare program: an empty widget that reports its first painting and ends.
 class BareWidget final : public QWidget {
@@ -80,22 +75,12 @@ QByteArray TextLikeSff(int pages) {
     return writer.Finish();
 }
 
-// Microseconds from the start of program to its "shown" line; -1 on failure.
+// The viewer's time to its first page painted, on the offscreen platform; -1 on failure.
 long long TimeToShown(const QString& program, const QStringList& args) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     env.insert(QStringLiteral("KALMOFAX_VIEW_BENCH_EXIT"), QStringLiteral("1"));
-    QProcess p;
-    p.setProcessEnvironment(env);
-    p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    const long long start = NowMicros();
-    p.start(program, args);
-    if (!p.waitForFinished(60000))
-        return -1;
-    const QByteArray out = p.readAllStandardOutput();
-    if (!out.startsWith("shown "))
-        return -1;
-    return out.mid(6).trimmed().toLongLong() - start;
+    return TimeToShown(program, args, env);
 }
 
 double Median(std::vector<long long> v) {

@@ -9,20 +9,8 @@ set -uo pipefail
 
 : "${KALMO_BUILD_DIR:?}" "${EXAMPLE_SFF:?}" "${KALMO_DBUS_DAEMON:?}"
 
-failed=0
-fail() {
-    echo "FAIL: $*" >&2
-    failed=1
-}
-die() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-check() { # check "what" command...
-    local what=$1
-    shift
-    if "$@"; then echo "ok: $what"; else fail "$what"; fi
-}
+# shellcheck source=../common/checks.sh
+source "$(dirname "$0")/../common/checks.sh"
 command -v desktop-file-validate >/dev/null || die "desktop-file-validate is missing: run scripts/install-deps"
 
 work=$(mktemp -d /tmp/kalmo-install.XXXXXX)

@@ -16,20 +16,8 @@ set -uo pipefail
 : "${KALMO_BACKEND:?}" "${KALMO_FILTER:?}" "${KALMO_DISPATCH:?}" "${KALMO_PPD:?}"
 : "${KALMO_SETUP:?}" "${KALMOSEND:?}" "${KALMOREG:?}" "${KALMO_SFFINFO:?}" "${KALMO_DBUS_CONFIG:?}"
 
-failed=0
-fail() {
-    echo "FAIL: $*" >&2
-    failed=1
-}
-die() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
-check() { # check "what" command...
-    local what=$1
-    shift
-    if "$@"; then echo "ok [${SECONDS}s]: $what"; else fail "$what"; fi
-}
+# shellcheck source=../common/checks.sh
+source "$(dirname "$0")/../common/checks.sh"
 here=$(dirname "$0")
 # shellcheck source-path=SCRIPTDIR source=private-cupsd.sh
 source "$here/private-cupsd.sh"

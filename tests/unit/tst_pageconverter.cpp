@@ -16,7 +16,7 @@ using faxapp::PageConverter;
 
 namespace {
 
-struct BmpSpec {
+struct BmpLayout {
     int bits = 24;
     int headerSize = 40; // 12, 40, 108 or 124
     int compression = 0; // 0 RGB, 1 RLE8, 3 bitfields
@@ -41,7 +41,7 @@ void Set32(QByteArray& b, int at, quint32 v) {
 }
 
 // A bitmap written byte by byte, grey(x, y) (y from the top) in levels 0..255.
-QByteArray BuildBmp(const BmpSpec& s, const std::function<int(int, int)>& grey) {
+QByteArray BuildBmp(const BmpLayout& s, const std::function<int(int, int)>& grey) {
     const bool core = s.headerSize == 12;
     const int colours = s.bits <= 8 ? 1 << s.bits : 0;
     QByteArray header;
@@ -165,7 +165,7 @@ int BlackDots(const BilevelPage& page) {
 
 } // namespace
 
-Q_DECLARE_METATYPE(BmpSpec)
+Q_DECLARE_METATYPE(BmpLayout)
 
 class TestPageConverter : public QObject {
     Q_OBJECT
@@ -230,41 +230,41 @@ void TestPageConverter::cleanup() {
 }
 
 void TestPageConverter::convertsEveryKind_data() {
-    QTest::addColumn<BmpSpec>("spec");
+    QTest::addColumn<BmpLayout>("layout");
     QTest::addColumn<int>("rows");     // of the fax page
     QTest::addColumn<bool>("hasGrey"); // can the bitmap hold a mid grey?
     // 283 / 200 of the 1728 dots that span 215 mm, at 196 rows an inch.
-    QTest::newRow("1 bit") << BmpSpec{1} << 2348 << false;
-    QTest::newRow("4 bit, top-down") << BmpSpec{4, 40, 0, true} << 2348 << true;
-    QTest::newRow("8 bit") << BmpSpec{8} << 2348 << true;
-    QTest::newRow("8 bit RLE") << BmpSpec{8, 40, 1} << 2348 << true;
-    QTest::newRow("8 bit, core header") << BmpSpec{8, 12} << 2348 << true;
-    QTest::newRow("16 bit 555") << BmpSpec{16} << 2348 << true;
-    QTest::newRow("16 bit 565 bitfields") << BmpSpec{16, 40, 3} << 2348 << true;
-    QTest::newRow("24 bit, top-down") << BmpSpec{24, 40, 0, true} << 2348 << true;
+    QTest::newRow("1 bit") << BmpLayout{1} << 2348 << false;
+    QTest::newRow("4 bit, top-down") << BmpLayout{4, 40, 0, true} << 2348 << true;
+    QTest::newRow("8 bit") << BmpLayout{8} << 2348 << true;
+    QTest::newRow("8 bit RLE") << BmpLayout{8, 40, 1} << 2348 << true;
+    QTest::newRow("8 bit, core header") << BmpLayout{8, 12} << 2348 << true;
+    QTest::newRow("16 bit 555") << BmpLayout{16} << 2348 << true;
+    QTest::newRow("16 bit 565 bitfields") << BmpLayout{16, 40, 3} << 2348 << true;
+    QTest::newRow("24 bit, top-down") << BmpLayout{24, 40, 0, true} << 2348 << true;
     QTest::newRow("24 bit, 200 dpi")
-        << BmpSpec{24, 40, 0, false, 200, 283, 7874, 7874} << 2348 << true;
+        << BmpLayout{24, 40, 0, false, 200, 283, 7874, 7874} << 2348 << true;
     // 200 by 100 dpi: each pixel twice as tall as wide on paper.
     QTest::newRow("24 bit, 200 x 100 dpi")
-        << BmpSpec{24, 40, 0, false, 200, 283, 7874, 3937} << 4695 << true;
+        << BmpLayout{24, 40, 0, false, 200, 283, 7874, 3937} << 4695 << true;
     // 16 times as tall as wide: no page's resolution; the pixels count as square.
     QTest::newRow("24 bit, 1000 x 62 dpi")
-        << BmpSpec{24, 40, 0, false, 200, 283, 39370, 2441} << 2348 << true;
-    QTest::newRow("32 bit V4 bitfields") << BmpSpec{32, 108, 3} << 2348 << true;
+        << BmpLayout{24, 40, 0, false, 200, 283, 39370, 2441} << 2348 << true;
+    QTest::newRow("32 bit V4 bitfields") << BmpLayout{32, 108, 3} << 2348 << true;
     // An alpha mask, but every alpha 0: an opaque page all the same.
     QTest::newRow("32 bit V4, alpha all 0")
-        << BmpSpec{32, 108, 3, false, 200, 283, 0, 0, 0} << 2348 << true;
-    QTest::newRow("32 bit V5, top-down") << BmpSpec{32, 124, 0, true} << 2348 << true;
+        << BmpLayout{32, 108, 3, false, 200, 283, 0, 0, 0} << 2348 << true;
+    QTest::newRow("32 bit V5, top-down") << BmpLayout{32, 124, 0, true} << 2348 << true;
 }
 
 void TestPageConverter::convertsEveryKind() {
-    QFETCH(BmpSpec, spec);
+    QFETCH(BmpLayout, layout);
     QFETCH(int, rows);
     QFETCH(bool, hasGrey);
     ConvertedPage page;
     BilevelPage dots;
     QString error;
-    QVERIFY2(PageConverter::Convert(BuildBmp(spec, TestPage), page, dots, error),
+    QVERIFY2(PageConverter::Convert(BuildBmp(layout, TestPage), page, dots, error),
              qPrintable(error));
 
     QCOMPARE(page.rows, rows);
@@ -286,7 +286,7 @@ void TestPageConverter::convertsEveryKind() {
 
     QVERIFY(page.jpeg.startsWith("\xFF\xD8"));
     const QImage colour = QImage::fromData(page.jpeg, "JPEG");
-    QCOMPARE(colour.size(), QSize(spec.width, spec.height));
+    QCOMPARE(colour.size(), QSize(layout.width, layout.height));
     QVERIFY(qGray(colour.pixel(40, 40)) < 40); // the square, right way up
     QVERIFY(qGray(colour.pixel(40, 240)) > 215);
 }
@@ -302,7 +302,7 @@ void TestPageConverter::whitePageHasOnlyBlankRows() {
     ConvertedPage page;
     BilevelPage dots;
     QString error;
-    QVERIFY(PageConverter::Convert(BuildBmp(BmpSpec{bits}, [](int, int) { return 255; }), page,
+    QVERIFY(PageConverter::Convert(BuildBmp(BmpLayout{bits}, [](int, int) { return 255; }), page,
                                    dots, error));
     QCOMPARE(BlackDots(dots), 0);
     const QList<SffPage> pages = SffPages(page.sff);
@@ -317,7 +317,7 @@ void TestPageConverter::rejectsMalformed_data() {
     QTest::addColumn<QByteArray>("bmp");
     QTest::addColumn<QString>("message");
     const auto grey = [](int x, int y) { return (x * 13 + y * 7) % 256; };
-    const QByteArray rgb = BuildBmp(BmpSpec{24, 40, 0, false, 20, 20}, grey);
+    const QByteArray rgb = BuildBmp(BmpLayout{24, 40, 0, false, 20, 20}, grey);
     const auto changed = [](QByteArray b, int at, quint32 value) {
         Set32(b, at, value);
         return b;
@@ -341,18 +341,18 @@ void TestPageConverter::rejectsMalformed_data() {
     QTest::newRow("12 bits") << changed(rgb, 26, 0x000C0001) << "bits per pixel";
     QTest::newRow("JPEG compression") << changed(rgb, 30, 4) << "compression";
     QTest::newRow("truncated pixel data") << cut(rgb, rgb.size() - 10) << "truncated";
-    const QByteArray indexed = BuildBmp(BmpSpec{8, 40, 0, false, 20, 20}, grey);
+    const QByteArray indexed = BuildBmp(BmpLayout{8, 40, 0, false, 20, 20}, grey);
     QTest::newRow("palette beyond the file") << cut(indexed, 14 + 40 + 100) << "palette";
     QTest::newRow("palette of 300 colours") << changed(indexed, 46, 300) << "palette";
     QTest::newRow("pixels inside the palette") << changed(indexed, 10, 14 + 40 + 16) << "overlaps";
-    const QByteArray rle = BuildBmp(BmpSpec{8, 40, 1, false, 20, 20}, grey);
+    const QByteArray rle = BuildBmp(BmpLayout{8, 40, 1, false, 20, 20}, grey);
     QTest::newRow("RLE top-down") << changed(rle, 22, quint32(-20)) << "top-down";
-    const QByteArray fields = BuildBmp(BmpSpec{32, 108, 3, false, 20, 20}, grey);
+    const QByteArray fields = BuildBmp(BmpLayout{32, 108, 3, false, 20, 20}, grey);
     QTest::newRow("zero colour mask") << changed(fields, 14 + 40, 0) << "colour masks";
     QTest::newRow("overlapping masks") << changed(fields, 14 + 44, 0xFFFF) << "overlapping";
     // 1 x 30000 pixels: a strip that no fax page holds.
     QTest::newRow("page too long")
-        << BuildBmp(BmpSpec{1, 40, 0, false, 1, 30000}, grey) << "too long";
+        << BuildBmp(BmpLayout{1, 40, 0, false, 1, 30000}, grey) << "too long";
 }
 
 void TestPageConverter::rejectsMalformed() {
@@ -371,7 +371,7 @@ void TestPageConverter::rejectsMalformed() {
 // Started by its program folder name, as a colour print does. A link in place of either
 // output is replaced, never written through.
 void TestPageConverter::writesBothFilesWithoutFollowingLinks() {
-    WriteFile(QStringLiteral("Page1.bmp"), BuildBmp(BmpSpec{}, TestPage));
+    WriteFile(QStringLiteral("Page1.bmp"), BuildBmp(BmpLayout{}, TestPage));
     WriteFile(QStringLiteral("victim"), "keep");
     const QString victim = m_dir.filePath(QStringLiteral("victim"));
     QVERIFY(QFile::link(victim, m_dir.filePath(QStringLiteral("Page1.SFF"))));
@@ -397,7 +397,7 @@ void TestPageConverter::writesBothFilesWithoutFollowingLinks() {
 }
 
 void TestPageConverter::refusesLinkedBitmapAndBadArguments() {
-    WriteFile(QStringLiteral("real.bmp"), BuildBmp(BmpSpec{}, TestPage));
+    WriteFile(QStringLiteral("real.bmp"), BuildBmp(BmpLayout{}, TestPage));
     QVERIFY(QFile::link(m_dir.filePath(QStringLiteral("real.bmp")),
                         m_dir.filePath(QStringLiteral("Page1.bmp"))));
     const QString out = m_dir.filePath(QStringLiteral("Out.TMP"));
