@@ -1,0 +1,51 @@
+#pragma once
+
+// A private HylaFAX server for tests: faxq and hfaxd on a copy of the installed spool in a
+// temporary folder, listening on a free loopback port, stopped by their process groups when
+// the object goes, whatever happened. Needs root (the daemons chroot and switch to the spool's
+// owner) and the hylafax-server and hylafax-client packages; Start() says why when it cannot.
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <memory>
+
+class PrivateHylafax {
+public:
+    struct Options {
+        // Users that must give a password (user, password); anyone else from the loopback
+        // address gets in without one.
+        QList<std::pair<QString, QString>> passwordUsers;
+        // A send-only modem whose send program ends each job by the dial string's last digit:
+        // 0 done (pages, 14400 bit/s, "2-D MR", a CSI), 1 failed ("Busy signal detected"),
+        // else tried again later.
+        bool fakeModem = false;
+    };
+
+    PrivateHylafax();
+    ~PrivateHylafax(); // stops the daemons and their children, removes the spool
+    PrivateHylafax(const PrivateHylafax&) = delete;
+    PrivateHylafax& operator=(const PrivateHylafax&) = delete;
+
+    bool Start(const Options& options, QString& error);
+    void Stop();
+
+    quint16 Port() const;
+    QString Spool() const;
+
+    // faxstat of the send queue (-s) and done queue (-d) as rows of fields, one row a job:
+    // j id, a state letter, e number, J tag, r vertical resolution, y total pages, p pages
+    // sent, Z send time (epoch seconds), s status.
+    struct Job {
+        QString id, state, number, tag, status;
+        int resolution = 0, totalPages = 0, pagesSent = 0;
+        qint64 sendTime = 0;
+    };
+    QList<Job> Jobs(QString& error) const;
+    // faxrm of a job: it ends as failed, "Job aborted by request".
+    bool Remove(const QString& id, QString& error) const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
