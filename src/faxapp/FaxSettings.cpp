@@ -6,6 +6,7 @@
 #include "platform/RegistryStore.h"
 
 #include <QDir>
+#include <cstdio>
 
 namespace faxapp {
 
@@ -37,6 +38,21 @@ FaxSettings LoadFaxSettings() {
     settings.dataDir = app.m_strDataDir;
     settings.contactsDir =
         app.GetProfileString(fax::kSectionFax, kValueContactsDir, DefaultContactsDir());
+    const QString host = app.GetProfileString(fax::kSectionFax, kValueHylafaxHost, {}).trimmed();
+    if (!host.isEmpty())
+        settings.server.host = host;
+    // A number or a text holding one: kalmoreg writes either.
+    const QString portText = app.GetProfileString(fax::kSectionFax, kValueHylafaxPort, {});
+    bool portOk = false;
+    const int port = portText.trimmed().toInt(&portOk);
+    if (portOk && port > 0 && port <= 65535)
+        settings.server.port = static_cast<quint16>(port);
+    else if (!portText.isEmpty())
+        std::fprintf(stderr, "kalmofax: %s: \"%s\" is not a port; %u is used\n",
+                     qPrintable(kValueHylafaxPort), qPrintable(portText),
+                     unsigned{settings.server.port});
+    settings.server.user = app.GetProfileString(fax::kSectionFax, kValueHylafaxUser, {});
+    settings.server.password = app.GetProfileString(fax::kSectionFax, kValueHylafaxPassword, {});
     return settings;
 }
 

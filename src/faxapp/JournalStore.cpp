@@ -73,6 +73,23 @@ private:
     sqlite3_stmt* m_stmt = nullptr;
 };
 
+// One row of a SELECT of kColumns.
+JournalEntry RowOf(const Statement& st) {
+    JournalEntry e;
+    e.id = sqlite3_column_int64(st.get(), 0);
+    e.recorded = QDateTime::fromString(FromColumn(st.get(), 1), Qt::ISODateWithMs).toLocalTime();
+    e.poll = FromColumn(st.get(), 2) == QLatin1String("poll");
+    e.document = FromColumn(st.get(), 3);
+    e.jobFile = FromColumn(st.get(), 4);
+    e.number = FromColumn(st.get(), 5);
+    e.resolution = sqlite3_column_int(st.get(), 6);
+    e.sendTime = FromColumn(st.get(), 7);
+    e.remark = FromColumn(st.get(), 8);
+    e.state = FromColumn(st.get(), 9);
+    e.outcome = FromColumn(st.get(), 10);
+    return e;
+}
+
 } // namespace
 
 struct JournalStore::Impl {
@@ -245,27 +262,30 @@ std::optional<QList<JournalEntry>> JournalStore::Entries(QString& error, int lim
     Statement st(m_impl->db, sql);
     QList<JournalEntry> entries;
     int rc = st.Step();
-    for (; rc == SQLITE_ROW; rc = st.Step()) {
-        JournalEntry e;
-        e.id = sqlite3_column_int64(st.get(), 0);
-        e.recorded =
-            QDateTime::fromString(FromColumn(st.get(), 1), Qt::ISODateWithMs).toLocalTime();
-        e.poll = FromColumn(st.get(), 2) == QLatin1String("poll");
-        e.document = FromColumn(st.get(), 3);
-        e.jobFile = FromColumn(st.get(), 4);
-        e.number = FromColumn(st.get(), 5);
-        e.resolution = sqlite3_column_int(st.get(), 6);
-        e.sendTime = FromColumn(st.get(), 7);
-        e.remark = FromColumn(st.get(), 8);
-        e.state = FromColumn(st.get(), 9);
-        e.outcome = FromColumn(st.get(), 10);
-        entries.append(e);
-    }
+    for (; rc == SQLITE_ROW; rc = st.Step())
+        entries.append(RowOf(st));
     if (rc != SQLITE_DONE) {
         error = m_impl->Reason();
         return std::nullopt;
     }
     return entries;
+}
+
+std::optional<JournalEntry> JournalStore::Find(const QString& jobFile, QString& error) const {
+    error.clear();
+    Statement st(m_impl->db, QByteArray("SELECT ") + kColumns +
+                                 " FROM jobs WHERE job_file = ?1 ORDER BY id DESC LIMIT 1");
+    if (!st) {
+        error = m_impl->Reason();
+        return std::nullopt;
+    }
+    st.Bind(1, jobFile);
+    const int rc = st.Step();
+    if (rc == SQLITE_ROW)
+        return RowOf(st);
+    if (rc != SQLITE_DONE)
+        error = m_impl->Reason();
+    return std::nullopt;
 }
 
 bool JournalStore::SetOutcome(const QString& jobFile, const QString& state, const QString& outcome,

@@ -43,6 +43,9 @@ public:
     bool Add(JournalEntry& entry, QString& error);
     // Newest first; at most limit rows when limit > 0.
     std::optional<QList<JournalEntry>> Entries(QString& error, int limit = 0) const;
+    // The newest row of the job file (names come back on another day), nullopt with error
+    // empty when there is none, or with the reason when the journal cannot be read.
+    std::optional<JournalEntry> Find(const QString& jobFile, QString& error) const;
     // Files the sending engine's outcome on the newest row of the job file.
     bool SetOutcome(const QString& jobFile, const QString& state, const QString& outcome,
                     QString& error);

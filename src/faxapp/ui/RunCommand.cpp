@@ -1,6 +1,7 @@
 #include "fax/FaxContract.h"
 #include "faxapp/Commands.h"
 #include "faxapp/FaxSettings.h"
+#include "faxapp/QueueService.h"
 #include "faxapp/ui/MainWindow.h"
 #include "faxapp/ui/SignalQuitter.h"
 #include "platform/Presence.h"
@@ -26,8 +27,8 @@ class RunCommand final : public Command {
 public:
     QString Name() const override { return QStringLiteral("run"); }
     QString Description() const override {
-        return QStringLiteral("the fax application: journal window and tray icon "
-                              "[--minimised]");
+        return QStringLiteral("the fax application: sends the jobs through the fax server, "
+                              "journal window and tray icon [--minimised | --once]");
     }
 
     int Execute(int argc, char* argv[], int first) override {
@@ -36,14 +37,22 @@ public:
                                    .fileName()
                                    .compare(fax::kProgramFax, Qt::CaseInsensitive) == 0;
         bool minimised = asProgram;
+        bool once = false;
         for (int i = first; i < argc && !asProgram; ++i) {
             const QString arg = QString::fromLocal8Bit(argv[i]);
             if (arg == u"--minimised" || arg == u"--minimized") {
                 minimised = true;
+            } else if (arg == u"--once") {
+                once = true;
             } else {
-                std::fprintf(stderr, "usage: kalmofax run [--minimised]\n");
+                std::fprintf(stderr, "usage: kalmofax run [--minimised | --once]\n");
                 return 2;
             }
+        }
+        if (once) {
+            // For scripts and tests: what is in Comjob now, without a window or the bus.
+            QCoreApplication app(argc, argv);
+            return QueueService::RunOnce(LoadFaxSettings());
         }
 
         QApplication app(argc, argv);
@@ -93,6 +102,13 @@ public:
         if (!settings.error.isEmpty())
             window.statusBar()->showMessage(settings.error);
         window.SetEngineState({});
+        std::unique_ptr<QueueService> queue;
+        if (!settings.dataDir.isEmpty()) {
+            queue = std::make_unique<QueueService>(settings);
+            QObject::connect(queue.get(), &QueueService::StateChanged, &window,
+                             &MainWindow::SetEngineState);
+            queue->Start();
+        }
         bus.registerObject(QStringLiteral("/"), kMainWindowInterface, &window,
                            QDBusConnection::ExportScriptableSlots);
         window.ShowInitially(minimised);

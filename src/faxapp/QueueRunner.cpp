@@ -1,0 +1,543 @@
+#include "faxapp/QueueRunner.h"
+
+#include "fax/FaxContract.h"
+#include "fax/FolderListing.h"
+#include "fax/PosixFile.h"
+#include "faxapp/FaxTiff.h"
+#include "faxapp/JobOutcome.h"
+#include "faxapp/JournalStore.h"
+#include "support/Clock.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace faxapp {
+
+namespace {
+
+using Field = JobFile::Field;
+
+// Far more than any job file: a longer file is refused without reading all of it.
+constexpr qsizetype kMaxJobFileBytes = qsizetype{JobFile::kLineCount} * JobFile::kMaxLineBytes;
+
+QString ErrnoText() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// The send time of a job file, "YY-MM-DD-hh:mm" in local time; invalid for IMMED. ok is false
+// for a value that is neither.
+QDateTime ParseSendTime(const QString& text, bool& ok) {
+    ok = true;
+    if (text == QLatin1String("IMMED") || text.isEmpty())
+        return {};
+    const QDateTime parsed = QDateTime::fromString(text, QStringLiteral("yy-MM-dd-HH:mm"));
+    if (!parsed.isValid()) {
+        ok = false;
+        return {};
+    }
+    // Two-digit years are this century's.
+    return QDateTime(
+        QDate(2000 + parsed.date().year() % 100, parsed.date().month(), parsed.date().day()),
+        parsed.time());
+}
+
+// Reads a job file's bytes, up to one byte more than any job file has.
+bool ReadJobBytes(PosixFile& file, QByteArray& bytes) {
+    bytes.resize(kMaxJobFileBytes + 1);
+    const ssize_t n = file.Read(bytes.data(), static_cast<std::size_t>(bytes.size()));
+    if (n < 0)
+        return false;
+    bytes.truncate(n);
+    return true;
+}
+
+} // namespace
+
+struct QueueRunner::Folders {
+    SpoolFolder comjob, comack, comerr, faxsend;
+};
+
+QueueRunner::QueueRunner(QString dataDir, ServerFactory serverFactory, const Clock& clock)
+    : m_dataDir(std::move(dataDir)), m_serverFactory(std::move(serverFactory)), m_clock(clock),
+      m_folders(std::make_unique<Folders>()) {}
+
+QueueRunner::~QueueRunner() = default;
+
+bool QueueRunner::Open(QString& error) {
+    SpoolFolder data;
+    if (!data.Open(m_dataDir)) {
+        error = m_dataDir + QStringLiteral(": ") + ErrnoText();
+        return false;
+    }
+    const std::pair<SpoolFolder*, QString> folders[] = {
+        {&m_folders->comjob, fax::kFolderComjob},
+        {&m_folders->comack, fax::kFolderComack},
+        {&m_folders->comerr, fax::kFolderComerr},
+        {&m_folders->faxsend, fax::kFolderFaxsend},
+    };
+    for (const auto& [folder, name] : folders) {
+        if (!folder->OpenAt(data, name)) {
+            error = data.PathOf(name) + QStringLiteral(": ") + ErrnoText();
+            return false;
+        }
+    }
+    if (!m_state.Open(m_dataDir, error))
+        return false;
+    m_journal = JournalStore::Open(m_dataDir, error);
+    return m_journal != nullptr;
+}
+
+int QueueRunner::InFlight() const {
+    return static_cast<int>(m_state.Names().size());
+}
+
+RunnerPass QueueRunner::RunOnce() {
+    RunnerPass pass = SubmitNew();
+    const RunnerPass followed = Follow();
+    pass.sent += followed.sent;
+    pass.failed += followed.failed;
+    pass.refused += followed.refused;
+    pass.waiting += followed.waiting;
+    pass.unreachable = pass.unreachable || followed.unreachable;
+    if (pass.serverError.isEmpty())
+        pass.serverError = followed.serverError;
+    pass.problems += followed.problems;
+    return pass;
+}
+
+void QueueRunner::BeginPass() {
+    m_servers.clear();
+    m_serverDown.clear();
+    m_documentUseKnown = false;
+    m_documentUse.clear();
+}
+
+void QueueRunner::EndPass() {
+    for (const QString& tiff : std::as_const(m_converted))
+        m_state.Folder().Remove(QFileInfo(tiff).fileName());
+    m_converted.clear();
+    m_servers.clear(); // closes the connections
+}
+
+void QueueRunner::Note(RunnerPass& pass, const QString& problem) const {
+    pass.problems.append(problem);
+}
+
+FaxServer* QueueRunner::Server(const QString& name, RunnerPass& pass) {
+    if (m_serverDown.value(name))
+        return nullptr;
+    auto& server = m_servers[name];
+    if (!server) {
+        server = m_serverFactory(name);
+        if (!server) {
+            m_serverDown[name] = true;
+            pass.unreachable = true;
+            return nullptr;
+        }
+    }
+    return server.get();
+}
+
+void QueueRunner::ServerFailed(FaxServer& server, RunnerPass& pass) {
+    // Found unreachable once, a server is not asked again in this pass: the jobs wait for
+    // the next one instead of each waiting for its own time-out.
+    for (auto it = m_servers.cbegin(); it != m_servers.cend(); ++it) {
+        if (it.value().get() == &server)
+            m_serverDown[it.key()] = true;
+    }
+    pass.unreachable = true;
+    pass.serverError = server.Name() + QStringLiteral(": ") + server.LastError();
+}
+
+RunnerPass QueueRunner::SubmitNew() {
+    RunnerPass pass;
+    BeginPass();
+    QStringList names;
+    if (!ListFolder(m_folders->comjob.Path(), [&](std::string_view entry) {
+            const QString name =
+                QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size()));
+            if (IsJobFileName(name))
+                names.append(name);
+        })) {
+        Note(pass, m_folders->comjob.Path() + QStringLiteral(": ") + ErrnoText());
+    }
+    names.sort();
+    const qint64 now = m_clock.Now().toSecsSinceEpoch();
+    for (const QString& name : std::as_const(names)) {
+        if (m_state.Holds(name)) {
+            // Taken by a runner that did not get as far as the server: once it is known to
+            // be gone, or has been at it for far too long, the job is free again.
+            const auto record = m_state.Read(name);
+            if (!record || record->phase != SendingRecord::Phase::Claimed ||
+                (!SendingState::OwnerGone(*record) && (record->owner == SendingState::OwnerHere() ||
+                                                       now - record->since < kStaleClaimSecs))) {
+                continue;
+            }
+            m_state.Release(name);
+        }
+        TakeJob(name, pass);
+    }
+    EndPass();
+    return pass;
+}
+
+void QueueRunner::TakeJob(const QString& name, RunnerPass& pass) {
+    SendingRecord claim;
+    claim.owner = SendingState::OwnerHere();
+    claim.since = m_clock.Now().toSecsSinceEpoch();
+    QString error;
+
+    PosixFile file;
+    if (!m_folders->comjob.OpenRegular(file, name)) {
+        if (errno == ENOENT)
+            return; // filed or taken back in the meantime
+        // A link, a FIFO or a folder under a job file's name is not a job.
+        const QString why = QStringLiteral("not a regular file: ") + ErrnoText();
+        if (m_state.Claim(name, claim, error))
+            RefuseMalformed(name, {}, why, pass);
+        return;
+    }
+    QByteArray bytes;
+    if (!ReadJobBytes(file, bytes)) {
+        Note(pass, m_folders->comjob.PathOf(name) + QStringLiteral(": ") + ErrnoText());
+        return;
+    }
+    QString why;
+    const auto job = JobFile::Parse(bytes, &why);
+    if (!job) {
+        if (m_state.Claim(name, claim, error))
+            RefuseMalformed(name, bytes, why, pass);
+        else if (!error.isEmpty())
+            Note(pass, error);
+        return;
+    }
+    // kalmosend records the job in the journal after the file appears, and takes the file
+    // back when the journal refuses: a job without its row may still go away.
+    const auto row = m_journal->Find(name, error);
+    if (!row) {
+        struct stat st {};
+        const qint64 age = ::fstat(file.Descriptor(), &st) == 0
+                               ? m_clock.Now().toSecsSinceEpoch() - st.st_mtim.tv_sec
+                               : kJournalGraceSecs;
+        if (!error.isEmpty())
+            Note(pass, error);
+        if (age < kJournalGraceSecs) {
+            ++pass.deferred;
+            return;
+        }
+    }
+    if (!m_state.Claim(name, claim, error)) {
+        if (!error.isEmpty())
+            Note(pass, error);
+        return;
+    }
+    // Another runner may have filed it between the read and the claim.
+    if (!file.IsNamedAt(m_folders->comjob.Descriptor(), name)) {
+        m_state.Release(name);
+        return;
+    }
+    SubmitJob(name, bytes, pass);
+}
+
+QString QueueRunner::ConvertedDocument(const JobFile& job, QString& error) {
+    const QString document = job.Value(Field::FileName);
+    const bool normal = job.Value(Field::FaxRes) == QLatin1String("98");
+    const QString key = document + (normal ? QStringLiteral("|98") : QStringLiteral("|196"));
+    if (const auto it = m_converted.constFind(key); it != m_converted.cend())
+        return it.value();
+    if (document.isEmpty()) {
+        error = QStringLiteral("the job names no document");
+        return {};
+    }
+    // The owner in the name keeps runners sharing the data folder apart.
+    QString owner = SendingState::OwnerHere();
+    owner.replace(u':', u'-').replace(u'/', u'-');
+    const QString tiff = m_state.Folder().PathOf(
+        owner + u'-' + QString::number(++m_convertedCount) + QStringLiteral(".tif"));
+    m_state.Folder().Remove(QFileInfo(tiff).fileName());
+    const FaxTiffResult result =
+        FaxTiff::Write(document, job.Value(Field::Convert),
+                       normal ? FaxTiff::Rows::Normal : FaxTiff::Rows::Fine, tiff);
+    if (!result.error.isEmpty() || result.pages == 0) {
+        error = document + QStringLiteral(": ") +
+                (result.error.isEmpty() ? QStringLiteral("no pages") : result.error);
+        return {};
+    }
+    m_converted.insert(key, tiff);
+    return tiff;
+}
+
+void QueueRunner::SubmitJob(const QString& name, const QByteArray& bytes, RunnerPass& pass) {
+    JobFile job = *JobFile::Parse(bytes);
+    QString error;
+    const auto row = m_journal->Find(name, error);
+
+    HylafaxSubmission submission;
+    submission.poll = job.IsPoll();
+    submission.number = job.Value(Field::Address);
+    submission.tag = row ? JobOutcome::Fit(row->remark, 100) : QString();
+    submission.verticalRes = job.Value(Field::FaxRes) == QLatin1String("98") ? 98 : 196;
+    bool timeOk = true;
+    submission.sendTime = ParseSendTime(job.Value(Field::SendTime), timeOk);
+    QString refusal;
+    if (submission.number.trimmed().isEmpty())
+        refusal = QStringLiteral("the job has no fax number");
+    else if (!timeOk)
+        refusal =
+            QStringLiteral("the send time is not YY-MM-DD-hh:mm: ") + job.Value(Field::SendTime);
+    else if (!submission.poll && (submission.tiffPath = ConvertedDocument(job, error)).isEmpty())
+        refusal = QStringLiteral("the document did not convert: ") + error;
+    if (!refusal.isEmpty()) {
+        JobOutcome::ApplyRefusal(job, refusal);
+        File(name, job, Outcome::Refused, refusal, pass);
+        return;
+    }
+
+    FaxServer* server = Server({}, pass);
+    if (!server) {
+        m_state.Release(name);
+        ++pass.deferred;
+        return;
+    }
+    const auto jobId = server->Create(submission);
+    if (!jobId) {
+        if (server->LastFailure() == FaxServer::Failure::Refused) {
+            const QString reason =
+                QStringLiteral("the fax server refused the job: ") + server->LastError();
+            JobOutcome::ApplyRefusal(job, reason);
+            File(name, job, Outcome::Refused, reason, pass);
+        } else {
+            ServerFailed(*server, pass);
+            m_state.Release(name);
+            ++pass.deferred;
+        }
+        return;
+    }
+    // The job's id is on disk before the job is submitted: a runner stopped in between
+    // finds the job again instead of sending it a second time.
+    SendingRecord record;
+    record.phase = SendingRecord::Phase::Created;
+    record.owner = SendingState::OwnerHere();
+    record.since = m_clock.Now().toSecsSinceEpoch();
+    record.server = server->Name();
+    record.jobId = *jobId;
+    if (!m_state.Write(name, record, error)) {
+        Note(pass, error);
+        m_state.Release(name); // the unsubmitted job is dropped by the server
+        ++pass.deferred;
+        return;
+    }
+    if (!server->Submit(*jobId)) {
+        if (server->LastFailure() == FaxServer::Failure::Refused) {
+            const QString reason =
+                QStringLiteral("the fax server refused the job: ") + server->LastError();
+            JobOutcome::ApplyRefusal(job, reason);
+            File(name, job, Outcome::Refused, reason, pass);
+        } else {
+            ServerFailed(*server, pass); // the record says created: followed later
+        }
+        return;
+    }
+    record.phase = SendingRecord::Phase::Submitted;
+    if (!m_state.Write(name, record, error))
+        Note(pass, error); // still "created": the next pass finds it submitted
+    if (!m_journal->SetOutcome(name, QStringLiteral("submitted"),
+                               QStringLiteral("fax server job %1 at %2").arg(*jobId, record.server),
+                               error) &&
+        row) {
+        Note(pass, error);
+    }
+    ++pass.submitted;
+}
+
+RunnerPass QueueRunner::Follow() {
+    RunnerPass pass;
+    BeginPass();
+    const qint64 now = m_clock.Now().toSecsSinceEpoch();
+    for (const QString& name : m_state.Names()) {
+        const auto record = m_state.Read(name);
+        if (!record) {
+            Note(pass, m_state.Folder().PathOf(name) + QStringLiteral(": not a runner's record"));
+            continue;
+        }
+        if (record->phase == SendingRecord::Phase::Claimed) {
+            if (SendingState::OwnerGone(*record) || (record->owner != SendingState::OwnerHere() &&
+                                                     now - record->since >= kStaleClaimSecs)) {
+                m_state.Release(name); // never reached the server: taken again from Comjob
+            }
+            continue;
+        }
+        FollowJob(name, *record, pass);
+    }
+    EndPass();
+    return pass;
+}
+
+void QueueRunner::FollowJob(const QString& name, const SendingRecord& record, RunnerPass& pass) {
+    FaxServer* server = Server(record.server, pass);
+    if (!server) {
+        ++pass.waiting;
+        return;
+    }
+    const auto status = server->Status(record.jobId);
+    if (!status) {
+        ServerFailed(*server, pass);
+        ++pass.waiting;
+        return;
+    }
+    using State = HylafaxJobStatus::State;
+    QString error;
+    if (record.phase == SendingRecord::Phase::Created) {
+        if (status->state == State::Gone) {
+            m_state.Release(name); // never submitted: sent from Comjob again
+            return;
+        }
+        // Created and perhaps submitted before the runner stopped: submitting again is
+        // refused by the server when it was, and completes the job when it was not.
+        if (!server->Submit(record.jobId) &&
+            server->LastFailure() == FaxServer::Failure::Unreachable) {
+            ServerFailed(*server, pass);
+            ++pass.waiting;
+            return;
+        }
+        SendingRecord submitted = record;
+        submitted.phase = SendingRecord::Phase::Submitted;
+        if (!m_state.Write(name, submitted, error))
+            Note(pass, error);
+        ++pass.waiting;
+        return;
+    }
+    if (status->state == State::Pending || status->state == State::Active) {
+        ++pass.waiting;
+        return;
+    }
+
+    PosixFile file;
+    QByteArray bytes;
+    if (!m_folders->comjob.OpenRegular(file, name) || !ReadJobBytes(file, bytes)) {
+        // Filed by another runner following the same job, or removed by hand: the journal
+        // still gets the outcome.
+        const bool sent = status->state == State::Done;
+        if (!m_journal->SetOutcome(name, sent ? QStringLiteral("sent") : QStringLiteral("failed"),
+                                   JobOutcome::Describe(*status, record.jobId), error))
+            Note(pass, error);
+        m_state.Release(name);
+        return;
+    }
+    JobFile job = JobFile::Parse(bytes).value_or(JobOutcome::Salvage(bytes));
+    JobOutcome::ApplyServerOutcome(job, *status, record.jobId);
+    File(name, job, status->state == State::Done ? Outcome::Sent : Outcome::Failed,
+         JobOutcome::Describe(*status, record.jobId), pass);
+}
+
+bool QueueRunner::File(const QString& name, const JobFile& job, Outcome outcome,
+                       const QString& journalText, RunnerPass& pass, bool keepOriginal) {
+    const SpoolFolder& target = outcome == Outcome::Sent ? m_folders->comack : m_folders->comerr;
+    const SpoolFolder& sending = m_state.Folder();
+    const QString temp = name + QStringLiteral(".out");
+    const QByteArray bytes = job.Bytes();
+    sending.Remove(temp);
+    PosixFile out;
+    if (!sending.CreateExclusive(out, temp, 0644) ||
+        !out.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !out.Sync() ||
+        !out.Close()) {
+        Note(pass, sending.PathOf(temp) + QStringLiteral(": ") + ErrnoText());
+        sending.Remove(temp);
+        return false; // the record stays: the next pass files it
+    }
+    if (!SpoolFolder::MoveNoReplace(sending, temp, target, name)) {
+        const int moveErrno = errno;
+        sending.Remove(temp);
+        // Already there: filed by a runner that stopped before it removed the job from
+        // Comjob, or by another runner following the same job.
+        if (moveErrno != EEXIST) {
+            errno = moveErrno;
+            Note(pass, target.PathOf(name) + QStringLiteral(": ") + ErrnoText());
+            return false;
+        }
+    }
+    target.Sync();
+
+    if (!m_documentUseKnown) {
+        // Counted before this job leaves Comjob, so that its own use is counted too.
+        ListFolder(m_folders->comjob.Path(), [&](std::string_view entry) {
+            const QString other =
+                QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size()));
+            PosixFile f;
+            QByteArray b;
+            if (!IsJobFileName(other) || !m_folders->comjob.OpenRegular(f, other) ||
+                !ReadJobBytes(f, b))
+                return;
+            if (const auto j = JobFile::Parse(b); j && !j->IsPoll())
+                ++m_documentUse[j->Value(Field::FileName)];
+        });
+        m_documentUseKnown = true;
+    }
+
+    if (keepOriginal) {
+        if (!SpoolFolder::MoveNoReplace(m_folders->comjob, name, m_folders->comerr,
+                                        name + QStringLiteral(".orig")))
+            m_folders->comjob.Remove(name);
+    } else {
+        m_folders->comjob.Remove(name);
+    }
+    m_folders->comjob.Sync();
+
+    QString error;
+    const QString state = outcome == Outcome::Sent     ? QStringLiteral("sent")
+                          : outcome == Outcome::Failed ? QStringLiteral("failed")
+                                                       : QStringLiteral("refused");
+    if (!m_journal->SetOutcome(name, state, journalText, error) && !keepOriginal)
+        Note(pass, error);
+    // A file that was not a job file names nothing for certain: its document stays.
+    if (!job.IsPoll() && !keepOriginal)
+        RemoveDocumentIfUnused(job.Value(Field::FileName), pass);
+    m_state.Release(name);
+    switch (outcome) {
+    case Outcome::Sent:
+        ++pass.sent;
+        break;
+    case Outcome::Failed:
+        ++pass.failed;
+        break;
+    case Outcome::Refused:
+        ++pass.refused;
+        break;
+    }
+    return true;
+}
+
+void QueueRunner::RefuseMalformed(const QString& name, const QByteArray& bytes,
+                                  const QString& reason, RunnerPass& pass) {
+    JobFile job = JobOutcome::Salvage(bytes);
+    const QString text = QStringLiteral("not a job file: ") + reason;
+    JobOutcome::ApplyRefusal(job, text);
+    // The file as it was stays beside the refusal, under the name with ".orig".
+    File(name, job, Outcome::Refused, text, pass, true);
+}
+
+void QueueRunner::RemoveDocumentIfUnused(const QString& document, RunnerPass& pass) {
+    if (document.isEmpty())
+        return;
+    int& use = m_documentUse[document];
+    if (use > 0)
+        --use;
+    if (use > 0)
+        return;
+    // Only kalmosend's own copies in Faxsend are removed, never a file elsewhere.
+    const QFileInfo info(document);
+    if (QDir::cleanPath(info.absolutePath()) != QDir::cleanPath(m_folders->faxsend.Path()))
+        return;
+    QStringList names{info.fileName()};
+    if (info.suffix().compare(QLatin1String("CFF"), Qt::CaseInsensitive) == 0)
+        names.append(info.completeBaseName() + QStringLiteral(".SFF"));
+    for (const QString& fileName : names) {
+        if (!m_folders->faxsend.Remove(fileName) && errno != ENOENT)
+            Note(pass, m_folders->faxsend.PathOf(fileName) + QStringLiteral(": ") + ErrnoText());
+    }
+}
+
+} // namespace faxapp
