@@ -1,0 +1,430 @@
+// The queue runner's bookkeeping against a scripted fax server: what it files where and with
+// which fields, what a stopped runner finds again, what a server that is down leaves alone.
+// The same runner against a real HylaFAX server is in tests/hylafax.
+
+#include "fax/FaxContract.h"
+#include "fax/JobFile.h"
+#include "fax/JobFileWriter.h"
+#include "fax/SffWriter.h"
+#include "faxapp/JournalStore.h"
+#include "faxapp/QueueRunner.h"
+#include "faxapp/QueueService.h"
+#include "support/Clock.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <sys/stat.h>
+#include <utime.h>
+
+using namespace faxapp;
+using Field = JobFile::Field;
+using State = HylafaxJobStatus::State;
+
+namespace {
+
+struct ServerJob {
+    HylafaxSubmission submission;
+    bool submitted = false;
+    HylafaxJobStatus status;
+};
+
+// What the scripted server holds, shared by the connections the runner makes.
+struct ServerScript {
+    bool down = false;
+    QString refuseNumber; // Create of this number is refused
+    QMap<QString, ServerJob> jobs;
+    int creates = 0;
+};
+
+class ScriptedServer final : public FaxServer {
+public:
+    explicit ScriptedServer(std::shared_ptr<ServerScript> script) : m_script(std::move(script)) {}
+    QString Name() const override { return QStringLiteral("faxserver:4559"); }
+    std::optional<QString> Create(const HylafaxSubmission& submission) override {
+        if (Down())
+            return std::nullopt;
+        if (submission.number == m_script->refuseNumber) {
+            m_failure = Failure::Refused;
+            m_error = QStringLiteral("503 bad dial string");
+            return std::nullopt;
+        }
+        const QString id = QString::number(++m_script->creates);
+        m_script->jobs[id].submission = submission;
+        m_script->jobs[id].status.state = State::Pending;
+        return id;
+    }
+    bool Submit(const QString& jobId) override {
+        if (Down())
+            return false;
+        ServerJob& job = m_script->jobs[jobId];
+        if (job.submitted) {
+            m_failure = Failure::Refused;
+            m_error = QStringLiteral("504 job already submitted");
+            return false;
+        }
+        job.submitted = true;
+        return true;
+    }
+    std::optional<HylafaxJobStatus> Status(const QString& jobId) override {
+        if (Down())
+            return std::nullopt;
+        if (!m_script->jobs.contains(jobId))
+            return HylafaxJobStatus{};
+        return m_script->jobs[jobId].status;
+    }
+    Failure LastFailure() const override { return m_failure; }
+    QString LastError() const override { return m_error; }
+
+private:
+    bool Down() {
+        m_failure = m_script->down ? Failure::Unreachable : Failure::None;
+        m_error = m_script->down ? QStringLiteral("connection refused") : QString();
+        return m_script->down;
+    }
+    std::shared_ptr<ServerScript> m_script;
+    Failure m_failure = Failure::None;
+    QString m_error;
+};
+
+class FixedClock final : public Clock {
+public:
+    QDateTime Now() const override { return now; }
+    QDateTime now = QDateTime::currentDateTime();
+};
+
+} // namespace
+
+class TestQueueRunner : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_data;
+    std::shared_ptr<ServerScript> m_script;
+    FixedClock m_clock;
+    int m_case = 0;
+
+    QString Folder(const QString& name) const { return m_data + u'/' + name; }
+    QString Document(const QString& name) const { return Folder(fax::kFolderFaxsend) + u'/' + name; }
+
+    std::unique_ptr<QueueRunner> Runner() {
+        auto runner = std::make_unique<QueueRunner>(
+            m_data, [script = m_script](const QString&) {
+                return std::make_unique<ScriptedServer>(script);
+            },
+            m_clock);
+        QString error;
+        if (!runner->Open(error))
+            qFatal("%s", qPrintable(error));
+        return runner;
+    }
+
+    void WriteSff(const QString& path, int pages = 1) {
+        SffWriter sff;
+        const QByteArray row(SffWriter::kStandardWidth / 8, '\x0f');
+        for (int p = 0; p < pages; ++p) {
+            sff.BeginPage(196);
+            for (int r = 0; r < 20; ++r)
+                sff.AddBitRow(reinterpret_cast<const unsigned char*>(row.constData()),
+                              SffWriter::kStandardWidth);
+            sff.AddBlankRows(100);
+        }
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(sff.Finish());
+    }
+
+    // A job file in Comjob and its journal row, as kalmosend leaves them.
+    void AddJob(const QString& name, const QByteArray& bytes, const QString& remark = {}) {
+        QFile file(Folder(fax::kFolderComjob) + u'/' + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        QString error;
+        auto journal = JournalStore::Open(m_data, error);
+        QVERIFY2(journal, qPrintable(error));
+        JournalEntry row;
+        row.jobFile = name;
+        row.number = QStringLiteral("0301234");
+        row.remark = remark;
+        QVERIFY2(journal->Add(row, error), qPrintable(error));
+    }
+
+    std::optional<JobFile> Filed(const QString& folder, const QString& name) {
+        QFile file(Folder(folder) + u'/' + name);
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        QString why;
+        auto job = JobFile::Parse(file.readAll(), &why);
+        if (!job)
+            qWarning("%s: %s", qPrintable(name), qPrintable(why));
+        return job;
+    }
+
+    QString JournalState(const QString& name) {
+        QString error;
+        auto journal = JournalStore::Open(m_data, error);
+        const auto row = journal ? journal->Find(name, error) : std::nullopt;
+        return row ? row->state + u'|' + row->outcome : error;
+    }
+
+    bool InComjob(const QString& name) const {
+        return QFile::exists(Folder(fax::kFolderComjob) + u'/' + name);
+    }
+
+private Q_SLOTS:
+    void init() {
+        QVERIFY(m_dir.isValid());
+        m_data = m_dir.path() + QStringLiteral("/data") + QString::number(++m_case);
+        for (const QString& f : {fax::kFolderComjob, fax::kFolderComack, fax::kFolderComerr,
+                                 fax::kFolderFaxsend})
+            QVERIFY(QDir().mkpath(Folder(f)));
+        m_script = std::make_shared<ServerScript>();
+        m_clock.now = QDateTime::currentDateTime();
+    }
+
+    // A send job and a poll job go to the server with their values; once ended, each is
+    // filed with the server's outcome, the journal row follows, and the document goes once
+    // no job in Comjob names it any more.
+    void submitsFollowsAndFiles() {
+        const QString doc = Document(QStringLiteral("_FX00001.SFF"));
+        WriteSff(doc, 2);
+        AddJob(QStringLiteral("09120000.FX3"),
+               SendJobBytes(doc, QStringLiteral("030 1234-5"), QStringLiteral("SFF"), 98,
+                            QStringLiteral("26-12-24-18:30")),
+               QStringLiteral("Angebot Müller"));
+        AddJob(QStringLiteral("09120001.FX3"),
+               SendJobBytes(doc, QStringLiteral("0401111"), QStringLiteral("SFF"), 196,
+                            QStringLiteral("IMMED")));
+        AddJob(QStringLiteral("09120002.FX3"),
+               PollJobBytes(QStringLiteral("0402222"), QStringLiteral("IMMED")));
+
+        auto runner = Runner();
+        RunnerPass pass = runner->RunOnce();
+        QCOMPARE(pass.submitted, 3);
+        QCOMPARE(pass.waiting, 3);
+        QCOMPARE(runner->InFlight(), 3);
+        const ServerJob& first = m_script->jobs[QStringLiteral("1")];
+        QVERIFY(first.submitted);
+        QCOMPARE(first.submission.number, QStringLiteral("030 1234-5"));
+        QCOMPARE(first.submission.verticalRes, 98);
+        QCOMPARE(first.submission.tag, QStringLiteral("Angebot Müller"));
+        QCOMPARE(first.submission.sendTime, QDateTime(QDate(2026, 12, 24), QTime(18, 30)));
+        QVERIFY(!first.submission.tiffPath.isEmpty());
+        QVERIFY(m_script->jobs[QStringLiteral("3")].submission.poll);
+        QVERIFY(m_script->jobs[QStringLiteral("3")].submission.tiffPath.isEmpty());
+        QVERIFY(JournalState(QStringLiteral("09120000.FX3")).startsWith(u"submitted|"));
+
+        // A second pass sends nothing twice.
+        pass = runner->RunOnce();
+        QCOMPARE(pass.submitted, 0);
+        QCOMPARE(m_script->creates, 3);
+
+        HylafaxJobStatus done;
+        done.state = State::Done;
+        done.pagesSent = 2;
+        done.signalRate = 14400;
+        done.dataFormat = QStringLiteral("2-D MR");
+        done.remoteId = QStringLiteral("+49 30 1234567");
+        done.started = QDateTime(QDate(2026, 12, 24), QTime(18, 31, 5));
+        done.durationSecs = 75;
+        m_script->jobs[QStringLiteral("1")].status = done;
+        pass = runner->RunOnce();
+        QCOMPARE(pass.sent, 1);
+        QVERIFY(!InComjob(QStringLiteral("09120000.FX3")));
+        // The other job still names the document.
+        QVERIFY(QFile::exists(doc));
+
+        const auto sent = Filed(fax::kFolderComack, QStringLiteral("09120000.FX3"));
+        QVERIFY(sent);
+        QCOMPARE(sent->Value(Field::Address), QStringLiteral("030 1234-5"));
+        QCOMPARE(sent->Value(Field::Pages), QStringLiteral("2"));
+        QCOMPARE(sent->Value(Field::Speed), QStringLiteral("14400"));
+        QCOMPARE(sent->Value(Field::ReceivId), QStringLiteral("+49 30 1234567"));
+        QCOMPARE(sent->Value(Field::Mode), QStringLiteral("2-D MR"));
+        QCOMPARE(sent->Value(Field::Status), QStringLiteral("OK"));
+        QCOMPARE(sent->Value(Field::Error), QString());
+        QCOMPARE(sent->Value(Field::FaxDate), QStringLiteral("26-12-24"));
+        QCOMPARE(sent->Value(Field::FaxStart), QStringLiteral("18:31:05"));
+        QCOMPARE(sent->Value(Field::FaxDauer), QStringLiteral("00:01:15"));
+        QVERIFY(JournalState(QStringLiteral("09120000.FX3")).startsWith(u"sent|"));
+
+        HylafaxJobStatus failed;
+        failed.state = State::Failed;
+        failed.status = QStringLiteral("Busy signal detected");
+        failed.statusCode = 330;
+        m_script->jobs[QStringLiteral("2")].status = failed;
+        m_script->jobs.remove(QStringLiteral("3")); // removed from the server's done queue
+        pass = runner->RunOnce();
+        QCOMPARE(pass.failed, 2);
+        QCOMPARE(runner->InFlight(), 0);
+        QVERIFY(!QFile::exists(doc)); // no job names it any more
+        const auto busy = Filed(fax::kFolderComerr, QStringLiteral("09120001.FX3"));
+        QVERIFY(busy);
+        QCOMPARE(busy->Value(Field::Status), QStringLiteral("FAILED"));
+        QVERIFY(busy->Value(Field::Error).contains(u"330 Busy signal detected"));
+        const auto lost = Filed(fax::kFolderComerr, QStringLiteral("09120002.FX3"));
+        QVERIFY(lost);
+        QCOMPARE(lost->Value(Field::Status), QStringLiteral("UNKNOWN"));
+        QVERIFY(JournalState(QStringLiteral("09120001.FX3")).startsWith(u"failed|"));
+    }
+
+    void refusesWhatIsNotAJob_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("reason");
+        const QByteArray good = SendJobBytes(QStringLiteral("/nowhere/_FX00009.SFF"),
+                                             QStringLiteral("0301"), QStringLiteral("SFF"), 196,
+                                             QStringLiteral("IMMED"));
+        QByteArray wrongFirst = good;
+        wrongFirst.replace("A*APPLI/COM*V001", "A*APPLI/COM*V002");
+        QByteArray missingKey = good;
+        missingKey.replace("SPEED   :\r\n", "");
+        QByteArray longLine = good;
+        longLine.replace("ERROR   :", "ERROR   :" + QByteArray(5000, 'x'));
+        QTest::newRow("wrong first line") << wrongFirst << "first line";
+        QTest::newRow("missing key") << missingKey << "SPEED";
+        QTest::newRow("line too long") << longLine << "long";
+        QTest::newRow("document missing") << good << "did not convert";
+        QTest::newRow("bad send time")
+            << SendJobBytes(QStringLiteral("/x.SFF"), QStringLiteral("0301"),
+                            QStringLiteral("SFF"), 196, QStringLiteral("morgen"))
+            << "send time";
+        QTest::newRow("refused by the server")
+            << PollJobBytes(QStringLiteral("999"), QStringLiteral("IMMED")) << "503 bad dial";
+    }
+
+    // Nothing of these reaches the server; each lands in Comerr with its reason.
+    void refusesWhatIsNotAJob() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, reason);
+        m_script->refuseNumber = QStringLiteral("999");
+        const QString name = QStringLiteral("09120005.FX3");
+        AddJob(name, bytes);
+        const RunnerPass pass = Runner()->RunOnce();
+        QCOMPARE(pass.refused, 1);
+        QVERIFY(!m_script->jobs.contains(QStringLiteral("1")) ||
+                !m_script->jobs[QStringLiteral("1")].submitted);
+        QVERIFY(!InComjob(name));
+        const auto refused = Filed(fax::kFolderComerr, name);
+        QVERIFY(refused);
+        QCOMPARE(refused->Value(Field::Status), QStringLiteral("REFUSED"));
+        QVERIFY2(refused->Value(Field::Error).contains(reason, Qt::CaseInsensitive),
+                 qPrintable(refused->Value(Field::Error)));
+        QVERIFY(JournalState(name).startsWith(u"refused|"));
+    }
+
+    // A link in Comjob is filed as it is (the link, not its target) with the reason.
+    void refusesALink() {
+        const QString target = m_dir.path() + QStringLiteral("/secret");
+        QFile secret(target);
+        QVERIFY(secret.open(QIODevice::WriteOnly));
+        secret.write("keep");
+        secret.close();
+        QVERIFY(QFile::link(target, Folder(fax::kFolderComjob) + QStringLiteral("/09120007.FX3")));
+        QCOMPARE(Runner()->RunOnce().refused, 1);
+        QVERIFY(QFileInfo(Folder(fax::kFolderComerr) + QStringLiteral("/09120007.FX3.orig"))
+                    .isSymLink());
+        QVERIFY(Filed(fax::kFolderComerr, QStringLiteral("09120007.FX3")));
+        QFile kept(target);
+        QVERIFY(kept.open(QIODevice::ReadOnly));
+        QCOMPARE(kept.readAll(), QByteArray("keep"));
+    }
+
+    // A server that cannot be reached leaves every job in Comjob, untaken, for the next try;
+    // the delay between tries grows to a limit.
+    void serverDownLeavesJobs() {
+        m_script->down = true;
+        for (int i = 0; i < 3; ++i)
+            AddJob(QStringLiteral("0912000%1.FX3").arg(i),
+                   PollJobBytes(QStringLiteral("0301"), QStringLiteral("IMMED")));
+        auto runner = Runner();
+        const RunnerPass pass = runner->RunOnce();
+        QVERIFY(pass.unreachable);
+        QVERIFY(pass.serverError.contains(u"connection refused"));
+        QCOMPARE(pass.deferred, 3);
+        QCOMPARE(runner->InFlight(), 0);
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(InComjob(QStringLiteral("0912000%1.FX3").arg(i)));
+        m_script->down = false;
+        QCOMPARE(runner->RunOnce().submitted, 3);
+
+        QCOMPARE(QueueService::RetryDelayMs(1), 10 * 1000);
+        QCOMPARE(QueueService::RetryDelayMs(2), 20 * 1000);
+        QCOMPARE(QueueService::RetryDelayMs(5), 160 * 1000);
+        QCOMPARE(QueueService::RetryDelayMs(40), 15 * 60 * 1000);
+    }
+
+    // A runner stopped between creating a job at the server and recording it submitted:
+    // the next one completes the job when it was not submitted, leaves it when it was, and
+    // sends a job again only when the server never got it.
+    void restartFindsItsJobs_data() {
+        QTest::addColumn<bool>("atServer");
+        QTest::addColumn<bool>("submitted");
+        QTest::addColumn<int>("creates");
+        QTest::newRow("created, not submitted") << true << false << 1;
+        QTest::newRow("created and submitted") << true << true << 1;
+        QTest::newRow("never reached the server") << false << false << 2;
+    }
+    void restartFindsItsJobs() {
+        QFETCH(bool, atServer);
+        QFETCH(bool, submitted);
+        QFETCH(int, creates);
+        const QString name = QStringLiteral("09120003.FX3");
+        AddJob(name, PollJobBytes(QStringLiteral("0301"), QStringLiteral("IMMED")));
+        m_script->creates = 1;
+        if (atServer) {
+            m_script->jobs[QStringLiteral("1")].submitted = submitted;
+            m_script->jobs[QStringLiteral("1")].status.state = State::Pending;
+        }
+        QVERIFY(QDir().mkpath(Folder(SendingState::kFolderName)));
+        QFile record(Folder(SendingState::kFolderName) + u'/' + name);
+        QVERIFY(record.open(QIODevice::WriteOnly));
+        record.write("phase=created\nowner=elsewhere:1\nsince=0\nserver=faxserver:4559\njob=1\n");
+        record.close();
+
+        auto runner = Runner();
+        runner->RunOnce(); // finds the record
+        runner->RunOnce(); // a job given back is taken again
+        QCOMPARE(m_script->creates, creates);
+        for (const ServerJob& job : std::as_const(m_script->jobs))
+            QVERIFY(job.submitted);
+        QCOMPARE(runner->InFlight(), 1);
+        QVERIFY(InComjob(name));
+    }
+
+    // A job taken by another live runner is left to it; one taken long ago by a runner on
+    // another machine that never reached the server is taken over. A job without its journal
+    // row waits a while: kalmosend may still take it back.
+    void claimsAndJournalRow() {
+        const QString name = QStringLiteral("09120004.FX3");
+        AddJob(name, PollJobBytes(QStringLiteral("0301"), QStringLiteral("IMMED")));
+        QVERIFY(QDir().mkpath(Folder(SendingState::kFolderName)));
+        QFile record(Folder(SendingState::kFolderName) + u'/' + name);
+        QVERIFY(record.open(QIODevice::WriteOnly));
+        record.write("phase=claimed\nowner=elsewhere:1\nsince=" +
+                     QByteArray::number(m_clock.now.toSecsSinceEpoch()) + "\n");
+        record.close();
+        auto runner = Runner();
+        QCOMPARE(runner->RunOnce().submitted, 0);
+        m_clock.now = m_clock.now.addSecs(QueueRunner::kStaleClaimSecs + 1);
+        QCOMPARE(runner->RunOnce().submitted, 1);
+
+        m_clock.now = QDateTime::currentDateTime();
+
+        const QString orphan = QStringLiteral("09120009.FX3");
+        const QString path = Folder(fax::kFolderComjob) + u'/' + orphan;
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(PollJobBytes(QStringLiteral("0302"), QStringLiteral("IMMED")));
+        file.close();
+        RunnerPass pass = runner->RunOnce();
+        QCOMPARE(pass.submitted, 0);
+        QCOMPARE(pass.deferred, 1);
+        m_clock.now = QDateTime::currentDateTime().addSecs(QueueRunner::kJournalGraceSecs + 1);
+        QCOMPARE(runner->RunOnce().submitted, 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestQueueRunner)
+#include "tst_queuerunner.moc"
