@@ -1,0 +1,361 @@
+// `kalmofax run --once` against a private HylaFAX server: the jobs kalmosend leaves in Comjob
+// (one written by the real kalmosend on this test's bus) are queued at the server with their
+// number, resolution, tag, send time and pages; the server's outcome comes back into the job
+// files, their folders and the journal; a server that is down or refuses the login leaves the
+// jobs where they are.
+
+#include "PrivateHylafax.h"
+#include "fax/FaxContract.h"
+#include "fax/JobFile.h"
+#include "fax/JobFileWriter.h"
+#include "fax/SffWriter.h"
+#include "faxapp/JournalStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+#include <tiffio.h>
+
+using Field = JobFile::Field;
+using faxapp::JournalStore;
+
+namespace {
+
+const QString kFaxKey = QStringLiteral("Software\\ZEB\\Kalmo! 2.0\\KALMO!");
+const QString kUserFaxKey = QStringLiteral("Software\\ZEB\\Kalmo! 2.0\\Fax");
+const QString kPrintKey = QStringLiteral("Software\\VB and VBA Program Settings\\KALMO!fax\\Print");
+
+struct RunResult {
+    int exitCode = -1;
+    QString out, err;
+};
+
+// Pages and vertical resolution of a TIFF file.
+std::pair<int, int> TiffPages(const QString& path) {
+    TIFF* tif = TIFFOpen(QFile::encodeName(path).constData(), "r");
+    if (!tif)
+        return {0, 0};
+    int pages = 0;
+    float yres = 0;
+    do {
+        ++pages;
+        if (pages == 1)
+            TIFFGetField(tif, TIFFTAG_YRESOLUTION, &yres);
+    } while (TIFFReadDirectory(tif));
+    TIFFClose(tif);
+    return {pages, qRound(yres)};
+}
+
+} // namespace
+
+class TestHylafaxRunner : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_data;
+    int m_case = 0;
+
+    QProcessEnvironment Environment() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("KALMO_MACHINE_REGISTRY"), m_dir.filePath(QStringLiteral("machine.db")));
+        env.insert(QStringLiteral("KALMO_USER_REGISTRY"), m_dir.filePath(QStringLiteral("user.db")));
+        env.insert(QStringLiteral("HOME"), m_dir.filePath(QStringLiteral("home")));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("KALMOSEND_NONINTERACTIVE"), QStringLiteral("1"));
+        return env;
+    }
+
+    RunResult Run(const QString& program, const QStringList& args) const {
+        QProcess process;
+        process.setProcessEnvironment(Environment());
+        process.start(program, args);
+        RunResult result;
+        if (!process.waitForFinished(60000)) {
+            process.kill();
+            process.waitForFinished();
+            result.err = QStringLiteral("timed out");
+            return result;
+        }
+        result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        result.out = QString::fromLocal8Bit(process.readAllStandardOutput());
+        result.err = QString::fromLocal8Bit(process.readAllStandardError());
+        return result;
+    }
+
+    void Reg(const QStringList& args) const {
+        const RunResult r = Run(qEnvironmentVariable("KALMOREG"), args);
+        QVERIFY2(r.exitCode == 0, qPrintable(args.join(u' ') + u'\n' + r.err));
+    }
+
+    RunResult RunOnce() const {
+        return Run(qEnvironmentVariable("KALMOFAX"), {QStringLiteral("run"), QStringLiteral("--once")});
+    }
+
+    void PointAt(const PrivateHylafax& server, const QString& user = {},
+                 const QString& password = {}) {
+        Reg({QStringLiteral("set"), kUserFaxKey, QStringLiteral("HylafaxHost"), QStringLiteral("127.0.0.1")});
+        Reg({QStringLiteral("set"), kUserFaxKey, QStringLiteral("HylafaxPort"), QString::number(server.Port())});
+        Reg({QStringLiteral("set"), kUserFaxKey, QStringLiteral("HylafaxUser"), user});
+        Reg({QStringLiteral("set"), kUserFaxKey, QStringLiteral("HylafaxPassword"), password});
+    }
+
+    QString Path(const QString& folder, const QString& name = {}) const {
+        return m_data + u'/' + folder + (name.isEmpty() ? QString() : u'/' + name);
+    }
+
+    void WriteFile(const QString& path, const QByteArray& bytes) {
+        QFile file(path);
+        QVERIFY2(file.open(QIODevice::WriteOnly), qPrintable(path));
+        file.write(bytes);
+    }
+
+    void WriteSff(const QString& path, int pages, int resolution) {
+        SffWriter sff;
+        QByteArray row(SffWriter::kStandardWidth / 8, '\0');
+        for (int p = 0; p < pages; ++p) {
+            sff.BeginPage(resolution);
+            for (int r = 0; r < 300; ++r) {
+                row.fill('\0');
+                row[(r + p) % row.size()] = '\xff';
+                sff.AddBitRow(reinterpret_cast<const unsigned char*>(row.constData()),
+                              SffWriter::kStandardWidth);
+            }
+            sff.AddBlankRows(resolution == 196 ? 1900 : 900);
+        }
+        WriteFile(path, sff.Finish());
+    }
+
+    // A job file and its journal row, as kalmosend leaves them.
+    void AddJob(const QString& name, const QByteArray& bytes, const QString& remark) {
+        WriteFile(Path(fax::kFolderComjob, name), bytes);
+        QString error;
+        auto journal = JournalStore::Open(m_data, error);
+        QVERIFY2(journal, qPrintable(error));
+        faxapp::JournalEntry row;
+        row.jobFile = name;
+        row.remark = remark;
+        QVERIFY2(journal->Add(row, error), qPrintable(error));
+    }
+
+    std::optional<JobFile> Filed(const QString& folder, const QString& name) const {
+        QFile file(Path(folder, name));
+        if (!file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        return JobFile::Parse(file.readAll());
+    }
+
+    QString JournalRow(const QString& name) const {
+        QString error;
+        auto journal = JournalStore::Open(m_data, error);
+        const auto row = journal ? journal->Find(name, error) : std::nullopt;
+        return row ? row->state + QStringLiteral(": ") + row->outcome : error;
+    }
+
+    // The jobs at the server by number.
+    QMap<QString, PrivateHylafax::Job> JobsByNumber(const PrivateHylafax& server) {
+        QString error;
+        QMap<QString, PrivateHylafax::Job> jobs;
+        for (const auto& job : server.Jobs(error))
+            jobs.insert(job.number, job);
+        if (!error.isEmpty())
+            qWarning("faxstat: %s", qPrintable(error));
+        return jobs;
+    }
+
+    // The document the server keeps for a job: its pages and vertical resolution.
+    static std::pair<int, int> ServerDocument(const PrivateHylafax& server, const QString& id) {
+        for (const QString& queue : {QStringLiteral("sendq"), QStringLiteral("doneq")}) {
+            QFile q(server.Spool() + u'/' + queue + QStringLiteral("/q") + id);
+            if (!q.open(QIODevice::ReadOnly))
+                continue;
+            static const QRegularExpression doc(QStringLiteral("^!?tiff:\\d+:[^:]*:(\\S+)$"),
+                                                QRegularExpression::MultilineOption);
+            const auto match = doc.match(QString::fromUtf8(q.readAll()));
+            if (match.hasMatch())
+                return TiffPages(server.Spool() + u'/' + match.captured(1));
+        }
+        return {0, 0};
+    }
+
+private Q_SLOTS:
+    void initTestCase() {
+        QVERIFY(m_dir.isValid());
+        QVERIFY(QDir(m_dir.path()).mkpath(QStringLiteral("home")));
+    }
+
+    // Each case has a data folder of its own.
+    void init() {
+        const QString base = m_dir.filePath(QStringLiteral("base") + QString::number(++m_case));
+        Reg({QStringLiteral("--machine"), QStringLiteral("set"), kFaxKey, QStringLiteral("DatenDir"),
+             base});
+        m_data = base + QStringLiteral("/Fax");
+        for (const QString& f : {fax::kFolderComjob, fax::kFolderComack, fax::kFolderComerr,
+                                 fax::kFolderFaxsend})
+            QVERIFY(QDir().mkpath(Path(f)));
+    }
+
+    void sendsAndFilesThroughTheServer() {
+        PrivateHylafax server;
+        PrivateHylafax::Options options;
+        options.fakeModem = true; // ends numbers ...0 as sent, ...1 as failed
+        QString error;
+        QVERIFY2(server.Start(options, error), qPrintable(error));
+        PointAt(server);
+
+        const QString fine = Path(fax::kFolderFaxsend, QStringLiteral("_FX00001.SFF"));
+        const QString normal = Path(fax::kFolderFaxsend, QStringLiteral("_FX00002.SFF"));
+        const QString colour = Path(fax::kFolderFaxsend, QStringLiteral("_FX00003.CFF"));
+        WriteSff(fine, 2, 196);
+        WriteSff(normal, 3, 98);
+        WriteSff(Path(fax::kFolderFaxsend, QStringLiteral("_FX00003.SFF")), 1, 196);
+        WriteFile(colour, QByteArray("colour pages, sent as their black-and-white companion"));
+        const QDateTime later = QDateTime::currentDateTime().addDays(1);
+        AddJob(QStringLiteral("09120000.FX3"),
+               SendJobBytes(fine, QStringLiteral("0301234560"), QStringLiteral("SFF"), 196,
+                            QStringLiteral("IMMED")),
+               QStringLiteral("Angebot 7"));
+        AddJob(QStringLiteral("09120001.FX3"),
+               SendJobBytes(normal, QStringLiteral("0301234561"), QStringLiteral("SFF"), 98,
+                            QStringLiteral("IMMED")),
+               QStringLiteral("normal"));
+        AddJob(QStringLiteral("09120002.FX3"),
+               SendJobBytes(colour, QStringLiteral("0301234562"), QStringLiteral("CFF"), 196,
+                            QStringLiteral("IMMED")),
+               QStringLiteral("colour"));
+        AddJob(QStringLiteral("09120003.FX3"),
+               PollJobBytes(QStringLiteral("0301234563"), QStringLiteral("IMMED")),
+               QStringLiteral("poll"));
+        AddJob(QStringLiteral("09120004.FX3"),
+               SendJobBytes(fine, QStringLiteral("0301234564"), QStringLiteral("SFF"), 196,
+                            later.toString(QStringLiteral("yy-MM-dd-HH:mm"))),
+               QStringLiteral("later"));
+        QByteArray malformed = PollJobBytes(QStringLiteral("0301234566"), QStringLiteral("IMMED"));
+        malformed.replace("A*APPLI/COM*V001", "A*APPLI/COM*V009");
+        AddJob(QStringLiteral("09120006.FX3"), malformed, QStringLiteral("malformed"));
+
+        // One job as kalmosend itself writes it, with its row through kalmofax's journal on
+        // this test's bus.
+        Reg({QStringLiteral("set"), kPrintKey, QStringLiteral("Runner"), QStringLiteral("0301234565")});
+        const QString print = m_dir.filePath(QStringLiteral("print.sff"));
+        QVERIFY(QFile::copy(qEnvironmentVariable("EXAMPLE_SFF"), print));
+        const RunResult sent =
+            Run(qEnvironmentVariable("KALMOSEND"), {u"/d" + print, QStringLiteral("/tRunner")});
+        QVERIFY2(sent.exitCode == 0, qPrintable(sent.err));
+
+        RunResult run = RunOnce();
+        QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+
+        // Refused without reaching the server: the reason in its ERROR line, the file beside.
+        const auto refused = Filed(fax::kFolderComerr, QStringLiteral("09120006.FX3"));
+        QVERIFY(refused);
+        QCOMPARE(refused->Value(Field::Status), QStringLiteral("REFUSED"));
+        QVERIFY2(refused->Value(Field::Error).contains(u"first line"),
+                 qPrintable(refused->Value(Field::Error)));
+        QVERIFY(QFile::exists(Path(fax::kFolderComerr, QStringLiteral("09120006.FX3.orig"))));
+
+        auto jobs = JobsByNumber(server);
+        QVERIFY(!jobs.contains(QStringLiteral("0301234566")));
+        struct Expected {
+            const char* number;
+            const char* tag;
+            int resolution;
+            int pages; // of the document at the server, 0 for the poll
+        };
+        for (const Expected& e : {Expected{"0301234560", "Angebot 7", 196, 2},
+                                  Expected{"0301234561", "normal", 98, 3},
+                                  Expected{"0301234562", "colour", 196, 1},
+                                  Expected{"0301234563", "poll", 196, 0},
+                                  Expected{"0301234564", "later", 196, 2},
+                                  Expected{"0301234565", "", 196, 2}}) {
+            const QString number = QString::fromLatin1(e.number);
+            QVERIFY2(jobs.contains(number), e.number);
+            const PrivateHylafax::Job& job = jobs[number];
+            QCOMPARE(job.tag, QString::fromUtf8(e.tag));
+            QCOMPARE(job.resolution, e.resolution);
+            if (e.pages > 0)
+                QCOMPARE(ServerDocument(server, job.id), std::make_pair(e.pages, e.resolution));
+        }
+        const PrivateHylafax::Job& pending = jobs[QStringLiteral("0301234564")];
+        QCOMPARE(pending.state, QStringLiteral("P"));
+        QVERIFY2(qAbs(pending.sendTime - later.toSecsSinceEpoch()) < 60,
+                 qPrintable(QString::number(pending.sendTime - later.toSecsSinceEpoch())));
+
+        // The fake modem ends ...0 and ...1; the colour job is removed by hand.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (jobs = JobsByNumber(server))[QStringLiteral("0301234560")].state == u"D" &&
+                jobs[QStringLiteral("0301234561")].state == u"F",
+            30000);
+        QVERIFY2(server.Remove(jobs[QStringLiteral("0301234562")].id, error), qPrintable(error));
+        QTRY_COMPARE_WITH_TIMEOUT(JobsByNumber(server)[QStringLiteral("0301234562")].state,
+                                  QStringLiteral("F"), 10000);
+
+        run = RunOnce();
+        QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+        const auto done = Filed(fax::kFolderComack, QStringLiteral("09120000.FX3"));
+        QVERIFY(done);
+        QCOMPARE(done->Value(Field::Status), QStringLiteral("OK"));
+        QCOMPARE(done->Value(Field::Pages), QStringLiteral("2"));
+        QCOMPARE(done->Value(Field::Speed), QStringLiteral("14400"));
+        QCOMPARE(done->Value(Field::Mode), QStringLiteral("2-D MR"));
+        QCOMPARE(done->Value(Field::ReceivId), QStringLiteral("+49 30 1234567"));
+        QVERIFY(JournalRow(QStringLiteral("09120000.FX3")).startsWith(u"sent: "));
+        const auto busy = Filed(fax::kFolderComerr, QStringLiteral("09120001.FX3"));
+        QVERIFY(busy);
+        QCOMPARE(busy->Value(Field::Status), QStringLiteral("FAILED"));
+        QVERIFY(busy->Value(Field::Error).contains(u"Busy signal detected"));
+        const auto aborted = Filed(fax::kFolderComerr, QStringLiteral("09120002.FX3"));
+        QVERIFY(aborted);
+        QVERIFY(aborted->Value(Field::Error).contains(u"Job aborted by request"));
+        QVERIFY(JournalRow(QStringLiteral("09120002.FX3")).startsWith(u"failed: "));
+        for (const QString& gone : {QStringLiteral("09120000.FX3"), QStringLiteral("09120001.FX3"),
+                                    QStringLiteral("09120002.FX3")})
+            QVERIFY(!QFile::exists(Path(fax::kFolderComjob, gone)));
+        // Documents go once no job names them: the later job still names the fine one.
+        QVERIFY(QFile::exists(fine));
+        QVERIFY(!QFile::exists(normal));
+        QVERIFY(!QFile::exists(colour));
+        QVERIFY(!QFile::exists(Path(fax::kFolderFaxsend, QStringLiteral("_FX00003.SFF"))));
+        QVERIFY(QFile::exists(Path(fax::kFolderComjob, QStringLiteral("09120004.FX3"))));
+
+        // A server that is not running: a new job stays in Comjob, untaken.
+        server.Stop();
+        AddJob(QStringLiteral("09120007.FX3"),
+               PollJobBytes(QStringLiteral("0301234567"), QStringLiteral("IMMED")),
+               QStringLiteral("down"));
+        run = RunOnce();
+        QCOMPARE(run.exitCode, 75);
+        QVERIFY(QFile::exists(Path(fax::kFolderComjob, QStringLiteral("09120007.FX3"))));
+        QVERIFY(!QFile::exists(Path(QStringLiteral(".sending"), QStringLiteral("09120007.FX3"))));
+        QVERIFY(JournalRow(QStringLiteral("09120007.FX3")).startsWith(u"queued"));
+    }
+
+    // A server that wants a password: a wrong one leaves the job waiting, the right one
+    // sends it.
+    void logsInWithItsPassword() {
+        PrivateHylafax server;
+        PrivateHylafax::Options options;
+        options.passwordUsers = {{QStringLiteral("alice"), QStringLiteral("secret")}};
+        QString error;
+        QVERIFY2(server.Start(options, error), qPrintable(error));
+        AddJob(QStringLiteral("09120008.FX3"),
+               PollJobBytes(QStringLiteral("0301234568"), QStringLiteral("IMMED")),
+               QStringLiteral("alice"));
+
+        PointAt(server, QStringLiteral("alice"), QStringLiteral("wrong"));
+        RunResult run = RunOnce();
+        QCOMPARE(run.exitCode, 75);
+        QVERIFY2(run.err.contains(u"530"), qPrintable(run.err));
+        QVERIFY(QFile::exists(Path(fax::kFolderComjob, QStringLiteral("09120008.FX3"))));
+
+        PointAt(server, QStringLiteral("alice"), QStringLiteral("secret"));
+        run = RunOnce();
+        QVERIFY2(run.exitCode == 0, qPrintable(run.out + run.err));
+        QVERIFY(JobsByNumber(server).contains(QStringLiteral("0301234568")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHylafaxRunner)
+#include "tst_hylafax_runner.moc"
