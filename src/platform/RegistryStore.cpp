@@ -3,7 +3,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <unistd.h>
 
 namespace {
 
@@ -345,6 +347,15 @@ QString Registry::DefaultUserFile() {
 }
 
 std::unique_ptr<Registry> Registry::OpenDefault() {
+    // The user's store may hold secrets (the fax server's password): a new one is made
+    // readable by its owner only. SQLite gives its journal files the database's mode.
+    const QString userFile = DefaultUserFile();
+    if (!QFileInfo::exists(userFile) && QDir().mkpath(QFileInfo(userFile).absolutePath())) {
+        const int fd = ::open(QFile::encodeName(userFile).constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            ::close(fd);
+    }
     return std::make_unique<Registry>(
         std::make_unique<RegistryStore>(DefaultMachineFile(), RegistryStore::Access::ReadOnly),
         std::make_unique<RegistryStore>(DefaultUserFile(), RegistryStore::Access::ReadWrite));

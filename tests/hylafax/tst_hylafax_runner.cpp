@@ -60,8 +60,10 @@ class TestHylafaxRunner : public QObject {
 
     QProcessEnvironment Environment() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("KALMO_MACHINE_REGISTRY"), m_dir.filePath(QStringLiteral("machine.db")));
-        env.insert(QStringLiteral("KALMO_USER_REGISTRY"), m_dir.filePath(QStringLiteral("user.db")));
+        env.insert(QStringLiteral("KALMO_MACHINE_REGISTRY"),
+                   m_dir.filePath(QStringLiteral("machine.db")));
+        env.insert(QStringLiteral("KALMO_USER_REGISTRY"),
+                   m_dir.filePath(QStringLiteral("user.db")));
         env.insert(QStringLiteral("HOME"), m_dir.filePath(QStringLiteral("home")));
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         env.insert(QStringLiteral("KALMOSEND_NONINTERACTIVE"), QStringLiteral("1"));
@@ -91,13 +93,16 @@ class TestHylafaxRunner : public QObject {
     }
 
     RunResult RunOnce() const {
-        return Run(qEnvironmentVariable("KALMOFAX"), {QStringLiteral("run"), QStringLiteral("--once")});
+        return Run(qEnvironmentVariable("KALMOFAX"),
+                   {QStringLiteral("run"), QStringLiteral("--once")});
     }
 
     void PointAt(const PrivateHylafax& server, const QString& user = {},
                  const QString& password = {}) {
-        Reg({QStringLiteral("set"), kUserFaxKey, QStringLiteral("HylafaxHost"), QStringLiteral("127.0.0.1")});
-        Reg({QStringLiteral("set"), kUserFaxKey, QStringLiteral("HylafaxPort"), QString::number(server.Port())});
+        Reg({QStringLiteral("set"), kUserFaxKey, QStringLiteral("HylafaxHost"),
+             QStringLiteral("127.0.0.1")});
+        Reg({QStringLiteral("set"), kUserFaxKey, QStringLiteral("HylafaxPort"),
+             QString::number(server.Port())});
         Reg({QStringLiteral("set"), kUserFaxKey, QStringLiteral("HylafaxUser"), user});
         Reg({QStringLiteral("set"), kUserFaxKey, QStringLiteral("HylafaxPassword"), password});
     }
@@ -189,11 +194,11 @@ private Q_SLOTS:
     // Each case has a data folder of its own.
     void init() {
         const QString base = m_dir.filePath(QStringLiteral("base") + QString::number(++m_case));
-        Reg({QStringLiteral("--machine"), QStringLiteral("set"), kFaxKey, QStringLiteral("DatenDir"),
-             base});
+        Reg({QStringLiteral("--machine"), QStringLiteral("set"), kFaxKey,
+             QStringLiteral("DatenDir"), base});
         m_data = base + QStringLiteral("/Fax");
-        for (const QString& f : {fax::kFolderComjob, fax::kFolderComack, fax::kFolderComerr,
-                                 fax::kFolderFaxsend})
+        for (const QString& f :
+             {fax::kFolderComjob, fax::kFolderComack, fax::kFolderComerr, fax::kFolderFaxsend})
             QVERIFY(QDir().mkpath(Path(f)));
     }
 
@@ -238,7 +243,8 @@ private Q_SLOTS:
 
         // One job as kalmosend itself writes it, with its row through kalmofax's journal on
         // this test's bus.
-        Reg({QStringLiteral("set"), kPrintKey, QStringLiteral("Runner"), QStringLiteral("0301234565")});
+        Reg({QStringLiteral("set"), kPrintKey, QStringLiteral("Runner"),
+             QStringLiteral("0301234565")});
         const QString print = m_dir.filePath(QStringLiteral("print.sff"));
         QVERIFY(QFile::copy(qEnvironmentVariable("EXAMPLE_SFF"), print));
         const RunResult sent =
@@ -264,12 +270,10 @@ private Q_SLOTS:
             int resolution;
             int pages; // of the document at the server, 0 for the poll
         };
-        for (const Expected& e : {Expected{"0301234560", "Angebot 7", 196, 2},
-                                  Expected{"0301234561", "normal", 98, 3},
-                                  Expected{"0301234562", "colour", 196, 1},
-                                  Expected{"0301234563", "poll", 196, 0},
-                                  Expected{"0301234564", "later", 196, 2},
-                                  Expected{"0301234565", "", 196, 2}}) {
+        for (const Expected& e :
+             {Expected{"0301234560", "Angebot 7", 196, 2}, Expected{"0301234561", "normal", 98, 3},
+              Expected{"0301234562", "colour", 196, 1}, Expected{"0301234563", "poll", 196, 0},
+              Expected{"0301234564", "later", 196, 2}, Expected{"0301234565", "", 196, 2}}) {
             const QString number = QString::fromLatin1(e.number);
             QVERIFY2(jobs.contains(number), e.number);
             const PrivateHylafax::Job& job = jobs[number];

@@ -106,11 +106,14 @@ class TestQueueRunner : public QObject {
     int m_case = 0;
 
     QString Folder(const QString& name) const { return m_data + u'/' + name; }
-    QString Document(const QString& name) const { return Folder(fax::kFolderFaxsend) + u'/' + name; }
+    QString Document(const QString& name) const {
+        return Folder(fax::kFolderFaxsend) + u'/' + name;
+    }
 
     std::unique_ptr<QueueRunner> Runner() {
         auto runner = std::make_unique<QueueRunner>(
-            m_data, [script = m_script](const QString&) {
+            m_data,
+            [script = m_script](const QString&) {
                 return std::make_unique<ScriptedServer>(script);
             },
             m_clock);
@@ -177,8 +180,8 @@ private Q_SLOTS:
     void init() {
         QVERIFY(m_dir.isValid());
         m_data = m_dir.path() + QStringLiteral("/data") + QString::number(++m_case);
-        for (const QString& f : {fax::kFolderComjob, fax::kFolderComack, fax::kFolderComerr,
-                                 fax::kFolderFaxsend})
+        for (const QString& f :
+             {fax::kFolderComjob, fax::kFolderComack, fax::kFolderComerr, fax::kFolderFaxsend})
             QVERIFY(QDir().mkpath(Folder(f)));
         m_script = std::make_shared<ServerScript>();
         m_clock.now = QDateTime::currentDateTime();
@@ -273,9 +276,9 @@ private Q_SLOTS:
     void refusesWhatIsNotAJob_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("reason");
-        const QByteArray good = SendJobBytes(QStringLiteral("/nowhere/_FX00009.SFF"),
-                                             QStringLiteral("0301"), QStringLiteral("SFF"), 196,
-                                             QStringLiteral("IMMED"));
+        const QByteArray good =
+            SendJobBytes(QStringLiteral("/nowhere/_FX00009.SFF"), QStringLiteral("0301"),
+                         QStringLiteral("SFF"), 196, QStringLiteral("IMMED"));
         QByteArray wrongFirst = good;
         wrongFirst.replace("A*APPLI/COM*V001", "A*APPLI/COM*V002");
         QByteArray missingKey = good;
@@ -287,8 +290,8 @@ private Q_SLOTS:
         QTest::newRow("line too long") << longLine << "long";
         QTest::newRow("document missing") << good << "did not convert";
         QTest::newRow("bad send time")
-            << SendJobBytes(QStringLiteral("/x.SFF"), QStringLiteral("0301"),
-                            QStringLiteral("SFF"), 196, QStringLiteral("morgen"))
+            << SendJobBytes(QStringLiteral("/x.SFF"), QStringLiteral("0301"), QStringLiteral("SFF"),
+                            196, QStringLiteral("morgen"))
             << "send time";
         QTest::newRow("refused by the server")
             << PollJobBytes(QStringLiteral("999"), QStringLiteral("IMMED")) << "503 bad dial";

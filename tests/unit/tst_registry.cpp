@@ -1,7 +1,9 @@
 #include "TestRegistry.h"
 #include "platform/RegistryStore.h"
 
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
 
 class TestRegistryStore : public QObject {
@@ -17,6 +19,7 @@ private Q_SLOTS:
     void transactionRollsBack();
     void readOnlyRoot();
     void missingFile();
+    void newUserStoreIsPrivate();
     void subKeysAndValuesKeepSpelling();
     void twoProcessesTakeOnce();
 };
@@ -153,6 +156,23 @@ void TestRegistryStore::missingFile() {
     QVERIFY(!none.KeyExists("A"));
     QVERIFY(!none.QueryValue("A", "b"));
     QVERIFY(none.SubKeys("").isEmpty());
+}
+
+// The user's store may hold the fax server's password: a new one is its owner's alone.
+void TestRegistryStore::newUserStoreIsPrivate() {
+    QTemporaryDir dir;
+    const QString file = dir.filePath("sub/user.db");
+    qputenv("KALMO_USER_REGISTRY", QFile::encodeName(file));
+    {
+        auto registry = Registry::OpenDefault();
+        QVERIFY(registry->User().CreateKey("Software"));
+    }
+    qunsetenv("KALMO_USER_REGISTRY");
+    const QFile::Permissions groupAndOthers = QFile::ReadGroup | QFile::WriteGroup |
+                                              QFile::ExeGroup | QFile::ReadOther |
+                                              QFile::WriteOther | QFile::ExeOther;
+    QVERIFY(QFile::permissions(file) & QFile::WriteOwner);
+    QCOMPARE(QFile::permissions(file) & groupAndOthers, QFile::Permissions());
 }
 
 void TestRegistryStore::subKeysAndValuesKeepSpelling() {
