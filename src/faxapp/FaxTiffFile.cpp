@@ -42,11 +42,14 @@ bool FaxTiffFile::Create(const QString& path, int pages, QString& error) {
         return false;
     }
     struct stat created {};
-    if (::fstat(m_file.Descriptor(), &created) == 0) {
-        m_created = true;
-        m_device = created.st_dev;
-        m_inode = created.st_ino;
+    if (::fstat(m_file.Descriptor(), &created) != 0) {
+        error = QStringLiteral("%1: %2").arg(path, ErrnoText());
+        ::unlinkat(m_folder.Descriptor(), NativePath(m_name).constData(), 0);
+        return false;
     }
+    m_created = true;
+    m_device = created.st_dev;
+    m_inode = created.st_ino;
     // libtiff closes its own descriptor; this one stays open to put the file on the disk.
     const int fd = ::fcntl(m_file.Descriptor(), F_DUPFD_CLOEXEC, 0);
     if (fd < 0) {

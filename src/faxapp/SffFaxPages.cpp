@@ -45,9 +45,11 @@ bool SffFaxPages::Open(const QString& path, QString& error) {
     if (problem.isEmpty())
         return true;
     // A document cut short or damaged after its readable pages is not sent in part.
-    if (m_decoder->PageCount() == 0 || problem.startsWith(u"page "))
+    if (problem.startsWith(u"page "))
+        error = problem;
+    else if (m_decoder->PageCount() == 0)
         error = QStringLiteral("%1: %2").arg(path, problem);
-    else
+    else // the walk stopped in the last page it found
         error = QStringLiteral("page %1: %2").arg(m_decoder->PageCount()).arg(problem);
     m_decoder.reset();
     return false;
@@ -101,6 +103,7 @@ bool SffFaxPages::WritePage(int index, bool fine, FaxTiffFile& out, QString& err
 bool SffFaxPages::CopyPage(bool fine, int badRows, FaxTiffFile& out, QString& error) {
     const QByteArray& white = WhiteRow();
     m_strip.clear();
+    m_strip.reserve(m_bytes.size() * 2 + static_cast<qsizetype>(m_order.size()) * 5);
     int rows = 0;
     const auto putRow = [&](const char* code, int bits) {
         m_strip.append(kEndOfLine, sizeof kEndOfLine);
