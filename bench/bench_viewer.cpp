@@ -4,7 +4,7 @@
 // the same document into PBM files. See bench/README.md.
 
 #include "ShownTime.h"
-#include "fax/SffWriter.h"
+#include "TextLikeSff.h"
 #include "faxapp/PrintPages.h"
 
 #include <QApplication>
@@ -12,7 +12,6 @@
 #include <QFile>
 #include <QPainter>
 #include <QProcess>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QWidget>
 #include <algorithm>
@@ -40,39 +39,6 @@ int RunBare(int argc, char* argv[]) {
     widget.resize(900, 1000);
     widget.show();
     return QApplication::exec();
-}
-
-// Pages of typed text: lines of word-sized black blocks, as a fax of a letter codes.
-QByteArray TextLikeSff(int pages) {
-    constexpr int kWidth = SffWriter::kStandardWidth;
-    QRandomGenerator random(7);
-    SffWriter writer;
-    std::vector<unsigned char> row(kWidth / 8);
-    for (int p = 0; p < pages; ++p) {
-        writer.BeginPage(196);
-        writer.AddBlankRows(150);
-        for (int line = 0; line < 60; ++line) {
-            std::vector<std::pair<int, int>> words;
-            for (int x = 120; x < kWidth - 200;) {
-                const int length = 20 + static_cast<int>(random.bounded(140));
-                words.emplace_back(x, length);
-                x += length + 18;
-            }
-            for (int y = 0; y < 34; ++y) {
-                std::fill(row.begin(), row.end(), 0);
-                if (y < 22) {
-                    for (const auto& [x0, length] : words)
-                        for (int x = x0; x < x0 + length; ++x)
-                            row[x / 8] |= static_cast<unsigned char>(0x80 >> (x % 8));
-                    writer.AddBitRow(row.data(), kWidth);
-                } else {
-                    writer.AddBlankRows(1);
-                }
-            }
-        }
-        writer.AddBlankRows(100);
-    }
-    return writer.Finish();
 }
 
 // The viewer's time to its first page painted, on the offscreen platform; -1 on failure.

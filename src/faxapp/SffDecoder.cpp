@@ -44,11 +44,7 @@ private:
     qsizetype m_length = 0;
 };
 
-// One row of a page as the records give it: coded bytes, or white.
-struct RowRecord {
-    qsizetype at = 0;
-    int length = 0; // coded bytes; 0: a blank row; -1: a row the sender marked as damaged
-};
+using RowRecord = SffDecoder::RowRecord;
 
 void PutEntry(QByteArray& out, int tag, int type, std::uint32_t count, std::uint32_t value) {
     PutLe16(out, static_cast<std::uint32_t>(tag));
@@ -253,24 +249,24 @@ void SffDecoder::Index() {
         m_problem = QStringLiteral("the document has no pages");
 }
 
-QImage SffDecoder::DecodePage(int index, QString& error) {
+bool SffDecoder::PageRows(int index, QByteArray& bytes, std::vector<RowRecord>& rows,
+                          QString& error) {
+    rows.clear();
     if (index < 0 || index >= m_pages.size()) {
         error = QStringLiteral("no page %1").arg(index + 1);
-        return {};
+        return false;
     }
     const Page& page = m_pages[index];
     // The page's records; the file may have changed since the walk, so every record is
     // checked against what was read.
-    QByteArray bytes(page.end - page.begin, Qt::Uninitialized);
+    bytes.resize(page.end - page.begin);
     if (m_read(page.begin, bytes.size(), bytes.data()) != bytes.size()) {
         error = QStringLiteral("page %1 cannot be read (the file changed?)").arg(index + 1);
-        return {};
+        return false;
     }
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
     const qsizetype size = bytes.size();
-    std::vector<RowRecord> rows;
     rows.reserve(static_cast<std::size_t>(page.rows));
-    std::uint32_t codedRows = 0;
     for (qsizetype at = 0; at < size;) {
         const unsigned char type = data[at];
         qsizetype next = at + 1;
@@ -291,10 +287,20 @@ QImage SffDecoder::DecodePage(int index, QString& error) {
         }
         if (next > size || rows.size() > static_cast<std::size_t>(kMaxPageRows)) {
             error = QStringLiteral("page %1 changed since the file was opened").arg(index + 1);
-            return {};
+            return false;
         }
         at = next;
     }
+    return true;
+}
+
+QImage SffDecoder::DecodePage(int index, QString& error) {
+    QByteArray bytes;
+    std::vector<RowRecord> rows;
+    if (!PageRows(index, bytes, rows, error))
+        return {};
+    const Page& page = m_pages[index];
+    std::uint32_t codedRows = 0;
     for (const RowRecord& row : rows)
         codedRows += row.length > 0 ? 1 : 0;
 

@@ -9,6 +9,7 @@
 #include <QList>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class PosixFile;
 
@@ -33,6 +34,15 @@ public:
     // Line length and vertical resolution (98 or 196) of a page's header.
     int PageWidth(int index) const { return m_pages[index].width; }
     int PageResolution(int index) const { return m_pages[index].resolution; }
+
+    // One row of a page as the records give it: coded bytes, or white.
+    struct RowRecord {
+        qsizetype at = 0; // offset of the coded bytes in the page's records
+        int length = 0;   // coded bytes; 0: a blank row; -1: a row the sender marked as damaged
+    };
+    // Reads the records of page index into bytes and lists its rows, for callers that use
+    // the coded rows as they are; false with error set when the page cannot be read.
+    bool PageRows(int index, QByteArray& bytes, std::vector<RowRecord>& rows, QString& error);
 
 private:
     struct Page {
