@@ -7,6 +7,7 @@
 #include "platform/Presence.h"
 
 #include <QApplication>
+#include <QGuiApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -50,8 +51,10 @@ public:
             }
         }
         if (once) {
-            // For scripts and tests: what is in Comjob now, without a window or the bus.
-            QCoreApplication app(argc, argv);
+            // For scripts and tests: what is in Comjob now, without a window or the bus. Text
+            // print files are drawn with fonts, which need a GUI application, not a display.
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            QGuiApplication app(argc, argv);
             return QueueService::RunOnce(LoadFaxSettings());
         }
 
