@@ -4,11 +4,11 @@
 #include "fax/FolderListing.h"
 #include "fax/PosixFile.h"
 #include "faxapp/FaxTiff.h"
+#include "faxapp/JobFiler.h"
 #include "faxapp/JobOutcome.h"
 #include "faxapp/JournalStore.h"
 #include "support/Clock.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
@@ -87,7 +87,11 @@ bool QueueRunner::Open(QString& error) {
     if (!m_state.Open(m_dataDir, error))
         return false;
     m_journal = JournalStore::Open(m_dataDir, error);
-    return m_journal != nullptr;
+    if (!m_journal)
+        return false;
+    m_filer = std::make_unique<JobFiler>(m_folders->comjob, m_folders->comack, m_folders->comerr,
+                                         m_folders->faxsend, m_state.Folder(), *m_journal);
+    return true;
 }
 
 int QueueRunner::InFlight() const {
@@ -111,8 +115,7 @@ RunnerPass QueueRunner::RunOnce() {
 void QueueRunner::BeginPass() {
     m_servers.clear();
     m_serverDown.clear();
-    m_documentUseKnown = false;
-    m_documentUse.clear();
+    m_filer->Forget();
 }
 
 void QueueRunner::EndPass() {
@@ -433,68 +436,14 @@ void QueueRunner::FollowJob(const QString& name, const SendingRecord& record, Ru
          JobOutcome::Describe(*status, record.jobId), pass);
 }
 
-bool QueueRunner::File(const QString& name, const JobFile& job, Outcome outcome,
-                       const QString& journalText, RunnerPass& pass, bool keepOriginal) {
-    const SpoolFolder& target = outcome == Outcome::Sent ? m_folders->comack : m_folders->comerr;
-    const SpoolFolder& sending = m_state.Folder();
-    const QString temp = name + QStringLiteral(".out");
-    const QByteArray bytes = job.Bytes();
-    sending.Remove(temp);
-    PosixFile out;
-    if (!sending.CreateExclusive(out, temp, 0644) ||
-        !out.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !out.Sync() ||
-        !out.Close()) {
-        Note(pass, sending.PathOf(temp) + QStringLiteral(": ") + ErrnoText());
-        sending.Remove(temp);
-        return false; // the record stays: the next pass files it
-    }
-    if (!SpoolFolder::MoveNoReplace(sending, temp, target, name)) {
-        const int moveErrno = errno;
-        sending.Remove(temp);
-        // Already there: filed by a runner that stopped before it removed the job from
-        // Comjob, or by another runner following the same job.
-        if (moveErrno != EEXIST) {
-            errno = moveErrno;
-            Note(pass, target.PathOf(name) + QStringLiteral(": ") + ErrnoText());
-            return false;
-        }
-    }
-    target.Sync();
-
-    if (!m_documentUseKnown) {
-        // Counted before this job leaves Comjob, so that its own use is counted too.
-        ListFolder(m_folders->comjob.Path(), [&](std::string_view entry) {
-            const QString other =
-                QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size()));
-            PosixFile f;
-            QByteArray b;
-            if (!IsJobFileName(other) || !m_folders->comjob.OpenRegular(f, other) ||
-                !ReadJobBytes(f, b))
-                return;
-            if (const auto j = JobFile::Parse(b); j && !j->IsPoll())
-                ++m_documentUse[j->Value(Field::FileName)];
-        });
-        m_documentUseKnown = true;
-    }
-
-    if (keepOriginal) {
-        if (!SpoolFolder::MoveNoReplace(m_folders->comjob, name, m_folders->comerr,
-                                        name + QStringLiteral(".orig")))
-            m_folders->comjob.Remove(name);
-    } else {
-        m_folders->comjob.Remove(name);
-    }
-    m_folders->comjob.Sync();
-
-    QString error;
-    const QString state = outcome == Outcome::Sent     ? QStringLiteral("sent")
-                          : outcome == Outcome::Failed ? QStringLiteral("failed")
-                                                       : QStringLiteral("refused");
-    if (!m_journal->SetOutcome(name, state, journalText, error) && !keepOriginal)
-        Note(pass, error);
-    // A file that was not a job file names nothing for certain: its document stays.
-    if (!job.IsPoll() && !keepOriginal)
-        RemoveDocumentIfUnused(job.Value(Field::FileName), pass);
+void QueueRunner::File(const QString& name, const JobFile& job, Outcome outcome,
+                       const QString& journalText, RunnerPass& pass) {
+    QString problem;
+    const bool filed = m_filer->File(name, job, outcome, journalText, problem);
+    if (!problem.isEmpty())
+        Note(pass, problem);
+    if (!filed)
+        return; // the record stays: the next pass files it
     m_state.Release(name);
     switch (outcome) {
     case Outcome::Sent:
@@ -507,36 +456,17 @@ bool QueueRunner::File(const QString& name, const JobFile& job, Outcome outcome,
         ++pass.refused;
         break;
     }
-    return true;
 }
 
 void QueueRunner::RefuseMalformed(const QString& name, const QByteArray& bytes,
                                   const QString& reason, RunnerPass& pass) {
-    JobFile job = JobOutcome::Salvage(bytes);
-    const QString text = QStringLiteral("not a job file: ") + reason;
-    JobOutcome::ApplyRefusal(job, text);
-    // The file as it was stays beside the refusal, under the name with ".orig".
-    File(name, job, Outcome::Refused, text, pass, true);
-}
-
-void QueueRunner::RemoveDocumentIfUnused(const QString& document, RunnerPass& pass) {
-    if (document.isEmpty())
-        return;
-    int& use = m_documentUse[document];
-    if (use > 0)
-        --use;
-    if (use > 0)
-        return;
-    // Only kalmosend's own copies in Faxsend are removed, never a file elsewhere.
-    const QFileInfo info(document);
-    if (QDir::cleanPath(info.absolutePath()) != QDir::cleanPath(m_folders->faxsend.Path()))
-        return;
-    QStringList names{info.fileName()};
-    if (info.suffix().compare(QLatin1String("CFF"), Qt::CaseInsensitive) == 0)
-        names.append(info.completeBaseName() + QStringLiteral(".SFF"));
-    for (const QString& fileName : names) {
-        if (!m_folders->faxsend.Remove(fileName) && errno != ENOENT)
-            Note(pass, m_folders->faxsend.PathOf(fileName) + QStringLiteral(": ") + ErrnoText());
+    QString problem;
+    const bool filed = m_filer->FileMalformed(name, bytes, reason, problem);
+    if (!problem.isEmpty())
+        Note(pass, problem);
+    if (filed) {
+        m_state.Release(name);
+        ++pass.refused;
     }
 }
 

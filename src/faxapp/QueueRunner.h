@@ -11,6 +11,7 @@
 
 #include "fax/JobFile.h"
 #include "faxapp/FaxServer.h"
+#include "faxapp/JobFiler.h"
 #include "faxapp/SendingState.h"
 
 #include <QDateTime>
@@ -70,7 +71,7 @@ public:
 
 private:
     struct Folders;
-    enum class Outcome { Sent, Failed, Refused };
+    using Outcome = JobFiler::Outcome;
 
     void BeginPass();
     void EndPass();
@@ -80,13 +81,11 @@ private:
     void TakeJob(const QString& name, RunnerPass& pass);
     void SubmitJob(const QString& name, const QByteArray& bytes, RunnerPass& pass);
     void FollowJob(const QString& name, const SendingRecord& record, RunnerPass& pass);
-    // Writes job to Comack or Comerr and removes it from Comjob; then journal, document,
-    // record.
-    bool File(const QString& name, const JobFile& job, Outcome outcome, const QString& journalText,
-              RunnerPass& pass, bool keepOriginal = false);
+    // Files the job and gives up its record; the record stays when the job could not be filed.
+    void File(const QString& name, const JobFile& job, Outcome outcome, const QString& journalText,
+              RunnerPass& pass);
     void RefuseMalformed(const QString& name, const QByteArray& bytes, const QString& reason,
                          RunnerPass& pass);
-    void RemoveDocumentIfUnused(const QString& document, RunnerPass& pass);
     QString ConvertedDocument(const JobFile& job, QString& error);
     void Note(RunnerPass& pass, const QString& problem) const;
 
@@ -100,8 +99,7 @@ private:
     QHash<QString, bool> m_serverDown;                    // by name, in this pass
     int m_convertedCount = 0;
     QHash<QString, QString> m_converted; // document and rows → TIFF, in this pass
-    QHash<QString, int> m_documentUse;   // Faxsend document → jobs in Comjob naming it
-    bool m_documentUseKnown = false;
+    std::unique_ptr<JobFiler> m_filer;
 };
 
 } // namespace faxapp

@@ -1,0 +1,154 @@
+#include "faxapp/JobFiler.h"
+
+#include "fax/FolderListing.h"
+#include "fax/PosixFile.h"
+#include "faxapp/JobOutcome.h"
+#include "faxapp/JournalStore.h"
+#include "faxapp/SendingState.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+
+namespace faxapp {
+
+namespace {
+
+using Field = JobFile::Field;
+
+QString ErrnoText() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+QString StateOf(JobFiler::Outcome outcome) {
+    switch (outcome) {
+    case JobFiler::Outcome::Sent:
+        return QStringLiteral("sent");
+    case JobFiler::Outcome::Failed:
+        return QStringLiteral("failed");
+    case JobFiler::Outcome::Refused:
+        break;
+    }
+    return QStringLiteral("refused");
+}
+
+void Append(QString& problem, const QString& more) {
+    problem += (problem.isEmpty() ? QString() : QStringLiteral("; ")) + more;
+}
+
+} // namespace
+
+JobFiler::JobFiler(const SpoolFolder& comjob, const SpoolFolder& comack, const SpoolFolder& comerr,
+                   const SpoolFolder& faxsend, const SpoolFolder& work, JournalStore& journal)
+    : m_comjob(comjob), m_comack(comack), m_comerr(comerr), m_faxsend(faxsend), m_work(work),
+      m_journal(journal) {}
+
+void JobFiler::Forget() {
+    m_documentUse.clear();
+    m_documentUseKnown = false;
+}
+
+bool JobFiler::Write(const QString& name, const JobFile& job, Outcome outcome, QString& problem) {
+    const SpoolFolder& target = outcome == Outcome::Sent ? m_comack : m_comerr;
+    const QString temp = name + QStringLiteral(".out");
+    const QByteArray bytes = job.Bytes();
+    m_work.Remove(temp); // left by a runner that stopped halfway
+    PosixFile out;
+    if (!m_work.CreateExclusive(out, temp, 0644) ||
+        !out.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !out.Sync() ||
+        !out.Close()) {
+        Append(problem, m_work.PathOf(temp) + QStringLiteral(": ") + ErrnoText());
+        m_work.Remove(temp);
+        return false;
+    }
+    if (!SpoolFolder::MoveNoReplace(m_work, temp, target, name)) {
+        const int moveErrno = errno;
+        m_work.Remove(temp);
+        // Already there: filed by a runner that stopped before it took the job out of
+        // Comjob, or by another runner following the same job.
+        if (moveErrno != EEXIST) {
+            errno = moveErrno;
+            Append(problem, target.PathOf(name) + QStringLiteral(": ") + ErrnoText());
+            return false;
+        }
+    }
+    target.Sync();
+    return true;
+}
+
+bool JobFiler::File(const QString& name, const JobFile& job, Outcome outcome,
+                    const QString& journalText, QString& problem) {
+    if (!Write(name, job, outcome, problem))
+        return false;
+    CountDocuments(); // before the job leaves Comjob, so that its own use is counted too
+    m_comjob.Remove(name);
+    m_comjob.Sync();
+    QString error;
+    if (!m_journal.SetOutcome(name, StateOf(outcome), journalText, error))
+        Append(problem, error);
+    if (!job.IsPoll())
+        RemoveDocumentIfUnused(job.Value(Field::FileName), problem);
+    return true;
+}
+
+bool JobFiler::FileMalformed(const QString& name, const QByteArray& bytes, const QString& reason,
+                             QString& problem) {
+    JobFile job = JobOutcome::Salvage(bytes);
+    const QString text = QStringLiteral("not a job file: ") + reason;
+    JobOutcome::ApplyRefusal(job, text);
+    if (!Write(name, job, Outcome::Refused, problem))
+        return false;
+    // Moved, not read and written: a link or a FIFO stays what it is, and is never opened.
+    if (!SpoolFolder::MoveNoReplace(m_comjob, name, m_comerr, name + QStringLiteral(".orig")))
+        m_comjob.Remove(name);
+    m_comjob.Sync();
+    m_comerr.Sync();
+    // Such a file may have no row; what it names is not known for certain, so its document
+    // stays.
+    QString error;
+    m_journal.SetOutcome(name, StateOf(Outcome::Refused), text, error);
+    return true;
+}
+
+void JobFiler::CountDocuments() {
+    if (m_documentUseKnown)
+        return;
+    m_documentUseKnown = true;
+    ListFolder(m_comjob.Path(), [&](std::string_view entry) {
+        const QString other = QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size()));
+        PosixFile file;
+        if (!IsJobFileName(other) || !m_comjob.OpenRegular(file, other))
+            return;
+        QByteArray bytes(JobFile::kLineCount * JobFile::kMaxLineBytes + 1, Qt::Uninitialized);
+        const ssize_t n = file.Read(bytes.data(), static_cast<std::size_t>(bytes.size()));
+        if (n <= 0)
+            return;
+        bytes.truncate(n);
+        if (const auto job = JobFile::Parse(bytes); job && !job->IsPoll())
+            ++m_documentUse[job->Value(Field::FileName)];
+    });
+}
+
+void JobFiler::RemoveDocumentIfUnused(const QString& document, QString& problem) {
+    if (document.isEmpty())
+        return;
+    int& use = m_documentUse[document];
+    if (use > 0)
+        --use;
+    if (use > 0)
+        return;
+    // Only kalmosend's own copies in Faxsend are removed, never a file elsewhere.
+    const QFileInfo info(document);
+    if (QDir::cleanPath(info.absolutePath()) != QDir::cleanPath(m_faxsend.Path()))
+        return;
+    QStringList names{info.fileName()};
+    if (info.suffix().compare(QLatin1String("CFF"), Qt::CaseInsensitive) == 0)
+        names.append(info.completeBaseName() + QStringLiteral(".SFF"));
+    for (const QString& fileName : names) {
+        if (!m_faxsend.Remove(fileName) && errno != ENOENT)
+            Append(problem, m_faxsend.PathOf(fileName) + QStringLiteral(": ") + ErrnoText());
+    }
+}
+
+} // namespace faxapp
