@@ -336,6 +336,30 @@ private Q_SLOTS:
         QVERIFY(JournalRow(QStringLiteral("09120007.FX3")).startsWith(u"queued"));
     }
 
+    // The running application sends a job as soon as it appears in Comjob.
+    void runningApplicationSends() {
+        PrivateHylafax server;
+        QString error;
+        QVERIFY2(server.Start({}, error), qPrintable(error));
+        PointAt(server);
+        QProcess app;
+        app.setProcessEnvironment(Environment());
+        app.setProcessChannelMode(QProcess::ForwardedChannels);
+        app.start(qEnvironmentVariable("KALMOFAX"),
+                  {QStringLiteral("run"), QStringLiteral("--minimised")});
+        QVERIFY(app.waitForStarted(10000));
+        AddJob(QStringLiteral("09120009.FX3"),
+               PollJobBytes(QStringLiteral("0301234569"), QStringLiteral("IMMED")),
+               QStringLiteral("watched"));
+        QTRY_VERIFY_WITH_TIMEOUT(JobsByNumber(server).contains(QStringLiteral("0301234569")),
+                                 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            JournalRow(QStringLiteral("09120009.FX3")).startsWith(u"submitted"), 10000);
+        app.terminate();
+        QVERIFY(app.waitForFinished(20000));
+        QCOMPARE(app.exitCode(), 0);
+    }
+
     // A server that wants a password: a wrong one leaves the job waiting, the right one
     // sends it.
     void logsInWithItsPassword() {
