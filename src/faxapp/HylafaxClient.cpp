@@ -16,7 +16,7 @@ namespace {
 using Reply = HylafaxConnection::Reply;
 
 // A job's queue file: a few kB of "key:value" lines.
-constexpr qint64 kMaxQueueFile = 256 * 1024;
+constexpr qint64 kMaxQueueFile = 256 * 1024LL;
 
 QString LoginName() {
     std::vector<char> buffer(16384);
@@ -68,7 +68,9 @@ void ReadQueueFile(const QByteArray& bytes, HylafaxJobStatus& status) {
             continue;
         }
         const QByteArray key = line.left(colon);
-        const QString value = QString::fromUtf8(line.mid(colon + 1)).trimmed();
+        // The remote identification comes from the far end of a phone line: nothing of it
+        // reaches a message or the journal unfiltered.
+        const QString value = HylafaxConnection::Printable(line.mid(colon + 1));
         if (key == "signalrate") {
             status.signalRate = value.section(u' ', 0, 0).toInt();
         } else if (key == "dataformat") {
@@ -128,9 +130,10 @@ struct HylafaxClient::Impl {
 };
 
 bool HylafaxClient::Impl::Login() {
-    if (loggedIn && connection.IsOpen()) {
+    if (loggedIn && connection.Quiet()) {
         return true;
     }
+    connection.Close();
     loggedIn = false;
     imageType = false;
     const QString user = User();
@@ -315,11 +318,11 @@ std::optional<HylafaxJobStatus> HylafaxClient::Impl::Query(const QString& jobId)
     bool known = false;
     status.state = StateFrom(values[0].trimmed(), known);
     if (!known) {
-        Fail(Failure::Unreachable,
-             QStringLiteral("unknown job state %1").arg(QString::fromUtf8(values[0].left(40))));
+        Fail(Failure::Unreachable, QStringLiteral("unknown job state %1")
+                                       .arg(HylafaxConnection::Printable(values[0].left(40))));
         return std::nullopt;
     }
-    status.status = QString::fromUtf8(values[1]).trimmed();
+    status.status = HylafaxConnection::Printable(values[1]);
     status.statusCode = values[2].trimmed().toInt();
     status.pagesSent = values[3].trimmed().toInt();
     status.totalPages = values[4].trimmed().toInt();
@@ -349,10 +352,7 @@ std::optional<HylafaxJobStatus> HylafaxClient::Impl::Query(const QString& jobId)
 }
 
 void HylafaxClient::Close() {
-    if (m_impl->connection.IsOpen()) {
-        m_impl->connection.Command(QByteArrayLiteral("QUIT"));
-    }
-    m_impl->connection.Close();
+    m_impl->connection.Quit();
     m_impl->loggedIn = false;
 }
 

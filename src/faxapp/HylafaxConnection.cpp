@@ -18,9 +18,9 @@ namespace {
 
 // hfaxd's replies are short lines; a line or reply far longer than any of them means the peer
 // is not a HylaFAX server, and reading on would only fill memory.
-constexpr qsizetype kMaxLine = 16 * 1024;
+constexpr qsizetype kMaxLine = 16 * 1024LL;
 constexpr int kMaxReplyLines = 2000;
-constexpr qint64 kChunk = 64 * 1024;
+constexpr qint64 kChunk = 64 * 1024LL;
 
 qint64 NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -48,6 +48,15 @@ bool WaitFor(int fd, short events, qint64 deadline) {
 
 QString ErrnoText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// A peer that closed while a command was on its way resets the connection instead: the same
+// event for the caller, told alike.
+QString LostText(int error) {
+    if (error == 0 || error == ECONNRESET || error == EPIPE) {
+        return QStringLiteral("the server closed the connection");
+    }
+    return QStringLiteral("connection lost: %1").arg(ErrnoText(error));
 }
 
 // A non-blocking connect bounded by the deadline; -1 with the reason in error.
@@ -133,14 +142,17 @@ QByteArray HylafaxConnection::Reply::Text() const {
 }
 
 QString HylafaxConnection::Reply::Line() const {
-    // The text ends up in messages and the journal: no control characters from the peer.
-    QString line = lines.isEmpty() ? QString() : QString::fromUtf8(lines.last());
-    for (QChar& c : line) {
+    return lines.isEmpty() ? QString() : Printable(lines.last());
+}
+
+QString HylafaxConnection::Printable(const QByteArray& bytes) {
+    QString text = QString::fromUtf8(bytes).trimmed();
+    for (QChar& c : text) {
         if (c.category() == QChar::Other_Control) {
             c = u'?';
         }
     }
-    return line;
+    return text;
 }
 
 HylafaxConnection::HylafaxConnection(int timeoutMs) : m_timeoutMs(std::max(timeoutMs, 1)) {}
@@ -149,12 +161,25 @@ HylafaxConnection::~HylafaxConnection() {
     Close();
 }
 
+bool HylafaxConnection::Quiet() const {
+    pollfd p{m_fd, POLLIN, 0};
+    return m_fd >= 0 && m_in.isEmpty() && ::poll(&p, 1, 0) == 0;
+}
+
 void HylafaxConnection::Close() {
     if (m_fd >= 0) {
         ::close(m_fd);
     }
     m_fd = -1;
     m_in.clear();
+}
+
+void HylafaxConnection::Quit() {
+    static const QByteArray quit = QByteArrayLiteral("QUIT\r\n");
+    if (m_fd >= 0) {
+        SendAll(m_fd, quit.constData(), quit.size(), NowMs() + m_timeoutMs);
+    }
+    Close();
 }
 
 std::nullopt_t HylafaxConnection::Fail(const QString& error) {
@@ -213,15 +238,11 @@ bool HylafaxConnection::ReadLine(QByteArray& line, qint64 deadline) {
         }
         char buffer[4096];
         const ssize_t n = ::recv(m_fd, buffer, sizeof buffer, 0);
-        if (n == 0) {
-            m_error = QStringLiteral("the server closed the connection");
-            return false;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            continue;
         }
-        if (n < 0) {
-            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) {
-                continue;
-            }
-            m_error = QStringLiteral("connection lost: %1").arg(ErrnoText(errno));
+        if (n <= 0) {
+            m_error = LostText(n == 0 ? 0 : errno);
             return false;
         }
         m_in.append(buffer, n);
@@ -269,7 +290,7 @@ bool HylafaxConnection::SendAll(int fd, const char* data, qsizetype size, qint64
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
-            m_error = QStringLiteral("connection lost: %1").arg(ErrnoText(errno));
+            m_error = LostText(errno);
             return false;
         }
         if (!WaitFor(fd, POLLOUT, deadline)) {

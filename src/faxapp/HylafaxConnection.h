@@ -31,6 +31,10 @@ public:
     // next command: a longer line would let a value's tail be read as a command of its own.
     static constexpr qsizetype kMaxCommand = 500;
 
+    // A text from the server as it may go into messages and the journal: UTF-8, control
+    // characters replaced, outer blanks removed.
+    static QString Printable(const QByteArray& bytes);
+
     explicit HylafaxConnection(int timeoutMs);
     ~HylafaxConnection();
     HylafaxConnection(const HylafaxConnection&) = delete;
@@ -39,7 +43,13 @@ public:
     // Connects to the first address of host that answers and reads the greeting.
     std::optional<Reply> Open(const QString& host, quint16 port);
     bool IsOpen() const { return m_fd >= 0; }
+    // Whether the connection is open and the server has sent nothing since its last reply. A
+    // server that ends an idle client's session says "421 Timeout" and closes, which would
+    // otherwise only show as the answer to the next command.
+    bool Quiet() const;
     void Close();
+    // Says goodbye without waiting for the answer, and closes.
+    void Quit();
 
     // Sends one command line (without line end, at most kMaxCommand bytes) and reads its reply.
     std::optional<Reply> Command(const QByteArray& line);

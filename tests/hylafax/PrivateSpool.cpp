@@ -89,7 +89,7 @@ bool PrivateSpool::Fill(const QString& s, const QString& home,
     // No mail from the notification and wedged-modem scripts, modem locks inside the spool,
     // and the stand-in send program. faxq reads its config again only when the file's
     // modification second changes: it is complete before faxq starts.
-    QByteArray config = "NotifyCmd:\t/bin/true\nWedgedCmd:\t/bin/true\nUUCPLockDir:\t" +
+    QByteArray config = "\nNotifyCmd:\t/bin/true\nWedgedCmd:\t/bin/true\nUUCPLockDir:\t" +
                         QFile::encodeName(root.filePath(QStringLiteral("lock"))) + "\n";
     if (options.fakeModem) {
         const QString script = root.filePath(QStringLiteral("bin/fake-faxsend"));

@@ -76,6 +76,7 @@ private Q_SLOTS:
     void aRemovedJobFailsThenGoes();
     void outcomesOfTheModemReadBack_data();
     void outcomesOfTheModemReadBack();
+    void aSessionTheServerEndedIsOpenedAgain();
     void login_data();
     void login();
     void aBrokenServerIsUnreachableQuickly_data();
@@ -346,6 +347,27 @@ void TestHylafaxClient::outcomesOfTheModemReadBack() {
     QCOMPARE(outcome->remoteId, remoteId);
 }
 
+void TestHylafaxClient::aSessionTheServerEndedIsOpenedAgain() {
+    // hfaxd ends a session that stays idle past its timeout with "421 Timeout" and hangs up:
+    // the next call logs in anew instead of taking that line for its answer.
+    const QByteArrayList login{"220 ready.\r\n", "230 User x logged in.\r\n",
+                               "200 Using time values in GMT.\r\n"};
+    QByteArrayList ended = login;
+    ended.last() += "421 Timeout (900 seconds): closing control connection.\r\n";
+    CannedServer peer(
+        {ended, login + QByteArrayList{"500 Cannot set job 7; job does not exist.\r\n"}});
+    HylafaxAccount account;
+    account.host = QStringLiteral("127.0.0.1");
+    account.port = peer.Port();
+    account.user = QStringLiteral("x");
+    HylafaxClient client(account, 2000);
+    QVERIFY2(client.Connect(), qPrintable(client.LastError()));
+    QTest::qWait(100);
+    const auto status = client.Status(QStringLiteral("7"));
+    QVERIFY2(status, qPrintable(client.LastError()));
+    QCOMPARE(status->state, State::Gone);
+}
+
 void TestHylafaxClient::login_data() {
     QTest::addColumn<QString>("user");
     QTest::addColumn<QString>("password");
@@ -382,29 +404,45 @@ void TestHylafaxClient::login() {
 }
 
 void TestHylafaxClient::aBrokenServerIsUnreachableQuickly_data() {
-    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QByteArrayList>("session"); // the peer's replies
     QTest::addColumn<bool>("listening");
+    QTest::addColumn<bool>("hangUp"); // once the replies are sent
+    QTest::addColumn<QString>("error");
 
-    QTest::newRow("closed port") << QByteArray() << false;
-    QTest::newRow("silent") << QByteArray() << true;
-    QTest::newRow("no reply code") << QByteArray("hello there\r\n") << true;
-    QTest::newRow("not ready") << QByteArray("421 Service not available.\r\n") << true;
-    QTest::newRow("closes after the greeting") << QByteArray("220 ready.\r\n") << true;
+    QTest::newRow("closed port") << QByteArrayList() << false << false << "cannot connect";
+    QTest::newRow("silent") << QByteArrayList{""} << true << false << "no reply";
+    QTest::newRow("no reply code")
+        << QByteArrayList{"hello there\r\n"} << true << false << "does not parse";
+    QTest::newRow("not ready") << QByteArrayList{"421 Service not available.\r\n"} << true << false
+                               << "421 Service not available.";
+    QTest::newRow("closes after the greeting")
+        << QByteArrayList{"220 ready.\r\n"} << true << true << "closed the connection";
     QTest::newRow("multi-line reply without end")
-        << QByteArray("220-ready\r\n220-still\r\n 220 not the end\r\n") << true;
-    QTest::newRow("line without end") << QByteArray(100000, 'x') << true;
+        << QByteArrayList{"220-ready\r\n220-still\r\n 220 not the end\r\n"} << true << false
+        << "no reply";
+    QTest::newRow("line without end")
+        << QByteArrayList{QByteArray(100000, 'x')} << true << false << "too long";
+    // Only a reply taken to its last line lines the later replies up with their commands.
+    QTest::newRow("multi-line greeting, then the password refused")
+        << QByteArrayList{"220-Welcome\r\n230 inside the greeting\r\n220 ready.\r\n",
+                          "331 Password required for x.\r\n", "530 Login incorrect.\r\n"}
+        << true << false << "530 Login incorrect.";
 }
 
 void TestHylafaxClient::aBrokenServerIsUnreachableQuickly() {
-    QFETCH(QByteArray, bytes);
+    QFETCH(QByteArrayList, session);
     QFETCH(bool, listening);
+    QFETCH(bool, hangUp);
+    QFETCH(QString, error);
 
     std::optional<CannedServer> peer;
     HylafaxAccount account;
     account.host = QStringLiteral("localhost");
     account.port = 1; // nothing listens there
+    account.user = QStringLiteral("x");
+    account.password = QStringLiteral("y");
     if (listening) {
-        peer.emplace(bytes);
+        peer.emplace(QList<QByteArrayList>{session}, hangUp);
         account.port = peer->Port();
     }
     QElapsedTimer clock;
@@ -413,7 +451,7 @@ void TestHylafaxClient::aBrokenServerIsUnreachableQuickly() {
         HylafaxClient client(account, 400);
         QVERIFY(!client.Connect());
         QCOMPARE(client.LastFailure(), Failure::Unreachable);
-        QVERIFY(!client.LastError().isEmpty());
+        QVERIFY2(client.LastError().contains(error), qPrintable(client.LastError()));
         QVERIFY(!client.Create(Fine(QStringLiteral("0123"))));
         QCOMPARE(client.LastFailure(), Failure::Unreachable);
     }
