@@ -42,7 +42,7 @@ bool SafeFolder(QString& error) {
 }
 
 void EndLeftoverGroup(qint64 pid, const QString& spool) {
-    if (pid <= 0) {
+    if (pid <= 0 || spool.isEmpty()) {
         return;
     }
     // Only a daemon that still serves that spool: the id may belong to another process now.
@@ -53,9 +53,17 @@ void EndLeftoverGroup(qint64 pid, const QString& spool) {
     }
 }
 
+void RemoveOurFolder(const QString& path, QStringView prefix) {
+    const QFileInfo info(path);
+    if (!path.isEmpty() && info.fileName().startsWith(prefix) &&
+        info.absolutePath() == QDir::tempPath()) {
+        QDir(path).removeRecursively();
+    }
+}
+
 } // namespace
 
-bool DaemonRecord::Create(const QString& spool, QString& error) {
+bool DaemonRecord::Create(const QString& spool, const QString& home, QString& error) {
     if (!SafeFolder(error)) {
         return false;
     }
@@ -67,6 +75,7 @@ bool DaemonRecord::Create(const QString& spool, QString& error) {
     }
     m_path = file.fileName();
     m_spool = spool;
+    m_home = home;
     return Write() || (error = QStringLiteral("cannot write %1").arg(m_path), false);
 }
 
@@ -85,10 +94,10 @@ bool DaemonRecord::Write() {
         return false;
     }
     QSaveFile file(m_path);
-    const QByteArray text = "owner " + QByteArray::number(::getpid()) + ' ' +
-                            StartTime(::getpid()) + "\nspool " + QFile::encodeName(m_spool) +
-                            "\nfaxq " + QByteArray::number(m_faxq) + "\nhfaxd " +
-                            QByteArray::number(m_hfaxd) + '\n';
+    const QByteArray text =
+        "owner " + QByteArray::number(::getpid()) + ' ' + StartTime(::getpid()) + "\nspool " +
+        QFile::encodeName(m_spool) + "\nhome " + QFile::encodeName(m_home) + "\nfaxq " +
+        QByteArray::number(m_faxq) + "\nhfaxd " + QByteArray::number(m_hfaxd) + '\n';
     return file.open(QIODevice::WriteOnly) && file.write(text) == text.size() && file.commit();
 }
 
@@ -113,6 +122,7 @@ bool DaemonRecord::EndLeftovers(QString& error) {
         qint64 owner = 0;
         QByteArray ownerStart;
         QString spool;
+        QString home;
         qint64 daemons[2] = {0, 0};
         for (const QByteArray& line : file.readAll().split('\n')) {
             const QList<QByteArray> f = line.split(' ');
@@ -121,6 +131,8 @@ bool DaemonRecord::EndLeftovers(QString& error) {
                 ownerStart = f.value(2);
             } else if (f.size() >= 2 && f[0] == "spool") {
                 spool = QFile::decodeName(line.mid(6));
+            } else if (f.size() >= 2 && f[0] == "home") {
+                home = QFile::decodeName(line.mid(5));
             } else if (f.size() == 2 && f[0] == "faxq") {
                 daemons[0] = f[1].toLongLong();
             } else if (f.size() == 2 && f[0] == "hfaxd") {
@@ -134,10 +146,10 @@ bool DaemonRecord::EndLeftovers(QString& error) {
         for (const qint64 pid : daemons) {
             EndLeftoverGroup(pid, spool);
         }
-        // The spool of a crashed test: only our own temporary folders are removed.
-        if (!ownerAlive && QFileInfo(spool).fileName().startsWith(u"kalmo-hfx-") &&
-            QFileInfo(spool).absolutePath() == QDir::tempPath()) {
-            QDir(spool).removeRecursively();
+        // The folders of a crashed test: only our own temporary folders are removed.
+        if (!ownerAlive) {
+            RemoveOurFolder(spool, u"kalmo-hfx-");
+            RemoveOurFolder(home, u"kalmo-hfxc-");
         }
         file.remove();
     }

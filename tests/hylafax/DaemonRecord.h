@@ -2,8 +2,9 @@
 
 // What a test's private daemons are, written down while they run so that a test process that
 // crashed does not leave them running forever: one file per server in a folder of root's,
-// naming the test process, the spool and the daemons' process groups. The next server's start
-// ends the groups of records whose test process is gone or whose spool was removed.
+// naming the test process, the spool, the client tools' folder and the daemons' process groups. The
+// next server's start ends the groups of records whose test process is gone or whose spool was
+// removed.
 
 #include <QString>
 #include <sys/types.h>
@@ -17,7 +18,7 @@ public:
     DaemonRecord(const DaemonRecord&) = delete;
     DaemonRecord& operator=(const DaemonRecord&) = delete;
 
-    bool Create(const QString& spool, QString& error);
+    bool Create(const QString& spool, const QString& home, QString& error);
     void SetFaxq(qint64 pid);
     void SetHfaxd(qint64 pid);
     void Remove();
@@ -33,6 +34,7 @@ private:
 
     QString m_path;
     QString m_spool;
+    QString m_home;
     qint64 m_faxq = 0;
     qint64 m_hfaxd = 0;
 };

@@ -202,7 +202,7 @@ bool PrivateHylafax::Start(const Options& options, QString& error) {
     d.fakeModem = options.fakeModem;
     const bool started =
         PrivateSpool::Fill(d.spool->path(), d.home->path(), options, error) &&
-        d.record.Create(d.spool->path(), error) &&
+        d.record.Create(d.spool->path(), d.home->path(), error) &&
         [&] {
             d.faxq = d.Launch({QStringLiteral("/usr/sbin/faxq"), QStringLiteral("-D"),
                                QStringLiteral("-q"), d.spool->path()},
