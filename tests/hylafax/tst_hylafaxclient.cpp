@@ -212,9 +212,8 @@ void TestHylafaxClient::valuesThatCannotTravelNeverLeaveTheClient_data() {
     QTest::addColumn<int>("resolution");
     QTest::addColumn<QString>("document"); // a file name in the test's folder
 
-    QTest::newRow("control character in the number") << QStringLiteral("0123\x01"
-                                                                       "456")
-                                                     << "" << 196 << "fine.tif";
+    QTest::newRow("control character in the number")
+        << QString("0123" + QString(QChar(1)) + "456") << "" << 196 << "fine.tif";
     QTest::newRow("quote in the number") << "0123\"456"
                                          << "" << 196 << "fine.tif";
     QTest::newRow("backslash in the number") << "0123\\456"
