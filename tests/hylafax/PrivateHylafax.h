@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <memory>
+#include <optional>
 
 class PrivateHylafax {
 public:
@@ -35,15 +36,19 @@ public:
 
     // faxstat of the send queue (-s) and done queue (-d) as rows of fields, one row a job:
     // j id, a state letter, e number, J tag, r vertical resolution, y total pages, p pages
-    // sent, Z send time (epoch seconds), s status.
+    // sent, Z send time (epoch seconds), o owner, s status. A tag must not hold "|".
     struct Job {
-        QString id, state, number, tag, status;
+        QString id, state, number, tag, status, owner;
         int resolution = 0, totalPages = 0, pagesSent = 0;
         qint64 sendTime = 0;
     };
     QList<Job> Jobs(QString& error) const;
     // faxrm of a job: it ends as failed, "Job aborted by request".
     bool Remove(const QString& id, QString& error) const;
+    // Waits until the job is done or failed and returns its row. While the job waits for a
+    // modem, the fake modem is announced again: faxq can miss an announcement made right after
+    // it started.
+    std::optional<Job> WaitUntilEnded(const QString& id, int timeoutMs, QString& error) const;
 
 private:
     struct Impl;
