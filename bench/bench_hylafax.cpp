@@ -5,7 +5,7 @@
 //
 //   bench_hylafax [jobs]     (default 1000)
 
-#include "../tests/hylafax/PrivateHylafax.h"
+#include "PrivateHylafax.h"
 #include "fax/FaxContract.h"
 #include "fax/JobFileWriter.h"
 #include "fax/SffWriter.h"
