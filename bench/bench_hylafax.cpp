@@ -129,6 +129,8 @@ int main(int argc, char* argv[]) {
         }
     }
 
+    std::printf("runner: %.2f s\n", runnerSecs);
+    std::fflush(stdout);
     double sendfaxSecs = 0;
     {
         PrivateHylafax server;
@@ -143,8 +145,10 @@ int main(int argc, char* argv[]) {
                           {QStringLiteral("-h"), host, QStringLiteral("-n"), QStringLiteral("-m"),
                            QStringLiteral("-i"), QStringLiteral("bench"), QStringLiteral("-d"),
                            QStringLiteral("0301%1").arg(i), tiffs[i]});
+            sendfax.closeWriteChannel();
             if (!sendfax.waitForFinished(30000) || sendfax.exitCode() != 0) {
-                std::fprintf(stderr, "bench_hylafax: sendfax: %s\n",
+                std::fprintf(stderr, "bench_hylafax: sendfax: %s%s\n",
+                             sendfax.readAllStandardOutput().constData(),
                              sendfax.readAllStandardError().constData());
                 return 1;
             }

@@ -71,6 +71,9 @@ std::optional<HylafaxJobRequest> HylafaxJobRequest::Build(const HylafaxSubmissio
     QList<QByteArray>& lines = request.m_lines;
     lines = {"JPARM FROMUSER " + Quoted(user), "JPARM DIALSTRING " + Quoted(submission.number),
              "JPARM VRES " + QByteArray::number(submission.verticalRes),
+             // Fax pages are A4 (in whole millimetres, as the server's page size table gives
+             // them): without a size the server would fit the pages to its own default.
+             QByteArrayLiteral("JPARM PAGEWIDTH 209"), QByteArrayLiteral("JPARM PAGELENGTH 296"),
              QByteArrayLiteral("JPARM NOTIFY NONE")};
     if (!submission.tag.isEmpty()) {
         lines.append("JPARM JOBINFO " + Quoted(submission.tag));
