@@ -246,7 +246,7 @@ void QueueRunner::TakeJob(const QString& name, RunnerPass& pass) {
 }
 
 QString QueueRunner::ConvertedDocument(const JobFile& job, QString& error) {
-    const QString document = job.Value(Field::FileName);
+    const QString& document = job.Value(Field::FileName);
     const bool normal = job.Value(Field::FaxRes) == QLatin1String("98");
     const QString key = document + (normal ? QStringLiteral("|98") : QStringLiteral("|196"));
     if (const auto it = m_converted.constFind(key); it != m_converted.cend())

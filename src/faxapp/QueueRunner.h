@@ -49,7 +49,7 @@ public:
     static constexpr qint64 kJournalGraceSecs = 60;
     // A job taken by a runner on another machine that has not got as far as the server in
     // this time is taken over.
-    static constexpr qint64 kStaleClaimSecs = 10 * 60;
+    static constexpr qint64 kStaleClaimSecs = qint64{10} * 60;
 
     QueueRunner(QString dataDir, ServerFactory serverFactory, const Clock& clock);
     ~QueueRunner();

@@ -97,6 +97,8 @@ QueueService::QueueService(const FaxSettings& settings, QObject* parent) : QObje
     m_worker = new Worker(this, settings);
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    // The worker starts on its own thread, once that runs.
+    connect(&m_thread, &QThread::started, m_worker, &Worker::Start);
 }
 
 QueueService::~QueueService() {
@@ -106,7 +108,6 @@ QueueService::~QueueService() {
 
 void QueueService::Start() {
     m_thread.start();
-    QMetaObject::invokeMethod(m_worker, [worker = m_worker] { worker->Start(); });
 }
 
 int QueueService::RetryDelayMs(int failures) {

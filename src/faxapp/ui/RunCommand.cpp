@@ -7,11 +7,11 @@
 #include "platform/Presence.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QStatusBar>
 #include <cstdio>
 
