@@ -305,14 +305,19 @@ void QueueRunner::SubmitJob(const QString& name, const QByteArray& bytes, Runner
         ++pass.deferred;
         return;
     }
+    // A job the server refuses is never sent; one it could not take waits for the next pass.
+    const auto refusedByServer = [&] {
+        if (server->LastFailure() != FaxServer::Failure::Refused)
+            return false;
+        const QString reason =
+            QStringLiteral("the fax server refused the job: ") + server->LastError();
+        JobOutcome::ApplyRefusal(job, reason);
+        File(name, job, Outcome::Refused, reason, pass);
+        return true;
+    };
     const auto jobId = server->Create(submission);
     if (!jobId) {
-        if (server->LastFailure() == FaxServer::Failure::Refused) {
-            const QString reason =
-                QStringLiteral("the fax server refused the job: ") + server->LastError();
-            JobOutcome::ApplyRefusal(job, reason);
-            File(name, job, Outcome::Refused, reason, pass);
-        } else {
+        if (!refusedByServer()) {
             ServerFailed(*server, pass);
             m_state.Release(name);
             ++pass.deferred;
@@ -334,14 +339,8 @@ void QueueRunner::SubmitJob(const QString& name, const QByteArray& bytes, Runner
         return;
     }
     if (!server->Submit(*jobId)) {
-        if (server->LastFailure() == FaxServer::Failure::Refused) {
-            const QString reason =
-                QStringLiteral("the fax server refused the job: ") + server->LastError();
-            JobOutcome::ApplyRefusal(job, reason);
-            File(name, job, Outcome::Refused, reason, pass);
-        } else {
+        if (!refusedByServer())
             ServerFailed(*server, pass); // the record says created: followed later
-        }
         return;
     }
     record.phase = SendingRecord::Phase::Submitted;

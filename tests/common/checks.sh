@@ -14,3 +14,39 @@ check() { # check "what" command...
     shift
     if "$@"; then echo "ok [${SECONDS}s]: $what"; else fail "$what"; fi
 }
+
+# A temporary folder $work (mktemp template given) removed at the end, with the private bus
+# that start_private_bus starts, whatever happens.
+make_work() { # make_work /tmp/kalmo-name.XXXXXX
+    work=$(mktemp -d "$1")
+    bus_pid=
+    trap 'cleanup_work' EXIT
+    trap 'exit 1' INT TERM
+}
+cleanup_work() {
+    [[ -n ${bus_pid:-} ]] && kill "$bus_pid" 2>/dev/null
+    rm -rf "$work"
+}
+# A session bus of its own whose only services are those in servicedir; exports
+# DBUS_SESSION_BUS_ADDRESS. dbus-daemon is ${KALMO_DBUS_DAEMON:-dbus-daemon}.
+start_private_bus() { # start_private_bus servicedir
+    cat >"$work/bus.conf" <<CONF
+<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
+ "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
+<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=/tmp</listen>
+  <auth>EXTERNAL</auth>
+  <servicedir>$1</servicedir>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+CONF
+    { read -r DBUS_SESSION_BUS_ADDRESS && read -r bus_pid; } < <("${KALMO_DBUS_DAEMON:-dbus-daemon}" \
+        --config-file="$work/bus.conf" --fork --print-address=1 --print-pid=1)
+    export DBUS_SESSION_BUS_ADDRESS
+    [[ -n $bus_pid ]] || die "dbus-daemon did not start"
+}

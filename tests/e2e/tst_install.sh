@@ -13,14 +13,7 @@ set -uo pipefail
 source "$(dirname "$0")/../common/checks.sh"
 command -v desktop-file-validate >/dev/null || die "desktop-file-validate is missing: run scripts/install-deps"
 
-work=$(mktemp -d /tmp/kalmo-install.XXXXXX)
-bus_pid=
-cleanup() {
-    [[ -n $bus_pid ]] && kill "$bus_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
+make_work /tmp/kalmo-install.XXXXXX
 
 install_components() { # install_components <prefix> (DESTDIR from the caller)
     local c
@@ -80,25 +73,7 @@ reg --machine set 'Software\ZEB\Kalmo! 2.0\KALMO!' SystemDir "$programdir"
 reg --machine set 'Software\ZEB\Kalmo! 2.0\KALMO!' DatenDir "$work/data"
 reg set 'Software\VB and VBA Program Settings\KALMO!fax\Print' Installiert '0711 4711'
 
-cat >"$work/bus.conf" <<CONF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:tmpdir=/tmp</listen>
-  <auth>EXTERNAL</auth>
-  <servicedir>$prefix/share/dbus-1/services</servicedir>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-CONF
-{ read -r DBUS_SESSION_BUS_ADDRESS && read -r bus_pid; } < <("$KALMO_DBUS_DAEMON" \
-    --config-file="$work/bus.conf" --fork --print-address=1 --print-pid=1)
-export DBUS_SESSION_BUS_ADDRESS
-[[ -n $bus_pid ]] || die "dbus-daemon did not start"
+start_private_bus "$prefix/share/dbus-1/services"
 
 cp "$EXAMPLE_SFF" "$work/print.sff"
 KALMOSEND_NONINTERACTIVE=1 "$prefix/bin/kalmosend" "/d$work/print.sff" /tInstalliert \

@@ -21,14 +21,7 @@ for tool in dpkg-deb lintian readelf dbus-daemon; do
 done
 deb=$(cd "$(dirname "$deb")" && pwd)/$(basename "$deb")
 
-work=$(mktemp -d /tmp/kalmo-package.XXXXXX)
-bus_pid=
-cleanup() {
-    [[ -n $bus_pid ]] && kill "$bus_pid" 2>/dev/null
-    rm -rf "$work"
-}
-trap cleanup EXIT
-trap 'exit 1' INT TERM
+make_work /tmp/kalmo-package.XXXXXX
 
 # ---- the files, their modes and owners -----------------------------------------------------
 declare -A mode=() owner=() target=()
@@ -157,25 +150,7 @@ for service in "$root"/usr/share/dbus-1/services/*.service; do
 done
 check "both services start the root's kalmofax" \
     test "$(grep -lF "Exec=$root/usr/bin/kalmofax serve " "$work"/services/*.service | wc -l)" -eq 2
-cat >"$work/bus.conf" <<CONF
-<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
- "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
-<busconfig>
-  <type>session</type>
-  <listen>unix:tmpdir=/tmp</listen>
-  <auth>EXTERNAL</auth>
-  <servicedir>$work/services</servicedir>
-  <policy context="default">
-    <allow send_destination="*" eavesdrop="true"/>
-    <allow eavesdrop="true"/>
-    <allow own="*"/>
-  </policy>
-</busconfig>
-CONF
-{ read -r DBUS_SESSION_BUS_ADDRESS && read -r bus_pid; } < <(dbus-daemon \
-    --config-file="$work/bus.conf" --fork --print-address=1 --print-pid=1)
-export DBUS_SESSION_BUS_ADDRESS
-[[ -n $bus_pid ]] || die "dbus-daemon did not start"
+start_private_bus "$work/services"
 
 cp "$top/examples/example.sff" "$work/print.sff"
 KALMOSEND_NONINTERACTIVE=1 "$root/usr/bin/kalmosend" "/d$work/print.sff" /tPaket \
