@@ -293,7 +293,11 @@ private Q_SLOTS:
             const PrivateHylafax::Job& job = jobs[number];
             QCOMPARE(job.tag, QString::fromUtf8(e.tag));
             QCOMPARE(job.resolution, e.resolution);
-            if (e.pages > 0)
+            // A job the modem has taken counts its pages; one still waiting has its document
+            // in the server's spool as it came (the modem may have sent and removed it since).
+            if (e.pages > 0 && job.totalPages > 0)
+                QCOMPARE(job.totalPages, e.pages);
+            else if (e.pages > 0)
                 QCOMPARE(ServerDocument(server, job.id), std::make_pair(e.pages, e.resolution));
         }
         const PrivateHylafax::Job& pending = jobs[QStringLiteral("0301234564")];
