@@ -170,6 +170,8 @@ RunnerPass QueueRunner::SubmitNew() {
     names.sort();
     const qint64 now = m_clock.Now().toSecsSinceEpoch();
     for (const QString& name : std::as_const(names)) {
+        if (m_stop)
+            break;
         if (m_state.Holds(name)) {
             // Taken by a runner that did not get as far as the server: once it is known to
             // be gone, or has been at it for far too long, the job is free again.
@@ -360,6 +362,8 @@ RunnerPass QueueRunner::Follow() {
     BeginPass();
     const qint64 now = m_clock.Now().toSecsSinceEpoch();
     for (const QString& name : m_state.Names()) {
+        if (m_stop)
+            break;
         const auto record = m_state.Read(name);
         if (!record) {
             Note(pass, m_state.Folder().PathOf(name) + QStringLiteral(": not a runner's record"));

@@ -17,6 +17,7 @@
 #include <QDateTime>
 #include <QHash>
 #include <QString>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -69,6 +70,9 @@ public:
     // Jobs at the server, not filed yet.
     int InFlight() const;
 
+    // Ends the pass at work after the job at hand; callable from any thread.
+    void RequestStop() { m_stop = true; }
+
 private:
     struct Folders;
     using Outcome = JobFiler::Outcome;
@@ -100,6 +104,7 @@ private:
     int m_convertedCount = 0;
     QHash<QString, QString> m_converted; // document and rows → TIFF, in this pass
     std::unique_ptr<JobFiler> m_filer;
+    std::atomic<bool> m_stop = false;
 };
 
 } // namespace faxapp

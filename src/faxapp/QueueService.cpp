@@ -36,6 +36,9 @@ public:
         : m_service(service), m_settings(settings),
           m_runner(settings.dataDir, Servers(settings.server), m_clock) {}
 
+    // Called from the window's thread when the application ends.
+    void Stop() { m_runner.RequestStop(); }
+
     void Start() {
         QString error;
         if (!m_runner.Open(error)) {
@@ -102,6 +105,8 @@ QueueService::QueueService(const FaxSettings& settings, QObject* parent) : QObje
 }
 
 QueueService::~QueueService() {
+    // A pass at work ends after its job at hand instead of going through the whole queue.
+    m_worker->Stop();
     m_thread.quit();
     m_thread.wait();
 }
