@@ -187,87 +187,43 @@ private Q_SLOTS:
         m_clock.now = QDateTime::currentDateTime();
     }
 
-    // A send job and a poll job go to the server with their values; once ended, each is
-    // filed with the server's outcome, the journal row follows, and the document goes once
-    // no job in Comjob names it any more.
-    void submitsFollowsAndFiles() {
+    // What only a scripted server shows: a second pass sends nothing twice, the time fields
+    // of an outcome that reports them, a job the server no longer knows, and a document kept
+    // while another job names it. (The values at a real server: tests/hylafax.)
+    void followsAndFiles() {
         const QString doc = Document(QStringLiteral("_FX00001.SFF"));
         WriteSff(doc, 2);
-        AddJob(QStringLiteral("09120000.FX3"),
-               SendJobBytes(doc, QStringLiteral("030 1234-5"), QStringLiteral("SFF"), 98,
-                            QStringLiteral("26-12-24-18:30")),
-               QStringLiteral("Angebot Müller"));
-        AddJob(QStringLiteral("09120001.FX3"),
-               SendJobBytes(doc, QStringLiteral("0401111"), QStringLiteral("SFF"), 196,
-                            QStringLiteral("IMMED")));
-        AddJob(QStringLiteral("09120002.FX3"),
-               PollJobBytes(QStringLiteral("0402222"), QStringLiteral("IMMED")));
-
+        for (const char* name : {"09120000.FX3", "09120001.FX3"})
+            AddJob(QString::fromLatin1(name),
+                   SendJobBytes(doc, QStringLiteral("0301"), QStringLiteral("SFF"), 98,
+                                QStringLiteral("26-12-24-18:30")));
         auto runner = Runner();
-        RunnerPass pass = runner->RunOnce();
-        QCOMPARE(pass.submitted, 3);
-        QCOMPARE(pass.waiting, 3);
-        QCOMPARE(runner->InFlight(), 3);
-        const ServerJob& first = m_script->jobs[QStringLiteral("1")];
-        QVERIFY(first.submitted);
-        QCOMPARE(first.submission.number, QStringLiteral("030 1234-5"));
-        QCOMPARE(first.submission.verticalRes, 98);
-        QCOMPARE(first.submission.tag, QStringLiteral("Angebot Müller"));
-        QCOMPARE(first.submission.sendTime, QDateTime(QDate(2026, 12, 24), QTime(18, 30)));
-        QVERIFY(!first.submission.tiffPath.isEmpty());
-        QVERIFY(m_script->jobs[QStringLiteral("3")].submission.poll);
-        QVERIFY(m_script->jobs[QStringLiteral("3")].submission.tiffPath.isEmpty());
-        QVERIFY(JournalState(QStringLiteral("09120000.FX3")).startsWith(u"submitted|"));
-
-        // A second pass sends nothing twice.
-        pass = runner->RunOnce();
-        QCOMPARE(pass.submitted, 0);
-        QCOMPARE(m_script->creates, 3);
+        QCOMPARE(runner->RunOnce().submitted, 2);
+        QCOMPARE(runner->RunOnce().submitted, 0);
+        QCOMPARE(m_script->creates, 2);
+        QCOMPARE(m_script->jobs[QStringLiteral("1")].submission.sendTime,
+                 QDateTime(QDate(2026, 12, 24), QTime(18, 30)));
 
         HylafaxJobStatus done;
         done.state = State::Done;
         done.pagesSent = 2;
-        done.signalRate = 14400;
-        done.dataFormat = QStringLiteral("2-D MR");
-        done.remoteId = QStringLiteral("+49 30 1234567");
         done.started = QDateTime(QDate(2026, 12, 24), QTime(18, 31, 5));
-        done.durationSecs = 75;
+        done.durationSecs = 3675;
         m_script->jobs[QStringLiteral("1")].status = done;
-        pass = runner->RunOnce();
-        QCOMPARE(pass.sent, 1);
-        QVERIFY(!InComjob(QStringLiteral("09120000.FX3")));
-        // The other job still names the document.
-        QVERIFY(QFile::exists(doc));
-
+        QCOMPARE(runner->RunOnce().sent, 1);
+        QVERIFY(QFile::exists(doc)); // the other job still names it
         const auto sent = Filed(fax::kFolderComack, QStringLiteral("09120000.FX3"));
         QVERIFY(sent);
-        QCOMPARE(sent->Value(Field::Address), QStringLiteral("030 1234-5"));
-        QCOMPARE(sent->Value(Field::Pages), QStringLiteral("2"));
-        QCOMPARE(sent->Value(Field::Speed), QStringLiteral("14400"));
-        QCOMPARE(sent->Value(Field::ReceivId), QStringLiteral("+49 30 1234567"));
-        QCOMPARE(sent->Value(Field::Mode), QStringLiteral("2-D MR"));
-        QCOMPARE(sent->Value(Field::Status), QStringLiteral("OK"));
-        QCOMPARE(sent->Value(Field::Error), QString());
         QCOMPARE(sent->Value(Field::FaxDate), QStringLiteral("26-12-24"));
         QCOMPARE(sent->Value(Field::FaxStart), QStringLiteral("18:31:05"));
-        QCOMPARE(sent->Value(Field::FaxDauer), QStringLiteral("00:01:15"));
-        QVERIFY(JournalState(QStringLiteral("09120000.FX3")).startsWith(u"sent|"));
+        QCOMPARE(sent->Value(Field::FaxDauer), QStringLiteral("01:01:15"));
+        QCOMPARE(sent->Value(Field::Status), QStringLiteral("OK"));
 
-        HylafaxJobStatus failed;
-        failed.state = State::Failed;
-        failed.status = QStringLiteral("Busy signal detected");
-        failed.statusCode = 330;
-        m_script->jobs[QStringLiteral("2")].status = failed;
-        m_script->jobs.remove(QStringLiteral("3")); // removed from the server's done queue
-        pass = runner->RunOnce();
-        QCOMPARE(pass.failed, 2);
+        m_script->jobs.remove(QStringLiteral("2")); // cleaned out of the server's done queue
+        QCOMPARE(runner->RunOnce().failed, 1);
         QCOMPARE(runner->InFlight(), 0);
-        QVERIFY(!QFile::exists(doc)); // no job names it any more
-        const auto busy = Filed(fax::kFolderComerr, QStringLiteral("09120001.FX3"));
-        QVERIFY(busy);
-        QCOMPARE(busy->Value(Field::Status), QStringLiteral("FAILED"));
-        QVERIFY(busy->Value(Field::Error).contains(u"330 Busy signal detected"));
-        const auto lost = Filed(fax::kFolderComerr, QStringLiteral("09120002.FX3"));
+        QVERIFY(!QFile::exists(doc));
+        const auto lost = Filed(fax::kFolderComerr, QStringLiteral("09120001.FX3"));
         QVERIFY(lost);
         QCOMPARE(lost->Value(Field::Status), QStringLiteral("UNKNOWN"));
         QVERIFY(JournalState(QStringLiteral("09120001.FX3")).startsWith(u"failed|"));
