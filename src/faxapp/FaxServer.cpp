@@ -32,9 +32,13 @@ std::unique_ptr<FaxServer> MakeHylafaxServer(const HylafaxAccount& account, cons
     const qsizetype colon = name.lastIndexOf(u':');
     bool ok = false;
     const uint port = colon > 0 ? name.mid(colon + 1).toUInt(&ok) : 0;
-    if (ok && port > 0 && port <= 65535) {
+    if (ok && port > 0 && port <= 65535 &&
+        (name.left(colon) != account.host || port != account.port)) {
+        // A job recorded at a server other than the one set now: asked about under the
+        // user's name, but the password set for the other server is not given away.
         at.host = name.left(colon);
         at.port = static_cast<quint16>(port);
+        at.password.clear();
     }
     return std::make_unique<HylafaxServer>(at);
 }

@@ -118,9 +118,19 @@ struct HylafaxClient::Impl {
         return Fail(reply.code < 500 ? Failure::Unreachable : Failure::Refused,
                     QStringLiteral("%1: %2").arg(what, reply.Line()));
     }
+    // A negative reply to a step that does not depend on the job (storing a document,
+    // creating a job): the server's own trouble (a full disk, its spool's rights), to be tried
+    // again later, never a reason to give the job up.
+    bool Trouble(const Reply& reply, const QString& what) {
+        return Fail(Failure::Unreachable, QStringLiteral("%1: %2").arg(what, reply.Line()));
+    }
     bool Require(const QByteArray& line, const QString& what) {
         const auto reply = Ask(line);
         return reply && (reply->Positive() || Refusal(*reply, what));
+    }
+    bool RequireOfServer(const QByteArray& line, const QString& what) {
+        const auto reply = Ask(line);
+        return reply && (reply->Positive() || Trouble(*reply, what));
     }
 
     bool Login();
@@ -182,8 +192,9 @@ bool HylafaxClient::Impl::Login() {
 
 bool HylafaxClient::Impl::ImageType() {
     // Binary transfers, and documents stored under a name that tells the server they are TIFF.
-    imageType = imageType || (Require(QByteArrayLiteral("TYPE I"), QStringLiteral("TYPE")) &&
-                              Require(QByteArrayLiteral("FORM TIFF"), QStringLiteral("FORM")));
+    imageType =
+        imageType || (RequireOfServer(QByteArrayLiteral("TYPE I"), QStringLiteral("TYPE")) &&
+                      RequireOfServer(QByteArrayLiteral("FORM TIFF"), QStringLiteral("FORM")));
     return imageType;
 }
 
@@ -198,7 +209,7 @@ bool HylafaxClient::Impl::Store(QFile& document, QByteArray& serverFile) {
         return Fail(Failure::Unreachable, connection.Error());
     }
     if (!reply->Positive()) {
-        return Refusal(*reply, QStringLiteral("storing the document"));
+        return Trouble(*reply, QStringLiteral("storing the document"));
     }
     serverFile = ServerFile(preliminary);
     if (serverFile.isEmpty()) {
@@ -244,7 +255,7 @@ std::optional<QString> HylafaxClient::Create(const HylafaxSubmission& submission
     }
     // A new job copies the parameters of the connection's current job: start from the
     // server's defaults instead of the last job this connection looked at.
-    if (!d.Require(QByteArrayLiteral("JOB default"), QStringLiteral("JOB"))) {
+    if (!d.RequireOfServer(QByteArrayLiteral("JOB default"), QStringLiteral("JOB"))) {
         return std::nullopt;
     }
     const auto created = d.Ask(QByteArrayLiteral("JNEW"));
@@ -254,7 +265,7 @@ std::optional<QString> HylafaxClient::Create(const HylafaxSubmission& submission
     static const QRegularExpression jobId(QStringLiteral("jobid: ([0-9]+)"));
     const auto match = jobId.match(QString::fromLatin1(created->Text()));
     if (!created->Positive() || !match.hasMatch()) {
-        d.Refusal(*created, QStringLiteral("creating the job"));
+        d.Trouble(*created, QStringLiteral("creating the job"));
         return std::nullopt;
     }
     for (const QByteArray& line : request->Lines(serverFile)) {

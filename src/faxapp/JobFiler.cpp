@@ -51,9 +51,9 @@ void JobFiler::Forget() {
 
 bool JobFiler::Write(const QString& name, const JobFile& job, Outcome outcome, QString& problem) {
     const SpoolFolder& target = outcome == Outcome::Sent ? m_comack : m_comerr;
-    const QString temp = name + QStringLiteral(".out");
+    const QString temp = name + QStringLiteral(".out.") + SendingState::OwnerTag();
     const QByteArray bytes = job.Bytes();
-    m_work.Remove(temp); // left by a runner that stopped halfway
+    m_work.Remove(temp); // left by this runner when it stopped halfway
     PosixFile out;
     if (!m_work.CreateExclusive(out, temp, 0644) ||
         !out.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !out.Sync() ||
@@ -78,14 +78,14 @@ bool JobFiler::Write(const QString& name, const JobFile& job, Outcome outcome, Q
 }
 
 bool JobFiler::File(const QString& name, const JobFile& job, Outcome outcome,
-                    const QString& journalText, QString& problem) {
+                    const QString& journalText, QString& problem, const QDateTime& rowsFrom) {
     if (!Write(name, job, outcome, problem))
         return false;
     CountDocuments(); // before the job leaves Comjob, so that its own use is counted too
     m_comjob.Remove(name);
     m_comjob.Sync();
     QString error;
-    if (!m_journal.SetOutcome(name, StateOf(outcome), journalText, error))
+    if (!m_journal.SetOutcome(name, StateOf(outcome), journalText, error, rowsFrom))
         Append(problem, error);
     if (!job.IsPoll())
         RemoveDocumentIfUnused(job.Value(Field::FileName), problem);
@@ -93,7 +93,7 @@ bool JobFiler::File(const QString& name, const JobFile& job, Outcome outcome,
 }
 
 bool JobFiler::FileMalformed(const QString& name, const QByteArray& bytes, const QString& reason,
-                             QString& problem) {
+                             QString& problem, const QDateTime& rowsFrom) {
     JobFile job = JobOutcome::Salvage(bytes);
     const QString text = QStringLiteral("not a job file: ") + reason;
     JobOutcome::ApplyRefusal(job, text);
@@ -107,7 +107,7 @@ bool JobFiler::FileMalformed(const QString& name, const QByteArray& bytes, const
     // Such a file may have no row; what it names is not known for certain, so its document
     // stays.
     QString error;
-    m_journal.SetOutcome(name, StateOf(Outcome::Refused), text, error);
+    m_journal.SetOutcome(name, StateOf(Outcome::Refused), text, error, rowsFrom);
     return true;
 }
 

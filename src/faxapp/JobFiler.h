@@ -7,6 +7,7 @@
 #include "fax/JobFile.h"
 #include "fax/SpoolFolder.h"
 
+#include <QDateTime>
 #include <QHash>
 #include <QString>
 
@@ -28,14 +29,15 @@ public:
 
     // Files job under name. False with problem when it could not be written: the job stays
     // in Comjob for the next try. A problem may also be set on success (the journal, a
-    // document that could not be removed).
+    // document that could not be removed). The journal row is the job file's newest recorded
+    // at rowsFrom or later.
     bool File(const QString& name, const JobFile& job, Outcome outcome, const QString& journalText,
-              QString& problem);
+              QString& problem, const QDateTime& rowsFrom = {});
     // Files the refusal of a file under a job file's name that is not a job file: what could
     // be read of it as a job file with the reason, the file as it was beside it as
     // "<name>.orig".
     bool FileMalformed(const QString& name, const QByteArray& bytes, const QString& reason,
-                       QString& problem);
+                       QString& problem, const QDateTime& rowsFrom = {});
 
 private:
     bool Write(const QString& name, const JobFile& job, Outcome outcome, QString& problem);

@@ -73,6 +73,12 @@ private:
     sqlite3_stmt* m_stmt = nullptr;
 };
 
+// How a row's time is stored (UTC, ISO 8601 with milliseconds, so that text order is time
+// order); the empty text, before every row, for an invalid time.
+QString RecordedText(const QDateTime& time) {
+    return time.isValid() ? time.toUTC().toString(Qt::ISODateWithMs) : QString();
+}
+
 // One row of a SELECT of kColumns.
 JournalEntry RowOf(const Statement& st) {
     JournalEntry e;
@@ -235,7 +241,7 @@ bool JournalStore::Add(JournalEntry& entry, QString& error) {
                                      "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
             if (!st)
                 return false;
-            st.Bind(1, row.recorded.toUTC().toString(Qt::ISODateWithMs))
+            st.Bind(1, RecordedText(row.recorded))
                 .Bind(2, row.poll ? QStringLiteral("poll") : QStringLiteral("send"))
                 .Bind(3, row.document)
                 .Bind(4, row.jobFile)
@@ -271,15 +277,17 @@ std::optional<QList<JournalEntry>> JournalStore::Entries(QString& error, int lim
     return entries;
 }
 
-std::optional<JournalEntry> JournalStore::Find(const QString& jobFile, QString& error) const {
+std::optional<JournalEntry> JournalStore::Find(const QString& jobFile, QString& error,
+                                               const QDateTime& notBefore) const {
     error.clear();
     Statement st(m_impl->db, QByteArray("SELECT ") + kColumns +
-                                 " FROM jobs WHERE job_file = ?1 ORDER BY id DESC LIMIT 1");
+                                 " FROM jobs WHERE job_file = ?1 AND recorded >= ?2 "
+                                 "ORDER BY id DESC LIMIT 1");
     if (!st) {
         error = m_impl->Reason();
         return std::nullopt;
     }
-    st.Bind(1, jobFile);
+    st.Bind(1, jobFile).Bind(2, RecordedText(notBefore));
     const int rc = st.Step();
     if (rc == SQLITE_ROW)
         return RowOf(st);
@@ -289,13 +297,18 @@ std::optional<JournalEntry> JournalStore::Find(const QString& jobFile, QString& 
 }
 
 bool JournalStore::SetOutcome(const QString& jobFile, const QString& state, const QString& outcome,
-                              QString& error) {
+                              QString& error, const QDateTime& notBefore) {
     bool found = false;
     const bool ok = m_impl->InTransaction(
         [&] {
-            Statement st(m_impl->db, "UPDATE jobs SET state = ?2, outcome = ?3 WHERE id = "
-                                     "(SELECT max(id) FROM jobs WHERE job_file = ?1)");
-            if (!st || st.Bind(1, jobFile).Bind(2, state).Bind(3, outcome).Step() != SQLITE_DONE)
+            Statement st(m_impl->db,
+                         "UPDATE jobs SET state = ?2, outcome = ?3 WHERE id = "
+                         "(SELECT max(id) FROM jobs WHERE job_file = ?1 AND recorded >= ?4)");
+            if (!st || st.Bind(1, jobFile)
+                               .Bind(2, state)
+                               .Bind(3, outcome)
+                               .Bind(4, RecordedText(notBefore))
+                               .Step() != SQLITE_DONE)
                 return false;
             found = sqlite3_changes(m_impl->db) > 0;
             return true;

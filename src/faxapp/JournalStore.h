@@ -43,12 +43,14 @@ public:
     bool Add(JournalEntry& entry, QString& error);
     // Newest first; at most limit rows when limit > 0.
     std::optional<QList<JournalEntry>> Entries(QString& error, int limit = 0) const;
-    // The newest row of the job file (names come back on another day), nullopt with error
-    // empty when there is none, or with the reason when the journal cannot be read.
-    std::optional<JournalEntry> Find(const QString& jobFile, QString& error) const;
-    // Files the sending engine's outcome on the newest row of the job file.
+    // The newest row of the job file recorded at notBefore or later (names come back once
+    // old job files are cleared away), nullopt with error empty when there is none, or with
+    // the reason when the journal cannot be read.
+    std::optional<JournalEntry> Find(const QString& jobFile, QString& error,
+                                     const QDateTime& notBefore = {}) const;
+    // Files the sending engine's outcome on that row.
     bool SetOutcome(const QString& jobFile, const QString& state, const QString& outcome,
-                    QString& error);
+                    QString& error, const QDateTime& notBefore = {});
 
 private:
     struct Impl;

@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace faxapp {
 
@@ -42,6 +43,13 @@ QDateTime ParseSendTime(const QString& text, bool& ok) {
     return QDateTime(
         QDate(2000 + parsed.date().year() % 100, parsed.date().month(), parsed.date().day()),
         parsed.time());
+}
+
+// The time from which journal rows can belong to the job file of st: kalmosend records its
+// row after it has written the file, and a clock may be a little off.
+QDateTime RowsFrom(const struct stat& st) {
+    return st.st_mtim.tv_sec > 0 ? QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec - 300)
+                                 : QDateTime();
 }
 
 // Reads a job file's bytes, up to one byte more than any job file has.
@@ -181,7 +189,8 @@ RunnerPass QueueRunner::SubmitNew() {
                                                        now - record->since < kStaleClaimSecs))) {
                 continue;
             }
-            m_state.Release(name);
+            if (!m_state.TakeOver(name, *record))
+                continue; // another runner was first
         }
         TakeJob(name, pass);
     }
@@ -190,6 +199,7 @@ RunnerPass QueueRunner::SubmitNew() {
 }
 
 void QueueRunner::TakeJob(const QString& name, RunnerPass& pass) {
+    m_rowsFrom = {};
     SendingRecord claim;
     claim.owner = SendingState::OwnerHere();
     claim.since = m_clock.Now().toSecsSinceEpoch();
@@ -197,8 +207,12 @@ void QueueRunner::TakeJob(const QString& name, RunnerPass& pass) {
 
     PosixFile file;
     if (!m_folders->comjob.OpenRegular(file, name)) {
-        if (errno == ENOENT)
-            return; // filed or taken back in the meantime
+        if (errno != ELOOP && errno != EISDIR && errno != kErrorNotRegularFile) {
+            // Gone in the meantime (filed, taken back), or not readable now: not refused.
+            if (errno != ENOENT)
+                Note(pass, m_folders->comjob.PathOf(name) + QStringLiteral(": ") + ErrnoText());
+            return;
+        }
         // A link, a FIFO or a folder under a job file's name is not a job.
         const QString why = QStringLiteral("not a regular file: ") + ErrnoText();
         if (m_state.Claim(name, claim, error))
@@ -211,7 +225,15 @@ void QueueRunner::TakeJob(const QString& name, RunnerPass& pass) {
         return;
     }
     QString why;
-    const auto job = JobFile::Parse(bytes, &why);
+    auto job = JobFile::Parse(bytes, &why);
+    // The runner sends as its user, with that user's rights: a job file that another user put
+    // into the folder is not the user's job.
+    struct stat st {};
+    if (job && (::fstat(file.Descriptor(), &st) != 0 || st.st_uid != ::geteuid())) {
+        why = QStringLiteral("the file belongs to another user");
+        job.reset();
+    }
+    m_rowsFrom = RowsFrom(st);
     if (!job) {
         if (m_state.Claim(name, claim, error))
             RefuseMalformed(name, bytes, why, pass);
@@ -221,12 +243,9 @@ void QueueRunner::TakeJob(const QString& name, RunnerPass& pass) {
     }
     // kalmosend records the job in the journal after the file appears, and takes the file
     // back when the journal refuses: a job without its row may still go away.
-    const auto row = m_journal->Find(name, error);
+    const auto row = m_journal->Find(name, error, m_rowsFrom);
     if (!row) {
-        struct stat st {};
-        const qint64 age = ::fstat(file.Descriptor(), &st) == 0
-                               ? m_clock.Now().toSecsSinceEpoch() - st.st_mtim.tv_sec
-                               : kJournalGraceSecs;
+        const qint64 age = m_clock.Now().toSecsSinceEpoch() - st.st_mtim.tv_sec;
         if (!error.isEmpty())
             Note(pass, error);
         if (age < kJournalGraceSecs) {
@@ -258,10 +277,9 @@ QString QueueRunner::ConvertedDocument(const JobFile& job, QString& error) {
         return {};
     }
     // The owner in the name keeps runners sharing the data folder apart.
-    QString owner = SendingState::OwnerHere();
-    owner.replace(u':', u'-').replace(u'/', u'-');
-    const QString tiff = m_state.Folder().PathOf(
-        owner + u'-' + QString::number(++m_convertedCount) + QStringLiteral(".tif"));
+    const QString tiff =
+        m_state.Folder().PathOf(SendingState::OwnerTag() + u'-' +
+                                QString::number(++m_convertedCount) + QStringLiteral(".tif"));
     m_state.Folder().Remove(QFileInfo(tiff).fileName());
     const FaxTiffResult result =
         FaxTiff::Write(document, job.Value(Field::Convert),
@@ -278,7 +296,7 @@ QString QueueRunner::ConvertedDocument(const JobFile& job, QString& error) {
 void QueueRunner::SubmitJob(const QString& name, const QByteArray& bytes, RunnerPass& pass) {
     JobFile job = *JobFile::Parse(bytes);
     QString error;
-    const auto row = m_journal->Find(name, error);
+    const auto row = m_journal->Find(name, error, m_rowsFrom);
 
     HylafaxSubmission submission;
     submission.poll = job.IsPoll();
@@ -350,7 +368,7 @@ void QueueRunner::SubmitJob(const QString& name, const QByteArray& bytes, Runner
         Note(pass, error); // still "created": the next pass finds it submitted
     if (!m_journal->SetOutcome(name, QStringLiteral("submitted"),
                                QStringLiteral("fax server job %1 at %2").arg(*jobId, record.server),
-                               error) &&
+                               error, m_rowsFrom) &&
         row) {
         Note(pass, error);
     }
@@ -369,13 +387,18 @@ RunnerPass QueueRunner::Follow() {
             Note(pass, m_state.Folder().PathOf(name) + QStringLiteral(": not a runner's record"));
             continue;
         }
+        const bool abandoned =
+            SendingState::OwnerGone(*record) ||
+            (record->owner != SendingState::OwnerHere() && now - record->since >= kStaleClaimSecs);
         if (record->phase == SendingRecord::Phase::Claimed) {
-            if (SendingState::OwnerGone(*record) || (record->owner != SendingState::OwnerHere() &&
-                                                     now - record->since >= kStaleClaimSecs)) {
-                m_state.Release(name); // never reached the server: taken again from Comjob
-            }
+            if (abandoned)
+                m_state.TakeOver(name, *record); // never reached the server: taken again
             continue;
         }
+        // Another runner at work between creating and submitting its job: its own business.
+        if (record->phase == SendingRecord::Phase::Created &&
+            record->owner != SendingState::OwnerHere() && !abandoned)
+            continue;
         FollowJob(name, *record, pass);
     }
     EndPass();
@@ -390,7 +413,12 @@ void QueueRunner::FollowJob(const QString& name, const SendingRecord& record, Ru
     }
     const auto status = server->Status(record.jobId);
     if (!status) {
-        ServerFailed(*server, pass);
+        // A server that answers, but not about this job (a job another runner is still
+        // setting up, a damaged job file at the server), is asked again in the next pass.
+        if (server->LastFailure() == FaxServer::Failure::Refused)
+            Note(pass, name + QStringLiteral(": ") + server->LastError());
+        else
+            ServerFailed(*server, pass);
         ++pass.waiting;
         return;
     }
@@ -433,6 +461,9 @@ void QueueRunner::FollowJob(const QString& name, const SendingRecord& record, Ru
         m_state.Release(name);
         return;
     }
+    struct stat st {};
+    ::fstat(file.Descriptor(), &st);
+    m_rowsFrom = RowsFrom(st);
     JobFile job = JobFile::Parse(bytes).value_or(JobOutcome::Salvage(bytes));
     JobOutcome::ApplyServerOutcome(job, *status, record.jobId);
     File(name, job, status->state == State::Done ? Outcome::Sent : Outcome::Failed,
@@ -442,11 +473,17 @@ void QueueRunner::FollowJob(const QString& name, const SendingRecord& record, Ru
 void QueueRunner::File(const QString& name, const JobFile& job, Outcome outcome,
                        const QString& journalText, RunnerPass& pass) {
     QString problem;
-    const bool filed = m_filer->File(name, job, outcome, journalText, problem);
+    const bool filed = m_filer->File(name, job, outcome, journalText, problem, m_rowsFrom);
     if (!problem.isEmpty())
         Note(pass, problem);
-    if (!filed)
-        return; // the record stays: the next pass files it
+    if (!filed) {
+        // A job at the server keeps its record and is filed by the next pass; one never
+        // handed over is given back, to be taken again.
+        if (const auto record = m_state.Read(name);
+            record && record->phase == SendingRecord::Phase::Claimed)
+            m_state.Release(name);
+        return;
+    }
     m_state.Release(name);
     switch (outcome) {
     case Outcome::Sent:
@@ -464,13 +501,12 @@ void QueueRunner::File(const QString& name, const JobFile& job, Outcome outcome,
 void QueueRunner::RefuseMalformed(const QString& name, const QByteArray& bytes,
                                   const QString& reason, RunnerPass& pass) {
     QString problem;
-    const bool filed = m_filer->FileMalformed(name, bytes, reason, problem);
+    const bool filed = m_filer->FileMalformed(name, bytes, reason, problem, m_rowsFrom);
     if (!problem.isEmpty())
         Note(pass, problem);
-    if (filed) {
-        m_state.Release(name);
+    m_state.Release(name); // filed, or given back to be taken again
+    if (filed)
         ++pass.refused;
-    }
 }
 
 } // namespace faxapp

@@ -105,6 +105,9 @@ private:
     QHash<QString, QString> m_converted; // document and rows → TIFF, in this pass
     std::unique_ptr<JobFiler> m_filer;
     std::atomic<bool> m_stop = false;
+    // Journal rows of the job at hand are recorded from then on: a little before its job
+    // file was written (an older row of the same name is another job's).
+    QDateTime m_rowsFrom;
 };
 
 } // namespace faxapp

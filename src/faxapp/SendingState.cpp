@@ -148,8 +148,8 @@ std::optional<SendingRecord> SendingState::Read(const QString& jobName) const {
 }
 
 bool SendingState::WriteFile(const QString& name, const QByteArray& bytes, QString& error) {
-    const QString temp = name + QStringLiteral(".new");
-    m_folder.Remove(temp); // left by a runner that stopped halfway
+    const QString temp = name + QStringLiteral(".new.") + OwnerTag();
+    m_folder.Remove(temp); // left by this runner when it stopped halfway
     PosixFile file;
     if (!m_folder.CreateExclusive(file, temp, 0600) ||
         !file.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !file.Sync() ||
@@ -179,6 +179,26 @@ void SendingState::Release(const QString& jobName) {
     m_folder.Sync();
 }
 
+bool SendingState::TakeOver(const QString& jobName, const SendingRecord& seen) {
+    // Moved aside first: a rename is atomic, so only one runner gets the record.
+    const QString aside = jobName + QStringLiteral(".taken.") + OwnerTag();
+    const QByteArray from = jobName.toUtf8();
+    const QByteArray to = aside.toUtf8();
+    if (::renameat(m_folder.Descriptor(), from.constData(), m_folder.Descriptor(),
+                   to.constData()) != 0)
+        return false;
+    const auto moved = Read(aside);
+    if (!moved || moved->Bytes() != seen.Bytes()) {
+        // A claim made after the record was seen: it goes back unless its name is taken.
+        if (!SpoolFolder::MoveNoReplace(m_folder, aside, m_folder, jobName))
+            m_folder.Remove(aside);
+        return false;
+    }
+    m_folder.Remove(aside);
+    m_folder.Sync();
+    return true;
+}
+
 QStringList SendingState::Names() const {
     QStringList names;
     ListFolder(m_folder.Path(), [&](std::string_view entry) {
@@ -193,6 +213,15 @@ QStringList SendingState::Names() const {
 QString SendingState::OwnerHere() {
     static const QString owner = HostName() + u':' + QString::number(::getpid());
     return owner;
+}
+
+QString SendingState::OwnerTag() {
+    QString tag = OwnerHere();
+    for (QChar& c : tag) {
+        if (!c.isLetterOrNumber() && c != u'-' && c != u'.')
+            c = u'_';
+    }
+    return tag;
 }
 
 bool SendingState::OwnerGone(const SendingRecord& record) {

@@ -42,12 +42,18 @@ public:
     // Replaces the record durably.
     bool Write(const QString& jobName, const SendingRecord& record, QString& error);
     void Release(const QString& jobName);
+    // Takes an abandoned record away, only when it is still the one seen: of two runners that
+    // both found it abandoned only one succeeds, and a fresh claim made meanwhile stays.
+    bool TakeOver(const QString& jobName, const SendingRecord& seen);
     bool Holds(const QString& jobName) const { return m_folder.Contains(jobName); }
     // The job file names with a record, sorted.
     QStringList Names() const;
 
     // This process: "host:pid".
     static QString OwnerHere();
+    // The same, fit for a file name: the part of this process's temporary file names that
+    // keeps them apart from other runners' in a shared data folder.
+    static QString OwnerTag();
     // The record's runner is known to have ended: it ran on this host and its process is gone.
     static bool OwnerGone(const SendingRecord& record);
 

@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <utime.h>
 
 using namespace faxapp;
@@ -33,7 +34,8 @@ struct ServerJob {
 // What the scripted server holds, shared by the connections the runner makes.
 struct ServerScript {
     bool down = false;
-    QString refuseNumber; // Create of this number is refused
+    QString refuseNumber;   // Create of this number is refused
+    QString refuseStatusOf; // Status of this job is refused (a damaged job at the server)
     QMap<QString, ServerJob> jobs;
     int creates = 0;
 };
@@ -70,6 +72,11 @@ public:
     std::optional<HylafaxJobStatus> Status(const QString& jobId) override {
         if (Down())
             return std::nullopt;
+        if (jobId == m_script->refuseStatusOf) {
+            m_failure = Failure::Refused;
+            m_error = QStringLiteral("500 Cannot set job; invalid or corrupted job description");
+            return std::nullopt;
+        }
         if (!m_script->jobs.contains(jobId))
             return HylafaxJobStatus{};
         return m_script->jobs[jobId].status;
@@ -251,6 +258,9 @@ private Q_SLOTS:
             << "send time";
         QTest::newRow("refused by the server")
             << PollJobBytes(QStringLiteral("999"), QStringLiteral("IMMED")) << "503 bad dial";
+        // Put there by another user (the tests run as root, who can give it away).
+        QTest::newRow("another user's")
+            << PollJobBytes(QStringLiteral("0301"), QStringLiteral("IMMED")) << "another user";
     }
 
     // Nothing of these reaches the server; each lands in Comerr with its reason.
@@ -260,6 +270,11 @@ private Q_SLOTS:
         m_script->refuseNumber = QStringLiteral("999");
         const QString name = QStringLiteral("09120005.FX3");
         AddJob(name, bytes);
+        if (QByteArray(QTest::currentDataTag()) == "another user's")
+            QCOMPARE(
+                ::chown(QFile::encodeName(Folder(fax::kFolderComjob) + u'/' + name).constData(),
+                        65534, 65534),
+                0);
         const RunnerPass pass = Runner()->RunOnce();
         QCOMPARE(pass.refused, 1);
         QVERIFY(!m_script->jobs.contains(QStringLiteral("1")) ||
@@ -352,6 +367,58 @@ private Q_SLOTS:
         QVERIFY(InComjob(name));
     }
 
+    // A job the server will not talk about is asked about again later; the server is not
+    // down for it, and the other jobs are followed and filed.
+    void oneJobTheServerRefusesToShow() {
+        for (const char* name : {"09120000.FX3", "09120001.FX3"})
+            AddJob(QString::fromLatin1(name),
+                   PollJobBytes(QStringLiteral("0301"), QStringLiteral("IMMED")));
+        auto runner = Runner();
+        QCOMPARE(runner->RunOnce().submitted, 2);
+        m_script->refuseStatusOf = QStringLiteral("1");
+        m_script->jobs[QStringLiteral("2")].status.state = State::Done;
+        const RunnerPass pass = runner->RunOnce();
+        QVERIFY(!pass.unreachable);
+        QCOMPARE(pass.sent, 1);
+        QCOMPARE(pass.waiting, 1);
+        QVERIFY(pass.problems.join(u' ').contains(u"corrupted"));
+    }
+
+    // A refusal that cannot be filed gives the job back instead of holding it for good.
+    void refusalThatCannotBeFiled() {
+        const QString name = QStringLiteral("09120002.FX3");
+        AddJob(name, "not a job file\r\n");
+        const QString blocker = Folder(SendingState::kFolderName) + u'/' + name +
+                                QStringLiteral(".out.") + SendingState::OwnerTag();
+        QVERIFY(QDir().mkpath(blocker));
+        auto runner = Runner();
+        QCOMPARE(runner->RunOnce().refused, 0);
+        QVERIFY(InComjob(name));
+        QCOMPARE(runner->InFlight(), 0);
+        QVERIFY(QDir().rmdir(blocker));
+        QCOMPARE(runner->RunOnce().refused, 1);
+    }
+
+    // Of two runners that find one abandoned claim, only one takes it over; a claim made
+    // after the abandoned one was seen stays.
+    void takeOverOnlyWhatWasSeen() {
+        SendingState state;
+        QString error;
+        QVERIFY2(state.Open(m_data, error), qPrintable(error));
+        const QString name = QStringLiteral("09120003.FX3");
+        SendingRecord abandoned;
+        abandoned.owner = QStringLiteral("gone:1");
+        QVERIFY(state.Claim(name, abandoned, error));
+        QVERIFY(state.TakeOver(name, abandoned));
+        QVERIFY(!state.TakeOver(name, abandoned)); // the second runner
+        SendingRecord fresh;
+        fresh.owner = QStringLiteral("alive:2");
+        QVERIFY(state.Claim(name, fresh, error));
+        QVERIFY(!state.TakeOver(name, abandoned));
+        QCOMPARE(state.Read(name)->owner, QStringLiteral("alive:2"));
+        QCOMPARE(state.Names(), QStringList{name});
+    }
+
     // A job taken by another live runner is left to it; one taken long ago by a runner on
     // another machine that never reached the server is taken over. A job without its journal
     // row waits a while: kalmosend may still take it back.
@@ -369,19 +436,22 @@ private Q_SLOTS:
         m_clock.now = m_clock.now.addSecs(QueueRunner::kStaleClaimSecs + 1);
         QCOMPARE(runner->RunOnce().submitted, 1);
 
-        m_clock.now = QDateTime::currentDateTime();
-
+        // The row of an older job of the same name is not this job's row.
         const QString orphan = QStringLiteral("09120009.FX3");
+        AddJob(orphan, PollJobBytes(QStringLiteral("0302"), QStringLiteral("IMMED")));
         const QString path = Folder(fax::kFolderComjob) + u'/' + orphan;
+        const QDateTime written = QDateTime::currentDateTime().addSecs(3600);
         QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(PollJobBytes(QStringLiteral("0302"), QStringLiteral("IMMED")));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(written, QFileDevice::FileModificationTime));
         file.close();
+        m_clock.now = written;
         RunnerPass pass = runner->RunOnce();
         QCOMPARE(pass.submitted, 0);
         QCOMPARE(pass.deferred, 1);
-        m_clock.now = QDateTime::currentDateTime().addSecs(QueueRunner::kJournalGraceSecs + 1);
+        m_clock.now = written.addSecs(QueueRunner::kJournalGraceSecs + 1);
         QCOMPARE(runner->RunOnce().submitted, 1);
+        QVERIFY(JournalState(orphan).startsWith(u"queued|")); // the older job's row
     }
 };
 
