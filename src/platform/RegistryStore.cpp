@@ -346,16 +346,18 @@ QString Registry::DefaultUserFile() {
     return config + QStringLiteral("/kalmo/registry.db");
 }
 
+void Registry::CreateUserFile(const QString& file) {
+    if (QFileInfo::exists(file) || QFileInfo(file).isSymLink() ||
+        !QDir().mkpath(QFileInfo(file).absolutePath()))
+        return;
+    const int fd = ::open(QFile::encodeName(file).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        ::close(fd);
+}
+
 std::unique_ptr<Registry> Registry::OpenDefault() {
-    // The user's store may hold secrets (the fax server's password): a new one is made
-    // readable by its owner only. SQLite gives its journal files the database's mode.
-    const QString userFile = DefaultUserFile();
-    if (!QFileInfo::exists(userFile) && QDir().mkpath(QFileInfo(userFile).absolutePath())) {
-        const int fd = ::open(QFile::encodeName(userFile).constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0)
-            ::close(fd);
-    }
+    CreateUserFile(DefaultUserFile());
     return std::make_unique<Registry>(
         std::make_unique<RegistryStore>(DefaultMachineFile(), RegistryStore::Access::ReadOnly),
         std::make_unique<RegistryStore>(DefaultUserFile(), RegistryStore::Access::ReadWrite));

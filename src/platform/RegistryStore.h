@@ -104,6 +104,10 @@ public:
     static std::unique_ptr<Registry> OpenDefault();
     static QString DefaultMachineFile();
     static QString DefaultUserFile();
+    // Makes a missing per-user store file, readable and writable by its owner only: the
+    // user's store may hold secrets (the fax server's password), and SQLite gives its journal
+    // files the database's mode.
+    static void CreateUserFile(const QString& file);
 
     RegistryStore& Machine() { return *m_machine; }
     RegistryStore& User() { return *m_user; }

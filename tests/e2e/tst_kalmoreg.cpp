@@ -1,4 +1,5 @@
 // The settings store's command-line tool, run as its own process.
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,6 +19,7 @@ public:
         m_env.insert("KALMO_USER_REGISTRY", m_dir.filePath("user.db"));
         m_env.insert("KALMO_MACHINE_REGISTRY", m_dir.filePath("machine.db"));
     }
+    QString File(const char* name) const { return m_dir.filePath(name); }
     Result operator()(const QStringList& args) const {
         QProcess p;
         p.setProcessEnvironment(m_env);
@@ -137,6 +139,10 @@ void TestKalmoreg::machineRootIsSeparate() {
     QCOMPARE(tool({"--machine", "set", kKey, "SystemDir", "/opt/kalmo"}).exit, 0);
     QCOMPARE(tool({"get", kKey, "SystemDir"}).exit, 1);
     QCOMPARE(tool({"--machine", "get", kKey, "SystemDir"}).out, QString("/opt/kalmo\n"));
+    // A user's own store, which may hold the fax server's password, is its owner's alone.
+    QCOMPARE(tool({"set", kKey, "DatenDir", "/tmp"}).exit, 0);
+    const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+    QCOMPARE(QFile::permissions(tool.File("user.db")) & others, QFile::Permissions());
 }
 
 void TestKalmoreg::listAndExport() {

@@ -119,6 +119,8 @@ int Run(QStringList args) {
                          .arg(shape->maxArgs));
 
     const QString file = machine ? Registry::DefaultMachineFile() : Registry::DefaultUserFile();
+    if (!machine && shape->writes)
+        Registry::CreateUserFile(file);
     // The machine root is read by many and written rarely: it keeps a rollback journal, which
     // readers without write access to its folder can read.
     RegistryStore store(
