@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <tiffio.h>
 #include <unistd.h>
 
@@ -73,6 +74,7 @@ private Q_SLOTS:
     void valuesThatCannotTravelNeverLeaveTheClient_data();
     void valuesThatCannotTravelNeverLeaveTheClient();
     void theServersRefusalIsReported();
+    void aServerThatCannotStoreIsNotARefusal();
     void aRemovedJobFailsThenGoes();
     void outcomesOfTheModemReadBack_data();
     void outcomesOfTheModemReadBack();
@@ -283,6 +285,19 @@ void TestHylafaxClient::theServersRefusalIsReported() {
     QVERIFY2(client.LastError().contains(u"job does not exist"), qPrintable(client.LastError()));
     QVERIFY(!client.Status(QStringLiteral("1 2")));
     QCOMPARE(client.LastFailure(), Failure::Refused);
+}
+
+// A server that cannot store the document (its spool's rights, a full disk) has trouble of
+// its own: the job is to be tried again later, not given up.
+void TestHylafaxClient::aServerThatCannotStoreIsNotARefusal() {
+    const QByteArray tmp = QFile::encodeName(m_queue.Spool() + QStringLiteral("/tmp"));
+    QCOMPARE(::chmod(tmp.constData(), 0), 0);
+    HylafaxClient client(Account(m_queue), 5000);
+    const auto id = client.Create(Fine(QStringLiteral("0123458")));
+    ::chmod(tmp.constData(), 01777);
+    QVERIFY(!id);
+    QCOMPARE(client.LastFailure(), Failure::Unreachable);
+    QVERIFY2(client.LastError().contains(u"storing the document"), qPrintable(client.LastError()));
 }
 
 void TestHylafaxClient::aRemovedJobFailsThenGoes() {
