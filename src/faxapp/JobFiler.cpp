@@ -85,7 +85,10 @@ bool JobFiler::File(const QString& name, const JobFile& job, Outcome outcome,
     m_comjob.Remove(name);
     m_comjob.Sync();
     QString error;
-    if (!m_journal.SetOutcome(name, StateOf(outcome), journalText, error, rowsFrom))
+    // A job file without a row (written by another program) is filed all the same.
+    QString findError;
+    if (!m_journal.SetOutcome(name, StateOf(outcome), journalText, error, rowsFrom) &&
+        (m_journal.Find(name, findError, rowsFrom) || !findError.isEmpty()))
         Append(problem, error);
     if (!job.IsPoll())
         RemoveDocumentIfUnused(job.Value(Field::FileName), problem);
@@ -100,8 +103,15 @@ bool JobFiler::FileMalformed(const QString& name, const QByteArray& bytes, const
     if (!Write(name, job, Outcome::Refused, problem))
         return false;
     // Moved, not read and written: a link or a FIFO stays what it is, and is never opened.
-    if (!SpoolFolder::MoveNoReplace(m_comjob, name, m_comerr, name + QStringLiteral(".orig")))
-        m_comjob.Remove(name);
+    QString orig = name + QStringLiteral(".orig");
+    for (int n = 1; !SpoolFolder::MoveNoReplace(m_comjob, name, m_comerr, orig); ++n) {
+        if (errno != EEXIST || n > 100) {
+            Append(problem, m_comjob.PathOf(name) + QStringLiteral(": ") + ErrnoText());
+            m_comjob.Remove(name); // the refusal is filed; never refused again
+            break;
+        }
+        orig = name + QStringLiteral(".orig.") + QString::number(n);
+    }
     m_comjob.Sync();
     m_comerr.Sync();
     // Such a file may have no row; what it names is not known for certain, so its document

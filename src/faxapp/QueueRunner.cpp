@@ -330,7 +330,7 @@ void QueueRunner::SubmitJob(const QString& name, const QByteArray& bytes, Runner
         if (server->LastFailure() != FaxServer::Failure::Refused)
             return false;
         const QString reason =
-            QStringLiteral("the fax server refused the job: ") + server->LastError();
+            QStringLiteral("the fax server does not take the job: ") + server->LastError();
         JobOutcome::ApplyRefusal(job, reason);
         File(name, job, Outcome::Refused, reason, pass);
         return true;
@@ -455,8 +455,11 @@ void QueueRunner::FollowJob(const QString& name, const SendingRecord& record, Ru
         // Filed by another runner following the same job, or removed by hand: the journal
         // still gets the outcome.
         const bool sent = status->state == State::Done;
+        // No row is no failure here: the job file may not have been kalmosend's.
+        QString findError;
         if (!m_journal->SetOutcome(name, sent ? QStringLiteral("sent") : QStringLiteral("failed"),
-                                   JobOutcome::Describe(*status, record.jobId), error))
+                                   JobOutcome::Describe(*status, record.jobId), error) &&
+            (m_journal->Find(name, findError) || !findError.isEmpty()))
             Note(pass, error);
         m_state.Release(name);
         return;

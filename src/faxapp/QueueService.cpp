@@ -135,6 +135,8 @@ int QueueService::RunOnce(const FaxSettings& settings) {
     for (const QString& problem : pass.problems)
         std::fprintf(stderr, "kalmofax: %s\n", qPrintable(problem));
     std::printf("kalmofax: %s\n", qPrintable(Summary(pass)));
+    if (!pass.problems.isEmpty())
+        return 1;
     if (pass.unreachable) {
         std::fprintf(stderr, "kalmofax: the fax server could not be reached: %s\n",
                      qPrintable(pass.serverError));

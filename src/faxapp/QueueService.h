@@ -30,7 +30,7 @@ public:
 
     // What `kalmofax run --once` does: one pass, a summary on standard output, problems on
     // standard error. 0 when the pass was done, 75 when the server could not be reached
-    // (the jobs wait in Comjob), 1 when the spool or journal cannot be used.
+    // (the jobs wait in Comjob), 1 when the spool, the journal or a job could not be handled.
     static int RunOnce(const FaxSettings& settings);
 
     // The delay before the try after failures unsuccessful ones in a row.
