@@ -364,12 +364,16 @@ HylafaxConnection::Transfer(const QByteArray& command, QIODevice* source, QByteA
     }
     QString failure;
     char buffer[kChunk];
+    // Each wait is bounded, and so is the whole transfer: a server that trickles a byte now
+    // and then would otherwise hold the pass for days.
+    const qint64 transferEnd = NowMs() + qint64{kTransferTimeouts} * m_timeoutMs;
+    const auto deadline = [&] { return std::min(NowMs() + m_timeoutMs, transferEnd); };
     for (;;) {
         if (source != nullptr) {
             const qint64 n = source->read(buffer, kChunk);
             if (n < 0) {
                 failure = QStringLiteral("cannot read the document: %1").arg(source->errorString());
-            } else if (n > 0 && !SendAll(data, buffer, n, NowMs() + m_timeoutMs)) {
+            } else if (n > 0 && !SendAll(data, buffer, n, deadline())) {
                 failure = m_error;
             }
             if (n <= 0 || !failure.isEmpty()) {
@@ -377,8 +381,11 @@ HylafaxConnection::Transfer(const QByteArray& command, QIODevice* source, QByteA
             }
             continue;
         }
-        if (!WaitFor(data, POLLIN, NowMs() + m_timeoutMs)) {
-            failure = QStringLiteral("the server sent nothing for %1 ms").arg(m_timeoutMs);
+        if (!WaitFor(data, POLLIN, deadline())) {
+            failure = NowMs() >= transferEnd
+                          ? QStringLiteral("the transfer took longer than %1 ms")
+                                .arg(qint64{kTransferTimeouts} * m_timeoutMs)
+                          : QStringLiteral("the server sent nothing for %1 ms").arg(m_timeoutMs);
             break;
         }
         const ssize_t n = ::recv(data, buffer, sizeof buffer, 0);

@@ -30,6 +30,8 @@ public:
     // hfaxd reads a command into a buffer of 512 bytes and takes whatever does not fit as the
     // next command: a longer line would let a value's tail be read as a command of its own.
     static constexpr qsizetype kMaxCommand = 500;
+    // A data transfer may take this many times the time limit of one wait, not more.
+    static constexpr int kTransferTimeouts = 10;
 
     // A text from the server as it may go into messages and the journal: UTF-8, control
     // characters replaced, outer blanks removed.
