@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstring>
+#include <sys/stat.h>
 
 namespace faxapp {
 
@@ -84,6 +85,7 @@ bool JobFiler::File(const QString& name, const JobFile& job, Outcome outcome,
     CountDocuments(); // before the job leaves Comjob, so that its own use is counted too
     m_comjob.Remove(name);
     m_comjob.Sync();
+    m_comjobChanged = ComjobChanged(); // this removal is no reason to count again
     QString error;
     // A job file without a row (written by another program) is filed all the same.
     QString findError;
@@ -121,10 +123,22 @@ bool JobFiler::FileMalformed(const QString& name, const QByteArray& bytes, const
     return true;
 }
 
+qint64 JobFiler::ComjobChanged() const {
+    struct stat st {};
+    return ::fstat(m_comjob.Descriptor(), &st) == 0
+               ? qint64{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec
+               : -1;
+}
+
 void JobFiler::CountDocuments() {
-    if (m_documentUseKnown)
+    // Counted once, and again when job files came or went meanwhile (a print's further
+    // recipients while the pass files an earlier one).
+    const qint64 changed = ComjobChanged();
+    if (m_documentUseKnown && changed == m_comjobChanged && changed >= 0)
         return;
     m_documentUseKnown = true;
+    m_comjobChanged = changed;
+    m_documentUse.clear();
     ListFolder(m_comjob.Path(), [&](std::string_view entry) {
         const QString other = QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size()));
         PosixFile file;

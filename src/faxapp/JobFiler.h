@@ -42,6 +42,8 @@ public:
 private:
     bool Write(const QString& name, const JobFile& job, Outcome outcome, QString& problem);
     void CountDocuments();
+    // Comjob's modification time in nanoseconds, -1 when unknown.
+    qint64 ComjobChanged() const;
     void RemoveDocumentIfUnused(const QString& document, QString& problem);
 
     const SpoolFolder& m_comjob;
@@ -52,6 +54,7 @@ private:
     JournalStore& m_journal;
     QHash<QString, int> m_documentUse; // Faxsend document → jobs in Comjob naming it
     bool m_documentUseKnown = false;
+    qint64 m_comjobChanged = -1; // when the count was taken
 };
 
 } // namespace faxapp

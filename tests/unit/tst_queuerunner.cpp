@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utime.h>
@@ -36,6 +37,7 @@ struct ServerScript {
     bool down = false;
     QString refuseNumber;   // Create of this number is refused
     QString refuseStatusOf; // Status of this job is refused (a damaged job at the server)
+    std::function<void(const QString&)> onStatus; // called with each job asked about
     QMap<QString, ServerJob> jobs;
     int creates = 0;
 };
@@ -70,6 +72,8 @@ public:
         return true;
     }
     std::optional<HylafaxJobStatus> Status(const QString& jobId) override {
+        if (m_script->onStatus)
+            m_script->onStatus(jobId);
         if (Down())
             return std::nullopt;
         if (jobId == m_script->refuseStatusOf) {
@@ -365,6 +369,27 @@ private Q_SLOTS:
             QVERIFY(job.submitted);
         QCOMPARE(runner->InFlight(), 1);
         QVERIFY(InComjob(name));
+    }
+
+    // A document stays while a job file that appeared during the pass names it.
+    void documentKeptForAJobThatCameMeanwhile() {
+        const QString doc = Document(QStringLiteral("_FX00002.SFF"));
+        WriteSff(doc);
+        const QByteArray bytes = SendJobBytes(doc, QStringLiteral("0301"), QStringLiteral("SFF"),
+                                              196, QStringLiteral("IMMED"));
+        AddJob(QStringLiteral("09120000.FX3"), bytes);
+        AddJob(QStringLiteral("09120001.FX3"), bytes);
+        auto runner = Runner();
+        QCOMPARE(runner->RunOnce().submitted, 2);
+        for (const char* id : {"1", "2"})
+            m_script->jobs[QString::fromLatin1(id)].status.state = State::Done;
+        m_script->onStatus = [&](const QString& id) {
+            if (id == u"2")
+                AddJob(QStringLiteral("09120002.FX3"), bytes); // a further recipient
+        };
+        QCOMPARE(runner->SubmitNew().submitted, 0);
+        QCOMPARE(runner->Follow().sent, 2);
+        QVERIFY(QFile::exists(doc));
     }
 
     // A job the server will not talk about is asked about again later; the server is not
