@@ -263,7 +263,7 @@ void QueueRunner::TakeJob(const QString& name, RunnerPass& pass) {
         m_state.Release(name);
         return;
     }
-    SubmitJob(name, bytes, pass);
+    SubmitJob(name, std::move(*job), row, pass);
 }
 
 QString QueueRunner::ConvertedDocument(const JobFile& job, QString& error) {
@@ -293,10 +293,9 @@ QString QueueRunner::ConvertedDocument(const JobFile& job, QString& error) {
     return tiff;
 }
 
-void QueueRunner::SubmitJob(const QString& name, const QByteArray& bytes, RunnerPass& pass) {
-    JobFile job = *JobFile::Parse(bytes);
+void QueueRunner::SubmitJob(const QString& name, JobFile job,
+                            const std::optional<JournalEntry>& row, RunnerPass& pass) {
     QString error;
-    const auto row = m_journal->Find(name, error, m_rowsFrom);
 
     HylafaxSubmission submission;
     submission.poll = job.IsPoll();

@@ -20,12 +20,14 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class Clock;
 
 namespace faxapp {
 
 class JournalStore;
+struct JournalEntry;
 
 struct RunnerPass {
     int submitted = 0; // handed to the server in this pass
@@ -83,7 +85,9 @@ private:
     FaxServer* Server(const QString& name, RunnerPass& pass);
     void ServerFailed(FaxServer& server, RunnerPass& pass);
     void TakeJob(const QString& name, RunnerPass& pass);
-    void SubmitJob(const QString& name, const QByteArray& bytes, RunnerPass& pass);
+    // job as read and checked by TakeJob, with its journal row when it has one.
+    void SubmitJob(const QString& name, JobFile job, const std::optional<JournalEntry>& row,
+                   RunnerPass& pass);
     void FollowJob(const QString& name, const SendingRecord& record, RunnerPass& pass);
     // Files the job and gives up its record; the record stays when the job could not be filed.
     void File(const QString& name, const JobFile& job, Outcome outcome, const QString& journalText,

@@ -50,3 +50,30 @@ CONF
     export DBUS_SESSION_BUS_ADDRESS
     [[ -n $bus_pid ]] || die "dbus-daemon did not start"
 }
+
+# Sends the example document with kalmosend from an installed tree (non-interactive) and checks
+# that one job file naming the number is in $work/data/Fax/Comjob and that kalmofax's journal
+# holds its row with the number.
+#   send_example <bin folder> <document> <number> <what> <kalmosend arguments after /d...>
+send_example() {
+    local bin=$1 document=$2 number=$3 what=$4
+    shift 4
+    cp "$document" "$work/print.sff"
+    KALMOSEND_NONINTERACTIVE=1 "$bin/kalmosend" "/d$work/print.sff" "$@" \
+        >"$work/kalmosend.log" 2>&1
+    local status=$?
+    check "$what hands the fax over (exit $status)" test "$status" -eq 0
+    ((status == 0)) || cat "$work/kalmosend.log" >&2
+    local jobs
+    shopt -s nullglob
+    jobs=("$work"/data/Fax/Comjob/*.FX3)
+    shopt -u nullglob
+    check "one job file in Comjob" test "${#jobs[@]}" -eq 1
+    ((${#jobs[@]} == 1)) || return
+    check "the job names the number" grep -q $'^ADDRESS :'"$number"$'\r$' "${jobs[0]}"
+    "$bin/kalmofax" journal --json >"$work/journal.json" 2>"$work/journal.err"
+    check "kalmofax journal --json" test $? -eq 0
+    check "the journal has the job's row" grep -qF "\"$(basename "${jobs[0]}")\"" "$work/journal.json"
+    check "the row has the number" grep -qF "\"$number\"" "$work/journal.json"
+    ((failed)) && cat "$work/journal.json" "$work/journal.err" >&2
+}

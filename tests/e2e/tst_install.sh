@@ -75,24 +75,7 @@ reg set 'Software\VB and VBA Program Settings\KALMO!fax\Print' Installiert '0711
 
 start_private_bus "$prefix/share/dbus-1/services"
 
-cp "$EXAMPLE_SFF" "$work/print.sff"
-KALMOSEND_NONINTERACTIVE=1 "$prefix/bin/kalmosend" "/d$work/print.sff" /tInstalliert \
-    >"$work/kalmosend.log" 2>&1
-status=$?
-check "installed kalmosend hands the fax over (exit $status)" test "$status" -eq 0
-((status == 0)) || cat "$work/kalmosend.log" >&2
-shopt -s nullglob
-jobs=("$work"/data/Fax/Comjob/*.FX3)
-check "one job file in Comjob" test "${#jobs[@]}" -eq 1
-if ((${#jobs[@]} == 1)); then
-    job=$(basename "${jobs[0]}")
-    check "the job names the number" grep -q $'^ADDRESS :0711 4711\r$' "${jobs[0]}"
-    "$prefix/bin/kalmofax" journal --json >"$work/journal.json" 2>"$work/journal.err"
-    check "kalmofax journal --json" test $? -eq 0
-    check "the journal has the job's row" grep -q "\"$job\"" "$work/journal.json"
-    check "the row has the number" grep -q '"0711 4711"' "$work/journal.json"
-    ((failed)) && cat "$work/journal.json" "$work/journal.err" >&2
-fi
+send_example "$prefix/bin" "$EXAMPLE_SFF" "0711 4711" "installed kalmosend" /tInstalliert
 
 ((failed == 0)) || exit 1
 echo "tst_install: all passed"

@@ -152,21 +152,8 @@ check "both services start the root's kalmofax" \
     test "$(grep -lF "Exec=$root/usr/bin/kalmofax serve " "$work"/services/*.service | wc -l)" -eq 2
 start_private_bus "$work/services"
 
-cp "$top/examples/example.sff" "$work/print.sff"
-KALMOSEND_NONINTERACTIVE=1 "$root/usr/bin/kalmosend" "/d$work/print.sff" /tPaket \
-    "/n0711 123456" >"$work/kalmosend.log" 2>&1
-status=$?
-check "kalmosend from the package hands the fax over (exit $status)" test "$status" -eq 0
-((status == 0)) || cat "$work/kalmosend.log" >&2
-shopt -s nullglob
-jobs=("$work"/data/Fax/Comjob/*.FX3)
-check "one job file in Comjob" test "${#jobs[@]}" -eq 1
-if ((${#jobs[@]} == 1)); then
-    check "the job names the number" grep -q $'^ADDRESS :0711 123456\r$' "${jobs[0]}"
-    "$root/usr/bin/kalmofax" journal --json >"$work/journal.json" 2>&1
-    check "the journal has the job's row" grep -qF "\"$(basename "${jobs[0]}")\"" "$work/journal.json"
-fi
-shopt -u nullglob
+send_example "$root/usr/bin" "$top/examples/example.sff" "0711 123456" \
+    "kalmosend from the package" /tPaket "/n0711 123456"
 
 # ---- maintainer scripts against a temporary root's machine store ----------------------------
 key='Software\ZEB\Kalmo! 2.0\KALMO!'
