@@ -142,13 +142,10 @@ void JobFiler::CountDocuments() {
     ListFolder(m_comjob.Path(), [&](std::string_view entry) {
         const QString other = QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size()));
         PosixFile file;
-        if (!IsJobFileName(other) || !m_comjob.OpenRegular(file, other))
+        QByteArray bytes;
+        if (!IsJobFileName(other) || !m_comjob.OpenRegular(file, other) ||
+            !ReadJobFileBytes(file, bytes))
             return;
-        QByteArray bytes(JobFile::kLineCount * JobFile::kMaxLineBytes + 1, Qt::Uninitialized);
-        const ssize_t n = file.Read(bytes.data(), static_cast<std::size_t>(bytes.size()));
-        if (n <= 0)
-            return;
-        bytes.truncate(n);
         if (const auto job = JobFile::Parse(bytes); job && !job->IsPoll())
             ++m_documentUse[job->Value(Field::FileName)];
     });

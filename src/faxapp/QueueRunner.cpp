@@ -21,9 +21,6 @@ namespace {
 
 using Field = JobFile::Field;
 
-// Far more than any job file: a longer file is refused without reading all of it.
-constexpr qsizetype kMaxJobFileBytes = qsizetype{JobFile::kLineCount} * JobFile::kMaxLineBytes;
-
 QString ErrnoText() {
     return QString::fromLocal8Bit(std::strerror(errno));
 }
@@ -50,16 +47,6 @@ QDateTime ParseSendTime(const QString& text, bool& ok) {
 QDateTime RowsFrom(const struct stat& st) {
     return st.st_mtim.tv_sec > 0 ? QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec - 300)
                                  : QDateTime();
-}
-
-// Reads a job file's bytes, up to one byte more than any job file has.
-bool ReadJobBytes(PosixFile& file, QByteArray& bytes) {
-    bytes.resize(kMaxJobFileBytes + 1);
-    const ssize_t n = file.Read(bytes.data(), static_cast<std::size_t>(bytes.size()));
-    if (n < 0)
-        return false;
-    bytes.truncate(n);
-    return true;
 }
 
 } // namespace
@@ -220,7 +207,7 @@ void QueueRunner::TakeJob(const QString& name, RunnerPass& pass) {
         return;
     }
     QByteArray bytes;
-    if (!ReadJobBytes(file, bytes)) {
+    if (!ReadJobFileBytes(file, bytes)) {
         Note(pass, m_folders->comjob.PathOf(name) + QStringLiteral(": ") + ErrnoText());
         return;
     }
@@ -450,7 +437,7 @@ void QueueRunner::FollowJob(const QString& name, const SendingRecord& record, Ru
 
     PosixFile file;
     QByteArray bytes;
-    if (!m_folders->comjob.OpenRegular(file, name) || !ReadJobBytes(file, bytes)) {
+    if (!m_folders->comjob.OpenRegular(file, name) || !ReadJobFileBytes(file, bytes)) {
         // Filed by another runner following the same job, or removed by hand: the journal
         // still gets the outcome.
         const bool sent = status->state == State::Done;

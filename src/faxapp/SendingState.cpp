@@ -1,6 +1,7 @@
 #include "faxapp/SendingState.h"
 
 #include "fax/FolderListing.h"
+#include "fax/JobFile.h"
 #include "fax/PosixFile.h"
 
 #include <cerrno>
@@ -50,6 +51,15 @@ bool IsJobFileName(const QString& name) {
         if (!name.at(i).isDigit() || name.at(i).unicode() > 0x7f)
             return false;
     }
+    return true;
+}
+
+bool ReadJobFileBytes(PosixFile& file, QByteArray& bytes) {
+    bytes.resize(qsizetype{JobFile::kLineCount} * JobFile::kMaxLineBytes + 1);
+    const ssize_t n = file.Read(bytes.data(), static_cast<std::size_t>(bytes.size()));
+    if (n < 0)
+        return false;
+    bytes.truncate(n);
     return true;
 }
 

@@ -6,6 +6,7 @@
 // replaced whole at each step (the server's job id is on disk before the job is submitted).
 // A runner that starts again follows the jobs recorded here to their end.
 
+#include "fax/PosixFile.h"
 #include "fax/SpoolFolder.h"
 
 #include <QString>
@@ -65,5 +66,8 @@ private:
 
 // Does name look like a job file ("DDMMnnnn.FX3", any letter case)?
 bool IsJobFileName(const QString& name);
+// Reads an open job file's bytes, up to one byte more than any job file has: a longer file is
+// refused by the reader without being read whole. False on a read error.
+bool ReadJobFileBytes(PosixFile& file, QByteArray& bytes);
 
 } // namespace faxapp
