@@ -13,8 +13,8 @@
 // store files (KALMO_USER_REGISTRY, KALMO_MACHINE_REGISTRY) this program fills in.
 
 #include "fax/FaxContract.h"
-#include "faxapp/ContactFolder.h"
-#include "faxapp/FaxSettings.h"
+#include "faxapp/contacts/ContactFolder.h"
+#include "faxapp/sending/FaxSettings.h"
 #include "platform/DBusAutomation.h"
 #include "platform/RegistryStore.h"
 

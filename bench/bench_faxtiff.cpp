@@ -5,7 +5,7 @@
 
 #include "ShownTime.h"
 #include "TextLikeSff.h"
-#include "faxapp/FaxTiff.h"
+#include "faxapp/faxtiff/FaxTiff.h"
 
 #include <QCoreApplication>
 #include <QFile>

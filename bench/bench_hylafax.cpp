@@ -9,10 +9,10 @@
 #include "fax/FaxContract.h"
 #include "fax/JobFileWriter.h"
 #include "fax/SffWriter.h"
-#include "faxapp/FaxServer.h"
-#include "faxapp/FaxTiff.h"
-#include "faxapp/JournalStore.h"
-#include "faxapp/QueueRunner.h"
+#include "faxapp/faxtiff/FaxTiff.h"
+#include "faxapp/journal/JournalStore.h"
+#include "faxapp/sending/FaxServer.h"
+#include "faxapp/sending/QueueRunner.h"
 #include "support/Clock.h"
 
 #include <QCoreApplication>

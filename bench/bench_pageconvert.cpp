@@ -2,7 +2,7 @@
 // noisy photo-like field) into its JPEG and SFF pages, timed step by step.
 //   bench_pageconvert [runs]     (default 5)
 
-#include "faxapp/PageConverter.h"
+#include "faxapp/faxtiff/PageConverter.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

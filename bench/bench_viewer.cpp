@@ -5,7 +5,7 @@
 
 #include "ShownTime.h"
 #include "TextLikeSff.h"
-#include "faxapp/PrintPages.h"
+#include "faxapp/pages/PrintPages.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,6 +1,7 @@
 #include "app/AppBase.h"
 
 #include "fax/FaxContract.h"
+#include "fax/FaxFolders.h"
 #include "platform/RegistryStore.h"
 #include "support/FileUtil.h"
 #include "support/Messenger.h"
@@ -14,10 +15,6 @@
 #include <cerrno>
 #include <sys/stat.h>
 
-#ifndef KALMO_DEFAULT_SYSTEM_DIR
-#define KALMO_DEFAULT_SYSTEM_DIR "" // the build names the installed program folder
-#endif
-
 namespace {
 
 const QString kHistoryKeyName = QStringLiteral("Rufnummern");
@@ -26,31 +23,14 @@ QString JoinKey(const QString& a, const QString& b) {
     return a.isEmpty() ? b : a + u'\\' + b;
 }
 
-// Registry texts end at their first NUL.
-QString UpToNul(const QString& text) {
-    const qsizetype nul = text.indexOf(QChar(0));
-    return nul < 0 ? text : text.left(nul);
-}
-
-// Where a user has no shell folder in the store, the XDG locations stand in: the data home
-// for AppData, the documents folder for Personal. Without a home folder there is none.
-QString XdgFolder(int id) {
-    const QString home = qEnvironmentVariable("HOME");
-    if (id == AppBase::kFolderAppData) {
-        const QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
-        if (QDir::isAbsolutePath(dataHome))
-            return dataHome;
-        return home.isEmpty() ? QString() : home + QStringLiteral("/.local/share");
-    }
-    if (home.isEmpty())
-        return {};
-    return QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-}
-
 } // namespace
 
 AppBase::AppBase(Registry& registry, Messenger& messenger)
     : m_registry(registry), m_messenger(messenger) {}
+
+fax::FaxFolders AppBase::Folders() const {
+    return fax::FaxFolders(m_registry, m_messenger);
+}
 
 QString AppBase::ApplicationKey() const {
     return QStringLiteral("Software\\") + m_company + u'\\' + m_profile;
@@ -89,7 +69,7 @@ QString AppBase::ReadSectionValue(bool machine, const QString& section, const QS
                                   const QString& defaultValue) {
     RegistryStore& store = machine ? m_registry.Machine() : m_registry.User();
     const auto value = store.QueryValue(SectionKey(section), name);
-    return value ? UpToNul(value->ToText()) : defaultValue;
+    return value ? fax::UpToNul(value->ToText()) : defaultValue;
 }
 
 QString AppBase::GetMachineThenUserString(const QString& name, const QString& defaultValue) {
@@ -98,52 +78,19 @@ QString AppBase::GetMachineThenUserString(const QString& name, const QString& de
 }
 
 QString AppBase::GetShellFolder(int id, const QString& defaultValue) {
-    const bool create = (id & kFolderCreateFlag) != 0;
-    id &= ~kFolderCreateFlag;
-    QString valueName;
-    if (id == kFolderPersonal)
-        valueName = QStringLiteral("Personal");
-    else if (id == kFolderAppData)
-        valueName = QStringLiteral("AppData");
-    else
-        return {};
-    const auto value = m_registry.User().QueryValue(fax::kShellFoldersKey, valueName);
-    if (value)
-        return UpToNul(value->ToText());
-    const QString xdg = XdgFolder(id);
-    if (xdg.isEmpty())
-        return defaultValue;
-    // A fresh account may not have its XDG folders yet; asked to, make them as the XDG rules
-    // say (private to the user).
-    if (create && !IsDirectory(xdg) && QDir().mkpath(xdg))
-        QFile::setPermissions(xdg, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                       QFileDevice::ExeOwner);
-    return xdg;
+    return Folders().GetShellFolder(id, defaultValue);
 }
 
 QString AppBase::ResolveDataFolder(const QString& productFolder) {
-    QString base = GetShellFolder(kFolderAppData | kFolderCreateFlag);
-    if (!base.isEmpty())
-        base = JoinPath(base, productFolder);
-    return GetMachineThenUserString(fax::kValueDataDir, base);
+    return Folders().ResolveDataFolder(productFolder);
 }
 
 bool AppBase::CreateFolder(const QString& path) {
-    if (IsDirectory(StripTrailingBackslash(path)))
-        return true;
-    if (::mkdir(NativePath(path).constData(), 0777) == 0)
-        return true;
-    const QString reason = GetLastErrorText();
-    MessageWarning2(m_messenger, IDS_ERR_CREATE_FOLDER, path, reason);
-    return false;
+    return Folders().CreateFolder(path);
 }
 
 void AppBase::CreateSpoolFolders() {
-    for (const QString& name : {fax::kFolderComjob, fax::kFolderComack, fax::kFolderComerr,
-                                fax::kFolderComrec, fax::kFolderFaxsend, fax::kFolderFaxrec}) {
-        if (!CreateFolder(JoinPath(m_strDataDir, name)))
-            return;
-    }
+    Folders().CreateSpoolFolders(m_strDataDir);
 }
 
 QString AppBase::TakeHandoffString(const QString& key, const QString& title) {
@@ -152,7 +99,7 @@ QString AppBase::TakeHandoffString(const QString& key, const QString& title) {
     if (!user.KeyExists(fullKey))
         return {};
     const auto value = user.TakeValue(fullKey, title);
-    return value ? UpToNul(value->ToText()) : QString();
+    return value ? fax::UpToNul(value->ToText()) : QString();
 }
 
 bool AppBase::TakeSerialLetterFlag(const QString& title) {
@@ -171,7 +118,7 @@ QString AppBase::ReadHistoryEntry(const QString& name, const QString& defaultVal
     if (!OpenHistoryKey())
         return defaultValue;
     const auto value = m_registry.User().QueryValue(HistoryKey(), name);
-    return value ? UpToNul(value->ToText()) : defaultValue;
+    return value ? fax::UpToNul(value->ToText()) : defaultValue;
 }
 
 bool AppBase::WriteHistoryEntry(const std::optional<QString>& name,
@@ -222,14 +169,8 @@ bool IsRecipientSelectionText(const QString& number) {
 }
 
 void AppBase::ResolveFaxFolders() {
-    m_strSystemDir =
-        GetMachineThenUserString(fax::kValueSystemDir, QStringLiteral(KALMO_DEFAULT_SYSTEM_DIR));
-
-    // The base folder is created quietly; the data folder below it reports a failure.
-    m_strDataDir = ResolveDataFolder(fax::kTitlePrefix);
-    ::mkdir(NativePath(m_strDataDir).constData(), 0777);
-    m_strDataDir = JoinPath(m_strDataDir, fax::kDataFolderName);
-    m_strDataDir = GetProfileString(fax::kSectionFax, fax::kValueDataDir, m_strDataDir);
-    CreateFolder(m_strDataDir);
-    CreateSpoolFolders();
+    fax::FaxFolders folders = Folders();
+    folders.ResolveFaxFolders();
+    m_strSystemDir = folders.SystemDir();
+    m_strDataDir = folders.DataDir();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "fax/FaxFolders.h"
+
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -45,10 +47,11 @@ public:
     // A value of the shared section: machine-wide, then per user, the per-user value winning.
     QString GetMachineThenUserString(const QString& name, const QString& defaultValue = {});
 
-    // CSIDL ids of the shell folders asked for.
-    static constexpr int kFolderPersonal = 5;
-    static constexpr int kFolderAppData = 26;
-    static constexpr int kFolderCreateFlag = 0x8000;
+    // CSIDL ids of the shell folders asked for. The folders themselves are resolved by
+    // fax::FaxFolders, which the fax application's programs use as well.
+    static constexpr int kFolderPersonal = fax::FaxFolders::kFolderPersonal;
+    static constexpr int kFolderAppData = fax::FaxFolders::kFolderAppData;
+    static constexpr int kFolderCreateFlag = fax::FaxFolders::kFolderCreateFlag;
     QString GetShellFolder(int id, const QString& defaultValue = {});
 
     // The data folder's base (steps 1 to 3 of resolving the data folder).
@@ -79,6 +82,7 @@ public:
     QString HistoryKey() const;
 
 private:
+    fax::FaxFolders Folders() const;
     QString ReadSectionValue(bool machine, const QString& section, const QString& name,
                              const QString& defaultValue);
 

@@ -2,6 +2,7 @@
 
 #include "fax/JobFileWriter.h"
 #include "fax/OemFile.h"
+#include "fax/PosixFile.h"
 
 namespace {
 
@@ -107,4 +108,23 @@ std::optional<JobFile> JobFile::Parse(QByteArrayView bytes, QString* why) {
         return std::nullopt;
     }
     return job;
+}
+
+bool IsJobFileName(const QString& name) {
+    if (name.size() != 12 || !name.endsWith(QStringLiteral(".FX3"), Qt::CaseInsensitive))
+        return false;
+    for (int i = 0; i < 8; ++i) {
+        if (!name.at(i).isDigit() || name.at(i).unicode() > 0x7f)
+            return false;
+    }
+    return true;
+}
+
+bool ReadJobFileBytes(PosixFile& file, QByteArray& bytes) {
+    bytes.resize(qsizetype{JobFile::kLineCount} * JobFile::kMaxLineBytes + 1);
+    const ssize_t n = file.Read(bytes.data(), static_cast<std::size_t>(bytes.size()));
+    if (n < 0)
+        return false;
+    bytes.truncate(n);
+    return true;
 }

@@ -69,3 +69,11 @@ private:
     static constexpr std::size_t Index(Field field) { return static_cast<std::size_t>(field); }
     std::array<QString, kFieldCount> m_values;
 };
+
+class PosixFile;
+
+// Does name look like a job file ("DDMMnnnn.FX3", any letter case)?
+bool IsJobFileName(const QString& name);
+// Reads an open job file's bytes, up to one byte more than any job file has: a longer file is
+// refused by the reader without being read whole. False on a read error.
+bool ReadJobFileBytes(PosixFile& file, QByteArray& bytes);

@@ -3,7 +3,7 @@
 // such a name it runs that name's command with the arguments as they came.
 
 #include "fax/FaxContract.h"
-#include "faxapp/Commands.h"
+#include "kalmofax/Commands.h"
 
 #include <QFileInfo>
 #include <QString>

@@ -2,7 +2,7 @@
 // count; a file that cannot be shown ends with status 1 and a message naming it; started as
 // Kalvw32.exe its first argument is the file.
 
-#include "faxapp/PrintPages.h"
+#include "faxapp/pages/PrintPages.h"
 
 #include <QDir>
 #include <QFile>

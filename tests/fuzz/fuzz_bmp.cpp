@@ -3,7 +3,7 @@
 // dots a row with the rows the bitmap's proportions call for.
 
 #include "FuzzInput.h"
-#include "faxapp/PageConverter.h"
+#include "faxapp/faxtiff/PageConverter.h"
 
 using faxapp::BmpInfo;
 using faxapp::BmpReader;

@@ -5,7 +5,7 @@
 
 #include "FuzzInput.h"
 #include "fax/JobFile.h"
-#include "faxapp/JobOutcome.h"
+#include "faxapp/sending/JobOutcome.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
     const QByteArrayView bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));

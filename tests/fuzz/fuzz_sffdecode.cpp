@@ -2,7 +2,7 @@
 // the walk found decodes to an image as wide as its header says and no taller than the
 // limit, or to an error; nothing crashes or hangs.
 
-#include "faxapp/SffDecoder.h"
+#include "faxapp/pages/SffDecoder.h"
 
 #include <cstdlib>
 

@@ -5,7 +5,7 @@
 // bounded list of them.
 
 #include "FuzzInput.h"
-#include "faxapp/VCardReader.h"
+#include "faxapp/contacts/VCardReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
     const QByteArrayView bytes(reinterpret_cast<const char*>(data), qsizetype(size));

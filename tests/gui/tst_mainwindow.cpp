@@ -1,7 +1,7 @@
 // The fax application's main window on a real data folder: the jobs waiting in Comjob, the
 // journal's rows newest first, and both followed when the files change.
 
-#include "faxapp/JournalStore.h"
+#include "faxapp/journal/JournalStore.h"
 #include "faxapp/ui/MainWindow.h"
 
 #include <QDir>

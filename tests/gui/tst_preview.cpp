@@ -11,7 +11,7 @@
 #include "app/SendApp.h"
 #include "fax/FaxContract.h"
 #include "fax/SffWriter.h"
-#include "faxapp/PrintPages.h"
+#include "faxapp/pages/PrintPages.h"
 #include "platform/HelpViewer.h"
 #include "platform/PosixProcessLauncher.h"
 #include "ui/SendDialog.h"

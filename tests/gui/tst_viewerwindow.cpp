@@ -3,7 +3,7 @@
 // that cannot be decoded is reported without ending the window.
 
 #include "fax/SffWriter.h"
-#include "faxapp/PrintPages.h"
+#include "faxapp/pages/PrintPages.h"
 #include "faxapp/ui/PageView.h"
 #include "faxapp/ui/ViewerWindow.h"
 

@@ -10,7 +10,7 @@
 #include "fax/JobFile.h"
 #include "fax/JobFileWriter.h"
 #include "fax/SffWriter.h"
-#include "faxapp/JournalStore.h"
+#include "faxapp/journal/JournalStore.h"
 
 #include <QDir>
 #include <QFile>

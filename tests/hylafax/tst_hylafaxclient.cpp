@@ -5,7 +5,7 @@
 
 #include "CannedServer.h"
 #include "PrivateHylafax.h"
-#include "faxapp/HylafaxClient.h"
+#include "faxapp/hylafax/HylafaxClient.h"
 
 #include <QDebug>
 #include <QElapsedTimer>

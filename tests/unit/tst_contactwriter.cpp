@@ -1,10 +1,10 @@
 // The vCard folder's writer and the CSV import: the bytes of new cards (line ends, folding,
 // escapes), edits that keep a synced card's other lines byte for byte, refusals that leave
 // the folder as it was, and CSV exports of other address books.
-#include "faxapp/ContactImport.h"
-#include "faxapp/ContactWriter.h"
-#include "faxapp/CsvContacts.h"
-#include "faxapp/VCardEdit.h"
+#include "faxapp/contacts/ContactImport.h"
+#include "faxapp/contacts/ContactWriter.h"
+#include "faxapp/contacts/CsvContacts.h"
+#include "faxapp/contacts/VCardEdit.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,7 +4,7 @@
 // server's own check accepts the file. Failures leave no file behind.
 
 #include "fax/SffWriter.h"
-#include "faxapp/FaxTiff.h"
+#include "faxapp/faxtiff/FaxTiff.h"
 
 #include <QDir>
 #include <QFile>

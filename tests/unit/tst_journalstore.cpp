@@ -2,8 +2,8 @@
 // of the disk, the folder and other programs' locks make Add answer false instead of
 // pretending; a damaged file is reported by Open and left as it was.
 
-#include "faxapp/JournalStore.h"
-#include "faxapp/ServedClasses.h"
+#include "faxapp/journal/JournalStore.h"
+#include "faxapp/served/ServedClasses.h"
 #include "platform/DBusAutomation.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
 #include "SffPages.h"
-#include "faxapp/PageConverter.h"
+#include "faxapp/faxtiff/PageConverter.h"
 
 #include <QDir>
 #include <QFile>

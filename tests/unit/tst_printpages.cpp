@@ -3,9 +3,9 @@
 // error, never a crash.
 
 #include "fax/SffWriter.h"
-#include "faxapp/ColourPages.h"
-#include "faxapp/PrintPages.h"
-#include "faxapp/TextPages.h"
+#include "faxapp/pages/ColourPages.h"
+#include "faxapp/pages/PrintPages.h"
+#include "faxapp/pages/TextPages.h"
 
 #include <QBuffer>
 #include <QDir>

@@ -6,9 +6,9 @@
 #include "fax/JobFile.h"
 #include "fax/JobFileWriter.h"
 #include "fax/SffWriter.h"
-#include "faxapp/JournalStore.h"
-#include "faxapp/QueueRunner.h"
-#include "faxapp/QueueService.h"
+#include "faxapp/journal/JournalStore.h"
+#include "faxapp/sending/QueueRunner.h"
+#include "faxapp/sending/QueueService.h"
 #include "support/Clock.h"
 
 #include <QDir>

@@ -1,7 +1,7 @@
 // The vCard reader and the contact folder over real files.
 
-#include "faxapp/ContactFolder.h"
-#include "faxapp/VCardReader.h"
+#include "faxapp/contacts/ContactFolder.h"
+#include "faxapp/contacts/VCardReader.h"
 
 #include <QDir>
 #include <QElapsedTimer>

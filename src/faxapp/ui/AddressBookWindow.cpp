@@ -1,8 +1,8 @@
 #include "faxapp/ui/AddressBookWindow.h"
 
-#include "faxapp/ContactFolder.h"
-#include "faxapp/ContactImport.h"
-#include "faxapp/ContactWriter.h"
+#include "faxapp/contacts/ContactFolder.h"
+#include "faxapp/contacts/ContactImport.h"
+#include "faxapp/contacts/ContactWriter.h"
 #include "faxapp/ui/ContactDialog.h"
 
 #include <QApplication>

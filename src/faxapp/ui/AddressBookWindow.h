@@ -4,7 +4,7 @@
 // a search field, and commands to add, edit, delete and import contacts. The folder is
 // watched, so that a sync program's changes show at once.
 
-#include "faxapp/Contact.h"
+#include "faxapp/contacts/Contact.h"
 
 #include <QFileSystemWatcher>
 #include <QHash>

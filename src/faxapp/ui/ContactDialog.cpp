@@ -1,6 +1,6 @@
 #include "faxapp/ui/ContactDialog.h"
 
-#include "faxapp/ContactWriter.h"
+#include "faxapp/contacts/ContactWriter.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>

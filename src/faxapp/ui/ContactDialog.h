@@ -2,7 +2,7 @@
 
 // The small dialog that edits one contact of the address book: its name and its fax numbers.
 
-#include "faxapp/Contact.h"
+#include "faxapp/contacts/Contact.h"
 
 #include <QDialog>
 

@@ -1,7 +1,7 @@
 #include "faxapp/ui/MainWindow.h"
 
 #include "fax/FaxContract.h"
-#include "faxapp/JournalStore.h"
+#include "faxapp/journal/JournalStore.h"
 
 #include <QAction>
 #include <QApplication>

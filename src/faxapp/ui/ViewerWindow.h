@@ -3,7 +3,7 @@
 // The viewer's window: one page at a time in a scroll area, page navigation, zoom, and fit
 // to width (the default). Pages are decoded when first shown and a few are kept.
 
-#include "faxapp/PrintPages.h"
+#include "faxapp/pages/PrintPages.h"
 
 #include <QHash>
 #include <QList>

@@ -1,0 +1,322 @@
+#include "faxapp/journal/JournalStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <cstring>
+#include <functional>
+#include <sqlite3.h>
+#include <utility>
+
+namespace faxapp {
+
+namespace {
+
+// The schema this program writes; a journal of a later version is left alone.
+constexpr int kSchemaVersion = 1;
+// A journal locked by another program (the sending engine, a second kalmofax) is waited for
+// this long before the row is given up: long enough for any single row, short enough that
+// kalmosend's call does not time out first.
+constexpr int kBusyTimeoutMs = 3000;
+
+constexpr const char* kSchema = "CREATE TABLE jobs("
+                                " id INTEGER PRIMARY KEY,"
+                                " recorded TEXT NOT NULL," // ISO 8601, UTC
+                                " kind TEXT NOT NULL CHECK(kind IN ('send', 'poll')),"
+                                " document TEXT NOT NULL,"
+                                " job_file TEXT NOT NULL,"
+                                " number TEXT NOT NULL,"
+                                " resolution INTEGER NOT NULL,"
+                                " send_time TEXT NOT NULL,"
+                                " remark TEXT NOT NULL,"
+                                " state TEXT NOT NULL,"
+                                " outcome TEXT NOT NULL);"
+                                "CREATE INDEX jobs_job_file ON jobs(job_file);"
+                                "PRAGMA user_version = 1;";
+
+constexpr const char* kColumns =
+    "id, recorded, kind, document, job_file, number, resolution, send_time, remark, state, "
+    "outcome";
+
+QString FromColumn(sqlite3_stmt* stmt, int column) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    const int bytes = sqlite3_column_bytes(stmt, column);
+    return text ? QString::fromUtf8(text, bytes) : QString();
+}
+
+// A prepared statement, finalised when it goes out of scope.
+class Statement {
+public:
+    Statement(sqlite3* db, const QByteArray& sql) {
+        if (sqlite3_prepare_v2(db, sql.constData(), -1, &m_stmt, nullptr) != SQLITE_OK)
+            m_stmt = nullptr;
+    }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    explicit operator bool() const { return m_stmt != nullptr; }
+    sqlite3_stmt* get() const { return m_stmt; }
+    Statement& Bind(int index, const QString& text) {
+        const QByteArray bytes = text.toUtf8();
+        sqlite3_bind_text(m_stmt, index, bytes.constData(), static_cast<int>(bytes.size()),
+                          SQLITE_TRANSIENT);
+        return *this;
+    }
+    Statement& Bind(int index, qint64 value) {
+        sqlite3_bind_int64(m_stmt, index, value);
+        return *this;
+    }
+    int Step() { return m_stmt ? sqlite3_step(m_stmt) : SQLITE_MISUSE; }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+// How a row's time is stored (UTC, ISO 8601 with milliseconds, so that text order is time
+// order); the empty text, before every row, for an invalid time.
+QString RecordedText(const QDateTime& time) {
+    return time.isValid() ? time.toUTC().toString(Qt::ISODateWithMs) : QString();
+}
+
+// One row of a SELECT of kColumns.
+JournalEntry RowOf(const Statement& st) {
+    JournalEntry e;
+    e.id = sqlite3_column_int64(st.get(), 0);
+    e.recorded = QDateTime::fromString(FromColumn(st.get(), 1), Qt::ISODateWithMs).toLocalTime();
+    e.poll = FromColumn(st.get(), 2) == QLatin1String("poll");
+    e.document = FromColumn(st.get(), 3);
+    e.jobFile = FromColumn(st.get(), 4);
+    e.number = FromColumn(st.get(), 5);
+    e.resolution = sqlite3_column_int(st.get(), 6);
+    e.sendTime = FromColumn(st.get(), 7);
+    e.remark = FromColumn(st.get(), 8);
+    e.state = FromColumn(st.get(), 9);
+    e.outcome = FromColumn(st.get(), 10);
+    return e;
+}
+
+} // namespace
+
+struct JournalStore::Impl {
+    sqlite3* db = nullptr;
+    QString file;
+
+    ~Impl() { sqlite3_close(db); }
+
+    // SQLite's words, and the system's where a system call failed ("disk I/O error" alone
+    // does not tell a full disk from a failing one).
+    QString Reason() const {
+        QString reason = file + QStringLiteral(": ") + QString::fromUtf8(sqlite3_errmsg(db));
+        if (const int code = sqlite3_system_errno(db); code != 0)
+            reason += QStringLiteral(" (") + QString::fromLocal8Bit(std::strerror(code)) + u')';
+        return reason;
+    }
+    bool Exec(const char* sql) const {
+        return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+    }
+    // An int answered by a statement; nullopt when it fails.
+    std::optional<qint64> Integer(const char* sql) const {
+        Statement st(db, sql);
+        if (st.Step() != SQLITE_ROW)
+            return std::nullopt;
+        return sqlite3_column_int64(st.get(), 0);
+    }
+    bool CheckIntact(QString& error) const;
+    bool CheckSchema(QString& error) const;
+    bool InTransaction(const std::function<bool()>& body, QString& error) const;
+};
+
+bool JournalStore::Impl::CheckIntact(QString& error) const {
+    // Random bytes fail at the first read ("file is not a database"); a file cut short or
+    // with damaged pages gets quick_check's first finding.
+    Statement check(db, "PRAGMA quick_check(1)");
+    if (!check || check.Step() != SQLITE_ROW) {
+        error = Reason();
+        return false;
+    }
+    const QString answer = FromColumn(check.get(), 0);
+    if (answer != QLatin1String("ok")) {
+        error = file + QStringLiteral(": damaged: ") + answer;
+        return false;
+    }
+    return true;
+}
+
+bool JournalStore::Impl::CheckSchema(QString& error) const {
+    const std::optional<qint64> version = Integer("PRAGMA user_version");
+    const std::optional<qint64> tables =
+        Integer("SELECT count(*) FROM sqlite_master WHERE name NOT LIKE 'sqlite_%'");
+    if (!version || !tables) {
+        error = Reason();
+        return false;
+    }
+    if (*version == 0 && *tables == 0) {
+        // A new file: the schema and its version in one transaction, so that a crash leaves
+        // either nothing or the whole schema.
+        return InTransaction([this] { return Exec(kSchema); }, error);
+    }
+    if (*version != kSchemaVersion) {
+        error = *version == 0 ? file + QStringLiteral(": not a journal (foreign tables)")
+                              : file + QStringLiteral(": journal version %1, this program "
+                                                      "reads version %2")
+                                           .arg(*version)
+                                           .arg(kSchemaVersion);
+        return false;
+    }
+    // Every column this program reads and writes must be there.
+    const QByteArray probe = QByteArray("SELECT ") + kColumns + " FROM jobs LIMIT 0";
+    if (!Statement(db, probe)) {
+        error = file + QStringLiteral(": not a journal of version 1: ") +
+                QString::fromUtf8(sqlite3_errmsg(db));
+        return false;
+    }
+    return true;
+}
+
+bool JournalStore::Impl::InTransaction(const std::function<bool()>& body, QString& error) const {
+    // IMMEDIATE takes the write lock first, so that a lock held by another program is met
+    // (and waited for) here, not half-way through.
+    if (!Exec("BEGIN IMMEDIATE")) {
+        error = Reason();
+        return false;
+    }
+    if (body() && Exec("COMMIT"))
+        return true;
+    error = Reason();
+    Exec("ROLLBACK");
+    return false;
+}
+
+QString JournalStore::DatabasePath(const QString& dataDir) {
+    return dataDir + QStringLiteral("/Journal.sqlite");
+}
+
+std::unique_ptr<JournalStore> JournalStore::Open(const QString& dataDir, QString& error) {
+    auto impl = std::make_unique<Impl>();
+    impl->file = DatabasePath(dataDir);
+    if (!QFileInfo(dataDir).isDir()) {
+        error = dataDir + QStringLiteral(": no such folder");
+        return nullptr;
+    }
+    // NOFOLLOW: a link planted in the data folder does not redirect the journal's writes.
+    const int flags =
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW;
+    if (sqlite3_open_v2(QFile::encodeName(impl->file).constData(), &impl->db, flags, nullptr) !=
+        SQLITE_OK) {
+        error = impl->db ? impl->Reason() : impl->file + QStringLiteral(": out of memory");
+        return nullptr;
+    }
+    sqlite3_extended_result_codes(impl->db, 1);
+    sqlite3_busy_timeout(impl->db, kBusyTimeoutMs);
+    // Nothing is written before the file has proved intact: a damaged journal stays as it is
+    // for whoever repairs it.
+    if (!impl->CheckIntact(error))
+        return nullptr;
+    // A rollback journal, truncated at commit: with synchronous=FULL the truncation is synced,
+    // so a row is on disk once its COMMIT returns. The database stays one self-contained file
+    // that any reader can open, also read-only and on network folders, which WAL's shared
+    // memory file does not allow.
+    if (!impl->Exec("PRAGMA journal_mode=TRUNCATE") || !impl->Exec("PRAGMA synchronous=FULL")) {
+        error = impl->Reason();
+        return nullptr;
+    }
+    if (!impl->CheckSchema(error))
+        return nullptr;
+    return std::unique_ptr<JournalStore>(new JournalStore(std::move(impl)));
+}
+
+JournalStore::JournalStore(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
+JournalStore::~JournalStore() = default;
+
+bool JournalStore::Add(JournalEntry& entry, QString& error) {
+    JournalEntry row = entry;
+    row.recorded = QDateTime::currentDateTime();
+    row.state = QStringLiteral("queued");
+    row.outcome.clear();
+    const bool ok = m_impl->InTransaction(
+        [&] {
+            Statement st(m_impl->db, "INSERT INTO jobs(recorded, kind, document, job_file, number, "
+                                     "resolution, send_time, remark, state, outcome) "
+                                     "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
+            if (!st)
+                return false;
+            st.Bind(1, RecordedText(row.recorded))
+                .Bind(2, row.poll ? QStringLiteral("poll") : QStringLiteral("send"))
+                .Bind(3, row.document)
+                .Bind(4, row.jobFile)
+                .Bind(5, row.number)
+                .Bind(6, qint64{row.resolution})
+                .Bind(7, row.sendTime)
+                .Bind(8, row.remark)
+                .Bind(9, row.state)
+                .Bind(10, row.outcome);
+            return st.Step() == SQLITE_DONE;
+        },
+        error);
+    if (!ok)
+        return false;
+    row.id = sqlite3_last_insert_rowid(m_impl->db);
+    entry = row;
+    return true;
+}
+
+std::optional<QList<JournalEntry>> JournalStore::Entries(QString& error, int limit) const {
+    // The row id gives the order of adding, also when the clock was set back in between.
+    const QByteArray sql = QByteArray("SELECT ") + kColumns + " FROM jobs ORDER BY id DESC" +
+                           (limit > 0 ? " LIMIT " + QByteArray::number(limit) : QByteArray());
+    Statement st(m_impl->db, sql);
+    QList<JournalEntry> entries;
+    int rc = st.Step();
+    for (; rc == SQLITE_ROW; rc = st.Step())
+        entries.append(RowOf(st));
+    if (rc != SQLITE_DONE) {
+        error = m_impl->Reason();
+        return std::nullopt;
+    }
+    return entries;
+}
+
+std::optional<JournalEntry> JournalStore::Find(const QString& jobFile, QString& error,
+                                               const QDateTime& notBefore) const {
+    error.clear();
+    Statement st(m_impl->db, QByteArray("SELECT ") + kColumns +
+                                 " FROM jobs WHERE job_file = ?1 AND recorded >= ?2 "
+                                 "ORDER BY id DESC LIMIT 1");
+    if (!st) {
+        error = m_impl->Reason();
+        return std::nullopt;
+    }
+    st.Bind(1, jobFile).Bind(2, RecordedText(notBefore));
+    const int rc = st.Step();
+    if (rc == SQLITE_ROW)
+        return RowOf(st);
+    if (rc != SQLITE_DONE)
+        error = m_impl->Reason();
+    return std::nullopt;
+}
+
+bool JournalStore::SetOutcome(const QString& jobFile, const QString& state, const QString& outcome,
+                              QString& error, const QDateTime& notBefore) {
+    bool found = false;
+    const bool ok = m_impl->InTransaction(
+        [&] {
+            Statement st(m_impl->db,
+                         "UPDATE jobs SET state = ?2, outcome = ?3 WHERE id = "
+                         "(SELECT max(id) FROM jobs WHERE job_file = ?1 AND recorded >= ?4)");
+            if (!st || st.Bind(1, jobFile)
+                               .Bind(2, state)
+                               .Bind(3, outcome)
+                               .Bind(4, RecordedText(notBefore))
+                               .Step() != SQLITE_DONE)
+                return false;
+            found = sqlite3_changes(m_impl->db) > 0;
+            return true;
+        },
+        error);
+    if (ok && !found)
+        error = m_impl->file + QStringLiteral(": no row for job file ") + jobFile;
+    return ok && found;
+}
+
+} // namespace faxapp

@@ -1,0 +1,175 @@
+#include "faxapp/sending/JobFiler.h"
+
+#include "fax/FolderListing.h"
+#include "fax/PosixFile.h"
+#include "faxapp/journal/JournalStore.h"
+#include "faxapp/sending/JobOutcome.h"
+#include "faxapp/sending/SendingState.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace faxapp {
+
+namespace {
+
+using Field = JobFile::Field;
+
+QString ErrnoText() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+QString StateOf(JobFiler::Outcome outcome) {
+    switch (outcome) {
+    case JobFiler::Outcome::Sent:
+        return QStringLiteral("sent");
+    case JobFiler::Outcome::Failed:
+        return QStringLiteral("failed");
+    case JobFiler::Outcome::Refused:
+        break;
+    }
+    return QStringLiteral("refused");
+}
+
+void Append(QString& problem, const QString& more) {
+    problem += (problem.isEmpty() ? QString() : QStringLiteral("; ")) + more;
+}
+
+} // namespace
+
+JobFiler::JobFiler(const SpoolFolder& comjob, const SpoolFolder& comack, const SpoolFolder& comerr,
+                   const SpoolFolder& faxsend, const SpoolFolder& work, JournalStore& journal)
+    : m_comjob(comjob), m_comack(comack), m_comerr(comerr), m_faxsend(faxsend), m_work(work),
+      m_journal(journal) {}
+
+void JobFiler::Forget() {
+    m_documentUse.clear();
+    m_documentUseKnown = false;
+}
+
+bool JobFiler::Write(const QString& name, const JobFile& job, Outcome outcome, QString& problem) {
+    const SpoolFolder& target = outcome == Outcome::Sent ? m_comack : m_comerr;
+    const QString temp = name + QStringLiteral(".out.") + SendingState::OwnerTag();
+    const QByteArray bytes = job.Bytes();
+    m_work.Remove(temp); // left by this runner when it stopped halfway
+    PosixFile out;
+    if (!m_work.CreateExclusive(out, temp, 0644) ||
+        !out.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !out.Sync() ||
+        !out.Close()) {
+        Append(problem, m_work.PathOf(temp) + QStringLiteral(": ") + ErrnoText());
+        m_work.Remove(temp);
+        return false;
+    }
+    if (!SpoolFolder::MoveNoReplace(m_work, temp, target, name)) {
+        const int moveErrno = errno;
+        m_work.Remove(temp);
+        // Already there: filed by a runner that stopped before it took the job out of
+        // Comjob, or by another runner following the same job.
+        if (moveErrno != EEXIST) {
+            errno = moveErrno;
+            Append(problem, target.PathOf(name) + QStringLiteral(": ") + ErrnoText());
+            return false;
+        }
+    }
+    target.Sync();
+    return true;
+}
+
+bool JobFiler::File(const QString& name, const JobFile& job, Outcome outcome,
+                    const QString& journalText, QString& problem, const QDateTime& rowsFrom) {
+    if (!Write(name, job, outcome, problem))
+        return false;
+    CountDocuments(); // before the job leaves Comjob, so that its own use is counted too
+    m_comjob.Remove(name);
+    m_comjob.Sync();
+    m_comjobChanged = ComjobChanged(); // this removal is no reason to count again
+    QString error;
+    // A job file without a row (written by another program) is filed all the same.
+    QString findError;
+    if (!m_journal.SetOutcome(name, StateOf(outcome), journalText, error, rowsFrom) &&
+        (m_journal.Find(name, findError, rowsFrom) || !findError.isEmpty()))
+        Append(problem, error);
+    if (!job.IsPoll())
+        RemoveDocumentIfUnused(job.Value(Field::FileName), problem);
+    return true;
+}
+
+bool JobFiler::FileMalformed(const QString& name, const QByteArray& bytes, const QString& reason,
+                             QString& problem, const QDateTime& rowsFrom) {
+    JobFile job = JobOutcome::Salvage(bytes);
+    const QString text = QStringLiteral("not a job file: ") + reason;
+    JobOutcome::ApplyRefusal(job, text);
+    if (!Write(name, job, Outcome::Refused, problem))
+        return false;
+    // Moved, not read and written: a link or a FIFO stays what it is, and is never opened.
+    QString orig = name + QStringLiteral(".orig");
+    for (int n = 1; !SpoolFolder::MoveNoReplace(m_comjob, name, m_comerr, orig); ++n) {
+        if (errno != EEXIST || n > 100) {
+            Append(problem, m_comjob.PathOf(name) + QStringLiteral(": ") + ErrnoText());
+            m_comjob.Remove(name); // the refusal is filed; never refused again
+            break;
+        }
+        orig = name + QStringLiteral(".orig.") + QString::number(n);
+    }
+    m_comjob.Sync();
+    m_comerr.Sync();
+    // Such a file may have no row; what it names is not known for certain, so its document
+    // stays.
+    QString error;
+    m_journal.SetOutcome(name, StateOf(Outcome::Refused), text, error, rowsFrom);
+    return true;
+}
+
+qint64 JobFiler::ComjobChanged() const {
+    struct stat st {};
+    return ::fstat(m_comjob.Descriptor(), &st) == 0
+               ? qint64{st.st_mtim.tv_sec} * 1000000000 + st.st_mtim.tv_nsec
+               : -1;
+}
+
+void JobFiler::CountDocuments() {
+    // Counted once, and again when job files came or went meanwhile (a print's further
+    // recipients while the pass files an earlier one).
+    const qint64 changed = ComjobChanged();
+    if (m_documentUseKnown && changed == m_comjobChanged && changed >= 0)
+        return;
+    m_documentUseKnown = true;
+    m_comjobChanged = changed;
+    m_documentUse.clear();
+    ListFolder(m_comjob.Path(), [&](std::string_view entry) {
+        const QString other = QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size()));
+        PosixFile file;
+        QByteArray bytes;
+        if (!IsJobFileName(other) || !m_comjob.OpenRegular(file, other) ||
+            !ReadJobFileBytes(file, bytes))
+            return;
+        if (const auto job = JobFile::Parse(bytes); job && !job->IsPoll())
+            ++m_documentUse[job->Value(Field::FileName)];
+    });
+}
+
+void JobFiler::RemoveDocumentIfUnused(const QString& document, QString& problem) {
+    if (document.isEmpty())
+        return;
+    int& use = m_documentUse[document];
+    if (use > 0)
+        --use;
+    if (use > 0)
+        return;
+    // Only kalmosend's own copies in Faxsend are removed, never a file elsewhere.
+    const QFileInfo info(document);
+    if (QDir::cleanPath(info.absolutePath()) != QDir::cleanPath(m_faxsend.Path()))
+        return;
+    QStringList names{info.fileName()};
+    if (info.suffix().compare(QLatin1String("CFF"), Qt::CaseInsensitive) == 0)
+        names.append(info.completeBaseName() + QStringLiteral(".SFF"));
+    for (const QString& fileName : names) {
+        if (!m_faxsend.Remove(fileName) && errno != ENOENT)
+            Append(problem, m_faxsend.PathOf(fileName) + QStringLiteral(": ") + ErrnoText());
+    }
+}
+
+} // namespace faxapp

@@ -1,0 +1,501 @@
+#include "faxapp/sending/QueueRunner.h"
+
+#include "fax/FaxContract.h"
+#include "fax/FolderListing.h"
+#include "fax/PosixFile.h"
+#include "faxapp/faxtiff/FaxTiff.h"
+#include "faxapp/journal/JournalStore.h"
+#include "faxapp/sending/JobFiler.h"
+#include "faxapp/sending/JobOutcome.h"
+#include "support/Clock.h"
+
+#include <QFileInfo>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace faxapp {
+
+namespace {
+
+using Field = JobFile::Field;
+
+QString ErrnoText() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+// The send time of a job file, "YY-MM-DD-hh:mm" in local time; invalid for IMMED. ok is false
+// for a value that is neither.
+QDateTime ParseSendTime(const QString& text, bool& ok) {
+    ok = true;
+    if (text == QLatin1String("IMMED") || text.isEmpty())
+        return {};
+    const QDateTime parsed = QDateTime::fromString(text, QStringLiteral("yy-MM-dd-HH:mm"));
+    if (!parsed.isValid()) {
+        ok = false;
+        return {};
+    }
+    // Two-digit years are this century's.
+    return QDateTime(
+        QDate(2000 + parsed.date().year() % 100, parsed.date().month(), parsed.date().day()),
+        parsed.time());
+}
+
+// The time from which journal rows can belong to the job file of st: kalmosend records its
+// row after it has written the file, and a clock may be a little off.
+QDateTime RowsFrom(const struct stat& st) {
+    return st.st_mtim.tv_sec > 0 ? QDateTime::fromSecsSinceEpoch(st.st_mtim.tv_sec - 300)
+                                 : QDateTime();
+}
+
+} // namespace
+
+struct QueueRunner::Folders {
+    SpoolFolder comjob, comack, comerr, faxsend;
+};
+
+QueueRunner::QueueRunner(QString dataDir, ServerFactory serverFactory, const Clock& clock)
+    : m_dataDir(std::move(dataDir)), m_serverFactory(std::move(serverFactory)), m_clock(clock),
+      m_folders(std::make_unique<Folders>()) {}
+
+QueueRunner::~QueueRunner() = default;
+
+bool QueueRunner::Open(QString& error) {
+    SpoolFolder data;
+    if (!data.Open(m_dataDir)) {
+        error = m_dataDir + QStringLiteral(": ") + ErrnoText();
+        return false;
+    }
+    const std::pair<SpoolFolder*, QString> folders[] = {
+        {&m_folders->comjob, fax::kFolderComjob},
+        {&m_folders->comack, fax::kFolderComack},
+        {&m_folders->comerr, fax::kFolderComerr},
+        {&m_folders->faxsend, fax::kFolderFaxsend},
+    };
+    for (const auto& [folder, name] : folders) {
+        if (!folder->OpenAt(data, name)) {
+            error = data.PathOf(name) + QStringLiteral(": ") + ErrnoText();
+            return false;
+        }
+    }
+    if (!m_state.Open(m_dataDir, error))
+        return false;
+    m_journal = JournalStore::Open(m_dataDir, error);
+    if (!m_journal)
+        return false;
+    m_filer = std::make_unique<JobFiler>(m_folders->comjob, m_folders->comack, m_folders->comerr,
+                                         m_folders->faxsend, m_state.Folder(), *m_journal);
+    return true;
+}
+
+int QueueRunner::InFlight() const {
+    return static_cast<int>(m_state.Names().size());
+}
+
+RunnerPass QueueRunner::RunOnce() {
+    RunnerPass pass = SubmitNew();
+    const RunnerPass followed = Follow();
+    pass.sent += followed.sent;
+    pass.failed += followed.failed;
+    pass.refused += followed.refused;
+    pass.waiting += followed.waiting;
+    pass.unreachable = pass.unreachable || followed.unreachable;
+    if (pass.serverError.isEmpty())
+        pass.serverError = followed.serverError;
+    pass.problems += followed.problems;
+    return pass;
+}
+
+void QueueRunner::BeginPass() {
+    m_servers.clear();
+    m_serverDown.clear();
+    m_filer->Forget();
+}
+
+void QueueRunner::EndPass() {
+    for (const QString& tiff : std::as_const(m_converted))
+        m_state.Folder().Remove(QFileInfo(tiff).fileName());
+    m_converted.clear();
+    m_servers.clear(); // closes the connections
+}
+
+void QueueRunner::Note(RunnerPass& pass, const QString& problem) const {
+    pass.problems.append(problem);
+}
+
+FaxServer* QueueRunner::Server(const QString& name, RunnerPass& pass) {
+    if (m_serverDown.value(name))
+        return nullptr;
+    auto& server = m_servers[name];
+    if (!server) {
+        server = m_serverFactory(name);
+        if (!server) {
+            m_serverDown[name] = true;
+            pass.unreachable = true;
+            return nullptr;
+        }
+    }
+    return server.get();
+}
+
+void QueueRunner::ServerFailed(FaxServer& server, RunnerPass& pass) {
+    // Found unreachable once, a server is not asked again in this pass: the jobs wait for
+    // the next one instead of each waiting for its own time-out.
+    for (auto it = m_servers.cbegin(); it != m_servers.cend(); ++it) {
+        if (it.value().get() == &server)
+            m_serverDown[it.key()] = true;
+    }
+    pass.unreachable = true;
+    pass.serverError = server.Name() + QStringLiteral(": ") + server.LastError();
+}
+
+RunnerPass QueueRunner::SubmitNew() {
+    RunnerPass pass;
+    BeginPass();
+    QStringList names;
+    if (!ListFolder(m_folders->comjob.Path(), [&](std::string_view entry) {
+            const QString name =
+                QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size()));
+            if (IsJobFileName(name))
+                names.append(name);
+        })) {
+        Note(pass, m_folders->comjob.Path() + QStringLiteral(": ") + ErrnoText());
+    }
+    names.sort();
+    const qint64 now = m_clock.Now().toSecsSinceEpoch();
+    for (const QString& name : std::as_const(names)) {
+        if (m_stop)
+            break;
+        if (m_state.Holds(name)) {
+            // Taken by a runner that did not get as far as the server: once it is known to
+            // be gone, or has been at it for far too long, the job is free again.
+            const auto record = m_state.Read(name);
+            if (!record || record->phase != SendingRecord::Phase::Claimed ||
+                (!SendingState::OwnerGone(*record) && (record->owner == SendingState::OwnerHere() ||
+                                                       now - record->since < kStaleClaimSecs))) {
+                continue;
+            }
+            if (!m_state.TakeOver(name, *record))
+                continue; // another runner was first
+        }
+        TakeJob(name, pass);
+    }
+    EndPass();
+    return pass;
+}
+
+void QueueRunner::TakeJob(const QString& name, RunnerPass& pass) {
+    m_rowsFrom = {};
+    SendingRecord claim;
+    claim.owner = SendingState::OwnerHere();
+    claim.since = m_clock.Now().toSecsSinceEpoch();
+    QString error;
+
+    PosixFile file;
+    if (!m_folders->comjob.OpenRegular(file, name)) {
+        if (errno != ELOOP && errno != EISDIR && errno != kErrorNotRegularFile) {
+            // Gone in the meantime (filed, taken back), or not readable now: not refused.
+            if (errno != ENOENT)
+                Note(pass, m_folders->comjob.PathOf(name) + QStringLiteral(": ") + ErrnoText());
+            return;
+        }
+        // A link, a FIFO or a folder under a job file's name is not a job.
+        const QString why = QStringLiteral("not a regular file: ") + ErrnoText();
+        if (m_state.Claim(name, claim, error))
+            RefuseMalformed(name, {}, why, pass);
+        return;
+    }
+    QByteArray bytes;
+    if (!ReadJobFileBytes(file, bytes)) {
+        Note(pass, m_folders->comjob.PathOf(name) + QStringLiteral(": ") + ErrnoText());
+        return;
+    }
+    QString why;
+    auto job = JobFile::Parse(bytes, &why);
+    // The runner sends as its user, with that user's rights: a job file that another user put
+    // into the folder is not the user's job.
+    struct stat st {};
+    if (job && (::fstat(file.Descriptor(), &st) != 0 || st.st_uid != ::geteuid())) {
+        why = QStringLiteral("the file belongs to another user");
+        job.reset();
+    }
+    m_rowsFrom = RowsFrom(st);
+    if (!job) {
+        if (m_state.Claim(name, claim, error))
+            RefuseMalformed(name, bytes, why, pass);
+        else if (!error.isEmpty())
+            Note(pass, error);
+        return;
+    }
+    // kalmosend records the job in the journal after the file appears, and takes the file
+    // back when the journal refuses: a job without its row may still go away.
+    const auto row = m_journal->Find(name, error, m_rowsFrom);
+    if (!row) {
+        const qint64 age = m_clock.Now().toSecsSinceEpoch() - st.st_mtim.tv_sec;
+        if (!error.isEmpty())
+            Note(pass, error);
+        if (age < kJournalGraceSecs) {
+            ++pass.deferred;
+            return;
+        }
+    }
+    if (!m_state.Claim(name, claim, error)) {
+        if (!error.isEmpty())
+            Note(pass, error);
+        return;
+    }
+    // Another runner may have filed it between the read and the claim.
+    if (!file.IsNamedAt(m_folders->comjob.Descriptor(), name)) {
+        m_state.Release(name);
+        return;
+    }
+    SubmitJob(name, std::move(*job), row, pass);
+}
+
+QString QueueRunner::ConvertedDocument(const JobFile& job, QString& error) {
+    const QString& document = job.Value(Field::FileName);
+    const bool normal = job.Value(Field::FaxRes) == QLatin1String("98");
+    const QString key = document + (normal ? QStringLiteral("|98") : QStringLiteral("|196"));
+    if (const auto it = m_converted.constFind(key); it != m_converted.cend())
+        return it.value();
+    if (document.isEmpty()) {
+        error = QStringLiteral("the job names no document");
+        return {};
+    }
+    // The owner in the name keeps runners sharing the data folder apart.
+    const QString tiff =
+        m_state.Folder().PathOf(SendingState::OwnerTag() + u'-' +
+                                QString::number(++m_convertedCount) + QStringLiteral(".tif"));
+    m_state.Folder().Remove(QFileInfo(tiff).fileName());
+    const FaxTiffResult result =
+        FaxTiff::Write(document, job.Value(Field::Convert),
+                       normal ? FaxTiff::Rows::Normal : FaxTiff::Rows::Fine, tiff);
+    if (!result.error.isEmpty() || result.pages == 0) {
+        error = document + QStringLiteral(": ") +
+                (result.error.isEmpty() ? QStringLiteral("no pages") : result.error);
+        return {};
+    }
+    m_converted.insert(key, tiff);
+    return tiff;
+}
+
+void QueueRunner::SubmitJob(const QString& name, JobFile job,
+                            const std::optional<JournalEntry>& row, RunnerPass& pass) {
+    QString error;
+
+    HylafaxSubmission submission;
+    submission.poll = job.IsPoll();
+    submission.number = job.Value(Field::Address);
+    submission.tag = row ? JobOutcome::Fit(row->remark, 100) : QString();
+    submission.verticalRes = job.Value(Field::FaxRes) == QLatin1String("98") ? 98 : 196;
+    bool timeOk = true;
+    submission.sendTime = ParseSendTime(job.Value(Field::SendTime), timeOk);
+    QString refusal;
+    if (submission.number.trimmed().isEmpty())
+        refusal = QStringLiteral("the job has no fax number");
+    else if (!timeOk)
+        refusal =
+            QStringLiteral("the send time is not YY-MM-DD-hh:mm: ") + job.Value(Field::SendTime);
+    else if (!submission.poll && (submission.tiffPath = ConvertedDocument(job, error)).isEmpty())
+        refusal = QStringLiteral("the document did not convert: ") + error;
+    if (!refusal.isEmpty()) {
+        JobOutcome::ApplyRefusal(job, refusal);
+        File(name, job, Outcome::Refused, refusal, pass);
+        return;
+    }
+
+    FaxServer* server = Server({}, pass);
+    if (!server) {
+        m_state.Release(name);
+        ++pass.deferred;
+        return;
+    }
+    // A job the server refuses is never sent; one it could not take waits for the next pass.
+    const auto refusedByServer = [&] {
+        if (server->LastFailure() != FaxServer::Failure::Refused)
+            return false;
+        const QString reason =
+            QStringLiteral("the fax server does not take the job: ") + server->LastError();
+        JobOutcome::ApplyRefusal(job, reason);
+        File(name, job, Outcome::Refused, reason, pass);
+        return true;
+    };
+    const auto jobId = server->Create(submission);
+    if (!jobId) {
+        if (!refusedByServer()) {
+            ServerFailed(*server, pass);
+            m_state.Release(name);
+            ++pass.deferred;
+        }
+        return;
+    }
+    // The job's id is on disk before the job is submitted: a runner stopped in between
+    // finds the job again instead of sending it a second time.
+    SendingRecord record;
+    record.phase = SendingRecord::Phase::Created;
+    record.owner = SendingState::OwnerHere();
+    record.since = m_clock.Now().toSecsSinceEpoch();
+    record.server = server->Name();
+    record.jobId = *jobId;
+    if (!m_state.Write(name, record, error)) {
+        Note(pass, error);
+        m_state.Release(name); // the unsubmitted job is dropped by the server
+        ++pass.deferred;
+        return;
+    }
+    if (!server->Submit(*jobId)) {
+        if (!refusedByServer())
+            ServerFailed(*server, pass); // the record says created: followed later
+        return;
+    }
+    record.phase = SendingRecord::Phase::Submitted;
+    if (!m_state.Write(name, record, error))
+        Note(pass, error); // still "created": the next pass finds it submitted
+    if (!m_journal->SetOutcome(name, QStringLiteral("submitted"),
+                               QStringLiteral("fax server job %1 at %2").arg(*jobId, record.server),
+                               error, m_rowsFrom) &&
+        row) {
+        Note(pass, error);
+    }
+    ++pass.submitted;
+}
+
+RunnerPass QueueRunner::Follow() {
+    RunnerPass pass;
+    BeginPass();
+    const qint64 now = m_clock.Now().toSecsSinceEpoch();
+    for (const QString& name : m_state.Names()) {
+        if (m_stop)
+            break;
+        const auto record = m_state.Read(name);
+        if (!record) {
+            Note(pass, m_state.Folder().PathOf(name) + QStringLiteral(": not a runner's record"));
+            continue;
+        }
+        const bool abandoned =
+            SendingState::OwnerGone(*record) ||
+            (record->owner != SendingState::OwnerHere() && now - record->since >= kStaleClaimSecs);
+        if (record->phase == SendingRecord::Phase::Claimed) {
+            if (abandoned)
+                m_state.TakeOver(name, *record); // never reached the server: taken again
+            continue;
+        }
+        // Another runner at work between creating and submitting its job: its own business.
+        if (record->phase == SendingRecord::Phase::Created &&
+            record->owner != SendingState::OwnerHere() && !abandoned)
+            continue;
+        FollowJob(name, *record, pass);
+    }
+    EndPass();
+    return pass;
+}
+
+void QueueRunner::FollowJob(const QString& name, const SendingRecord& record, RunnerPass& pass) {
+    FaxServer* server = Server(record.server, pass);
+    if (!server) {
+        ++pass.waiting;
+        return;
+    }
+    const auto status = server->Status(record.jobId);
+    if (!status) {
+        // A server that answers, but not about this job (a job another runner is still
+        // setting up, a damaged job file at the server), is asked again in the next pass.
+        if (server->LastFailure() == FaxServer::Failure::Refused)
+            Note(pass, name + QStringLiteral(": ") + server->LastError());
+        else
+            ServerFailed(*server, pass);
+        ++pass.waiting;
+        return;
+    }
+    using State = HylafaxJobStatus::State;
+    QString error;
+    if (record.phase == SendingRecord::Phase::Created) {
+        if (status->state == State::Gone) {
+            m_state.Release(name); // never submitted: sent from Comjob again
+            return;
+        }
+        // Created and perhaps submitted before the runner stopped: submitting again is
+        // refused by the server when it was, and completes the job when it was not.
+        if (!server->Submit(record.jobId) &&
+            server->LastFailure() == FaxServer::Failure::Unreachable) {
+            ServerFailed(*server, pass);
+            ++pass.waiting;
+            return;
+        }
+        SendingRecord submitted = record;
+        submitted.phase = SendingRecord::Phase::Submitted;
+        if (!m_state.Write(name, submitted, error))
+            Note(pass, error);
+        ++pass.waiting;
+        return;
+    }
+    if (status->state == State::Pending || status->state == State::Active) {
+        ++pass.waiting;
+        return;
+    }
+
+    PosixFile file;
+    QByteArray bytes;
+    if (!m_folders->comjob.OpenRegular(file, name) || !ReadJobFileBytes(file, bytes)) {
+        // Filed by another runner following the same job, or removed by hand: the journal
+        // still gets the outcome.
+        const bool sent = status->state == State::Done;
+        // No row is no failure here: the job file may not have been kalmosend's.
+        QString findError;
+        if (!m_journal->SetOutcome(name, sent ? QStringLiteral("sent") : QStringLiteral("failed"),
+                                   JobOutcome::Describe(*status, record.jobId), error) &&
+            (m_journal->Find(name, findError) || !findError.isEmpty()))
+            Note(pass, error);
+        m_state.Release(name);
+        return;
+    }
+    struct stat st {};
+    ::fstat(file.Descriptor(), &st);
+    m_rowsFrom = RowsFrom(st);
+    JobFile job = JobFile::Parse(bytes).value_or(JobOutcome::Salvage(bytes));
+    JobOutcome::ApplyServerOutcome(job, *status, record.jobId);
+    File(name, job, status->state == State::Done ? Outcome::Sent : Outcome::Failed,
+         JobOutcome::Describe(*status, record.jobId), pass);
+}
+
+void QueueRunner::File(const QString& name, const JobFile& job, Outcome outcome,
+                       const QString& journalText, RunnerPass& pass) {
+    QString problem;
+    const bool filed = m_filer->File(name, job, outcome, journalText, problem, m_rowsFrom);
+    if (!problem.isEmpty())
+        Note(pass, problem);
+    if (!filed) {
+        // A job at the server keeps its record and is filed by the next pass; one never
+        // handed over is given back, to be taken again.
+        if (const auto record = m_state.Read(name);
+            record && record->phase == SendingRecord::Phase::Claimed)
+            m_state.Release(name);
+        return;
+    }
+    m_state.Release(name);
+    switch (outcome) {
+    case Outcome::Sent:
+        ++pass.sent;
+        break;
+    case Outcome::Failed:
+        ++pass.failed;
+        break;
+    case Outcome::Refused:
+        ++pass.refused;
+        break;
+    }
+}
+
+void QueueRunner::RefuseMalformed(const QString& name, const QByteArray& bytes,
+                                  const QString& reason, RunnerPass& pass) {
+    QString problem;
+    const bool filed = m_filer->FileMalformed(name, bytes, reason, problem, m_rowsFrom);
+    if (!problem.isEmpty())
+        Note(pass, problem);
+    m_state.Release(name); // filed, or given back to be taken again
+    if (filed)
+        ++pass.refused;
+}
+
+} // namespace faxapp

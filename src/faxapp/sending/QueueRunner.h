@@ -1,0 +1,117 @@
+#pragma once
+
+// The fax application's sending engine: takes the job files in Comjob, turns each document
+// into the fax server's TIFF, hands the job to the fax server, follows it to its end, and
+// files the outcome: the job file with its outcome fields in Comack (sent) or Comerr (not
+// sent), the journal row, the document removed from Faxsend once no job names it. A job that
+// is not a job file, or whose document does not convert, goes to Comerr with the reason and
+// is never sent. A server that cannot be reached leaves the jobs in Comjob.
+//
+// One pass at a time, blocking; QueueService runs passes on a thread of its own.
+
+#include "fax/JobFile.h"
+#include "faxapp/sending/FaxServer.h"
+#include "faxapp/sending/JobFiler.h"
+#include "faxapp/sending/SendingState.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class Clock;
+
+namespace faxapp {
+
+class JournalStore;
+struct JournalEntry;
+
+struct RunnerPass {
+    int submitted = 0; // handed to the server in this pass
+    int sent = 0;      // filed in Comack
+    int failed = 0;    // filed in Comerr: ended without success at the server
+    int refused = 0;   // filed in Comerr: never handed to the server
+    int waiting = 0;   // at the server, not ended yet
+    int deferred = 0;  // left in Comjob: server unreachable, or not yet in the journal
+    bool unreachable = false;
+    QString serverError;  // why the server could not be reached
+    QStringList problems; // local failures (a folder, the journal), one line each
+};
+
+class QueueRunner {
+public:
+    // The server of that name ("host:port" as a job's record names it), or the configured
+    // one for an empty name.
+    using ServerFactory = std::function<std::unique_ptr<FaxServer>(const QString& name)>;
+
+    // A job file is taken once the journal has its row (kalmosend adds the row after the file
+    // and takes the file back when the journal refuses it), or once it is this old without one.
+    static constexpr qint64 kJournalGraceSecs = 60;
+    // A job taken by a runner on another machine that has not got as far as the server in
+    // this time is taken over.
+    static constexpr qint64 kStaleClaimSecs = qint64{10} * 60;
+
+    QueueRunner(QString dataDir, ServerFactory serverFactory, const Clock& clock);
+    ~QueueRunner();
+    QueueRunner(const QueueRunner&) = delete;
+    QueueRunner& operator=(const QueueRunner&) = delete;
+
+    // The spool folders, the runner's records and the journal; false with the reason.
+    bool Open(QString& error);
+
+    // Hands the jobs in Comjob to the server.
+    RunnerPass SubmitNew();
+    // Asks the server about every job it holds for us and files those that have ended.
+    RunnerPass Follow();
+    // Both: what `kalmofax run --once` does.
+    RunnerPass RunOnce();
+
+    // Jobs at the server, not filed yet.
+    int InFlight() const;
+
+    // Ends the pass at work after the job at hand; callable from any thread.
+    void RequestStop() { m_stop = true; }
+
+private:
+    struct Folders;
+    using Outcome = JobFiler::Outcome;
+
+    void BeginPass();
+    void EndPass();
+    // The server, or nullptr when it could not be reached in this pass (pass tells why).
+    FaxServer* Server(const QString& name, RunnerPass& pass);
+    void ServerFailed(FaxServer& server, RunnerPass& pass);
+    void TakeJob(const QString& name, RunnerPass& pass);
+    // job as read and checked by TakeJob, with its journal row when it has one.
+    void SubmitJob(const QString& name, JobFile job, const std::optional<JournalEntry>& row,
+                   RunnerPass& pass);
+    void FollowJob(const QString& name, const SendingRecord& record, RunnerPass& pass);
+    // Files the job and gives up its record; the record stays when the job could not be filed.
+    void File(const QString& name, const JobFile& job, Outcome outcome, const QString& journalText,
+              RunnerPass& pass);
+    void RefuseMalformed(const QString& name, const QByteArray& bytes, const QString& reason,
+                         RunnerPass& pass);
+    QString ConvertedDocument(const JobFile& job, QString& error);
+    void Note(RunnerPass& pass, const QString& problem) const;
+
+    QString m_dataDir;
+    ServerFactory m_serverFactory;
+    const Clock& m_clock;
+    std::unique_ptr<Folders> m_folders;
+    SendingState m_state;
+    std::unique_ptr<JournalStore> m_journal;
+    QHash<QString, std::shared_ptr<FaxServer>> m_servers; // by name, for one pass
+    QHash<QString, bool> m_serverDown;                    // by name, in this pass
+    int m_convertedCount = 0;
+    QHash<QString, QString> m_converted; // document and rows → TIFF, in this pass
+    std::unique_ptr<JobFiler> m_filer;
+    std::atomic<bool> m_stop = false;
+    // Journal rows of the job at hand are recorded from then on: a little before its job
+    // file was written (an older row of the same name is another job's).
+    QDateTime m_rowsFrom;
+};
+
+} // namespace faxapp

@@ -1,0 +1,148 @@
+#include "faxapp/sending/QueueService.h"
+
+#include "fax/FaxContract.h"
+#include "faxapp/sending/QueueRunner.h"
+#include "support/Clock.h"
+
+#include <QFileSystemWatcher>
+#include <QTime>
+#include <QTimer>
+#include <cstdio>
+
+namespace faxapp {
+
+namespace {
+
+QueueRunner::ServerFactory Servers(const HylafaxAccount& account) {
+    return [account](const QString& name) { return MakeHylafaxServer(account, name); };
+}
+
+QString Summary(const RunnerPass& pass) {
+    return QStringLiteral("%1 submitted, %2 sent, %3 failed, %4 refused, %5 at the server, "
+                          "%6 waiting in Comjob")
+        .arg(pass.submitted)
+        .arg(pass.sent)
+        .arg(pass.failed)
+        .arg(pass.refused)
+        .arg(pass.waiting)
+        .arg(pass.deferred);
+}
+
+} // namespace
+
+class QueueService::Worker : public QObject {
+public:
+    Worker(QueueService* service, const FaxSettings& settings)
+        : m_service(service), m_settings(settings),
+          m_runner(settings.dataDir, Servers(settings.server), m_clock) {}
+
+    // Called from the window's thread when the application ends.
+    void Stop() { m_runner.RequestStop(); }
+
+    void Start() {
+        QString error;
+        if (!m_runner.Open(error)) {
+            Q_EMIT m_service->StateChanged(QStringLiteral("Versand gestoppt: ") + error);
+            return;
+        }
+        m_timer = new QTimer(this);
+        m_timer->setSingleShot(true);
+        connect(m_timer, &QTimer::timeout, this, [this] { Pass(); });
+        m_watcher = new QFileSystemWatcher(this);
+        m_watcher->addPath(m_settings.dataDir + u'/' + fax::kFolderComjob);
+        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, [this] {
+            // A server that is down is not asked before its delay is over.
+            if (m_failures == 0 && m_timer->remainingTime() > kSettleMs)
+                m_timer->start(kSettleMs);
+        });
+        Pass();
+    }
+
+private:
+    void Pass() {
+        const RunnerPass pass = m_runner.RunOnce();
+        for (const QString& problem : pass.problems)
+            std::fprintf(stderr, "kalmofax: %s\n", qPrintable(problem));
+        const int inFlight = m_runner.InFlight();
+        QString text;
+        int next = kRescanMs;
+        if (pass.unreachable) {
+            next = RetryDelayMs(++m_failures);
+            text =
+                QStringLiteral("Faxserver nicht erreichbar (%1); nächster Versuch um %2")
+                    .arg(pass.serverError,
+                         QTime::currentTime().addMSecs(next).toString(QStringLiteral("HH:mm:ss")));
+        } else {
+            m_failures = 0;
+            text = QStringLiteral("Faxserver %1:%2: %3 Auftrag/Aufträge in Arbeit")
+                       .arg(m_settings.server.host)
+                       .arg(m_settings.server.port)
+                       .arg(inFlight);
+            if (inFlight > 0)
+                next = kFollowMs;
+            if (pass.deferred > 0)
+                next = std::min<int>(next, QueueRunner::kJournalGraceSecs * 1000 / 4);
+        }
+        Q_EMIT m_service->StateChanged(text);
+        m_timer->start(next);
+    }
+
+    QueueService* m_service;
+    FaxSettings m_settings;
+    SystemClock m_clock;
+    QueueRunner m_runner;
+    QTimer* m_timer = nullptr;
+    QFileSystemWatcher* m_watcher = nullptr;
+    int m_failures = 0;
+};
+
+QueueService::QueueService(const FaxSettings& settings, QObject* parent) : QObject(parent) {
+    m_worker = new Worker(this, settings);
+    m_worker->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    // The worker starts on its own thread, once that runs.
+    connect(&m_thread, &QThread::started, m_worker, &Worker::Start);
+}
+
+QueueService::~QueueService() {
+    // A pass at work ends after its job at hand instead of going through the whole queue.
+    m_worker->Stop();
+    m_thread.quit();
+    m_thread.wait();
+}
+
+void QueueService::Start() {
+    m_thread.start();
+}
+
+int QueueService::RetryDelayMs(int failures) {
+    qint64 delay = kFirstRetryMs;
+    for (int i = 1; i < failures && delay < kMaxRetryMs; ++i)
+        delay *= 2;
+    return static_cast<int>(std::min<qint64>(delay, kMaxRetryMs));
+}
+
+int QueueService::RunOnce(const FaxSettings& settings) {
+    SystemClock clock;
+    QueueRunner runner(settings.dataDir, Servers(settings.server), clock);
+    QString error;
+    if (settings.dataDir.isEmpty() || !runner.Open(error)) {
+        std::fprintf(stderr, "kalmofax: %s\n",
+                     qPrintable(error.isEmpty() ? settings.error : error));
+        return 1;
+    }
+    const RunnerPass pass = runner.RunOnce();
+    for (const QString& problem : pass.problems)
+        std::fprintf(stderr, "kalmofax: %s\n", qPrintable(problem));
+    std::printf("kalmofax: %s\n", qPrintable(Summary(pass)));
+    if (!pass.problems.isEmpty())
+        return 1;
+    if (pass.unreachable) {
+        std::fprintf(stderr, "kalmofax: the fax server could not be reached: %s\n",
+                     qPrintable(pass.serverError));
+        return 75;
+    }
+    return 0;
+}
+
+} // namespace faxapp

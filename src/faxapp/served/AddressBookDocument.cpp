@@ -1,0 +1,130 @@
+#include "fax/FaxContract.h"
+#include "faxapp/contacts/ContactFolder.h"
+#include "faxapp/served/ServedClasses.h"
+#include "platform/DBusAutomation.h"
+
+#include <QCollator>
+#include <QHash>
+#include <QStringList>
+#include <algorithm>
+#include <cstdio>
+
+namespace faxapp {
+
+namespace {
+
+constexpr int kDispidClose = 1;
+constexpr int kDispidOpen = 2;
+constexpr int kDispidNext = 3;
+constexpr int kDispidCurrent = 4;
+
+// The entry text is "name LF number": a line break inside either would shift the fields the
+// send dialog splits at, so it becomes a blank.
+QString OneLine(QString text) {
+    text.replace(QStringLiteral("\r\n"), QStringLiteral(" "));
+    text.replace(u'\r', u' ').replace(u'\n', u' ');
+    return text.trimmed();
+}
+
+// One entry a fax number, sorted by name as the user's language sorts, then by number, so that
+// the send dialog lists equal names in a stable order.
+QStringList FaxEntries(const QString& contactsDir) {
+    const ContactListing listing = ContactFolder(contactsDir).ReadAll();
+    for (const QString& problem : listing.problems)
+        std::fprintf(stderr, "kalmofax: %s/%s\n", qPrintable(contactsDir), qPrintable(problem));
+
+    struct Entry {
+        QString name, number;
+        QCollatorSortKey key;
+    };
+    QCollator collator;
+    std::vector<Entry> entries;
+    for (const Contact& contact : listing.contacts) {
+        const QString name = OneLine(contact.name);
+        for (const QString& number : contact.faxNumbers) {
+            const QString clean = OneLine(number);
+            if (!name.isEmpty() && !clean.isEmpty())
+                entries.push_back({name, clean, collator.sortKey(name)});
+        }
+    }
+    std::stable_sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) {
+        const int order = a.key.compare(b.key);
+        return order != 0 ? order < 0 : a.number < b.number;
+    });
+    QStringList texts;
+    texts.reserve(qsizetype(entries.size()));
+    for (const Entry& entry : entries)
+        texts.append(entry.name + u'\n' + entry.number);
+    return texts;
+}
+
+class AddressBookDocument final : public DispatchObject {
+public:
+    explicit AddressBookDocument(QString contactsDir) : m_contactsDir(std::move(contactsDir)) {}
+
+    AutoVariant Invoke(int dispid, InvokeKind kind, const QList<AutoVariant>& args) override {
+        if (kind != InvokeKind::Method)
+            dbusauto::ThrowError(dbusauto::kMemberNotFound);
+        switch (dispid) {
+        case kDispidOpen: {
+            dbusauto::ExpectArgs(args, {VT_BSTR});
+            if (args.constFirst().ToBStr() != u"Fax")
+                return AutoVariant::I4(0);
+            // Read at every opening, so that a change of the folder shows at the next refresh.
+            QStringList entries = FaxEntries(m_contactsDir);
+            if (entries.isEmpty())
+                return AutoVariant::I4(0);
+            if (++m_lastHandle <= 0)
+                m_lastHandle = 1;
+            m_open.insert(m_lastHandle, {std::move(entries), 0});
+            return AutoVariant::I4(m_lastHandle);
+        }
+        case kDispidCurrent: {
+            const Enumeration& open = Find(args);
+            return AutoVariant::BStr(open.entries.value(open.current));
+        }
+        case kDispidNext: {
+            Enumeration& open = Find(args);
+            if (open.current + 1 >= open.entries.size())
+                return AutoVariant::I4(0);
+            ++open.current;
+            return AutoVariant::I4(1);
+        }
+        case kDispidClose:
+            Find(args);
+            m_open.remove(args.constFirst().ToI4());
+            return {};
+        default:
+            dbusauto::ThrowError(dbusauto::kMemberNotFound);
+        }
+    }
+
+private:
+    struct Enumeration {
+        QStringList entries;
+        qsizetype current = 0;
+    };
+
+    Enumeration& Find(const QList<AutoVariant>& args) {
+        dbusauto::ExpectArgs(args, {VT_I4});
+        const qint32 handle = args.constFirst().ToI4();
+        const auto it = m_open.find(handle);
+        if (it == m_open.end())
+            dbusauto::ThrowError(scode::kException,
+                                 QStringLiteral("KalmoAdr: no enumeration %1").arg(handle));
+        return *it;
+    }
+
+    QString m_contactsDir;
+    QHash<qint32, Enumeration> m_open;
+    qint32 m_lastHandle = 0;
+};
+
+} // namespace
+
+dbusauto::ServedClass AddressBookClass(const QString& contactsDir) {
+    return {fax::kProgIdAddressBook,
+            [contactsDir] { return std::make_shared<AddressBookDocument>(contactsDir); }};
+}
+
+} // namespace faxapp

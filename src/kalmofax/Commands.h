@@ -1,0 +1,21 @@
+#pragma once
+
+// kalmofax's sub-commands, one source each beside the program's table (main.cpp).
+
+#include "kalmofax/Command.h"
+
+#include <memory>
+
+namespace faxapp {
+
+std::unique_ptr<Command> MakeServeCommand();       // serve <ProgID>: an automation class
+std::unique_ptr<Command> MakeJournalCommand();     // journal [--json]
+std::unique_ptr<Command> MakeConvertPageCommand(); // convert-page <bitmap> <output>
+
+// with windows
+std::unique_ptr<Command> MakeAddressBookCommand(); // addressbook
+std::unique_ptr<Command> MakeViewCommand();        // view [--png DIR] <file>
+std::unique_ptr<Command> MakeVersionCommand();     // version
+std::unique_ptr<Command> MakeRunCommand();         // run: the fax application itself
+
+} // namespace faxapp

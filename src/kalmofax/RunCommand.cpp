@@ -1,0 +1,130 @@
+#include "fax/FaxContract.h"
+#include "faxapp/sending/FaxSettings.h"
+#include "faxapp/sending/QueueService.h"
+#include "faxapp/ui/MainWindow.h"
+#include "faxapp/ui/SignalQuitter.h"
+#include "kalmofax/Commands.h"
+#include "platform/Presence.h"
+
+#include <QApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QStatusBar>
+#include <cstdio>
+
+namespace faxapp {
+
+namespace {
+
+const QString kMainWindowInterface = QStringLiteral("org.zeb.Kalmofax.MainWindow");
+constexpr int kShowTimeoutMs = 5000;
+
+// run: the fax application itself. While it runs it owns the presence name that kalmosend
+// asks for, so a second start only reports the first one and leaves.
+class RunCommand final : public Command {
+public:
+    QString Name() const override { return QStringLiteral("run"); }
+    QString Description() const override {
+        return QStringLiteral("the fax application: sends the jobs through the fax server, "
+                              "journal window and tray icon [--minimised | --once]");
+    }
+
+    int Execute(int argc, char* argv[], int first) override {
+        // kalmosend starts KalFax32.exe without arguments and wants it out of the way.
+        const bool asProgram = QFileInfo(QString::fromLocal8Bit(argv[0]))
+                                   .fileName()
+                                   .compare(fax::kProgramFax, Qt::CaseInsensitive) == 0;
+        bool minimised = asProgram;
+        bool once = false;
+        for (int i = first; i < argc && !asProgram; ++i) {
+            const QString arg = QString::fromLocal8Bit(argv[i]);
+            if (arg == u"--minimised" || arg == u"--minimized") {
+                minimised = true;
+            } else if (arg == u"--once") {
+                once = true;
+            } else {
+                std::fprintf(stderr, "usage: kalmofax run [--minimised | --once]\n");
+                return 2;
+            }
+        }
+        if (once) {
+            // For scripts and tests: what is in Comjob now, without a window or the bus. Text
+            // print files are drawn with fonts, which need a GUI application, not a display.
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+            QGuiApplication app(argc, argv);
+            return QueueService::RunOnce(LoadFaxSettings());
+        }
+
+        QApplication app(argc, argv);
+        QApplication::setApplicationName(QStringLiteral("kalmofax"));
+        QApplication::setQuitOnLastWindowClosed(false);
+
+        QDBusConnection bus = QDBusConnection::sessionBus();
+        if (!bus.isConnected()) {
+            std::fprintf(stderr, "kalmofax: no session bus: %s\n",
+                         qPrintable(bus.lastError().message()));
+            return 1;
+        }
+        const QString presence = Presence::BusName(fax::kWindowClass);
+        const auto reply =
+            bus.interface()->registerService(presence, QDBusConnectionInterface::DontQueueService,
+                                             QDBusConnectionInterface::DontAllowReplacement);
+        if (!reply.isValid() || reply.value() != QDBusConnectionInterface::ServiceRegistered) {
+            if (bus.interface()->isServiceRegistered(presence).value()) {
+                std::printf("kalmofax: the fax application is already running\n");
+                // Started from the menu: the user wants to see it. Whether it answers or not,
+                // this instance has nothing more to do.
+                if (!minimised) {
+                    bus.call(QDBusMessage::createMethodCall(presence, QStringLiteral("/"),
+                                                            kMainWindowInterface,
+                                                            QStringLiteral("Show")),
+                             QDBus::Block, kShowTimeoutMs);
+                }
+                return 0;
+            }
+            std::fprintf(stderr, "kalmofax: cannot own %s: %s\n", qPrintable(presence),
+                         qPrintable(reply.error().message()));
+            return 1;
+        }
+        // Without its bus nobody can find the application any more: it ends with it.
+        bus.connect(QString(), QStringLiteral("/org/freedesktop/DBus/Local"),
+                    QStringLiteral("org.freedesktop.DBus.Local"), QStringLiteral("Disconnected"),
+                    &app, SLOT(quit()));
+
+        SignalQuitter quitter;
+        if (!quitter.IsValid()) {
+            std::fprintf(stderr, "kalmofax: cannot watch for signals\n");
+            return 1;
+        }
+
+        const FaxSettings settings = LoadFaxSettings();
+        MainWindow window(settings.dataDir);
+        if (!settings.error.isEmpty())
+            window.statusBar()->showMessage(settings.error);
+        window.SetEngineState({});
+        std::unique_ptr<QueueService> queue;
+        if (!settings.dataDir.isEmpty()) {
+            queue = std::make_unique<QueueService>(settings);
+            QObject::connect(queue.get(), &QueueService::StateChanged, &window,
+                             &MainWindow::SetEngineState);
+            queue->Start();
+        }
+        bus.registerObject(QStringLiteral("/"), kMainWindowInterface, &window,
+                           QDBusConnection::ExportScriptableSlots);
+        window.ShowInitially(minimised);
+        const int status = QApplication::exec();
+        bus.unregisterService(presence);
+        return status;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Command> MakeRunCommand() {
+    return std::make_unique<RunCommand>();
+}
+
+} // namespace faxapp

@@ -1,0 +1,53 @@
+#include "fax/FaxContract.h"
+#include "faxapp/sending/FaxSettings.h"
+#include "faxapp/served/ServedClasses.h"
+#include "kalmofax/Commands.h"
+
+#include <QCoreApplication>
+#include <cstdio>
+
+namespace faxapp {
+
+namespace {
+
+// serve <ProgID>: one automation class on the session bus until the bus goes away; the bus
+// starts it by D-Bus activation when kalmosend first asks for the class.
+class ServeCommand final : public Command {
+public:
+    QString Name() const override { return QStringLiteral("serve"); }
+    QString Description() const override {
+        return QStringLiteral("serve KalmoJournal.Document or KalmoAdr.Document on the session "
+                              "bus (started by D-Bus activation)");
+    }
+
+    int Execute(int argc, char* argv[], int first) override {
+        if (argc != first + 1) {
+            std::fprintf(stderr, "usage: kalmofax serve <ProgID>\n");
+            return 2;
+        }
+        QCoreApplication app(argc, argv);
+        const QString progId = QString::fromLocal8Bit(argv[first]);
+        if (progId != fax::kProgIdJournal && progId != fax::kProgIdAddressBook) {
+            std::fprintf(stderr, "kalmofax: no class %s\n", argv[first]);
+            return 2;
+        }
+        const FaxSettings settings = LoadFaxSettings();
+        if (!settings.error.isEmpty()) {
+            std::fprintf(stderr, "kalmofax: the settings cannot be read: %s\n",
+                         qPrintable(settings.error));
+            return 1;
+        }
+        const dbusauto::ServedClass served = progId == fax::kProgIdJournal
+                                                 ? JournalClass(settings.dataDir)
+                                                 : AddressBookClass(settings.contactsDir);
+        return dbusauto::ServeOnSessionBus(app, served, "kalmofax");
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Command> MakeServeCommand() {
+    return std::make_unique<ServeCommand>();
+}
+
+} // namespace faxapp
