@@ -60,6 +60,17 @@ CUPSD_CONF=$work/root/cupsd.conf KALMO_CUPS_RELOAD="kill -HUP $pc_cupsd_pid" \
 check "kalmosend-setup-printer add ($(tr '\n' ' ' <"$work/setup.log"))" [ $? -eq 0 ]
 check "the policy is in cupsd.conf once" [ "$(grep -c '^<Policy kalmo>' "$work/root/cupsd.conf")" -eq 1 ]
 check "cupsd still runs" kill -0 "$pc_cupsd_pid"
+# cupsctl and the web interface write cupsd.conf again without its comments; add then replaces
+# the policy block all the same.
+setup_add() {
+    CUPSD_CONF=$work/root/cupsd.conf KALMO_CUPS_RELOAD="kill -HUP $pc_cupsd_pid" \
+        KALMO_PPD_FILE="$KALMO_PPD" "$KALMO_SETUP" add >"$work/setup.log" 2>&1
+}
+sed -i '/^[[:space:]]*#/d' "$work/root/cupsd.conf"
+setup_add
+check "kalmosend-setup-printer add on a cupsd.conf without comments" [ $? -eq 0 ]
+check "the policy is in cupsd.conf once still" [ "$(grep -c '^<Policy kalmo>' "$work/root/cupsd.conf")" -eq 1 ]
+check "cupsd finds no second policy" bash -c "! grep -q 'Duplicate <Policy' '$work/log/error_log'"
 cat >"$work/printer.test" <<'EOF'
 {
   NAME "printer"
@@ -255,6 +266,8 @@ for job in "${kept_jobs[@]}"; do
 done
 
 # ---- kalmosend-setup-printer removes the queue and its policy ----------------------------
+# (from a cupsd.conf that cupsctl has written again without comments)
+sed -i '/^[[:space:]]*#/d' "$work/root/cupsd.conf"
 CUPSD_CONF=$work/root/cupsd.conf KALMO_CUPS_RELOAD="kill -HUP $pc_cupsd_pid" \
     "$KALMO_SETUP" remove >"$work/remove.log" 2>&1
 check "kalmosend-setup-printer remove ($(tr '\n' ' ' <"$work/remove.log"))" [ $? -eq 0 ]
