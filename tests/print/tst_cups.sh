@@ -265,6 +265,18 @@ for job in "${kept_jobs[@]}"; do
     check "kept job $job still has its document" "$KALMO_SFFINFO" "$kept/$job/document.sff"
 done
 
+# ---- a job that cannot be claimed is kept, not tried for ever ------------------------------
+# (a folder of its name is in print-work already: the claim fails with EEXIST)
+stale=0000000001.000000000-9999
+as_kalmo mkdir "/run/user/$uid_a/kalmo/print-work/$stale" "$spool_a/$stale"
+as_kalmo cp "$kept/${kept_jobs[0]}/document.sff" "$kept/${kept_jobs[0]}/title" "$spool_a/$stale/"
+as_kalmo env KALMOSEND_PROGRAM=/bin/true timeout 30 "$KALMO_DISPATCH" --once >"$work/dispatch-stale.log" 2>&1
+status=$?
+check "the dispatcher ends when a job cannot be claimed (status $status)" [ $status -eq 0 ]
+check "the dispatcher says why" grep -q "could not be taken from the print spool" "$work/dispatch-stale.log"
+check "the unclaimed job is kept whole" "$KALMO_SFFINFO" "$kept/$stale/document.sff"
+check "A's spool is empty again (stale)" [ -z "$(ls -A "$spool_a")" ]
+
 # ---- kalmosend-setup-printer removes the queue and its policy ----------------------------
 # (from a cupsd.conf that cupsctl has written again without comments)
 sed -i '/^[[:space:]]*#/d' "$work/root/cupsd.conf"
