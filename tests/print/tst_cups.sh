@@ -57,7 +57,12 @@ mkdir -m 755 "$work/docs"
 
 # ---- kalmosend-setup-printer sets the queue up on this cupsd -------------------------------
 # (once more: the policy block is replaced, not added twice; the queue gets its options)
-CUPSD_CONF=$work/root/cupsd.conf KALMO_CUPS_RELOAD="kill -HUP $pc_cupsd_pid" \
+# cupsd.conf is reloaded with SIGHUP; the command waits until cupsd has finished the reload, so
+# that the next step does not meet it half reloaded.
+reload="n=\$(grep -c 'Full reload complete' '$work/log/error_log'); kill -HUP $pc_cupsd_pid; \
+for i in \$(seq 100); do [ \$(grep -c 'Full reload complete' '$work/log/error_log') -gt \$n ] && break; \
+sleep 0.1; done"
+CUPSD_CONF=$work/root/cupsd.conf KALMO_CUPS_RELOAD="$reload" \
     KALMO_PPD_FILE="$KALMO_PPD" "$KALMO_SETUP" add >"$work/setup.log" 2>&1
 check "kalmosend-setup-printer add ($(tr '\n' ' ' <"$work/setup.log"))" [ $? -eq 0 ]
 check "the policy is in cupsd.conf once" [ "$(grep -c '^<Policy kalmo>' "$work/root/cupsd.conf")" -eq 1 ]
@@ -65,7 +70,7 @@ check "cupsd still runs" kill -0 "$pc_cupsd_pid"
 # cupsctl and the web interface write cupsd.conf again without its comments; add then replaces
 # the policy block all the same.
 setup_add() {
-    CUPSD_CONF=$work/root/cupsd.conf KALMO_CUPS_RELOAD="kill -HUP $pc_cupsd_pid" \
+    CUPSD_CONF=$work/root/cupsd.conf KALMO_CUPS_RELOAD="$reload" \
         KALMO_PPD_FILE="$KALMO_PPD" "$KALMO_SETUP" add >"$work/setup.log" 2>&1
 }
 sed -i '/^[[:space:]]*#/d' "$work/root/cupsd.conf"
@@ -322,7 +327,7 @@ check "A's spool holds the raw job only" [ "$(ls "$spool_a" | wc -l)" -eq 1 ]
 # ---- kalmosend-setup-printer removes the queue and its policy ----------------------------
 # (from a cupsd.conf that cupsctl has written again without comments)
 sed -i '/^[[:space:]]*#/d' "$work/root/cupsd.conf"
-CUPSD_CONF=$work/root/cupsd.conf KALMO_CUPS_RELOAD="kill -HUP $pc_cupsd_pid" \
+CUPSD_CONF=$work/root/cupsd.conf KALMO_CUPS_RELOAD="$reload" \
     "$KALMO_SETUP" remove >"$work/remove.log" 2>&1
 check "kalmosend-setup-printer remove ($(tr '\n' ' ' <"$work/remove.log"))" [ $? -eq 0 ]
 check "the queue is gone" bash -c '! lpstat -p kalmofax >/dev/null 2>&1'
