@@ -3,8 +3,11 @@
 // (/run/user/<uid>/kalmo/print-spool), where kalmosend-dispatch picks it up.
 //
 // CUPS runs it as root (it is installed mode 0700) so that it can become the job's user: it
-// checks the user, switches to them before it touches any path, and from then on opens
-// nothing as root.
+// checks the user and that CUPS authenticated them, opens the spool file CUPS names (a job
+// without filters), switches to the user before it touches any other path, and from then on
+// opens nothing as root.
+//
+// KALMO_MAX_DOCUMENT_MIB (SetEnv in cups-files.conf) bounds the document; 256 MiB by default.
 //
 //   kalmo                                         the discovery line for lpinfo -v
 //   kalmo job-id user title copies options [file]
@@ -14,6 +17,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -97,12 +101,23 @@ bool WriteAll(int fd, const std::string& data) {
 }
 
 // Copies the document into the job's file through the SFF check, which refuses anything but
-// SFF and joins the documents of a job of several files into one.
-int CopyDocument(int input, int output) {
+// SFF and joins the documents of a job of several files into one; a document larger than
+// maxBytes is refused before more than that is written.
+int CopyDocument(int input, int output, std::uint64_t maxBytes) {
     SffStreamCheck check;
     std::vector<unsigned char> buffer(65536);
     std::string out;
     out.reserve(buffer.size() + 32);
+    std::uint64_t written = 0;
+    const auto fits = [&] {
+        written += out.size();
+        if (written <= maxBytes)
+            return true;
+        Say("ERROR", "the document is larger than " +
+                         std::to_string(maxBytes / (std::uint64_t{1024} * 1024)) +
+                         " MiB (KALMO_MAX_DOCUMENT_MIB); the job is refused");
+        return false;
+    };
     for (;;) {
         if (g_cancelled)
             return kBackendFailed;
@@ -117,7 +132,7 @@ int CopyDocument(int input, int output) {
             break;
         out.clear();
         check.Feed(buffer.data(), static_cast<std::size_t>(n), out);
-        if (!WriteAll(output, out))
+        if (!fits() || !WriteAll(output, out))
             return kBackendFailed;
     }
     out.clear();
@@ -125,7 +140,23 @@ int CopyDocument(int input, int output) {
         Say("ERROR", "the document is refused: " + *fault);
         return kBackendFailed;
     }
-    return WriteAll(output, out) ? kBackendOk : kBackendFailed;
+    return fits() && WriteAll(output, out) ? kBackendOk : kBackendFailed;
+}
+
+// The spool file CUPS names for a job without filters, opened as root: it is root's. Only a
+// regular file is read.
+Fd OpenSpoolFile(const char* path) {
+    Fd file(open(path, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (!file.IsOpen() || fstat(file.Get(), &info) != 0) {
+        Say("ERROR", std::string("cannot open the document: ") + std::strerror(errno));
+        return Fd();
+    }
+    if (!S_ISREG(info.st_mode)) {
+        Say("ERROR", "the document is not a file");
+        return Fd();
+    }
+    return file;
 }
 
 int Run(int argc, char* argv[]) {
@@ -139,7 +170,30 @@ int Run(int argc, char* argv[]) {
     const bool privileged = getuid() == 0 || geteuid() == 0;
     passwd user{};
     std::vector<char> userBuffer;
-    if (!LookUpUser(argv[2], user, userBuffer) || !BecomeUser(user))
+    if (!LookUpUser(argv[2], user, userBuffer))
+        return kBackendFailed;
+    // Run unprivileged, the process is the user already (BecomeUser checks it).
+    if (privileged) {
+        if (const auto refused = CheckAuthenticatedUser(
+                std::getenv("AUTH_UID"), std::getenv("AUTH_USERNAME"),
+                std::getenv("AUTH_INFO_REQUIRED"), user.pw_name, user.pw_uid)) {
+            Say("ERROR", *refused + "; the job is refused");
+            return kBackendFailed;
+        }
+    }
+    auto maxBytes = MaxDocumentBytes(std::getenv("KALMO_MAX_DOCUMENT_MIB"));
+    if (!maxBytes) {
+        Say("WARNING", "KALMO_MAX_DOCUMENT_MIB is not a number of MiB from 1 to 1048576; " +
+                           std::to_string(kDefaultMaxDocumentMib) + " MiB it is");
+        maxBytes = MaxDocumentBytes(nullptr);
+    }
+    Fd document;
+    if (argc == 7) {
+        document = OpenSpoolFile(argv[6]);
+        if (!document.IsOpen())
+            return kBackendFailed;
+    }
+    if (!BecomeUser(user))
         return kBackendFailed;
     umask(077);
 
@@ -175,16 +229,6 @@ int Run(int argc, char* argv[]) {
         return kBackendFailed;
     }
 
-    Fd document;
-    if (argc == 7) {
-        // Opened as the user: a file they could not read themselves is not printed.
-        document = Fd(open(argv[6], O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-        if (!document.IsOpen()) {
-            Say("ERROR", std::string("cannot open the document: ") + std::strerror(errno));
-            return kBackendFailed;
-        }
-    }
-
     timespec now{};
     clock_gettime(CLOCK_REALTIME, &now);
     IncomingJob job(incoming.Get(), MakeJobName(now, jobId));
@@ -193,7 +237,8 @@ int Run(int argc, char* argv[]) {
         return kBackendFailed;
     }
     std::fputs("STATE: +connecting-to-device\n", stderr);
-    const int copied = CopyDocument(document.IsOpen() ? document.Get() : 0, job.DocumentFd());
+    const int copied =
+        CopyDocument(document.IsOpen() ? document.Get() : 0, job.DocumentFd(), *maxBytes);
     std::fputs("STATE: -connecting-to-device\n", stderr);
     if (copied != kBackendOk)
         return copied;

@@ -9,6 +9,10 @@ namespace kalmoprint {
 
 namespace {
 
+bool AllDigits(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 bool IsNameChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '.' ||
            c == '_' || c == '-';
@@ -227,9 +231,44 @@ std::optional<std::string> FindOption(std::string_view options, std::string_view
     return found;
 }
 
+std::optional<std::string> CheckAuthenticatedUser(const char* authUid, const char* authUsername,
+                                                  const char* authInfoRequired,
+                                                  std::string_view user, uid_t uid) {
+    const std::string who = "the job's user \"" + std::string(user) + "\"";
+    if (authUid != nullptr) {
+        const std::string_view text(authUid);
+        if (text.empty() || text.size() > 10 || !AllDigits(text))
+            return "CUPS named no valid uid of the user who printed (AUTH_UID \"" +
+                   std::string(text.substr(0, 16)) + "\")";
+        if (std::stoull(std::string(text)) != uid)
+            return "the job was printed by uid " + std::string(text) + ", not by " + who;
+        return std::nullopt;
+    }
+    if (authUsername != nullptr && authInfoRequired != nullptr &&
+        std::string_view(authInfoRequired) == "none") {
+        if (std::string_view(authUsername) != user)
+            return "the job was printed by another user than " + who;
+        return std::nullopt;
+    }
+    return std::string(
+        "the queue does not authenticate its users: run kalmosend-setup-printer add");
+}
+
+std::optional<std::uint64_t> MaxDocumentBytes(const char* setting) {
+    constexpr std::uint64_t mib = std::uint64_t{1024} * 1024;
+    if (setting == nullptr || *setting == '\0')
+        return kDefaultMaxDocumentMib * mib;
+    const std::string_view text(setting);
+    if (text.size() > 7 || text.front() == '0' || !AllDigits(text))
+        return std::nullopt;
+    const std::uint64_t value = std::stoull(std::string(text));
+    if (value > 1048576)
+        return std::nullopt;
+    return value * mib;
+}
+
 bool IsValidJobId(std::string_view id) {
-    return !id.empty() && id.size() <= 10 &&
-           std::all_of(id.begin(), id.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !id.empty() && id.size() <= 10 && AllDigits(id);
 }
 
 FaxSettings SettingsOf(std::string_view ppdText, std::string_view options) {

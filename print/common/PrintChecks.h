@@ -5,9 +5,11 @@
 // No Qt: the backend that links this runs as root until it has switched to the job's user.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <sys/types.h>
 
 namespace kalmoprint {
 
@@ -37,6 +39,25 @@ std::string CleanTitle(std::string_view title);
 // The value of one option in a CUPS option string ("a=1 b='x y' c"); a bare name is "true",
 // "noname" is "false". Nothing when the option is not given.
 std::optional<std::string> FindOption(std::string_view options, std::string_view name);
+
+// Why the job's user name cannot be taken as the user who printed, or nothing when it can.
+// CUPS hands a backend the job's owner as its second argument, and exports AUTH_UID (the
+// client's uid from the local socket's peer credentials) and AUTH_USERNAME only for a job whose
+// user it authenticated; a queue whose policy does not authenticate exports neither, and the
+// owner is any name the client sent. The job is taken when AUTH_UID is the user's uid, or,
+// without AUTH_UID (Basic over TCP), when AUTH_USERNAME is the user's name and the queue asks
+// the client for no credentials for the device (AUTH_INFO_REQUIRED "none"; otherwise the
+// client fills AUTH_USERNAME itself through "auth-info"). Null pointers are unset variables.
+std::optional<std::string> CheckAuthenticatedUser(const char* authUid, const char* authUsername,
+                                                  const char* authInfoRequired,
+                                                  std::string_view user, uid_t uid);
+
+// The largest document the backend takes by default: 256 MiB.
+inline constexpr std::uint64_t kDefaultMaxDocumentMib = 256;
+
+// The largest document in bytes as the setting (KALMO_MAX_DOCUMENT_MIB: a whole number of MiB,
+// 1 to 1048576) says; not set or empty: the default; nothing when it is not such a number.
+std::optional<std::uint64_t> MaxDocumentBytes(const char* setting);
 
 // A CUPS job id: 1 to 10 digits.
 bool IsValidJobId(std::string_view id);

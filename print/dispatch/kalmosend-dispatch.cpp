@@ -6,12 +6,14 @@
 //
 // A job is claimed by moving it into print-work, so two dispatchers never take the same job;
 // a lock keeps them to one dialog at a time. kalmosend gets the document with /d (it moves
-// the file into the fax spool or deletes it). A job whose dialog could not be started, or
-// whose document kalmosend left behind, is moved to print-kept and the user is told.
+// the file into the fax spool or deletes it). A job that could not be claimed, whose dialog
+// could not be started, or whose document kalmosend left behind, is moved to print-kept and
+// the user is told.
 
 #include "PrintChecks.h"
 #include "UserSpool.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -20,6 +22,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
+#include <set>
 #include <string>
 #include <sys/file.h>
 #include <sys/inotify.h>
@@ -35,6 +38,7 @@ namespace {
 struct Folders {
     std::string path; // of the kalmo folder, for messages and the document's path
     Fd kalmo, spool, work, kept;
+    std::set<std::string> stuck; // jobs that could be moved neither to work nor to kept
 };
 
 void Log(const std::string& text) {
@@ -148,10 +152,28 @@ void Keep(Folders& folders, const std::string& name, const std::string& why) {
              (moved ? kKeptFolder : kWorkFolder) + "/" + name + "/" + kDocumentFile + ".");
 }
 
+// A job that cannot be claimed (for any reason but another dispatcher claiming it first) goes
+// from the spool to print-kept, so that it is not tried again and again.
+void KeepUnclaimed(Folders& folders, const std::string& name, const SpoolError& claimError) {
+    SpoolError error;
+    const bool moved = MoveJob(folders.spool.Get(), folders.kept.Get(), name, error);
+    if (!moved) {
+        Log(error.what);
+        folders.stuck.insert(name); // left in the spool: not tried again by this dispatcher
+    }
+    Tell("A fax print could not be handed to the send dialog.",
+         "The job could not be taken from the print spool (" + claimError.what +
+             "). The document is kept in " + folders.path + "/" +
+             (moved ? kKeptFolder : kSpoolFolder) + "/" + name + "/" + kDocumentFile + ".");
+}
+
 void HandOver(Folders& folders, const std::string& name) {
     SpoolError error;
-    if (!MoveJob(folders.spool.Get(), folders.work.Get(), name, error))
-        return; // another dispatcher took it
+    if (!MoveJob(folders.spool.Get(), folders.work.Get(), name, error)) {
+        if (error.code != ENOENT)
+            KeepUnclaimed(folders, name, error);
+        return; // else another dispatcher took it
+    }
     SpoolError folderError;
     const Fd job = OpenOwnedFolder(folders.work.Get(), name, getuid(), false, false, folderError);
     std::string title;
@@ -193,9 +215,12 @@ void Drain(Folders& folders) {
     }
     for (;;) {
         const std::vector<std::string> jobs = ListJobs(folders.spool.Get());
-        if (jobs.empty())
+        const auto next = std::find_if(jobs.begin(), jobs.end(), [&](const std::string& name) {
+            return folders.stuck.count(name) == 0;
+        });
+        if (next == jobs.end())
             break;
-        HandOver(folders, jobs.front());
+        HandOver(folders, *next);
     }
     close(lock);
 }

@@ -9,6 +9,8 @@
 #   pc_add_user name             a user for the run (removed by pc_cleanup)
 #   pc_make_runtime user         the runtime folder a logged-in user has (removed likewise)
 #   pc_start backend filter ppd policy-file loglevel
+#                                ($pc_conf_extra, $pc_files_extra: more lines for cupsd.conf
+#                                and cups-files.conf)
 #   as_user user command...      runs the command as the user against the private cupsd
 #   wait_job id                  waits (at most 60 s) until the job is no longer pending or
 #                                processing; prints "state,message"
@@ -87,6 +89,7 @@ FileDevice No
 # The backend drops its privileges; LeakSanitizer cannot stop a process that is no longer
 # dumpable, so leaks are looked for by the unprivileged tests only.
 SetEnv ASAN_OPTIONS detect_leaks=0
+${pc_files_extra:-}
 EOF
     {
         cat <<EOF

@@ -48,6 +48,8 @@ uid_b=$(id -u "$user_b")
 pc_make_runtime "$user_a"
 policy=$work/policy.conf
 "$KALMO_SETUP" policy >"$policy" || die "kalmosend-setup-printer policy"
+# A small bound on the document, for the large raw job below; the other documents are smaller.
+pc_files_extra="SetEnv KALMO_MAX_DOCUMENT_MIB 1"
 pc_start "$KALMO_BACKEND" "$KALMO_FILTER" "$KALMO_PPD" "$policy" debug
 socket=$pc_socket
 port=$pc_port
@@ -55,11 +57,27 @@ mkdir -m 755 "$work/docs"
 
 # ---- kalmosend-setup-printer sets the queue up on this cupsd -------------------------------
 # (once more: the policy block is replaced, not added twice; the queue gets its options)
-CUPSD_CONF=$work/root/cupsd.conf KALMO_CUPS_RELOAD="kill -HUP $pc_cupsd_pid" \
+# cupsd.conf is reloaded with SIGHUP; the command waits until cupsd has finished the reload, so
+# that the next step does not meet it half reloaded.
+reload="n=\$(grep -c 'Full reload complete' '$work/log/error_log'); kill -HUP $pc_cupsd_pid; \
+for i in \$(seq 100); do [ \$(grep -c 'Full reload complete' '$work/log/error_log') -gt \$n ] && break; \
+sleep 0.1; done"
+CUPSD_CONF=$work/root/cupsd.conf KALMO_CUPS_RELOAD="$reload" \
     KALMO_PPD_FILE="$KALMO_PPD" "$KALMO_SETUP" add >"$work/setup.log" 2>&1
 check "kalmosend-setup-printer add ($(tr '\n' ' ' <"$work/setup.log"))" [ $? -eq 0 ]
 check "the policy is in cupsd.conf once" [ "$(grep -c '^<Policy kalmo>' "$work/root/cupsd.conf")" -eq 1 ]
 check "cupsd still runs" kill -0 "$pc_cupsd_pid"
+# cupsctl and the web interface write cupsd.conf again without its comments; add then replaces
+# the policy block all the same.
+setup_add() {
+    CUPSD_CONF=$work/root/cupsd.conf KALMO_CUPS_RELOAD="$reload" \
+        KALMO_PPD_FILE="$KALMO_PPD" "$KALMO_SETUP" add >"$work/setup.log" 2>&1
+}
+sed -i '/^[[:space:]]*#/d' "$work/root/cupsd.conf"
+setup_add
+check "kalmosend-setup-printer add on a cupsd.conf without comments" [ $? -eq 0 ]
+check "the policy is in cupsd.conf once still" [ "$(grep -c '^<Policy kalmo>' "$work/root/cupsd.conf")" -eq 1 ]
+check "cupsd finds no second policy" bash -c "! grep -q 'Duplicate <Policy' '$work/log/error_log'"
 cat >"$work/printer.test" <<'EOF'
 {
   NAME "printer"
@@ -183,6 +201,20 @@ reply=$(as_user "$user_a" curl -s -o /dev/null -w '%{http_code}' --unix-socket "
     -H 'Content-Type: application/ipp' -H "Authorization: PeerCred $user_b" \
     --data-binary @"$work/forged.ipp" "http://localhost/printers/kalmofax")
 check "forged PeerCred for B is refused (HTTP $reply)" [ "$reply" = 401 ]
+# A queue on kalmo:/ without the policy (added through the printer settings or the web
+# interface): CUPS takes any name there, and the backend refuses every job.
+lpadmin -p plainfax -E -v kalmo:/ -P "$KALMO_PPD" -o printer-error-policy=abort-job 2>/dev/null ||
+    die "cannot add the queue plainfax"
+plain_id() { sed -n 's/^request id is plainfax-\([0-9]*\).*/\1/p'; }
+id_spoof=$(as_user "$user_a" lp -U "$user_b" -d plainfax -t spoofed "$work/docs/brief.pdf" | plain_id)
+id_own=$(as_user "$user_a" lp -d plainfax -t own "$work/docs/brief.pdf" | plain_id)
+[[ -n $id_spoof && -n $id_own ]] || die "lp did not take the jobs on plainfax"
+for id in "$id_spoof" "$id_own"; do
+    state=$(wait_job "$id")
+    check "job $id on the queue without the policy is aborted ($state)" [ "${state%%,*}" = aborted ]
+done
+check "the refusal names the cause" grep -q "the queue does not authenticate its users: run kalmosend-setup-printer add" "$work/log/error_log"
+lpadmin -x plainfax
 sleep 1
 check "nothing reached B's session" [ -z "$(ls -A "$spool_b" 2>/dev/null)" ]
 check "A's spool still holds four jobs" [ "$(ls "$spool_a" | wc -l)" -eq 4 ]
@@ -254,8 +286,48 @@ for job in "${kept_jobs[@]}"; do
     check "kept job $job still has its document" "$KALMO_SFFINFO" "$kept/$job/document.sff"
 done
 
+# ---- a job that cannot be claimed is kept, not tried for ever ------------------------------
+# (a folder of its name is in print-work already: the claim fails with EEXIST)
+stale=0000000001.000000000-9999
+as_kalmo mkdir "/run/user/$uid_a/kalmo/print-work/$stale" "$spool_a/$stale"
+as_kalmo cp "$kept/${kept_jobs[0]}/document.sff" "$kept/${kept_jobs[0]}/title" "$spool_a/$stale/"
+as_kalmo env KALMOSEND_PROGRAM=/bin/true timeout 30 "$KALMO_DISPATCH" --once >"$work/dispatch-stale.log" 2>&1
+status=$?
+check "the dispatcher ends when a job cannot be claimed (status $status)" [ $status -eq 0 ]
+check "the dispatcher says why" grep -q "could not be taken from the print spool" "$work/dispatch-stale.log"
+check "the unclaimed job is kept whole" "$KALMO_SFFINFO" "$kept/$stale/document.sff"
+check "A's spool is empty again (stale)" [ -z "$(ls -A "$spool_a")" ]
+
+# ---- raw jobs: the backend reads CUPS's spool file; a large document is refused ---------------
+gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=cfax -r204x196 -sOutputFile="$work/docs/raw.sff" \
+    "$work/docs/brief.ps" || die "Ghostscript cannot make the test SFF"
+# 1.2 MiB of rows (each the record byte 216 and 216 bytes), more than the bound of 1 MiB
+{
+    printf 'Sfff\001\000\000\000\000\000\024\000\000\000\000\000\000\000\000\000'
+    printf '\376\020'
+    head -c 16 /dev/zero
+    head -c $((217 * 5800)) /dev/zero | tr '\000' '\330'
+    printf '\376\000'
+} >"$work/docs/large.sff"
+chmod 644 "$work/docs/raw.sff" "$work/docs/large.sff"
+id_raw=$(as_user "$user_a" lp -d kalmofax -o raw -t raw "$work/docs/raw.sff" | job_id)
+state=$(wait_job "$id_raw")
+check "the raw job completed ($state)" [ "${state%%,*}" = completed ]
+mapfile -t raw_jobs < <(ls "$spool_a" 2>/dev/null)
+check "the raw job is in A's spool (${raw_jobs[*]})" [ "${#raw_jobs[@]}" -eq 1 ]
+check "the raw job's document is the printed one" cmp -s "$work/docs/raw.sff" "$spool_a/${raw_jobs[0]:-none}/document.sff"
+id_large=$(as_user "$user_a" lp -d kalmofax -o raw -t large "$work/docs/large.sff" | job_id)
+state=$(wait_job "$id_large")
+check "the large raw job is aborted ($state)" [ "${state%%,*}" = aborted ]
+check "the large job's refusal says why" grep -q "the document is larger than 1 MiB" "$work/log/error_log"
+check "nothing of the large job is left in A's incoming folder" \
+    [ -z "$(ls -A "/run/user/$uid_a/kalmo/print-incoming")" ]
+check "A's spool holds the raw job only" [ "$(ls "$spool_a" | wc -l)" -eq 1 ]
+
 # ---- kalmosend-setup-printer removes the queue and its policy ----------------------------
-CUPSD_CONF=$work/root/cupsd.conf KALMO_CUPS_RELOAD="kill -HUP $pc_cupsd_pid" \
+# (from a cupsd.conf that cupsctl has written again without comments)
+sed -i '/^[[:space:]]*#/d' "$work/root/cupsd.conf"
+CUPSD_CONF=$work/root/cupsd.conf KALMO_CUPS_RELOAD="$reload" \
     "$KALMO_SETUP" remove >"$work/remove.log" 2>&1
 check "kalmosend-setup-printer remove ($(tr '\n' ' ' <"$work/remove.log"))" [ $? -eq 0 ]
 check "the queue is gone" bash -c '! lpstat -p kalmofax >/dev/null 2>&1'

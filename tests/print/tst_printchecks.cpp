@@ -73,6 +73,10 @@ private Q_SLOTS:
     void sffStream_data();
     void sffStream();
     void jobNamesSortByArrival();
+    void authenticatedUser_data();
+    void authenticatedUser();
+    void maxDocumentSize_data();
+    void maxDocumentSize();
     void backendArguments_data();
     void backendArguments();
     void runtimeFolderRefused_data();
@@ -328,6 +332,77 @@ void TestPrintChecks::jobNamesSortByArrival() {
                             "0000000010.000000000-5/x", "0000000010.00000000x-5",
                             "0000000010.000000000-12345678901", ".0000000010.000000000-5"})
         QVERIFY2(!IsJobName(bad), bad);
+}
+
+void TestPrintChecks::authenticatedUser_data() {
+    // What CUPS exports for the job of "anna" (uid 1000); "<unset>": not exported.
+    QTest::addColumn<QByteArray>("authUid");
+    QTest::addColumn<QByteArray>("authUsername");
+    QTest::addColumn<QByteArray>("authInfoRequired");
+    QTest::addColumn<QByteArray>("refusal"); // empty: taken
+    const QByteArray unset("<unset>");
+    const QByteArray setup("the queue does not authenticate its users: run "
+                           "kalmosend-setup-printer add");
+    QTest::newRow("peer credentials of the user")
+        << QByteArray("1000") << QByteArray("anna") << QByteArray("none") << QByteArray();
+    QTest::newRow("peer credentials of another")
+        << QByteArray("1001") << QByteArray("anna") << QByteArray("none") << QByteArray("uid 1001");
+    QTest::newRow("uid past 32 bits")
+        << QByteArray("4294968296") << unset << QByteArray("none") << QByteArray("uid 4294968296");
+    QTest::newRow("uid not a number")
+        << QByteArray("1000x") << unset << QByteArray("none") << QByteArray("no valid uid");
+    QTest::newRow("uid empty") << QByteArray("") << QByteArray("anna") << QByteArray("none")
+                               << QByteArray("no valid uid");
+    QTest::newRow("Basic over TCP")
+        << unset << QByteArray("anna") << QByteArray("none") << QByteArray();
+    QTest::newRow("Basic as another")
+        << unset << QByteArray("bert") << QByteArray("none") << QByteArray("another user");
+    // With credentials required for the device, the client names AUTH_USERNAME itself.
+    QTest::newRow("name from auth-info")
+        << unset << QByteArray("anna") << QByteArray("username,password") << setup;
+    QTest::newRow("name without AUTH_INFO_REQUIRED")
+        << unset << QByteArray("anna") << unset << setup;
+    QTest::newRow("default policy: nothing") << unset << unset << QByteArray("none") << setup;
+}
+
+void TestPrintChecks::authenticatedUser() {
+    QFETCH(QByteArray, authUid);
+    QFETCH(QByteArray, authUsername);
+    QFETCH(QByteArray, authInfoRequired);
+    QFETCH(QByteArray, refusal);
+    const auto value = [](const QByteArray& text) {
+        return text == "<unset>" ? nullptr : text.constData();
+    };
+    const auto result = CheckAuthenticatedUser(value(authUid), value(authUsername),
+                                               value(authInfoRequired), "anna", 1000);
+    if (refusal.isEmpty())
+        QVERIFY2(!result, result->c_str());
+    else
+        QVERIFY2(result && QByteArray::fromStdString(*result).contains(refusal),
+                 result ? result->c_str() : "taken");
+}
+
+void TestPrintChecks::maxDocumentSize_data() {
+    QTest::addColumn<QByteArray>("setting"); // "<unset>": not set
+    QTest::addColumn<qint64>("bytes");       // -1: refused
+    constexpr qint64 mib = qint64{1024} * 1024;
+    QTest::newRow("not set") << QByteArray("<unset>") << 256 * mib;
+    QTest::newRow("empty") << QByteArray("") << 256 * mib;
+    QTest::newRow("1") << QByteArray("1") << mib;
+    QTest::newRow("the largest") << QByteArray("1048576") << 1048576 * mib;
+    QTest::newRow("one more") << QByteArray("1048577") << qint64{-1};
+    QTest::newRow("0: no bound is no setting") << QByteArray("0") << qint64{-1};
+    QTest::newRow("leading zero") << QByteArray("0512") << qint64{-1};
+    QTest::newRow("negative") << QByteArray("-1") << qint64{-1};
+    QTest::newRow("unit") << QByteArray("512M") << qint64{-1};
+    QTest::newRow("huge") << QByteArray("99999999999999999999") << qint64{-1};
+}
+
+void TestPrintChecks::maxDocumentSize() {
+    QFETCH(QByteArray, setting);
+    QFETCH(qint64, bytes);
+    const auto result = MaxDocumentBytes(setting == "<unset>" ? nullptr : setting.constData());
+    QCOMPARE(result ? static_cast<qint64>(*result) : qint64{-1}, bytes);
 }
 
 void TestPrintChecks::backendArguments_data() {
