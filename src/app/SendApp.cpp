@@ -91,13 +91,9 @@ void SendApp::HandOver(const SendCommandLineInfo& info, SendDialogState& state) 
         state.m_strPresetSendTime = TakeHandoffString(fax::kHandoffSendTime, info.m_strTitle);
     }
     state.m_strRemark = info.m_strTitle;
-    state.m_strPrintFile = info.m_strPrintFile;
+    state.m_printFile = info.m_printFile;
     state.m_bFileButton = info.m_bFileButton;
     state.m_bPoll = info.m_bPoll;
-    // A file named by /f stays where it is, also when a /d came before it: only the file of
-    // the last /c or /d is the program's to move or delete.
-    state.m_bTemporary = info.m_bTemporary && info.m_strPrintFile == info.m_strOwnFile ? 1 : 0;
-    state.m_bColour = info.m_bColour;
     if (!info.m_strNumber.isEmpty())
         state.m_strPresetNumber = info.m_strNumber;
     if (!info.m_strSendTime.isEmpty())

@@ -33,18 +33,18 @@ void SendCommandLineInfo::ParseParam(const QString& param, bool isFlag, bool /*i
         m_bPoll = 1;
         break;
     case u'c':
-        m_strPrintFile = value;
-        m_strOwnFile = value;
-        m_bTemporary = 1;
-        m_bColour = 1;
-        break;
+        m_printFile.colour = true;
+        [[fallthrough]];
     case u'd':
-        m_strPrintFile = value;
-        m_strOwnFile = value;
-        m_bTemporary = 1;
+        m_printFile.path = value;
+        m_printFile.own = true;
+        m_ownFile = value;
         break;
     case u'f':
-        m_strPrintFile = value;
+        // A file named by /f stays where it is, also when a /d came before it: only the file
+        // of the last /c or /d is the program's to move or delete.
+        m_printFile.path = value;
+        m_printFile.own = m_ownFile == value;
         break;
     case u'l':
         m_strLanguage = value;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "app/PrintFile.h"
+
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 // The parsed command line. Each option is one argument: "/" or "-", a letter (any case),
 // and the value glued to it.
@@ -9,15 +12,12 @@ class SendCommandLineInfo {
 public:
     QString m_strLanguage;     // /l
     QString m_strTitle;        // /t
-    QString m_strPrintFile;    // /c, /d, /f
-    QString m_strOwnFile;      // the last /c or /d: a print file the program may delete
+    PrintFile m_printFile;     // /c, /d, /f
     QString m_strNumber;       // /n
     QString m_strSendTime;     // /s
     qint32 m_nResolution = 98; // /r, only 98 or 196
     qint32 m_bFileButton = 0;  // /x
     qint32 m_bPoll = 0;        // /a
-    qint32 m_bTemporary = 0;   // /c, /d
-    qint32 m_bColour = 0;      // /c
 
     // Arguments that are not options and options with unknown letters land here; nothing
     // reads them.
@@ -27,4 +27,7 @@ public:
     void ParseParam(const QString& param, bool isFlag, bool isLast);
     // Parses every argument after the program name.
     void ParseCommandLine(const QStringList& arguments);
+
+private:
+    std::optional<QString> m_ownFile; // the file of the last /c or /d
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/PrintFile.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -9,11 +11,9 @@ class SendCommandLineInfo;
 struct SendDialogState {
     QString m_strRemark;         // preset with the print job's title
     QString m_strCaption;        // caption suffix: the title, or "Fax-Abruf" for a poll
-    QString m_strPrintFile;      // from /c, /d, /f
+    PrintFile m_printFile;       // from /c, /d, /f
     qint32 m_bFileButton = 0;    // /x: the "Dateiname..." button is shown
     qint32 m_bPoll = 0;          // /a
-    qint32 m_bTemporary = 0;     // the print file is ours: moved on OK, deleted on Cancel
-    qint32 m_bColour = 0;        // page bitmaps to assemble
     QString m_strPresetNumber;   // number handed over: the dialog submits at once
     QString m_strPresetSendTime; // DD.MM.YYYY HH:MM
     quint8 m_bSerialLetter = 0;  // one letter of a serial-letter run: no offer to start KALMO!fax

@@ -1,51 +1,41 @@
 #include "fax/JobFileWriter.h"
 
-#include "fax/JobFile.h"
-#include "fax/OemFile.h"
+#include "fax/PosixFile.h"
+#include "support/FileUtil.h"
 
-#include <QStringList>
 #include <cerrno>
+#include <initializer_list>
+#include <utility>
 
 namespace {
 
-JobFile MakeJob(const QString& function, const QString& document, const QString& number,
-                const QString& format, const QString& resolution, const QString& sendTime) {
+Result<JobFile> MakeJob(const QString& function, const QString& document, const QString& number,
+                        const QString& format, const QString& resolution, const QString& sendTime) {
     JobFile job(function);
-    job.SetValue(JobFile::Field::FileName, document);
-    job.SetValue(JobFile::Field::Address, number);
+    const std::initializer_list<std::pair<JobFile::Field, const QString*>> values = {
+        {JobFile::Field::FileName, &document}, {JobFile::Field::Address, &number},
+        {JobFile::Field::Convert, &format},    {JobFile::Field::FaxRes, &resolution},
+        {JobFile::Field::SendTime, &sendTime},
+    };
     job.SetValue(JobFile::Field::Service, QStringLiteral("FX3"));
-    job.SetValue(JobFile::Field::Convert, format);
-    job.SetValue(JobFile::Field::FaxRes, resolution);
-    job.SetValue(JobFile::Field::SendTime, sendTime);
+    for (const auto& [field, value] : values) {
+        if (!job.SetValue(field, *value))
+            return Problem{0, *value, GetErrorText(EINVAL)};
+    }
     return job;
 }
 
-// The job file, one text per line, each ending in a line feed.
-QStringList JobLines(const QString& function, const QString& document, const QString& number,
-                     const QString& format, const QString& resolution, const QString& sendTime) {
-    const JobFile job = MakeJob(function, document, number, format, resolution, sendTime);
-    QStringList lines{QString::fromLatin1(JobFile::FirstLine()) + u'\n'};
-    for (int i = 0; i < JobFile::kFieldCount; ++i) {
-        const auto field = static_cast<JobFile::Field>(i);
-        lines.append(QString::fromLatin1(JobFile::Key(field)) + u':' + job.Value(field) + u'\n');
-    }
-    return lines;
-}
-
-int WriteLines(const QString& path, const QStringList& lines) {
-    COemFile file;
-    if (!file.Open(path))
+int WriteJob(const QString& path, const Result<JobFile>& job) {
+    if (!job) {
+        errno = EINVAL;
         return 1;
-    for (const QString& line : lines) {
-        if (!file.WriteOemString(line)) {
-            const int error = errno;
-            file.Close();
-            errno = error;
-            return 1;
-        }
     }
+    const QByteArray bytes = job->Bytes();
+    PosixFile file;
+    if (!file.Open(path, O_WRONLY | O_CREAT | O_TRUNC))
+        return 1;
     // On disk before anyone is shown the file: the fax application may act on it at once.
-    if (!file.Flush()) {
+    if (!file.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !file.Sync()) {
         const int error = errno;
         file.Close();
         errno = error;
@@ -54,16 +44,8 @@ int WriteLines(const QString& path, const QStringList& lines) {
     return file.Close() ? 0 : 1;
 }
 
-QByteArray JobBytes(const QStringList& lines) {
-    QByteArray bytes;
-    for (const QString& line : lines)
-        bytes += COemFile::OemText(line);
-    return bytes;
-}
-
-int Refuse() {
-    errno = EINVAL;
-    return 1;
+QByteArray BytesOf(const Result<JobFile>& job) {
+    return job ? job->Bytes() : QByteArray();
 }
 
 } // namespace
@@ -82,29 +64,30 @@ bool HasControlCharacter(const QString& value) {
     return false;
 }
 
+Result<JobFile> MakeSendJob(const QString& document, const QString& number, const QString& format,
+                            int resolution, const QString& sendTime) {
+    return MakeJob(JobFile::SendFunction(), document, number, format, QString::number(resolution),
+                   sendTime);
+}
+
+Result<JobFile> MakePollJob(const QString& number, const QString& sendTime) {
+    return MakeJob(JobFile::PollFunction(), {}, number, QStringLiteral("SFF"), {}, sendTime);
+}
+
 int WriteSendJob(const QString& jobFilePath, const QString& document, const QString& number,
                  const QString& format, int resolution, const QString& sendTime) {
-    if (HasControlCharacter(document) || HasControlCharacter(number) ||
-        HasControlCharacter(format) || HasControlCharacter(sendTime))
-        return Refuse();
-    return WriteLines(jobFilePath, JobLines(JobFile::SendFunction(), document, number, format,
-                                            QString::number(resolution), sendTime));
+    return WriteJob(jobFilePath, MakeSendJob(document, number, format, resolution, sendTime));
 }
 
 int WritePollJob(const QString& jobFilePath, const QString& number, const QString& sendTime) {
-    if (HasControlCharacter(number) || HasControlCharacter(sendTime))
-        return Refuse();
-    return WriteLines(jobFilePath, JobLines(JobFile::PollFunction(), {}, number,
-                                            QStringLiteral("SFF"), {}, sendTime));
+    return WriteJob(jobFilePath, MakePollJob(number, sendTime));
 }
 
 QByteArray SendJobBytes(const QString& document, const QString& number, const QString& format,
                         int resolution, const QString& sendTime) {
-    return JobBytes(JobLines(JobFile::SendFunction(), document, number, format,
-                             QString::number(resolution), sendTime));
+    return BytesOf(MakeSendJob(document, number, format, resolution, sendTime));
 }
 
 QByteArray PollJobBytes(const QString& number, const QString& sendTime) {
-    return JobBytes(
-        JobLines(JobFile::PollFunction(), {}, number, QStringLiteral("SFF"), {}, sendTime));
+    return BytesOf(MakePollJob(number, sendTime));
 }

@@ -3,6 +3,7 @@
 #include "fax/FaxContract.h"
 #include "fax/FaxJob.h"
 #include "fax/FolderListing.h"
+#include "fax/JobFile.h"
 #include "fax/JobFileWriter.h"
 #include "fax/PrintFileInfo.h"
 #include "fax/SpoolNames.h"
@@ -120,43 +121,61 @@ bool JobSubmitter::CreateTempJobFile(PosixFile& file, QString& name) {
     return false;
 }
 
+Result<QByteArray> JobSubmitter::JobFileBytes(FaxJob& job) const {
+    if (job.poll) {
+        const Result<JobFile> file = MakePollJob(job.number, job.sendTime);
+        if (!file)
+            return file.Error();
+        return file->Bytes();
+    }
+    QString format;
+    int resolution = 0;
+    switch (m_printFile.m_nFormat) {
+    case kFormatPcx:
+        format = QStringLiteral("PCX");
+        resolution = 196;
+        break;
+    case kFormatSff:
+        format = QStringLiteral("SFF");
+        resolution = m_printFile.m_nResolution;
+        break;
+    case kFormatColour:
+        format = QStringLiteral("CFF");
+        resolution = m_printFile.m_nResolution;
+        break;
+    default:
+        format = QStringLiteral("FXASC");
+        resolution = 98;
+        break;
+    }
+    const Result<JobFile> file =
+        MakeSendJob(job.document, job.number, format, resolution, job.sendTime);
+    if (!file)
+        return file.Error();
+    job.resolution = resolution;
+    return file->Bytes();
+}
+
+Result<void> JobSubmitter::CheckJob(FaxJob job) const {
+    const Result<QByteArray> bytes = JobFileBytes(job);
+    if (!bytes)
+        return bytes.Error();
+    return Success();
+}
+
 int JobSubmitter::WriteJobFile(FaxJob& job) {
     m_failureError = 0;
     m_failureReason.clear();
     // A line break in a value would add a line of its own to the job, or cut one short.
-    if (HasControlCharacter(job.number) || HasControlCharacter(job.sendTime) ||
-        (!job.poll && HasControlCharacter(job.document))) {
+    const Result<QByteArray> bytes = JobFileBytes(job);
+    if (!bytes) {
         Fail(EINVAL);
         return 1;
-    }
-    QString format;
-    if (!job.poll) {
-        switch (m_printFile.m_nFormat) {
-        case kFormatPcx:
-            format = QStringLiteral("PCX");
-            job.resolution = 196;
-            break;
-        case kFormatSff:
-            format = QStringLiteral("SFF");
-            job.resolution = m_printFile.m_nResolution;
-            break;
-        case kFormatColour:
-            format = QStringLiteral("CFF");
-            job.resolution = m_printFile.m_nResolution;
-            break;
-        default:
-            format = QStringLiteral("FXASC");
-            job.resolution = 98;
-            break;
-        }
     }
     if (!OpenSpool()) {
         Fail(errno);
         return 1;
     }
-    const QByteArray bytes =
-        job.poll ? PollJobBytes(job.number, job.sendTime)
-                 : SendJobBytes(job.document, job.number, format, job.resolution, job.sendTime);
     PosixFile file;
     QString tmpName;
     if (!CreateTempJobFile(file, tmpName)) {
@@ -166,7 +185,7 @@ int JobSubmitter::WriteJobFile(FaxJob& job) {
     // On disk before anyone is shown the file: the fax application may act on it at once.
     // The name must still be the file written: a link in its place is never published.
     bool written =
-        file.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) && file.Sync();
+        file.Write(bytes->constData(), static_cast<std::size_t>(bytes->size())) && file.Sync();
     if (written && !file.IsNamedAt(m_data.Descriptor(), tmpName)) {
         errno = EEXIST;
         written = false;

@@ -2,7 +2,9 @@
 
 #include "fax/JobNameIndex.h"
 #include "fax/SpoolFolder.h"
+#include "support/Result.h"
 
+#include <QByteArray>
 #include <QString>
 
 class AutomationClient;
@@ -36,6 +38,9 @@ public:
     // Writes and publishes the job file: job.jobFileName is the name to try first and, on
     // return 0, the name the file got. 1 when it was not written (FailureReason tells why).
     int WriteJobFile(FaxJob& job);
+    // Can job be written as a job file? The same check WriteJobFile makes, with nothing
+    // written: a problem naming the value that cannot be.
+    Result<void> CheckJob(FaxJob job) const;
 
     // Why the last SubmitJob or WriteJobFile did not write its job: the system's text for
     // the cause; empty after success.
@@ -49,6 +54,9 @@ public:
 
 private:
     void Fail(int error);
+    // The job file's bytes for job, with the format and resolution of the print file; sets
+    // job.resolution for a send job.
+    Result<QByteArray> JobFileBytes(FaxJob& job) const;
     bool OpenSpool();
     // Moves the temporary file tmpName (open as file) into Comjob as job.jobFileName or the
     // next free name.

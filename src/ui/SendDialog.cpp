@@ -6,14 +6,8 @@
 #include "app/SendApp.h"
 #include "app/SendTime.h"
 #include "fax/FaxContract.h"
-#include "fax/FaxJob.h"
-#include "fax/FileCopy.h"
-#include "fax/JobFileWriter.h"
 #include "fax/OemFile.h"
-#include "fax/PrintFileFormat.h"
-#include "fax/SpoolNames.h"
-#include "job/ColourPrint.h"
-#include "job/JobSubmitter.h"
+#include "fax/PrintFileInfo.h"
 #include "platform/Presence.h"
 #include "platform/ProcessLauncher.h"
 #include "support/CInternational.h"
@@ -66,7 +60,9 @@ QList<QIcon> LoadRowImages() {
 } // namespace
 
 SendDialog::SendDialog(const SendServices& services, const SendDialogState& state, QWidget* parent)
-    : QDialog(parent), m_services(services), m_ui(std::make_unique<Ui::SendDialog>()) {
+    : QDialog(parent), m_services(services), m_ui(std::make_unique<Ui::SendDialog>()),
+      m_order(state.m_printFile, services.app.m_strDataDir, services.app.GetMessenger(),
+              services.automation, services.clock) {
     m_ui->setupUi(this);
     m_listRecipients = m_ui->m_listRecipients;
     m_comboNumber = m_ui->m_comboNumber;
@@ -78,11 +74,8 @@ SendDialog::SendDialog(const SendServices& services, const SendDialogState& stat
 
     m_strRemark = state.m_strRemark;
     m_strCaption = state.m_strCaption;
-    m_strPrintFile = state.m_strPrintFile;
     m_bFileButton = state.m_bFileButton;
     m_bPoll = state.m_bPoll;
-    m_bTemporary = state.m_bTemporary;
-    m_bColour = state.m_bColour;
     m_strPresetNumber = state.m_strPresetNumber;
     m_strPresetSendTime = state.m_strPresetSendTime;
     m_bSerialLetter = state.m_bSerialLetter;
@@ -194,13 +187,7 @@ bool SendDialog::OnInitDialog() {
     }
     if (m_bPoll)
         m_checkRedirect->setEnabled(false);
-    if (m_bColour)
-        AssemblePageBitmaps(m_strPrintFile, app.m_strDataDir, app.m_strSystemDir,
-                            m_services.processes, app.GetMessenger());
-    if (m_bTemporary)
-        m_handOff.Adopt(m_strPrintFile, m_bColour != 0);
-    m_printFile.Examine(m_strPrintFile);
-    m_strExamined = m_strPrintFile;
+    m_order.Prepare(app.m_strSystemDir, m_services.processes);
     UpdateStatus();
 
     if (!m_strPresetNumber.isEmpty()) {
@@ -223,8 +210,9 @@ bool SendDialog::ParseSendTime(const QString& text) {
 
 void SendDialog::UpdateStatus() {
     UpdateData(true);
+    const PrintFileInfo& printFile = m_order.Examined();
     int formatId = IDS_FORMAT_ASCII;
-    switch (m_printFile.m_nFormat) {
+    switch (printFile.m_nFormat) {
     case kFormatPcx:
         formatId = IDS_FORMAT_PCX;
         break;
@@ -238,9 +226,9 @@ void SendDialog::UpdateStatus() {
         break;
     }
     const QString resolution =
-        LoadString(m_printFile.m_nResolution == 196 ? IDS_RES_FINE : IDS_RES_NORMAL);
-    FormatString3(m_strStatus, IDS_STATUS, LoadString(formatId),
-                  FormatByteCount(m_printFile.m_nSize), resolution);
+        LoadString(printFile.m_nResolution == 196 ? IDS_RES_FINE : IDS_RES_NORMAL);
+    FormatString3(m_strStatus, IDS_STATUS, LoadString(formatId), FormatByteCount(printFile.m_nSize),
+                  resolution);
     m_strStatus += u'\n';
     if (m_bSendLater)
         m_strStatus += FormatString2(IDS_SEND_AT, GetDateText(m_timeSend.toSecsSinceEpoch()),
@@ -307,7 +295,7 @@ void SendDialog::OnRecipientDoubleClick() {
 
 void SendDialog::OnCancel() {
     // The program's own print file goes; a file the user picked stays where it is.
-    m_handOff.Discard();
+    m_order.Cancel();
     EndDialog(QDialog::Rejected);
 }
 
@@ -339,35 +327,20 @@ QStringList SendDialog::CollectRecipients(bool selection) const {
     return numbers;
 }
 
-bool SendDialog::CheckJobValues(const QStringList& numbers) {
-    // The document's path in the job is the spool copy's for a print file of ours, so the
-    // data folder's path must be writable too.
-    const QString document = m_bTemporary ? m_services.app.m_strDataDir : m_strPrintFile;
-    const bool sendTimeBad = m_bSendLater && HasControlCharacter(FormatSendTime(m_timeSend));
-    const bool documentBad = !m_bPoll && HasControlCharacter(document);
-    for (const QString& number : numbers) {
-        if (documentBad || sendTimeBad || HasControlCharacter(number)) {
-            MessageWarning2(m_services.app.GetMessenger(), IDS_ERR_JOB_NOT_WRITTEN, number,
-                            GetErrorText(EINVAL));
-            return false;
-        }
-    }
-    return true;
+void SendDialog::ShowProblem(const Problem& problem) {
+    Messenger& messenger = m_services.app.GetMessenger();
+    if (problem.messageId == IDS_ERR_JOB_NOT_WRITTEN)
+        MessageWarning2(messenger, problem.messageId, problem.what, problem.reason);
+    else
+        MessageWarning1(messenger, problem.messageId,
+                        problem.what.isEmpty() ? problem.reason : problem.what);
 }
 
-bool SendDialog::CheckPrintFile() {
-    Messenger& messenger = m_services.app.GetMessenger();
-    switch (::CheckPrintFile(m_strPrintFile)) {
-    case PrintFileProblem::CannotOpen:
-        MessageWarning1(messenger, IDS_ERR_COPY_PRINTFILE, GetLastErrorText());
-        return false;
-    case PrintFileProblem::UnreadableFax:
-        MessageWarning1(messenger, IDS_ERR_NOT_FAX_DOCUMENT, m_strPrintFile);
-        return false;
-    case PrintFileProblem::None:
-        break;
-    }
-    return true;
+void SendDialog::SaveNumber() {
+    AppBase& app = m_services.app;
+    app.WriteProfileString(fax::kSectionFax, QStringLiteral("Rufnummer"), m_strNumber);
+    m_comboNumber->AddToHistory(m_strNumber);
+    app.SaveNumberHistory(m_comboNumber->Entries());
 }
 
 void SendDialog::OnOK() {
@@ -375,7 +348,7 @@ void SendDialog::OnOK() {
     Messenger& messenger = app.GetMessenger();
     UpdateData(true);
 
-    if (!m_bPoll && m_strPrintFile.isEmpty()) {
+    if (!m_bPoll && m_order.File().path.isEmpty()) {
         MessageWarning(messenger, IDS_ERR_NO_FILENAME);
         return;
     }
@@ -386,8 +359,8 @@ void SendDialog::OnOK() {
             app.GetShellFolder(AppBase::kFolderPersonal));
         if (!target)
             return;
-        if (CopyFileData(*target, m_strPrintFile, false) != 0) {
-            MessageWarning1(messenger, IDS_ERR_COPY_PRINTFILE, GetLastErrorText());
+        if (const Result<void> copied = m_order.Redirect(*target); !copied) {
+            ShowProblem(copied.Error());
             return;
         }
         EndDialog(QDialog::Accepted);
@@ -404,85 +377,26 @@ void SendDialog::OnOK() {
         return;
     }
 
-    // Everything that can be checked is checked before the print is used up.
-    const QStringList numbers = CollectRecipients(selection);
-    if (!CheckJobValues(numbers))
+    SendRequest request;
+    request.numbers = CollectRecipients(selection);
+    request.remark = m_strRemark;
+    request.poll = m_bPoll != 0;
+    if (m_bSendLater)
+        request.sendAt = m_timeSend;
+    const SendOutcome outcome = m_order.Send(request);
+    if (outcome.tried) {
+        m_numbers = request.numbers;
+        if (!selection)
+            SaveNumber();
+    }
+    if (outcome.problem)
+        ShowProblem(*outcome.problem);
+    // Without any job the print stays and the user may correct the number or cancel.
+    if (outcome.placed == 0)
         return;
-    // A file picked after the dialog opened goes as what it is, not as the one examined then.
-    if (!m_bPoll && m_strPrintFile != m_strExamined) {
-        m_printFile.Examine(m_strPrintFile);
-        m_strExamined = m_strPrintFile;
-    }
-    if (!m_bPoll && !CheckPrintFile())
-        return;
-
-    // The program's own print file is copied into the spool; it goes only once a job names
-    // the copy. A file of the user's is referenced where it lies.
-    const bool own = !m_bPoll && m_bTemporary && m_handOff.IsOwn(m_strPrintFile);
-    if (own && !m_handOff.Place(app.m_strDataDir)) {
-        MessageWarning1(messenger, IDS_ERR_COPY_PRINTFILE, GetLastErrorText());
-        return;
-    }
-    const QString document = own ? m_handOff.PlacedPath() : m_strPrintFile;
-
-    m_numbers = numbers;
-    if (!selection) {
-        app.WriteProfileString(fax::kSectionFax, QStringLiteral("Rufnummer"), m_strNumber);
-        m_comboNumber->AddToHistory(m_strNumber);
-        app.SaveNumberHistory(m_comboNumber->Entries());
-    }
-
-    const qsizetype placed = SubmitJobs(document);
-    if (placed == 0) {
-        // Nothing names the copy: it goes, the print stays, and the user may correct the
-        // number or cancel. The reason has been shown.
-        if (own)
-            m_handOff.Rollback();
-        return;
-    }
-    if (own) {
-        m_handOff.Commit();
-        m_strPrintFile = document;
-    } else {
-        // The user picked another file (or a poll needs none): the program's own print file
-        // is not needed, unless it is the very file the job names.
-        m_handOff.Discard(document);
-    }
-    m_nJobsNotPlaced = m_numbers.size() - placed;
+    m_nJobsNotPlaced = outcome.notPlaced;
     OfferToStartFaxApplication();
     EndDialog(QDialog::Accepted);
-}
-
-qsizetype SendDialog::SubmitJobs(const QString& document) {
-    AppBase& app = m_services.app;
-    Messenger& messenger = app.GetMessenger();
-    FaxJob job;
-    job.document = document;
-    job.remark = m_strRemark;
-    job.poll = m_bPoll != 0;
-    if (m_bSendLater)
-        job.sendTime = FormatSendTime(m_timeSend);
-
-    JobSubmitter submitter(app.m_strDataDir, m_printFile, messenger, m_services.automation,
-                           m_services.clock);
-    qsizetype placed = 0;
-    for (const QString& number : std::as_const(m_numbers)) {
-        job.number = number;
-        const int result = submitter.SubmitJob(job);
-        if (result == 0) {
-            ++placed;
-            continue;
-        }
-        if (result == 2)
-            MessageWarning2(messenger, IDS_ERR_JOB_NOT_WRITTEN, number, submitter.FailureReason());
-        // A refusal of the journal is silent while other jobs stand; when it leaves the OK
-        // without any job, the dialog stays open and must say why.
-        else if (placed == 0 && submitter.JournalResult() == 2)
-            MessageWarning2(messenger, IDS_ERR_JOB_NOT_WRITTEN, number,
-                            LoadString(IDS_JOURNAL_REFUSED));
-        break;
-    }
-    return placed;
 }
 
 void SendDialog::OfferToStartFaxApplication() {
@@ -579,20 +493,20 @@ void SendDialog::OnAddressBook() {
 }
 
 void SendDialog::OnFileName() {
-    const auto chosen =
-        m_services.fileDialogs.GetOpenFileName(this, LoadString(IDS_FILTER_OPEN), m_strPrintFile);
+    const auto chosen = m_services.fileDialogs.GetOpenFileName(this, LoadString(IDS_FILTER_OPEN),
+                                                               m_order.File().path);
     if (!chosen)
         return;
     // A picked file is the user's: referenced where it lies, never moved or deleted. The
     // program's own print file is still discarded on Cancel and once a job is placed.
-    m_strPrintFile = *chosen;
-    m_bTemporary = m_handOff.IsOwn(m_strPrintFile) ? 1 : 0;
+    m_order.Pick(*chosen);
 }
 
 void SendDialog::OnPreview() {
-    if (m_strPrintFile.isEmpty())
+    const QString& printFile = m_order.File().path;
+    if (printFile.isEmpty())
         return;
-    if (StartProgram(fax::kProgramViewer, {m_strPrintFile}))
+    if (StartProgram(fax::kProgramViewer, {printFile}))
         return;
     const int error = errno;
     Messenger& messenger = m_services.app.GetMessenger();

@@ -3,8 +3,7 @@
 #include "addressbook/MapiSession.h"
 #include "addressbook/RecipientList.h"
 #include "app/SendDialogState.h"
-#include "fax/PrintFileInfo.h"
-#include "job/PrintFileHandOff.h"
+#include "job/SendOrder.h"
 #include "ui/SendServices.h"
 
 #include <QDateTime>
@@ -41,6 +40,8 @@ public:
     bool IsClosed() const { return m_bClosed; }
     // Recipients of the closing OK whose job was not placed (the loop stops at the first).
     qsizetype JobsNotPlaced() const { return m_nJobsNotPlaced; }
+    // The print file and the way of an OK with it.
+    const SendOrder& Order() const { return m_order; }
 
     // Moves control contents into the members (true) or the members into the controls.
     void UpdateData(bool saveAndValidate);
@@ -74,12 +75,8 @@ public:
     qint32 m_bSendLater = 0;
     QStringList m_numbers;
     QDateTime m_timeSend;
-    QString m_strPrintFile;
     qint32 m_bFileButton = 0;
     qint32 m_bPoll = 0;
-    qint32 m_bTemporary = 0;
-    qint32 m_bColour = 0;
-    PrintFileInfo m_printFile;
     QString m_strPresetNumber;
     QString m_strPresetSendTime;
     quint8 m_bSerialLetter = 0;
@@ -112,12 +109,10 @@ private:
     void EndDialog(int result);
     // The numbers an OK sends to: the typed one, or those of the selected rows.
     QStringList CollectRecipients(bool selection) const;
-    // Can every value of the jobs be written into a job file? Reports 628 when not.
-    bool CheckJobValues(const QStringList& numbers);
-    // Can the print file be handed over? Reports 613 or 630 when not.
-    bool CheckPrintFile();
-    // Submits one job per number of m_numbers for document; the count of jobs placed.
-    qsizetype SubmitJobs(const QString& document);
+    // Shows what stopped a step of the send order.
+    void ShowProblem(const Problem& problem);
+    // The typed number becomes the last one used and the newest of the history.
+    void SaveNumber();
     void OfferToStartFaxApplication();
     bool StoreOutlookText(QString& member, const QString& entry, const QString& text);
     bool StartProgram(const QString& name, const QStringList& arguments);
@@ -126,8 +121,7 @@ private:
     std::unique_ptr<Ui::SendDialog> m_ui;
     QList<QIcon> m_rowImages;
     QIcon m_hIcon;
-    PrintFileHandOff m_handOff; // which files are the program's own
-    QString m_strExamined;      // the file m_printFile describes
+    SendOrder m_order;
     qsizetype m_nJobsNotPlaced = 0;
     bool m_bClosed = false;
     bool m_bDestroyed = false;

@@ -38,6 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     info.ParseCommandLine(arguments);
 
     SendCommandLineInfo expected;
+    std::optional<QString> ownFile; // the file of the last /c or /d
     for (const QString& arg : arguments) {
         if (!arg.startsWith(u'/') && !arg.startsWith(u'-')) {
             expected.m_ignored.append(arg);
@@ -54,9 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         case u'c':
         case u'd':
         case u'f':
-            expected.m_strPrintFile = value;
-            expected.m_bTemporary |= letter != u'f';
-            expected.m_bColour |= letter == u'c';
+            expected.m_printFile.path = value;
+            if (letter != u'f')
+                ownFile = value;
+            expected.m_printFile.own = ownFile == value;
+            expected.m_printFile.colour |= letter == u'c';
             break;
         case u'l':
             expected.m_strLanguage = value;
@@ -84,9 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     }
 
     FUZZ_CHECK(info.m_nResolution == expected.m_nResolution);
-    FUZZ_CHECK(info.m_strPrintFile == expected.m_strPrintFile);
-    FUZZ_CHECK(info.m_bTemporary == expected.m_bTemporary);
-    FUZZ_CHECK(info.m_bColour == expected.m_bColour);
+    FUZZ_CHECK(info.m_printFile == expected.m_printFile);
     FUZZ_CHECK(info.m_strTitle == expected.m_strTitle);
     FUZZ_CHECK(info.m_strNumber == expected.m_strNumber);
     FUZZ_CHECK(info.m_strLanguage == expected.m_strLanguage);

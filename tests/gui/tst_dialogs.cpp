@@ -135,7 +135,7 @@ struct Harness {
     // The send dialog on a print file, initialised as start-up leaves it.
     std::unique_ptr<SendDialog> Open(const QString& printFile, bool fileButton = false) {
         SendDialogState state;
-        state.m_strPrintFile = printFile;
+        state.m_printFile.path = printFile;
         state.m_bFileButton = fileButton ? 1 : 0;
         auto dialog = std::make_unique<SendDialog>(Services(), state);
         dialog->OnInitDialog();
@@ -555,13 +555,13 @@ void TestDialogs::fileNameKeepsStatus() {
     QCOMPARE(h.fileDialogs.opens.size(), 1);
     QCOMPARE(h.fileDialogs.opens.first().filter, LoadString(IDS_FILTER_OPEN));
     QCOMPARE(h.fileDialogs.opens.first().preset, first);
-    QCOMPARE(dialog->m_strPrintFile, other);
+    QCOMPARE(dialog->Order().File().path, other);
     QCOMPARE(Status(*dialog), status);
-    QCOMPARE(dialog->m_printFile.m_nSize, 1234567u);
+    QCOMPARE(dialog->Order().Examined().m_nSize, 1234567u);
 
     h.fileDialogs.openAnswer.reset(); // cancelled: the file stays
     button->click();
-    QCOMPARE(dialog->m_strPrintFile, other);
+    QCOMPARE(dialog->Order().File().path, other);
 }
 
 void TestDialogs::aboutTexts() {
@@ -710,7 +710,8 @@ void TestDialogs::english() {
     QCOMPARE(Child<QLabel>(&about, "labelVersion")->text(), QString("Version 3.01 Revision 1.14"));
 
     h.processes.failures.insert(kSystemDir + "/Kalvw32.exe", ENOENT);
-    send->m_strPrintFile = "x.sff";
+    h.fileDialogs.openAnswer = "x.sff";
+    send->OnFileName();
     send->OnPreview();
     QCOMPARE(h.messages.messages.first().text, QString("The fax viewer is not present"));
 }

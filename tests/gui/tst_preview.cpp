@@ -84,7 +84,7 @@ void TestPreview::previewStartsTheViewer() {
     CountingBusy busy;
     FixedClock clock{QDateTime(QDate(2001, 12, 20), QTime(9, 15, 42))};
     SendDialogState state;
-    state.m_strPrintFile = printFile;
+    state.m_printFile.path = printFile;
     SendDialog dialog({app, automation, processes, presence, fileDialogs, busy, clock}, state);
     dialog.OnInitDialog();
     dialog.show();

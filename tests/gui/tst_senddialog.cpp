@@ -1,14 +1,15 @@
 // The send dialog's initialisation, submit flow and cancel, offscreen, with every service
 // outside the process faked.
 #include "FakeAutomation.h"
+#include "FakeFileDialogs.h"
 #include "RecordingMessenger.h"
 #include "ServiceFakes.h"
 #include "TestRegistry.h"
 #include "app/AppBase.h"
 #include "fax/FaxContract.h"
 #include "fax/SffWriter.h"
+#include "support/FileUtil.h"
 #include "ui/CZebComboBox.h"
-#include "ui/FileDialogs.h"
 #include "ui/SendDialog.h"
 
 #include <QCheckBox>
@@ -37,21 +38,6 @@ QByteArray Sff(const QByteArray& note = "print") {
 const QString kFax = "Software\\ZEB\\Kalmo! 2.0\\Fax";
 const QString kHistory = kFax + "\\Rufnummern";
 
-class ScriptedFileDialogs final : public FileDialogs {
-public:
-    std::optional<QString> GetSaveFileName(QWidget*, const QString& filter, const QString& ext,
-                                           const QString& start) override {
-        saveCalls.append(QStringList{filter, ext, start});
-        return saveAnswer;
-    }
-    std::optional<QString> GetOpenFileName(QWidget*, const QString&, const QString&) override {
-        return openAnswer;
-    }
-    std::optional<QString> saveAnswer;
-    std::optional<QString> openAnswer;
-    QList<QStringList> saveCalls;
-};
-
 // The own address book's entries, "name\nnumber", served by DISPIDs 1 to 4.
 FakeAutomation::Handler AddressBook(QStringList entries) {
     auto position = std::make_shared<int>(0);
@@ -78,7 +64,7 @@ struct Fixture {
     FakeAutomation automation;
     FakeProcessLauncher processes;
     FakePresence presence;
-    ScriptedFileDialogs files;
+    FakeFileDialogs files;
     CountingBusy busy;
     FixedClock clock{QDateTime(QDate(2026, 12, 24), QTime(10, 0))};
     QList<int> journalAnswers; // per job in turn; 0 when used up
@@ -118,6 +104,12 @@ struct Fixture {
         return dialog->OnInitDialog();
     }
     void Type(const QString& number) { dialog->m_comboNumber->setEditText(number); }
+    // Clicks the dialog's button of that object name.
+    void Click(const char* name) const {
+        auto* button = dialog->findChild<QPushButton*>(QString::fromLatin1(name));
+        QVERIFY2(button, name);
+        button->click();
+    }
     // Job files in Comjob, each as "ADDRESS :<number>" lines, in name order.
     QStringList JobAddresses() const {
         QStringList addresses;
@@ -165,11 +157,8 @@ private Q_SLOTS:
     void redirect();
     void selectedRowsWriteOneJobEach();
     void deselectedRowsKeepCountAndRefuse();
-    void controlCharacterInAnyRowStopsTheOk();
     void startFaxApplication_data();
     void startFaxApplication();
-    void colourPrintMoves_data();
-    void colourPrintMoves();
     void cancelDeletesOwnPrintFile_data();
     void cancelDeletesOwnPrintFile();
     void historyKeepsNewestSpelling();
@@ -177,26 +166,24 @@ private Q_SLOTS:
     void closingClearsRows();
     void remarkKeepsToOemCharacters();
     void doubleClickBelowTheRowsSends();
-    void pickedFileIsTheUsers_data();
-    void pickedFileIsTheUsers();
-    void checkedBeforeThePrintIsUsed_data();
-    void checkedBeforeThePrintIsUsed();
-    void noJobPlacedKeepsThePrint_data();
-    void noJobPlacedKeepsThePrint();
+    void pickedFileIsSent();
+    void problemKeepsTheDialogOpen_data();
+    void problemKeepsTheDialogOpen();
+    void laterJobRefusedStillCloses();
 };
 
 void TestSendDialog::presetNumberSubmitsAtOnce() {
     Fixture f;
     const QByteArray bytes = Sff("and the rest of a print");
-    f.state.m_strPrintFile = f.PrintFile("print.sff", bytes);
-    f.state.m_bTemporary = 1;
+    f.state.m_printFile.path = f.PrintFile("print.sff", bytes);
+    f.state.m_printFile.own = true;
     f.state.m_strPresetNumber = "123";
     f.state.m_strRemark = "Report";
     QVERIFY(!f.Open()); // closed before anybody acted
     QCOMPARE(f.JobAddresses(), QStringList{"123"});
     QCOMPARE(f.Spool("Faxsend"), QStringList{"_FX00000.SFF"});
     QCOMPARE(ReadAll(f.app.m_strDataDir + "/Faxsend/_FX00000.SFF"), bytes);
-    QVERIFY(!QFile::exists(f.state.m_strPrintFile));
+    QVERIFY(!QFile::exists(f.state.m_printFile.path));
     QCOMPARE(f.Stored(kFax, "Rufnummer"), QString("123"));
     QCOMPARE(f.Stored(kHistory, "Nummer0"), QString("123"));
     QCOMPARE(f.messages.Ids(), QList<int>{611}); // KalFax32 is not running: asked, No
@@ -218,11 +205,9 @@ void TestSendDialog::pollWithoutPrintFile() {
     QVERIFY(f.Open());
     QVERIFY(!f.dialog->m_checkRedirect->isEnabled());
     f.Type("0711 777");
-    f.dialog->OnOK();
+    f.Click("btnOk");
     QVERIFY(f.dialog->IsClosed());
     QCOMPARE(f.JobAddresses(), QStringList{"0711 777"});
-    const QByteArray job = ReadAll(f.app.m_strDataDir + "/Comjob/" + f.Spool("Comjob").value(0));
-    QVERIFY(job.contains("FUNCTION:POLL\r\nFILENAME:\r\n"));
 }
 
 void TestSendDialog::redirect_data() {
@@ -234,23 +219,23 @@ void TestSendDialog::redirect_data() {
 void TestSendDialog::redirect() {
     QFETCH(bool, chosen);
     Fixture f;
-    f.state.m_strPrintFile = f.PrintFile("print.sff", "redirected bytes");
-    f.state.m_bTemporary = 1;
+    f.state.m_printFile.path = f.PrintFile("print.sff", "redirected bytes");
+    f.state.m_printFile.own = true;
     QVERIFY(f.Open());
     const QString target = f.dir.filePath("out.sff");
     if (chosen)
         f.files.saveAnswer = target;
     f.dialog->m_checkRedirect->setChecked(true);
     f.Type("999");
-    f.dialog->OnOK();
+    f.Click("btnOk");
     QCOMPARE(f.dialog->IsClosed(), chosen);
-    QCOMPARE(f.files.saveCalls.size(), 1);
-    QCOMPARE(f.files.saveCalls[0].value(0), QString("Fax-Dateien (*.sff)|*.sff||"));
-    QCOMPARE(f.files.saveCalls[0].value(1), QString(".sff"));
+    QCOMPARE(f.files.saves.size(), 1);
+    QCOMPARE(f.files.saves[0].filter, QString("Fax-Dateien (*.sff)|*.sff||"));
+    QCOMPARE(f.files.saves[0].defaultExtension, QString(".sff"));
     QCOMPARE(QFile::exists(target), chosen);
     if (chosen)
         QCOMPARE(ReadAll(target), QByteArray("redirected bytes"));
-    QVERIFY(QFile::exists(f.state.m_strPrintFile)); // the temporary print file stays
+    QVERIFY(QFile::exists(f.state.m_printFile.path)); // the temporary print file stays
     QVERIFY(f.JobAddresses().isEmpty());
     QCOMPARE(f.Stored(kFax, "Rufnummer"), QString("<none>"));
     QVERIFY(f.messages.messages.isEmpty());
@@ -259,12 +244,12 @@ void TestSendDialog::redirect() {
 void TestSendDialog::selectedRowsWriteOneJobEach() {
     Fixture f;
     f.Entries({"Cäsar\n3", "Anna\n1", "Bernd\n2"});
-    f.state.m_strPrintFile = f.PrintFile("print.sff");
+    f.state.m_printFile.path = f.PrintFile("print.sff");
     QVERIFY(f.Open());
     QCOMPARE(f.dialog->m_listRecipients->topLevelItemCount(), 3);
     f.dialog->m_listRecipients->selectAll();
     QCOMPARE(f.dialog->m_comboNumber->currentText(), QString("3 Empfänger"));
-    f.dialog->OnOK();
+    f.Click("btnOk");
     QVERIFY(f.dialog->IsClosed());
     QCOMPARE(f.JobAddresses(), (QStringList{"1", "2", "3"})); // in the list's order
     QCOMPARE(f.Stored(kFax, "Rufnummer"), QString("<none>"));
@@ -274,36 +259,17 @@ void TestSendDialog::selectedRowsWriteOneJobEach() {
 void TestSendDialog::deselectedRowsKeepCountAndRefuse() {
     Fixture f;
     f.Entries({"Anna\n1", "Bernd\n2"});
-    f.state.m_strPrintFile = f.PrintFile("print.sff");
-    f.state.m_bTemporary = 1;
+    f.state.m_printFile.path = f.PrintFile("print.sff");
+    f.state.m_printFile.own = true;
     QVERIFY(f.Open());
     f.dialog->m_listRecipients->selectAll();
     f.dialog->m_listRecipients->clearSelection();
     QCOMPARE(f.dialog->m_comboNumber->currentText(), QString("2 Empfänger"));
-    f.dialog->OnOK();
+    f.Click("btnOk");
     QVERIFY(!f.dialog->IsClosed());
     QCOMPARE(f.messages.Ids(), QList<int>{614});
-    QVERIFY(QFile::exists(f.state.m_strPrintFile)); // not moved
+    QVERIFY(QFile::exists(f.state.m_printFile.path)); // not moved
     QVERIFY(f.Spool("Faxsend").isEmpty());
-}
-
-void TestSendDialog::controlCharacterInAnyRowStopsTheOk() {
-    Fixture f;
-    // The second row's number holds a tab: its job cannot be written.
-    f.Entries({"Anna\n1", "Bernd\n2\t2", "Cäsar\n3"});
-    f.state.m_strPrintFile = f.PrintFile("print.sff");
-    f.state.m_bTemporary = 1;
-    QVERIFY(f.Open());
-    f.dialog->m_listRecipients->selectAll();
-    f.dialog->OnOK();
-    // Found before any job is written or the print moved: nobody gets half an OK.
-    QVERIFY(!f.dialog->IsClosed());
-    QCOMPARE(f.JobAddresses(), QStringList{});
-    QCOMPARE(f.messages.Ids(), (QList<int>{628}));
-    QVERIFY(f.messages.messages[0].text.startsWith(
-        "Der Faxauftrag für 2\t2 konnte nicht geschrieben werden.\n"));
-    QVERIFY(f.presence.asked.isEmpty());
-    QVERIFY(QFile::exists(f.state.m_strPrintFile));
 }
 
 void TestSendDialog::startFaxApplication_data() {
@@ -331,7 +297,7 @@ void TestSendDialog::startFaxApplication() {
     QFETCH(QList<int>, ids);
     QFETCH(bool, started);
     Fixture f;
-    f.state.m_strPrintFile = f.PrintFile("print.sff");
+    f.state.m_printFile.path = f.PrintFile("print.sff");
     f.state.m_bSerialLetter = serialLetter ? 1 : 0;
     f.presence.running = running;
     f.messages.answers = {static_cast<MessageAnswer>(answer)};
@@ -340,7 +306,7 @@ void TestSendDialog::startFaxApplication() {
         f.processes.failures[program] = startError;
     QVERIFY(f.Open());
     f.Type("0711");
-    f.dialog->OnOK();
+    f.Click("btnOk");
     QVERIFY(f.dialog->IsClosed());
     QCOMPARE(f.messages.Ids(), ids);
     QCOMPARE(f.presence.asked.isEmpty(), serialLetter);
@@ -352,37 +318,6 @@ void TestSendDialog::startFaxApplication() {
     }
     if (startError)
         QVERIFY(f.messages.messages[1].text.startsWith("KALMO!fax kann nicht gestartet werden.\n"));
-}
-
-void TestSendDialog::colourPrintMoves_data() {
-    QTest::addColumn<bool>("companion");
-    QTest::newRow("with its black-and-white companion") << true;
-    QTest::newRow("companion missing: nothing said") << false;
-}
-
-void TestSendDialog::colourPrintMoves() {
-    QFETCH(bool, companion);
-    Fixture f;
-    const QString cff = f.PrintFile("Tmp00000.CFF", "\xff\xd8\xff\xe0 colour");
-    if (companion)
-        f.PrintFile("Tmp00000.SFF", "Sfff companion");
-    f.state.m_strPrintFile = cff;
-    f.state.m_bTemporary = 1;
-    f.state.m_bColour = 1;
-    f.state.m_strPresetNumber = "42";
-    f.presence.running = true;
-    QVERIFY(!f.Open());
-    QVERIFY(f.messages.messages.isEmpty());
-    const QStringList expected =
-        companion ? QStringList{"_FX00000.CFF", "_FX00000.SFF"} : QStringList{"_FX00000.CFF"};
-    QCOMPARE(f.Spool("Faxsend"), expected);
-    QCOMPARE(ReadAll(f.app.m_strDataDir + "/Faxsend/_FX00000.CFF"),
-             QByteArray("\xff\xd8\xff\xe0 colour"));
-    QVERIFY(!QFile::exists(cff));
-    QVERIFY(!QFile::exists(f.dir.filePath("Tmp00000.SFF")));
-    const QByteArray job = ReadAll(f.app.m_strDataDir + "/Comjob/" + f.Spool("Comjob").value(0));
-    QVERIFY(job.contains("Faxsend/_FX00000.CFF\r\n"));
-    QVERIFY(job.contains("CONVERT :CFF\r\nFAXRES  :196\r\n"));
 }
 
 void TestSendDialog::cancelDeletesOwnPrintFile_data() {
@@ -401,9 +336,9 @@ void TestSendDialog::cancelDeletesOwnPrintFile() {
     QFETCH(QString, how);
     QFETCH(bool, deleted);
     Fixture f;
-    f.state.m_strPrintFile = f.PrintFile(option == "c" ? "Tmp00000.CFF" : "print.sff");
-    f.state.m_bTemporary = option != "f";
-    f.state.m_bColour = option == "c";
+    f.state.m_printFile.path = f.PrintFile(option == "c" ? "Tmp00000.CFF" : "print.sff");
+    f.state.m_printFile.own = option != "f";
+    f.state.m_printFile.colour = option == "c";
     QVERIFY(f.Open());
     f.dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(f.dialog.get()));
@@ -415,7 +350,7 @@ void TestSendDialog::cancelDeletesOwnPrintFile() {
         f.dialog->close();
     QVERIFY(f.dialog->IsClosed());
     QCOMPARE(f.dialog->result(), static_cast<int>(QDialog::Rejected));
-    QCOMPARE(QFile::exists(f.state.m_strPrintFile), !deleted);
+    QCOMPARE(QFile::exists(f.state.m_printFile.path), !deleted);
     QVERIFY(f.JobAddresses().isEmpty());
 }
 
@@ -424,12 +359,12 @@ void TestSendDialog::historyKeepsNewestSpelling() {
     TestRegistry::Set(f.reg.User(), kHistory, "Nummer0", "0711-Fax");
     TestRegistry::Set(f.reg.User(), kHistory, "Nummer1", "0815");
     TestRegistry::Set(f.reg.User(), kFax, "Rufnummer", "0815");
-    f.state.m_strPrintFile = f.PrintFile("print.sff");
+    f.state.m_printFile.path = f.PrintFile("print.sff");
     QVERIFY(f.Open());
     QCOMPARE(f.dialog->m_comboNumber->currentText(), QString("0815")); // the last number
     QCOMPARE(f.dialog->m_comboNumber->Entries(), (QStringList{"0711-Fax", "0815"}));
     f.Type("0711-FAX");
-    f.dialog->OnOK();
+    f.Click("btnOk");
     QCOMPARE(f.Stored(kHistory, "Nummer0"), QString("0711-FAX"));
     QCOMPARE(f.Stored(kHistory, "Nummer1"), QString("0815"));
     QCOMPARE(f.reg.User().Values(kHistory).size(), 2);
@@ -454,11 +389,11 @@ void TestSendDialog::singleRowCopiesItsNumber() {
 void TestSendDialog::closingClearsRows() {
     Fixture f;
     f.Entries({"Anna\n1"});
-    f.state.m_strPrintFile = f.PrintFile("print.sff");
+    f.state.m_printFile.path = f.PrintFile("print.sff");
     QVERIFY(f.Open());
     QCOMPARE(f.dialog->m_listRecipients->topLevelItemCount(), 1);
     f.Type("1");
-    f.dialog->OnOK();
+    f.Click("btnOk");
     QCOMPARE(f.dialog->m_listRecipients->topLevelItemCount(), 0);
 }
 
@@ -476,7 +411,7 @@ void TestSendDialog::remarkKeepsToOemCharacters() {
 void TestSendDialog::doubleClickBelowTheRowsSends() {
     Fixture f;
     f.Entries({"Anna\n1"});
-    f.state.m_strPrintFile = f.PrintFile("print.sff");
+    f.state.m_printFile.path = f.PrintFile("print.sff");
     QVERIFY(f.Open());
     f.dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(f.dialog.get()));
@@ -487,154 +422,85 @@ void TestSendDialog::doubleClickBelowTheRowsSends() {
     QCOMPARE(f.JobAddresses(), QStringList{"0815"});
 }
 
-void TestSendDialog::pickedFileIsTheUsers_data() {
-    QTest::addColumn<QString>("option");
-    QTest::addColumn<bool>("ok");
-    QTest::addColumn<QString>("pick"); // the user's own file, or one of the program's
-    for (const char* option : {"d", "c"}) {
-        QTest::addRow("/%s, Cancel", option) << option << false << "users";
-        QTest::addRow("/%s, OK", option) << option << true << "users";
-    }
-    QTest::newRow("/c, OK on the colour print's companion") << "c" << true << "companion";
-    QTest::newRow("/d, OK on the print file spelt with //") << "d" << true << "same";
-}
-
-// A file picked with "Dateiname..." is referenced where it lies, never moved or deleted; the
-// program's own print file still goes, but never when it is the very file the job names.
-void TestSendDialog::pickedFileIsTheUsers() {
-    QFETCH(QString, option);
-    QFETCH(bool, ok);
-    QFETCH(QString, pick);
+// A file picked with "Dateiname..." is the one the job names.
+void TestSendDialog::pickedFileIsSent() {
     Fixture f;
-    const bool colour = option == "c";
-    const QString own =
-        colour ? f.PrintFile("Tmp00000.CFF", "\xff\xd8\xff\xe0 colour") : f.PrintFile("print.sff");
-    const QString companion = f.PrintFile("Tmp00000.SFF", Sff("companion"));
+    const QString own = f.PrintFile("print.sff");
     const QString users = f.PrintFile("Mein Brief.sff", Sff("mine"));
-    f.state.m_strPrintFile = own;
-    f.state.m_bTemporary = 1;
-    f.state.m_bColour = colour;
+    f.state.m_printFile = {own, true, false};
     f.state.m_bFileButton = 1;
     f.presence.running = true;
     QVERIFY(f.Open());
-    f.files.openAnswer = pick == "users"       ? users
-                         : pick == "companion" ? companion
-                                               : QString(own).replace("/print.sff", "//print.sff");
-    f.dialog->OnFileName();
-    if (ok) {
-        f.Type("0711 1");
-        f.dialog->OnOK();
-    } else {
-        f.dialog->OnCancel();
-    }
+    f.files.openAnswer = users;
+    f.Click("m_btnFileName");
+    QCOMPARE(f.files.opens.value(0).preset, own);
+    f.Type("0711 1");
+    f.Click("btnOk");
     QVERIFY(f.dialog->IsClosed());
-    if (ok) {
-        const QByteArray job =
-            ReadAll(f.app.m_strDataDir + "/Comjob/" + f.Spool("Comjob").value(0));
-        const QString document = QString::fromUtf8(JobValue(job, "FILENAME:"));
-        QVERIFY2(QFile::exists(document), qPrintable(document));
-        if (pick == "users")
-            QCOMPARE(document, users);
-    }
-    if (pick != "users")
-        return;
-    QCOMPARE(ReadAll(users), Sff("mine"));
+    const QByteArray job = ReadAll(f.app.m_strDataDir + "/Comjob/" + f.Spool("Comjob").value(0));
+    QCOMPARE(JobValue(job, "FILENAME:"), QFile::encodeName(users));
+    QVERIFY(QFile::exists(users));
     QVERIFY(!QFile::exists(own));
-    QCOMPARE(QFile::exists(companion), !colour);
-    QVERIFY(f.Spool("Faxsend").isEmpty());
 }
 
-void TestSendDialog::checkedBeforeThePrintIsUsed_data() {
+void TestSendDialog::problemKeepsTheDialogOpen_data() {
     QTest::addColumn<QString>("number");
-    QTest::addColumn<QString>("dataFolder");
-    QTest::addColumn<QByteArray>("print");
-    QTest::addColumn<int>("message");
-    QTest::newRow("number with a line break") << "0711\n666"
-                                              << "Fax" << Sff() << 628;
-    QTest::newRow("data folder with a line break") << "0711"
-                                                   << "Fa\nx" << Sff() << 628;
-    QTest::newRow("SFF cut short") << "0711"
-                                   << "Fax" << Sff().left(24) << 630;
-    QTest::newRow("FIFO") << "0711"
-                          << "Fax" << QByteArray() << 613;
+    QTest::addColumn<QByteArray>("print"); // empty: a FIFO
+    QTest::addColumn<QList<int>>("journal");
+    QTest::addColumn<QString>("text"); // "<print>" stands for the print file's path
+    QTest::newRow("number with a line break")
+        << "0711\n666" << Sff() << QList<int>{}
+        << "Der Faxauftrag für 0711\n666 konnte nicht geschrieben werden.\n" + GetErrorText(EINVAL);
+    QTest::newRow("SFF cut short") << "0711" << Sff().left(24) << QList<int>{}
+                                   << "Die Datei '<print>' ist kein lesbares Faxdokument.";
+    QTest::newRow("FIFO") << "0711" << QByteArray() << QList<int>{}
+                          << "Kann Druckdatei nicht kopieren\nKeine reguläre Datei";
+    QTest::newRow("journal refuses the only job")
+        << "7" << Sff() << QList<int>{1}
+        << "Der Faxauftrag für 7 konnte nicht geschrieben werden.\n"
+           "Das Journal hat den Auftrag abgelehnt.";
 }
 
-// What a job file cannot hold, and a print file that is no readable fax, are found before
-// the print is moved: the dialog stays open, the print where it was, nothing in the spool.
-void TestSendDialog::checkedBeforeThePrintIsUsed() {
+// What stops an OK is shown with its number, file or reason; the dialog stays open and the
+// print where it was.
+void TestSendDialog::problemKeepsTheDialogOpen() {
     QFETCH(QString, number);
-    QFETCH(QString, dataFolder);
     QFETCH(QByteArray, print);
-    QFETCH(int, message);
+    QFETCH(QList<int>, journal);
+    QFETCH(QString, text);
     Fixture f;
-    f.app.m_strDataDir = f.dir.filePath(dataFolder);
-    f.app.CreateFolder(f.app.m_strDataDir);
-    f.app.CreateSpoolFolders();
     QString path = f.dir.filePath("print.sff");
     if (print.isEmpty())
         QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
     else
         path = f.PrintFile("print.sff", print);
-    f.state.m_strPrintFile = path;
-    f.state.m_bTemporary = 1;
-    f.state.m_strPresetNumber = number;
+    f.state.m_printFile = {path, true, false};
+    f.journalAnswers = journal;
     QVERIFY(f.Open());
-    QCOMPARE(f.messages.Ids(), QList<int>{message});
-    if (message == 630)
-        QCOMPARE(f.messages.messages[0].text,
-                 "Die Datei '" + path + "' ist kein lesbares Faxdokument.");
-    if (message == 613)
-        QCOMPARE(f.messages.messages[0].text,
-                 QString("Kann Druckdatei nicht kopieren\nKeine reguläre Datei"));
+    f.Type(number);
+    f.Click("btnOk");
+    QVERIFY(!f.dialog->IsClosed());
+    QCOMPARE(f.messages.messages.size(), 1);
+    QCOMPARE(f.messages.messages[0].text, QString(text).replace("<print>", path));
     QVERIFY(QFileInfo::exists(path));
     QVERIFY(f.Spool("Faxsend").isEmpty());
-    QVERIFY(f.Spool("Comjob").isEmpty());
+    QVERIFY(f.presence.asked.isEmpty());
 }
 
-void TestSendDialog::noJobPlacedKeepsThePrint_data() {
-    QTest::addColumn<QList<int>>("journal");
-    QTest::addColumn<QString>("numbers");
-    QTest::addColumn<QList<int>>("messages");
-    QTest::addColumn<QStringList>("jobs");
-    QTest::newRow("journal refuses the only job")
-        << QList<int>{1} << "7" << QList<int>{628} << QStringList{};
-    QTest::newRow("journal refuses the second")
-        << QList<int>{0, 1} << "7,8" << QList<int>{} << QStringList{"7"};
-}
-
-// The print is used up only when a job names it: an OK without any job removes the spool
-// copy again and keeps the dialog open, with the reason.
-void TestSendDialog::noJobPlacedKeepsThePrint() {
-    QFETCH(QList<int>, journal);
-    QFETCH(QString, numbers);
-    QFETCH(QList<int>, messages);
-    QFETCH(QStringList, jobs);
+// Once one job is placed the dialog closes; the recipients left without a job are counted.
+void TestSendDialog::laterJobRefusedStillCloses() {
     Fixture f;
-    QStringList entries;
-    for (const QString& n : numbers.split(','))
-        entries << "Name " + n + "\n" + n;
-    f.Entries(entries);
-    f.journalAnswers = journal;
+    f.Entries({"Name 7\n7", "Name 8\n8"});
+    f.journalAnswers = {0, 1};
     f.presence.running = true;
-    const QString print = f.PrintFile("print.sff");
-    f.state.m_strPrintFile = print;
-    f.state.m_bTemporary = 1;
+    f.state.m_printFile = {f.PrintFile("print.sff"), true, false};
     QVERIFY(f.Open());
     f.dialog->m_listRecipients->selectAll();
-    if (entries.size() == 1)
-        f.Type(numbers);
-    f.dialog->OnOK();
-    QCOMPARE(f.messages.Ids(), messages);
-    QCOMPARE(f.JobAddresses(), jobs);
-    QCOMPARE(f.dialog->IsClosed(), !jobs.isEmpty());
-    QCOMPARE(QFile::exists(print), jobs.isEmpty());
-    QCOMPARE(f.Spool("Faxsend"), jobs.isEmpty() ? QStringList{} : QStringList{"_FX00000.SFF"});
-    if (jobs.isEmpty())
-        QCOMPARE(f.messages.messages[0].text,
-                 QString("Der Faxauftrag für 7 konnte nicht geschrieben werden.\n"
-                         "Das Journal hat den Auftrag abgelehnt."));
-    else
-        QCOMPARE(f.dialog->JobsNotPlaced(), 1);
+    f.Click("btnOk");
+    QVERIFY(f.dialog->IsClosed());
+    QVERIFY(f.messages.messages.isEmpty());
+    QCOMPARE(f.JobAddresses(), QStringList{"7"});
+    QCOMPARE(f.dialog->JobsNotPlaced(), 1);
 }
 
 QTEST_MAIN(TestSendDialog)

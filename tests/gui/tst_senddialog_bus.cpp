@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -199,11 +200,11 @@ std::unique_ptr<TestSendDialogBus::Fixture> TestSendDialogBus::Open(const Settin
     TestRegistry::Set(user, kFax, QStringLiteral("OutlookAdressbuch"), settings.addressList);
 
     if (withPrintFile) {
-        f->state.m_strPrintFile = f->dir.filePath(QStringLiteral("print.sff"));
+        f->state.m_printFile.path = f->dir.filePath(QStringLiteral("print.sff"));
         SffWriter writer;
         writer.BeginPage(196);
         writer.AddBlankRows(1);
-        WriteAll(f->state.m_strPrintFile, writer.Finish());
+        WriteAll(f->state.m_printFile.path, writer.Finish());
     }
     const SendServices services{f->app,   m_client, f->processes, f->presence,
                                 f->files, f->busy,  f->clock};
@@ -420,7 +421,7 @@ void TestSendDialogBus::okOnOutlookRowWritesItsJob() {
     QCOMPARE(Rows(*f->dialog).value(2), QStringLiteral("Meier (privat)=222/1"));
     list->topLevelItem(2)->setSelected(true);
     QCOMPARE(f->dialog->m_comboNumber->currentText(), QStringLiteral("222"));
-    f->dialog->OnOK();
+    f->dialog->findChild<QPushButton*>(QStringLiteral("btnOk"))->click();
     QVERIFY(f->dialog->IsClosed());
     QVERIFY(f->messages.messages.isEmpty());
     QCOMPARE(f->JobAddresses(), QStringList{"222"});

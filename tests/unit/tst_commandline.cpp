@@ -16,12 +16,12 @@ namespace {
 // A compact picture of the parsed record for comparisons.
 QString Describe(const SendCommandLineInfo& i) {
     return QStringLiteral("l=%1 t=%2 p=%3 n=%4 s=%5 r=%6 x=%7 a=%8 tmp=%9 c=%10")
-        .arg(i.m_strLanguage, i.m_strTitle, i.m_strPrintFile, i.m_strNumber, i.m_strSendTime)
+        .arg(i.m_strLanguage, i.m_strTitle, i.m_printFile.path, i.m_strNumber, i.m_strSendTime)
         .arg(i.m_nResolution)
         .arg(i.m_bFileButton)
         .arg(i.m_bPoll)
-        .arg(i.m_bTemporary)
-        .arg(i.m_bColour);
+        .arg(int(i.m_printFile.own))
+        .arg(int(i.m_printFile.colour));
 }
 
 } // namespace
@@ -52,8 +52,13 @@ void TestCommandLine::options_data() {
                                            << "l= t=Report p= n=123 s= r=98 x=0 a=1 tmp=0 c=0";
     QTest::newRow("last of two wins") << QStringList{"/tEins", "/tZwei", "/n1", "/n2"}
                                       << "l= t=Zwei p= n=2 s= r=98 x=0 a=0 tmp=0 c=0";
-    QTest::newRow("fixed after temporary keeps flags")
-        << QStringList{"/d/a", "/f/b"} << "l= t= p=/b n= s= r=98 x=0 a=0 tmp=1 c=0";
+    // Only the file of the last /c or /d is the program's own; a colour print stays one.
+    QTest::newRow("fixed after temporary is not ours")
+        << QStringList{"/d/a", "/f/b"} << "l= t= p=/b n= s= r=98 x=0 a=0 tmp=0 c=0";
+    QTest::newRow("fixed naming the temporary file again")
+        << QStringList{"/c/a", "/f/a"} << "l= t= p=/a n= s= r=98 x=0 a=0 tmp=1 c=1";
+    QTest::newRow("temporary after colour")
+        << QStringList{"/c/a", "/f/b", "/d/c"} << "l= t= p=/c n= s= r=98 x=0 a=0 tmp=1 c=1";
     QTest::newRow("unknown letters and plain arguments ignored")
         << QStringList{"/q", "/zzz", "plain", "-", "/"} << none;
     QTest::newRow("empty value") << QStringList{"/t"} << none;

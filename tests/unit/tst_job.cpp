@@ -1,3 +1,4 @@
+#include "DataFolder.h"
 #include "JournalFake.h"
 #include "RecordingMessenger.h"
 #include "ServiceFakes.h"
@@ -44,39 +45,6 @@ struct SubmitServices {
     JobSubmitter Submitter(const QString& dataDir) {
         return JobSubmitter(dataDir, printFile, messenger, journal, clock);
     }
-};
-
-// A data folder with the spool folders that start-up creates.
-class DataFolder {
-public:
-    DataFolder() {
-        for (const QString& name :
-             {fax::kFolderComjob, fax::kFolderComack, fax::kFolderComerr, fax::kFolderFaxsend})
-            QDir(m_dir.path()).mkdir(name);
-    }
-    QString Path() const { return m_dir.path(); }
-    QString In(const QString& folder, const QString& name = {}) const {
-        return name.isEmpty() ? m_dir.filePath(folder) : m_dir.filePath(folder + u'/' + name);
-    }
-    void Put(const QString& folder, const QString& name, const QByteArray& bytes = "x") const {
-        QFile file(In(folder, name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-    }
-    QStringList Files(const QString& folder) const {
-        return QDir(In(folder)).entryList(QDir::Files | QDir::Hidden, QDir::Name);
-    }
-    QByteArray Read(const QString& folder, const QString& name) const {
-        QFile file(In(folder, name));
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-    // Files directly in the data folder: temporary job files must not be left there.
-    QStringList Strays() const {
-        return QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
-    }
-
-private:
-    QTemporaryDir m_dir;
 };
 
 QByteArray ReadFile(const QString& path) {

@@ -213,13 +213,13 @@ void TestStartup::handOver() {
     const SendDialogState& st = *run.state;
     const QString picture = QString("caption=%1 remark=%2 file=%3 number=%4 time=%5 serial=%6 x=%7 "
                                     "poll=%8 tmp=%9 colour=%10")
-                                .arg(st.m_strCaption, st.m_strRemark, st.m_strPrintFile,
+                                .arg(st.m_strCaption, st.m_strRemark, st.m_printFile.path,
                                      st.m_strPresetNumber, st.m_strPresetSendTime)
                                 .arg(st.m_bSerialLetter)
                                 .arg(st.m_bFileButton)
                                 .arg(st.m_bPoll)
-                                .arg(st.m_bTemporary)
-                                .arg(st.m_bColour);
+                                .arg(int(st.m_printFile.own))
+                                .arg(int(st.m_printFile.colour));
     QCOMPARE(picture, expected);
     QStringList remaining;
     for (const char* key : {"Print", "Serienbrief", "Sendtime"})

@@ -156,7 +156,7 @@ bool SaveDialogs(const QString& folder, const QString& suffix, const QString& pr
     SendDialogState state;
     state.m_strCaption = title;
     state.m_strRemark = title;
-    state.m_strPrintFile = printFile;
+    state.m_printFile.path = printFile;
     SendDialog send(services, state);
     send.OnInitDialog();
     // One recipient chosen, as the user would.

@@ -1,0 +1,145 @@
+#include "job/SendOrder.h"
+
+#include "fax/FaxJob.h"
+#include "fax/FileCopy.h"
+#include "fax/PrintFileFormat.h"
+#include "fax/SpoolNames.h"
+#include "job/ColourPrint.h"
+#include "job/JobSubmitter.h"
+#include "support/FileUtil.h"
+#include "support/StringIds.h"
+#include "support/StringTable.h"
+
+#include <cerrno>
+#include <utility>
+
+SendOrder::SendOrder(PrintFile file, QString dataDir, Messenger& messenger,
+                     AutomationClient& automation, const Clock& clock)
+    : m_file(std::move(file)), m_dataDir(std::move(dataDir)), m_messenger(messenger),
+      m_automation(automation), m_clock(clock) {}
+
+void SendOrder::Prepare(const QString& systemDir, ProcessLauncher& processes) {
+    if (m_file.colour)
+        AssemblePageBitmaps(m_file.path, m_dataDir, systemDir, processes, m_messenger);
+    if (m_file.own)
+        m_handOff.Adopt(m_file.path, m_file.colour);
+    Examine();
+}
+
+void SendOrder::Examine() {
+    m_examined.Examine(m_file.path);
+    m_examinedPath = m_file.path;
+}
+
+void SendOrder::Pick(const QString& path) {
+    m_file.path = path;
+    m_file.own = m_handOff.IsOwn(path);
+}
+
+Result<void> SendOrder::Redirect(const QString& target) const {
+    if (CopyFileData(target, m_file.path, false) != kCopyDone)
+        return Problem{IDS_ERR_COPY_PRINTFILE, {}, GetLastErrorText()};
+    return Success();
+}
+
+void SendOrder::Cancel() {
+    m_handOff.Discard();
+}
+
+Result<void> SendOrder::CheckJobValues(const JobSubmitter& submitter, const QStringList& numbers,
+                                       FaxJob job) const {
+    // The document's path in the job is the spool copy's for a print file of ours, so the
+    // data folder's path must be writable too.
+    job.document = m_file.own ? m_dataDir : m_file.path;
+    for (const QString& number : numbers) {
+        job.number = number;
+        if (!submitter.CheckJob(job).Ok())
+            return Problem{IDS_ERR_JOB_NOT_WRITTEN, number, GetErrorText(EINVAL)};
+    }
+    return Success();
+}
+
+Result<void> SendOrder::CheckPrintFile() const {
+    switch (::CheckPrintFile(m_file.path)) {
+    case PrintFileProblem::CannotOpen:
+        return Problem{IDS_ERR_COPY_PRINTFILE, {}, GetLastErrorText()};
+    case PrintFileProblem::UnreadableFax:
+        return Problem{IDS_ERR_NOT_FAX_DOCUMENT, m_file.path, {}};
+    case PrintFileProblem::None:
+        break;
+    }
+    return Success();
+}
+
+SendOutcome SendOrder::Send(const SendRequest& request) {
+    SendOutcome outcome;
+    FaxJob job;
+    job.remark = request.remark;
+    job.poll = request.poll;
+    if (request.sendAt)
+        job.sendTime = FormatSendTime(*request.sendAt);
+    JobSubmitter submitter(m_dataDir, m_examined, m_messenger, m_automation, m_clock);
+
+    // Everything that can be checked is checked before the print is used up.
+    if (Result<void> checked = CheckJobValues(submitter, request.numbers, job); !checked) {
+        outcome.problem = checked.Error();
+        return outcome;
+    }
+    if (!request.poll) {
+        // A file picked after the print was examined goes as what it is.
+        if (m_file.path != m_examinedPath)
+            Examine();
+        if (Result<void> checked = CheckPrintFile(); !checked) {
+            outcome.problem = checked.Error();
+            return outcome;
+        }
+    }
+
+    // The program's own print file is copied into the spool; it goes only once a job names
+    // the copy. A file of the user's is referenced where it lies.
+    const bool own = !request.poll && m_file.own;
+    if (own && !m_handOff.Place(m_dataDir)) {
+        outcome.problem = Problem{IDS_ERR_COPY_PRINTFILE, {}, GetLastErrorText()};
+        return outcome;
+    }
+    job.document = own ? m_handOff.PlacedPath() : m_file.path;
+    outcome.tried = true;
+
+    SubmitJobs(submitter, job, request.numbers, outcome);
+    outcome.notPlaced = request.numbers.size() - outcome.placed;
+    if (outcome.placed == 0) {
+        // Nothing names the copy: it goes, and the print stays where it was.
+        if (own)
+            m_handOff.Rollback();
+        return outcome;
+    }
+    if (own) {
+        m_handOff.Commit();
+        m_file = PrintFile{job.document, false, m_file.colour};
+    } else {
+        // The user picked another file (or a poll needs none): the program's own print file
+        // is not needed, unless it is the very file the job names.
+        m_handOff.Discard(job.document);
+    }
+    return outcome;
+}
+
+void SendOrder::SubmitJobs(JobSubmitter& submitter, FaxJob job, const QStringList& numbers,
+                           SendOutcome& outcome) {
+    for (const QString& number : numbers) {
+        job.number = number;
+        const int result = submitter.SubmitJob(job);
+        if (result == 0) {
+            ++outcome.placed;
+            continue;
+        }
+        if (result == 2)
+            outcome.problem = Problem{IDS_ERR_JOB_NOT_WRITTEN, number, submitter.FailureReason()};
+        // A refusal of the journal is silent while other jobs stand; when it leaves the OK
+        // without any job, the user must be told why.
+        else if (outcome.placed == 0 && submitter.JournalResult() == 2)
+            outcome.problem =
+                Problem{IDS_ERR_JOB_NOT_WRITTEN, number, LoadString(IDS_JOURNAL_REFUSED)};
+        break;
+    }
+}
