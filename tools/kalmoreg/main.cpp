@@ -2,6 +2,7 @@
 // administrators and tests.
 
 #include "platform/RegistryStore.h"
+#include "platform/SecretInput.h"
 
 #include <cstdio>
 #include <optional>
@@ -13,8 +14,10 @@ constexpr int kMissing = 1;
 constexpr int kUsage = 2;
 
 const char* const kUsageText =
-    "usage: kalmoreg [--machine] get KEY NAME | set KEY NAME TEXT | set-int KEY NAME N | "
-    "delete KEY NAME | delete-key KEY | list KEY | export [KEY]";
+    "usage: kalmoreg [--machine] get KEY NAME | set KEY NAME TEXT | set --stdin KEY NAME | "
+    "set-int KEY NAME N | delete KEY NAME | delete-key KEY | list KEY | export [KEY]\n"
+    "set --stdin reads the text from standard input (asked for without echo on a terminal): "
+    "the way to set a secret, which a command line shows to every user";
 
 void Print(std::FILE* out, const QString& text) {
     const QByteArray bytes = text.toUtf8();
@@ -96,6 +99,11 @@ int Run(QStringList args) {
         return kOk;
     }
 
+    // set --stdin KEY NAME: the text comes from standard input.
+    const bool fromStdin = command == u"set" && !args.isEmpty() && args.first() == u"--stdin";
+    if (fromStdin)
+        args.removeFirst();
+
     struct Shape {
         const char* name;
         qsizetype minArgs;
@@ -113,10 +121,17 @@ int Run(QStringList args) {
     }
     if (!shape)
         return Usage(QStringLiteral("unknown command '%1'").arg(command));
-    if (args.size() < shape->minArgs || args.size() > shape->maxArgs)
+    const qsizetype arguments = args.size() + (fromStdin ? 1 : 0);
+    if (arguments < shape->minArgs || arguments > shape->maxArgs)
         return Usage(QStringLiteral("%1 takes %2 argument(s); see kalmoreg --help")
                          .arg(command)
                          .arg(shape->maxArgs));
+    if (fromStdin) {
+        const auto input = ReadSecretInput(QStringLiteral("%1: ").arg(args.at(1)));
+        if (!input)
+            return Usage(QStringLiteral("cannot read the text from standard input"));
+        args.append(*input);
+    }
 
     const QString file = machine ? Registry::DefaultMachineFile() : Registry::DefaultUserFile();
     if (!machine && shape->writes)
