@@ -62,8 +62,8 @@ public:
         const QString section = fax::SectionKey(fax::kSectionFax);
         const bool keyring = secrets::KeyringAvailable();
         if (keyring) {
-            const Result<void> done = remove ? secrets::DeleteSecret(key)
-                                             : secrets::WriteSecret(key, password);
+            const Result<void> done =
+                remove ? secrets::DeleteSecret(key) : secrets::WriteSecret(key, password);
             if (!done) {
                 Say(done.Error().Text());
                 if (!remove)
