@@ -15,7 +15,8 @@ constexpr int kUsage = 2;
 
 const char* const kUsageText =
     "usage: kalmoreg [--machine] get KEY NAME | set KEY NAME TEXT | set --stdin KEY NAME | "
-    "set-int KEY NAME N | delete KEY NAME | delete-key KEY | list KEY | export [KEY]\n"
+    "set-int KEY NAME N | delete KEY NAME | delete-key KEY | list KEY | export [KEY]";
+const char* const kStdinText =
     "set --stdin reads the text from standard input (asked for without echo on a terminal): "
     "the way to set a secret, which a command line shows to every user";
 
@@ -95,7 +96,8 @@ int Run(QStringList args) {
         return Usage(QString::fromLatin1(kUsageText));
     const QString command = args.takeFirst();
     if (command == u"--help" || command == u"-h") {
-        Print(stdout, QString::fromLatin1(kUsageText) + u'\n');
+        Print(stdout,
+              QString::fromLatin1(kUsageText) + u'\n' + QString::fromLatin1(kStdinText) + u'\n');
         return kOk;
     }
 
