@@ -11,6 +11,7 @@ namespace faxapp {
 std::unique_ptr<Command> MakeServeCommand();       // serve <ProgID>: an automation class
 std::unique_ptr<Command> MakeJournalCommand();     // journal [--json]
 std::unique_ptr<Command> MakeConvertPageCommand(); // convert-page <bitmap> <output>
+std::unique_ptr<Command> MakePasswordCommand();    // password [--delete]
 
 // with windows
 std::unique_ptr<Command> MakeAddressBookCommand(); // addressbook

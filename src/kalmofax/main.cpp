@@ -29,6 +29,7 @@ std::vector<CommandEntry> CommandTable() {
         {MakeConvertPageCommand, fax::kProgramConverter},
         {MakeServeCommand, {}},
         {MakeJournalCommand, {}},
+        {MakePasswordCommand, {}},
     };
 }
 

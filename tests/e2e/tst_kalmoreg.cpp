@@ -20,10 +20,12 @@ public:
         m_env.insert("KALMO_MACHINE_REGISTRY", m_dir.filePath("machine.db"));
     }
     QString File(const char* name) const { return m_dir.filePath(name); }
-    Result operator()(const QStringList& args) const {
+    Result operator()(const QStringList& args, const QByteArray& input = {}) const {
         QProcess p;
         p.setProcessEnvironment(m_env);
         p.start(qEnvironmentVariable("KALMOREG"), args);
+        p.write(input);
+        p.closeWriteChannel();
         if (!p.waitForFinished(20000))
             return {-1, {}, "timeout"};
         return {p.exitCode(), QString::fromUtf8(p.readAllStandardOutput()),
@@ -52,6 +54,7 @@ private Q_SLOTS:
     void machineRootIsSeparate();
     void listAndExport();
     void deleteKey();
+    void setFromStandardInput();
 };
 
 void TestKalmoreg::roundTrip_data() {
@@ -169,6 +172,22 @@ void TestKalmoreg::deleteKey() {
     QCOMPARE(tool({"delete-key", "A\\B"}).exit, 0);
     QCOMPARE(tool({"list", "A"}).out, QString());
     QCOMPARE(tool({"get", "A\\B\\C", "v"}).exit, 1);
+}
+
+void TestKalmoreg::setFromStandardInput() {
+    Tool tool;
+    const QString fax = "Software\\ZEB\\Kalmo! 2.0\\Fax";
+    // The text as it comes, less one final line end: blanks, quotes and umlauts kept.
+    QCOMPARE(tool({"set", "--stdin", fax, "HylafaxPassword"}, " pa\"ss wört \n").exit, 0);
+    QCOMPARE(tool({"get", fax, "HylafaxPassword"}).out, QString(" pa\"ss wört \n"));
+    QCOMPARE(tool({"set", "--stdin", fax, "Empty"}, "").exit, 0);
+    QCOMPARE(tool({"get", fax, "Empty"}).out, QString("\n"));
+    // The file it went to is its owner's alone.
+    const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
+    QCOMPARE(QFile::permissions(tool.File("user.db")) & others, QFile::Permissions());
+    // With --stdin the text is not an argument.
+    QCOMPARE(tool({"set", "--stdin", fax, "HylafaxPassword", "secret"}, "x\n").exit, 2);
+    QCOMPARE(tool({"set", "--stdin", fax}, "x\n").exit, 2);
 }
 
 QTEST_GUILESS_MAIN(TestKalmoreg)

@@ -2,6 +2,7 @@
 // administrators and tests.
 
 #include "platform/RegistryStore.h"
+#include "platform/SecretInput.h"
 
 #include <cstdio>
 #include <optional>
@@ -13,8 +14,11 @@ constexpr int kMissing = 1;
 constexpr int kUsage = 2;
 
 const char* const kUsageText =
-    "usage: kalmoreg [--machine] get KEY NAME | set KEY NAME TEXT | set-int KEY NAME N | "
-    "delete KEY NAME | delete-key KEY | list KEY | export [KEY]";
+    "usage: kalmoreg [--machine] get KEY NAME | set KEY NAME TEXT | set --stdin KEY NAME | "
+    "set-int KEY NAME N | delete KEY NAME | delete-key KEY | list KEY | export [KEY]";
+const char* const kStdinText =
+    "set --stdin reads the text from standard input (asked for without echo on a terminal): "
+    "the way to set a secret, which a command line shows to every user";
 
 void Print(std::FILE* out, const QString& text) {
     const QByteArray bytes = text.toUtf8();
@@ -92,9 +96,15 @@ int Run(QStringList args) {
         return Usage(QString::fromLatin1(kUsageText));
     const QString command = args.takeFirst();
     if (command == u"--help" || command == u"-h") {
-        Print(stdout, QString::fromLatin1(kUsageText) + u'\n');
+        Print(stdout,
+              QString::fromLatin1(kUsageText) + u'\n' + QString::fromLatin1(kStdinText) + u'\n');
         return kOk;
     }
+
+    // set --stdin KEY NAME: the text comes from standard input.
+    const bool fromStdin = command == u"set" && !args.isEmpty() && args.first() == u"--stdin";
+    if (fromStdin)
+        args.removeFirst();
 
     struct Shape {
         const char* name;
@@ -113,10 +123,17 @@ int Run(QStringList args) {
     }
     if (!shape)
         return Usage(QStringLiteral("unknown command '%1'").arg(command));
-    if (args.size() < shape->minArgs || args.size() > shape->maxArgs)
+    const qsizetype arguments = args.size() + (fromStdin ? 1 : 0);
+    if (arguments < shape->minArgs || arguments > shape->maxArgs)
         return Usage(QStringLiteral("%1 takes %2 argument(s); see kalmoreg --help")
                          .arg(command)
                          .arg(shape->maxArgs));
+    if (fromStdin) {
+        const auto input = ReadSecretInput(QStringLiteral("%1: ").arg(args.at(1)));
+        if (!input)
+            return Usage(QStringLiteral("cannot read the text from standard input"));
+        args.append(*input);
+    }
 
     const QString file = machine ? Registry::DefaultMachineFile() : Registry::DefaultUserFile();
     if (!machine && shape->writes)

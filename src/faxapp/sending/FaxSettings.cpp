@@ -4,6 +4,7 @@
 #include "fax/FaxFolders.h"
 #include "platform/NonInteractiveMessenger.h"
 #include "platform/RegistryStore.h"
+#include "platform/SecretStore.h"
 
 #include <QDir>
 #include <cstdio>
@@ -15,6 +16,39 @@ QString DefaultContactsDir() {
     if (base.isEmpty() || !QDir::isAbsolutePath(base))
         base = QDir::homePath() + QStringLiteral("/.local/share");
     return base + QStringLiteral("/kalmo/contacts");
+}
+
+namespace {
+
+// A value of section "Fax": machine-wide, then per user, the per-user value winning.
+QString MachineThenUser(Registry& registry, const QString& name) {
+    const QString key = fax::SectionKey(fax::kSectionFax);
+    QString text;
+    for (RegistryStore* store : {&registry.Machine(), &registry.User()}) {
+        if (const auto value = store->QueryValue(key, name))
+            text = fax::UpToNul(value->ToText());
+    }
+    return text;
+}
+
+} // namespace
+
+QString HylafaxPasswordKey(const HylafaxAccount& account) {
+    const QString host = account.host.contains(u':') ? u'[' + account.host + u']' : account.host;
+    const QString user = account.user.isEmpty() ? QString() : account.user + u'@';
+    return QStringLiteral("hylafax://%1%2:%3").arg(user, host).arg(account.port);
+}
+
+QString ReadHylafaxPassword(const HylafaxAccount& account, RegistryStore& user) {
+    if (secrets::KeyringAvailable()) {
+        const auto secret = secrets::ReadSecret(HylafaxPasswordKey(account));
+        if (secret && secret->has_value())
+            return **secret;
+        if (!secret)
+            std::fprintf(stderr, "kalmofax: %s\n", qPrintable(secret.Error().Text()));
+    }
+    const auto stored = user.QueryValue(fax::SectionKey(fax::kSectionFax), kValueHylafaxPassword);
+    return stored ? fax::UpToNul(stored->ToText()) : QString();
 }
 
 FaxSettings LoadFaxSettings() {
@@ -35,11 +69,11 @@ FaxSettings LoadFaxSettings() {
     settings.dataDir = folders.DataDir();
     settings.contactsDir =
         folders.GetUserString(fax::kSectionFax, kValueContactsDir, DefaultContactsDir());
-    const QString host = folders.GetUserString(fax::kSectionFax, kValueHylafaxHost, {}).trimmed();
+    const QString host = MachineThenUser(*registry, kValueHylafaxHost).trimmed();
     if (!host.isEmpty())
         settings.server.host = host;
     // A number or a text holding one: kalmoreg writes either.
-    const QString portText = folders.GetUserString(fax::kSectionFax, kValueHylafaxPort, {});
+    const QString portText = MachineThenUser(*registry, kValueHylafaxPort);
     bool portOk = false;
     const int port = portText.trimmed().toInt(&portOk);
     if (portOk && port > 0 && port <= 65535)
@@ -49,7 +83,7 @@ FaxSettings LoadFaxSettings() {
                      qPrintable(kValueHylafaxPort), qPrintable(portText),
                      unsigned{settings.server.port});
     settings.server.user = folders.GetUserString(fax::kSectionFax, kValueHylafaxUser, {});
-    settings.server.password = folders.GetUserString(fax::kSectionFax, kValueHylafaxPassword, {});
+    settings.server.password = ReadHylafaxPassword(settings.server, registry->User());
     return settings;
 }
 
