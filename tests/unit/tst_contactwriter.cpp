@@ -5,6 +5,7 @@
 #include "faxapp/contacts/ContactWriter.h"
 #include "faxapp/contacts/CsvContacts.h"
 #include "faxapp/contacts/VCardEdit.h"
+#include "faxapp/contacts/VCardReader.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,6 +49,8 @@ private Q_SLOTS:
     void newCard();
     void edit_data();
     void edit();
+    void unchangedKeepsBytes_data();
+    void unchangedKeepsBytes();
     void refused_data();
     void refused();
     void failedWriteLeavesNoTemporary();
@@ -213,6 +216,54 @@ void TestContactWriter::edit() {
     QCOMPARE(::stat(QFile::encodeName(path).constData(), &after), 0);
     QCOMPARE(after.st_ino, before.st_ino);
     QCOMPARE(ReadBytes(path), expected);
+}
+
+void TestContactWriter::unchangedKeepsBytes_data() {
+    QTest::addColumn<QByteArray>("card");
+    QTest::addColumn<QString>("name"); // the new name; empty: the name as read
+
+    const QByteArray uriTel = "TEL;VALUE=uri;TYPE=\"work,fax\";PREF=1:tel:+49-30-1234;ext=56\r\n";
+    QTest::newRow("tel URI with extension, renamed")
+        << "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Alt\r\n" + uriTel + "END:VCARD\r\n"
+        << u"Neu"_s;
+    QTest::newRow("tel URI with extension, saved as read")
+        << "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Alt\r\n" + uriTel + "END:VCARD\r\n"
+        << QString();
+    QTest::newRow("name from N only")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;John;;;\r\nTEL;TYPE=FAX:1\r\n"
+                      "END:VCARD\r\n")
+        << QString();
+    QTest::newRow("company from ORG only")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:\r\nORG:Hafenamt;Betrieb\r\n"
+                      "TEL;TYPE=FAX:0471 1\r\nEND:VCARD\r\n")
+        << QString();
+    QTest::newRow("2.1 quoted-printable number and name")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nFN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:"
+                      "J=C3=B6rg\r\nTEL;FAX;ENCODING=QUOTED-PRINTABLE:+49=2030 1\r\nEND:VCARD\r\n")
+        << QString();
+}
+
+// Only what the user changed changes: numbers are compared as the reader reads them, so that
+// a URI's extension, its types and its preference survive a rename.
+void TestContactWriter::unchangedKeepsBytes() {
+    QFETCH(QByteArray, card);
+    QFETCH(QString, name);
+    const faxapp::VCardParse parse = faxapp::ParseVCards(card);
+    QCOMPARE(parse.contacts.size(), 1);
+    Contact contact = parse.contacts.first();
+    contact.fileName = u"c.vcf"_s;
+    QByteArray expected = card;
+    if (!name.isEmpty()) {
+        // The new name goes before END, as in every edit; the rest stays.
+        expected.replace("FN:" + contact.name.toUtf8() + "\r\n", "");
+        expected.replace("END:VCARD", "FN:" + name.toUtf8() + "\r\nEND:VCARD");
+        contact.name = name;
+    }
+    QTemporaryDir dir;
+    WriteBytes(dir.filePath(u"c.vcf"_s), card);
+    QString error;
+    QVERIFY2(faxapp::SaveContact(dir.path(), contact, error), qPrintable(error));
+    QCOMPARE(ReadBytes(dir.filePath(u"c.vcf"_s)), expected);
 }
 
 void TestContactWriter::refused_data() {

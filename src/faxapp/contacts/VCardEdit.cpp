@@ -1,5 +1,8 @@
 #include "faxapp/contacts/VCardEdit.h"
 
+#include "faxapp/contacts/VCardReader.h"
+#include "faxapp/contacts/VCardValue.h"
+
 #include <QList>
 #include <QStringList>
 
@@ -107,47 +110,23 @@ QList<ContentLine> ReadContentLines(QByteArrayView bytes, bool& tooMany) {
     return lines;
 }
 
+QByteArray ParamsOf(const ContentLine& line) {
+    QByteArray params;
+    for (const QByteArray& param : line.params)
+        params += ';' + param;
+    return params;
+}
+
+// A TEL typed fax, by the reader's rule.
 bool IsFaxTel(const ContentLine& line) {
-    if (line.name != "TEL")
-        return false;
-    for (const QByteArray& param : line.params) {
-        const qsizetype eq = param.indexOf('=');
-        if (eq < 0) { // vCard 2.1: TEL;WORK;FAX:
-            if (param.trimmed().compare("FAX", Qt::CaseInsensitive) == 0)
-                return true;
-            continue;
-        }
-        if (param.left(eq).trimmed().compare("TYPE", Qt::CaseInsensitive) != 0)
-            continue;
-        QByteArray types = param.mid(eq + 1);
-        types.replace('"', QByteArray());
-        for (const QByteArray& type : types.split(','))
-            if (type.trimmed().compare("FAX", Qt::CaseInsensitive) == 0)
-                return true;
-    }
-    return false;
+    return line.name == "TEL" && IsFax(ParamsOf(line));
 }
 
-QString UnescapeText(const QByteArray& value) {
-    const QString text = QString::fromUtf8(value);
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\\' && i + 1 < text.size()) {
-            const QChar next = text[++i];
-            out += (next == u'n' || next == u'N') ? QChar(u'\n') : next;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-QString TelNumber(const ContentLine& line) {
-    QString number = UnescapeText(line.value).trimmed();
-    if (number.startsWith(u"tel:", Qt::CaseInsensitive))
-        number.remove(0, 4);
-    return number;
+// The number of a TEL line as the reader reads it (character set, quoted-printable, escapes,
+// a tel: URI's parameters), so that a number the user kept compares equal to its line.
+QString TelNumber(const ContentLine& line, bool version21) {
+    QList<VCardProblem> ignored;
+    return CleanNumber(Unescape(DecodeValue({ParamsOf(line), line.value, 0}, ignored), version21));
 }
 
 bool IsCompanyName(const QString& name) {
@@ -286,7 +265,7 @@ bool EditVCard(QByteArrayView original, const Contact& contact, QByteArray& edit
     int cards = 0;
     QString version;
     QList<qsizetype> fnLines;
-    QStringList oldNumbers;
+    QList<qsizetype> faxLines;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const ContentLine& line = lines[i];
         if (IsBeginCard(line) && ++cards == 1)
@@ -298,7 +277,7 @@ bool EditVCard(QByteArrayView original, const Contact& contact, QByteArray& edit
         else if (line.name == "FN")
             fnLines.append(i);
         else if (IsFaxTel(line))
-            oldNumbers.append(TelNumber(line));
+            faxLines.append(i);
     }
     if (cards > 1) {
         error = QStringLiteral("Die Datei enthält %1 Kontakte; kalmofax ändert nur Dateien mit "
@@ -316,8 +295,18 @@ bool EditVCard(QByteArrayView original, const Contact& contact, QByteArray& edit
         error = QStringLiteral("Unbekannte vCard-Version %1.").arg(version);
         return false;
     }
-    const bool keepFn =
-        fnLines.size() == 1 && UnescapeText(lines[fnLines[0]].value) == contact.name;
+    // Name and numbers are compared as the reader reads them: a card is changed only where
+    // the user changed what the address book showed.
+    const bool version21 = version == u"2.1";
+    QList<QString> numberOf(lines.size());
+    QStringList oldNumbers;
+    for (qsizetype i : std::as_const(faxLines)) {
+        numberOf[i] = TelNumber(lines[i], version21);
+        if (!numberOf[i].isEmpty())
+            oldNumbers.append(numberOf[i]);
+    }
+    const VCardParse read = ParseVCards(original);
+    const bool keepFn = read.contacts.size() == 1 && read.contacts[0].name == contact.name;
     const bool keepFax = oldNumbers == contact.faxNumbers;
     if (keepFn && keepFax) {
         edited = original.toByteArray();
@@ -337,7 +326,7 @@ bool EditVCard(QByteArrayView original, const Contact& contact, QByteArray& edit
                 // A number the card had keeps its line, with its other types (work, pref).
                 qsizetype old = begin;
                 while (++old < end &&
-                       (reused[old] || !IsFaxTel(lines[old]) || TelNumber(lines[old]) != number)) {
+                       (reused[old] || !IsFaxTel(lines[old]) || numberOf[old] != number)) {
                 }
                 if (old < end) {
                     reused[old] = true;

@@ -9,7 +9,7 @@ namespace faxapp {
 
 namespace {
 
-// FN, N, TEL and UID are the only values kept; none of a real card comes near this. Longer
+// FN, N, ORG, TEL and UID are the only values kept; none of a real card comes near this. Longer
 // ones are reported and skipped, so that a hostile file cannot make the reader hold a copy of
 // every huge line. PHOTO and the like are never copied at all.
 constexpr qsizetype kMaxKeptLine = 1 << 20;
@@ -32,7 +32,7 @@ QByteArrayView PropertyName(QByteArrayView line) {
 
 bool IsKept(QByteArrayView name) {
     return Is(name, "BEGIN") || Is(name, "END") || Is(name, "VERSION") || Is(name, "FN") ||
-           Is(name, "N") || Is(name, "TEL") || Is(name, "UID");
+           Is(name, "N") || Is(name, "ORG") || Is(name, "TEL") || Is(name, "UID");
 }
 
 // ENCODING=QUOTED-PRINTABLE or 2.1's bare QUOTED-PRINTABLE among the parameters, in any case.
@@ -49,7 +49,7 @@ bool ContainsQuotedPrintable(QByteArrayView head) {
 struct Card {
     int beginLine = 0;
     bool version21 = false;
-    QList<RawProperty> fn, n, tel, uid;
+    QList<RawProperty> fn, n, org, tel, uid;
 };
 
 class Reader {
@@ -205,6 +205,8 @@ void Reader::Logical(int line, QByteArrayView name, QByteArrayView text) {
         m_card.fn.append(std::move(property));
     else if (Is(name, "N"))
         m_card.n.append(std::move(property));
+    else if (Is(name, "ORG"))
+        m_card.org.append(std::move(property));
     else if (Is(name, "TEL"))
         m_card.tel.append(std::move(property));
     else if (Is(name, "UID"))
@@ -225,6 +227,9 @@ void Reader::EndCard() {
     }
     if (contact.name.isEmpty() && !card.n.isEmpty())
         contact.name = NameFromN(text(card.n.constFirst()), card.version21);
+    // A company is often saved with its organisation alone.
+    if (contact.name.isEmpty() && !card.org.isEmpty())
+        contact.name = FirstComponent(text(card.org.constFirst()), card.version21);
     for (const RawProperty& tel : card.tel) {
         if (!IsFax(tel.params))
             continue;
@@ -238,7 +243,7 @@ void Reader::EndCard() {
     for (const VCardProblem& problem : problems)
         Problem(problem.line, problem.what);
     if (contact.name.isEmpty()) {
-        Problem(card.beginLine, QStringLiteral("card without a name (FN or N), skipped"));
+        Problem(card.beginLine, QStringLiteral("card without a name (FN, N or ORG), skipped"));
         return;
     }
     m_result.contacts.append(std::move(contact));
