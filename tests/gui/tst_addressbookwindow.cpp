@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -30,6 +32,7 @@ class TestAddressBookWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void addThroughButtons();
+    void numbersByKeyboard();
     void importThroughButton();
     void search_data();
     void search();
@@ -64,6 +67,43 @@ void TestAddressBookWindow::addThroughButtons() {
     const QByteArray bytes = file.readAll();
     QVERIFY2(bytes.contains("\r\nFN:Jürgen Groß\r\n"), bytes.constData());
     QVERIFY(bytes.contains("\r\nTEL;TYPE=fax:+49 30 1234\r\nTEL;TYPE=fax:0301/99\r\n"));
+}
+
+// Numbers typed one after another, each ended with Enter, all stay; the label's Alt key
+// reaches the field; Enter in the empty field then ends the dialog with OK.
+void TestAddressBookWindow::numbersByKeyboard() {
+    faxapp::ContactDialog dialog(faxapp::Contact{});
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    auto* name = dialog.findChild<QLineEdit*>(u"name"_s);
+    auto* newNumber = dialog.findChild<QLineEdit*>(u"newNumber"_s);
+    auto* numbers = dialog.findChild<QListWidget*>(u"numbers"_s);
+    QVERIFY(name && newNumber && numbers);
+    name->setFocus();
+    TypeText(name, u"Hafenamt"_s);
+
+    newNumber->setFocus();
+    for (const QString& number : {u"0471 1"_s, u"0471 2"_s}) {
+        TypeText(newNumber, number);
+        QTest::keyClick(newNumber, Qt::Key_Return);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(newNumber->text(), QString());
+    }
+    QCOMPARE(numbers->count(), 2);
+    QLabel* label = nullptr;
+    for (QLabel* candidate : dialog.findChildren<QLabel*>())
+        if (candidate->buddy() == newNumber)
+            label = candidate;
+    QVERIFY(label);
+    QVERIFY(label->text().contains(u"&e"_s));
+    name->setFocus();
+    QTest::keyClick(&dialog, Qt::Key_E, Qt::AltModifier);
+    QCOMPARE(QApplication::focusWidget(), newNumber);
+
+    QTest::keyClick(newNumber, Qt::Key_Return);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.Result().faxNumbers, (QStringList{u"0471 1"_s, u"0471 2"_s}));
 }
 
 void TestAddressBookWindow::importThroughButton() {
