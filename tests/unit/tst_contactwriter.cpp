@@ -58,6 +58,8 @@ private Q_SLOTS:
     void csv_data();
     void csv();
     void importCsvFile();
+    void importKeepsEveryField();
+    void importStopsAtLimit();
 };
 
 void TestContactWriter::fold_data() {
@@ -392,8 +394,8 @@ void TestContactWriter::csv() {
     QFETCH(int, problems);
     const faxapp::CsvContacts result = faxapp::ReadCsvContacts(bytes);
     QStringList got;
-    for (const Contact& contact : result.contacts)
-        got.append((QStringList{contact.name} + contact.faxNumbers).join(u'|'));
+    for (const faxapp::NewContact& added : result.contacts)
+        got.append((QStringList{added.contact.name} + added.contact.faxNumbers).join(u'|'));
     QCOMPARE(got, contacts);
     QCOMPARE(result.skipped, skipped);
     QCOMPARE(result.problems.size(), problems);
@@ -416,6 +418,59 @@ void TestContactWriter::importCsvFile() {
     }
     names.sort();
     QCOMPARE(names, (QStringList{u"Anna"_s, u"Carl"_s}));
+}
+
+// What a card or a row had beyond name and fax numbers comes along: voice numbers, e-mail,
+// organisation, the fax line's types, any other column. A second import adds nothing.
+void TestContactWriter::importKeepsEveryField() {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(u"contacts"_s);
+    const QString csv = dir.filePath(u"export.csv"_s);
+    WriteBytes(csv, "Vorname;Nachname;Firma;Fax;Telefon;E-Mail;Abteilung\n"
+                    "Jürgen;Groß;Hafenamt;0471 1;0471 2;jg@example.org;Lotsen\n");
+    const QString vcf = dir.filePath(u"export.vcf"_s);
+    WriteBytes(vcf, "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:old\r\nFN:Anna\r\nORG:Reederei\r\n"
+                    "TEL;TYPE=WORK,FAX,PREF:0421 1\r\nTEL;TYPE=VOICE:0421 2\r\nEND:VCARD\r\n");
+    for (const QString& source : {csv, vcf}) {
+        const faxapp::ContactImportResult result = faxapp::ImportContacts(folder, source);
+        QCOMPARE(result.imported, 1);
+        QCOMPARE(result.problems, QStringList{});
+    }
+    QByteArray all;
+    for (const QString& file : Entries(folder))
+        all += ReadBytes(folder + u'/' + file);
+    for (const char* line :
+         {"\r\nN:Groß;Jürgen;;;\r\n", "\r\nORG:Hafenamt\r\n", "\r\nTEL;TYPE=fax:0471 1\r\n",
+          "\r\nTEL;TYPE=voice:0471 2\r\n", "\r\nEMAIL:jg@example.org\r\n",
+          "\r\nNOTE:Abteilung: Lotsen\r\n", "\r\nORG:Reederei\r\n",
+          "\r\nTEL;TYPE=WORK,FAX,PREF:0421 1\r\n", "\r\nTEL;TYPE=VOICE:0421 2\r\n"})
+        QVERIFY2(all.contains(line), line);
+    QVERIFY(!all.contains("UID:old"));
+
+    for (const QString& source : {csv, vcf}) {
+        const faxapp::ContactImportResult again = faxapp::ImportContacts(folder, source);
+        QCOMPARE(again.imported, 0);
+        QCOMPARE(again.duplicates, 1);
+    }
+    QCOMPARE(Entries(folder).size(), 2);
+}
+
+// A huge file is read a piece at a time and no further than the limit, which is reported;
+// a file without a fax column is given up after its header.
+void TestContactWriter::importStopsAtLimit() {
+    QByteArray bytes = "Name,Fax\n";
+    for (int i = 0; i < 1000; ++i)
+        bytes += "N" + QByteArray::number(i) + ",0" + QByteArray::number(i) + "\n";
+    const faxapp::CsvContacts limited = faxapp::ReadCsvContacts(bytes, 300);
+    QCOMPARE(limited.contacts.size(), 300);
+    QCOMPARE(limited.problems.size(), 1);
+    QVERIFY(limited.problems[0].contains(u"300"_s));
+
+    QByteArray oneColumn = "Name\n";
+    oneColumn += QByteArray(20 << 20, '\n');
+    const faxapp::CsvContacts none = faxapp::ReadCsvContacts(oneColumn);
+    QCOMPARE(none.contacts.size(), 0);
+    QCOMPARE(none.problems.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestContactWriter)

@@ -5,6 +5,7 @@
 
 #include <QList>
 #include <QStringList>
+#include <algorithm>
 
 namespace faxapp {
 
@@ -224,17 +225,48 @@ QString StructuredName(const QString& name) {
            QStringLiteral(";;;");
 }
 
-QByteArray NewVCard(const Contact& contact, const QString& uid, const QDateTime& revision) {
+QByteArray NewVCard(const Contact& contact, const QString& uid, const QDateTime& revision,
+                    const QList<QByteArray>& moreLines) {
     const QByteArrayView crlf = "\r\n";
     QByteArray card = "BEGIN:VCARD\r\nVERSION:4.0\r\nPRODID:-//kalmo//kalmofax//DE\r\n";
     card += Fold(QByteArray("UID:") + uid.toUtf8(), crlf);
     card += FnLine(QStringLiteral("4.0"), contact.name, crlf);
-    card += Fold(QByteArray("N:") + StructuredName(contact.name).toUtf8(), crlf);
+    const bool ownN = std::any_of(moreLines.begin(), moreLines.end(),
+                                  [](const QByteArray& line) { return line.startsWith("N:"); });
+    if (!ownN)
+        card += Fold(QByteArray("N:") + StructuredName(contact.name).toUtf8(), crlf);
     for (const QString& number : contact.faxNumbers)
         card += TelLine(QStringLiteral("4.0"), number, crlf);
+    for (const QByteArray& line : moreLines)
+        card += Fold(line, crlf);
     card += "REV:" + revision.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")).toLatin1();
     card += "\r\nEND:VCARD\r\n";
     return card;
+}
+
+QByteArray WithUid(QByteArrayView card, const QString& uid) {
+    bool tooMany = false;
+    const QList<ContentLine> lines = ReadContentLines(card, tooMany);
+    if (tooMany || lines.isEmpty() || !IsBeginCard(lines.first()))
+        return {};
+    const QByteArrayView lineEnd = lines.first().raw.endsWith("\r\n") ? "\r\n" : "\n";
+    const QByteArray uidLine = Fold(QByteArray("UID:") + uid.toUtf8(), lineEnd);
+    const bool hasVersion = std::any_of(
+        lines.begin(), lines.end(), [](const ContentLine& line) { return line.name == "VERSION"; });
+    QByteArray out;
+    bool placed = false;
+    for (const ContentLine& line : lines) {
+        if (line.name == "UID")
+            continue;
+        out += line.raw;
+        if (!line.raw.endsWith('\n'))
+            out += lineEnd;
+        if (!placed && line.name == (hasVersion ? "VERSION" : "BEGIN")) {
+            out += uidLine;
+            placed = true;
+        }
+    }
+    return out;
 }
 
 int CountVCards(QByteArrayView bytes) {
