@@ -18,7 +18,7 @@ constexpr char16_t kCp1252High[32] = {
 
 // No row of an address book comes near this; a longer one is skipped, not held.
 constexpr qsizetype kMaxRecordChars = qsizetype{1} << 20;
-constexpr qint64 kChunkBytes = 64 * 1024;
+constexpr qint64 kChunkBytes = qint64{64} * 1024;
 
 QChar DetectSeparator(QStringView header) {
     int commas = 0;
