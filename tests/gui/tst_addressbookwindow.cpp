@@ -6,7 +6,9 @@
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -30,6 +32,7 @@ class TestAddressBookWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
     void addThroughButtons();
+    void numbersByKeyboard();
     void importThroughButton();
     void search_data();
     void search();
@@ -66,31 +69,81 @@ void TestAddressBookWindow::addThroughButtons() {
     QVERIFY(bytes.contains("\r\nTEL;TYPE=fax:+49 30 1234\r\nTEL;TYPE=fax:0301/99\r\n"));
 }
 
+// Numbers typed one after another, each ended with Enter, all stay; the label's Alt key
+// reaches the field; Enter in the empty field then ends the dialog with OK.
+void TestAddressBookWindow::numbersByKeyboard() {
+    faxapp::ContactDialog dialog(faxapp::Contact{});
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    auto* name = dialog.findChild<QLineEdit*>(u"name"_s);
+    auto* newNumber = dialog.findChild<QLineEdit*>(u"newNumber"_s);
+    auto* numbers = dialog.findChild<QListWidget*>(u"numbers"_s);
+    QVERIFY(name && newNumber && numbers);
+    name->setFocus();
+    TypeText(name, u"Hafenamt"_s);
+
+    newNumber->setFocus();
+    for (const QString& number : {u"0471 1"_s, u"0471 2"_s}) {
+        TypeText(newNumber, number);
+        QTest::keyClick(newNumber, Qt::Key_Return);
+        QVERIFY(dialog.isVisible());
+        QCOMPARE(newNumber->text(), QString());
+    }
+    QCOMPARE(numbers->count(), 2);
+    QLabel* label = nullptr;
+    for (QLabel* candidate : dialog.findChildren<QLabel*>())
+        if (candidate->buddy() == newNumber)
+            label = candidate;
+    QVERIFY(label);
+    QVERIFY(label->text().contains(u"&e"_s));
+    name->setFocus();
+    QTest::keyClick(&dialog, Qt::Key_E, Qt::AltModifier);
+    QCOMPARE(QApplication::focusWidget(), newNumber);
+
+    QTest::keyClick(newNumber, Qt::Key_Return);
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.Result().faxNumbers, (QStringList{u"0471 1"_s, u"0471 2"_s}));
+}
+
+// The import asks first, saying how many contacts come; a second import of the same file
+// finds them all there and adds nothing.
 void TestAddressBookWindow::importThroughButton() {
     QTemporaryDir dir;
     const QString source = dir.filePath(u"export.csv"_s);
     QFile csv(source);
     QVERIFY(csv.open(QIODevice::WriteOnly));
-    csv.write("Name,Fax\nAnna,0301\nBernd,\n");
+    csv.write("Name,Fax\nAnna,0301\nBernd,\nCarl,0302\n");
     csv.close();
     const QString folder = dir.filePath(u"contacts"_s);
     faxapp::AddressBookWindow window(folder);
     window.SetImportFileQuestion([&](QWidget*) { return source; });
     window.show();
 
-    // The result comes in a message box; it is read and closed once it shows.
-    QString shown;
+    // Each message box is read and answered once it shows: Yes to a question.
+    QStringList shown;
     QTimer closer;
     connect(&closer, &QTimer::timeout, [&] {
         if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-            shown = box->text();
-            box->accept();
+            shown.append(box->text());
+            if (QAbstractButton* yes = box->button(QMessageBox::Yes))
+                yes->click();
+            else
+                box->accept();
         }
     });
     closer.start(20);
-    QTest::mouseClick(window.findChild<QPushButton*>(u"import"_s), Qt::LeftButton);
-    QCOMPARE(shown, u"1 Kontakte importiert, 1 übersprungen."_s);
-    QCOMPARE(QDir(folder).entryList({u"*.vcf"_s}, QDir::Files).size(), 1);
+    auto* import = window.findChild<QPushButton*>(u"import"_s);
+    QTest::mouseClick(import, Qt::LeftButton);
+    QCOMPARE(shown,
+             (QStringList{u"2 Kontakte hinzufügen?\n0 schon im Adressbuch, 1 übersprungen."_s,
+                          u"2 Kontakte importiert, 0 schon im Adressbuch, 1 übersprungen."_s}));
+    QCOMPARE(QDir(folder).entryList({u"*.vcf"_s}, QDir::Files).size(), 2);
+
+    shown.clear();
+    QTest::mouseClick(import, Qt::LeftButton);
+    QCOMPARE(shown, QStringList{u"Keine neuen Kontakte: 2 schon im Adressbuch, 1 übersprungen."_s});
+    QCOMPARE(QDir(folder).entryList({u"*.vcf"_s}, QDir::Files).size(), 2);
 }
 
 void TestAddressBookWindow::search_data() {

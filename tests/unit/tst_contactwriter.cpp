@@ -5,6 +5,7 @@
 #include "faxapp/contacts/ContactWriter.h"
 #include "faxapp/contacts/CsvContacts.h"
 #include "faxapp/contacts/VCardEdit.h"
+#include "faxapp/contacts/VCardReader.h"
 
 #include <QDir>
 #include <QFile>
@@ -48,6 +49,8 @@ private Q_SLOTS:
     void newCard();
     void edit_data();
     void edit();
+    void unchangedKeepsBytes_data();
+    void unchangedKeepsBytes();
     void refused_data();
     void refused();
     void failedWriteLeavesNoTemporary();
@@ -55,6 +58,8 @@ private Q_SLOTS:
     void csv_data();
     void csv();
     void importCsvFile();
+    void importKeepsEveryField();
+    void importStopsAtLimit();
 };
 
 void TestContactWriter::fold_data() {
@@ -215,6 +220,54 @@ void TestContactWriter::edit() {
     QCOMPARE(ReadBytes(path), expected);
 }
 
+void TestContactWriter::unchangedKeepsBytes_data() {
+    QTest::addColumn<QByteArray>("card");
+    QTest::addColumn<QString>("name"); // the new name; empty: the name as read
+
+    const QByteArray uriTel = "TEL;VALUE=uri;TYPE=\"work,fax\";PREF=1:tel:+49-30-1234;ext=56\r\n";
+    QTest::newRow("tel URI with extension, renamed")
+        << "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Alt\r\n" + uriTel + "END:VCARD\r\n"
+        << u"Neu"_s;
+    QTest::newRow("tel URI with extension, saved as read")
+        << "BEGIN:VCARD\r\nVERSION:4.0\r\nFN:Alt\r\n" + uriTel + "END:VCARD\r\n"
+        << QString();
+    QTest::newRow("name from N only")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:3.0\r\nN:Doe;John;;;\r\nTEL;TYPE=FAX:1\r\n"
+                      "END:VCARD\r\n")
+        << QString();
+    QTest::newRow("company from ORG only")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:3.0\r\nFN:\r\nORG:Hafenamt;Betrieb\r\n"
+                      "TEL;TYPE=FAX:0471 1\r\nEND:VCARD\r\n")
+        << QString();
+    QTest::newRow("2.1 quoted-printable number and name")
+        << QByteArray("BEGIN:VCARD\r\nVERSION:2.1\r\nFN;ENCODING=QUOTED-PRINTABLE;CHARSET=UTF-8:"
+                      "J=C3=B6rg\r\nTEL;FAX;ENCODING=QUOTED-PRINTABLE:+49=2030 1\r\nEND:VCARD\r\n")
+        << QString();
+}
+
+// Only what the user changed changes: numbers are compared as the reader reads them, so that
+// a URI's extension, its types and its preference survive a rename.
+void TestContactWriter::unchangedKeepsBytes() {
+    QFETCH(QByteArray, card);
+    QFETCH(QString, name);
+    const faxapp::VCardParse parse = faxapp::ParseVCards(card);
+    QCOMPARE(parse.contacts.size(), 1);
+    Contact contact = parse.contacts.first();
+    contact.fileName = u"c.vcf"_s;
+    QByteArray expected = card;
+    if (!name.isEmpty()) {
+        // The new name goes before END, as in every edit; the rest stays.
+        expected.replace("FN:" + contact.name.toUtf8() + "\r\n", "");
+        expected.replace("END:VCARD", "FN:" + name.toUtf8() + "\r\nEND:VCARD");
+        contact.name = name;
+    }
+    QTemporaryDir dir;
+    WriteBytes(dir.filePath(u"c.vcf"_s), card);
+    QString error;
+    QVERIFY2(faxapp::SaveContact(dir.path(), contact, error), qPrintable(error));
+    QCOMPARE(ReadBytes(dir.filePath(u"c.vcf"_s)), expected);
+}
+
 void TestContactWriter::refused_data() {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<QString>("name");
@@ -341,8 +394,8 @@ void TestContactWriter::csv() {
     QFETCH(int, problems);
     const faxapp::CsvContacts result = faxapp::ReadCsvContacts(bytes);
     QStringList got;
-    for (const Contact& contact : result.contacts)
-        got.append((QStringList{contact.name} + contact.faxNumbers).join(u'|'));
+    for (const faxapp::NewContact& added : result.contacts)
+        got.append((QStringList{added.contact.name} + added.contact.faxNumbers).join(u'|'));
     QCOMPARE(got, contacts);
     QCOMPARE(result.skipped, skipped);
     QCOMPARE(result.problems.size(), problems);
@@ -365,6 +418,59 @@ void TestContactWriter::importCsvFile() {
     }
     names.sort();
     QCOMPARE(names, (QStringList{u"Anna"_s, u"Carl"_s}));
+}
+
+// What a card or a row had beyond name and fax numbers comes along: voice numbers, e-mail,
+// organisation, the fax line's types, any other column. A second import adds nothing.
+void TestContactWriter::importKeepsEveryField() {
+    QTemporaryDir dir;
+    const QString folder = dir.filePath(u"contacts"_s);
+    const QString csv = dir.filePath(u"export.csv"_s);
+    WriteBytes(csv, "Vorname;Nachname;Firma;Fax;Telefon;E-Mail;Abteilung\n"
+                    "Jürgen;Groß;Hafenamt;0471 1;0471 2;jg@example.org;Lotsen\n");
+    const QString vcf = dir.filePath(u"export.vcf"_s);
+    WriteBytes(vcf, "BEGIN:VCARD\r\nVERSION:3.0\r\nUID:old\r\nFN:Anna\r\nORG:Reederei\r\n"
+                    "TEL;TYPE=WORK,FAX,PREF:0421 1\r\nTEL;TYPE=VOICE:0421 2\r\nEND:VCARD\r\n");
+    for (const QString& source : {csv, vcf}) {
+        const faxapp::ContactImportResult result = faxapp::ImportContacts(folder, source);
+        QCOMPARE(result.imported, 1);
+        QCOMPARE(result.problems, QStringList{});
+    }
+    QByteArray all;
+    for (const QString& file : Entries(folder))
+        all += ReadBytes(folder + u'/' + file);
+    for (const char* line :
+         {"\r\nN:Groß;Jürgen;;;\r\n", "\r\nORG:Hafenamt\r\n", "\r\nTEL;TYPE=fax:0471 1\r\n",
+          "\r\nTEL;TYPE=voice:0471 2\r\n", "\r\nEMAIL:jg@example.org\r\n",
+          "\r\nNOTE:Abteilung: Lotsen\r\n", "\r\nORG:Reederei\r\n",
+          "\r\nTEL;TYPE=WORK,FAX,PREF:0421 1\r\n", "\r\nTEL;TYPE=VOICE:0421 2\r\n"})
+        QVERIFY2(all.contains(line), line);
+    QVERIFY(!all.contains("UID:old"));
+
+    for (const QString& source : {csv, vcf}) {
+        const faxapp::ContactImportResult again = faxapp::ImportContacts(folder, source);
+        QCOMPARE(again.imported, 0);
+        QCOMPARE(again.duplicates, 1);
+    }
+    QCOMPARE(Entries(folder).size(), 2);
+}
+
+// A huge file is read a piece at a time and no further than the limit, which is reported;
+// a file without a fax column is given up after its header.
+void TestContactWriter::importStopsAtLimit() {
+    QByteArray bytes = "Name,Fax\n";
+    for (int i = 0; i < 1000; ++i)
+        bytes += "N" + QByteArray::number(i) + ",0" + QByteArray::number(i) + "\n";
+    const faxapp::CsvContacts limited = faxapp::ReadCsvContacts(bytes, 300);
+    QCOMPARE(limited.contacts.size(), 300);
+    QCOMPARE(limited.problems.size(), 1);
+    QVERIFY(limited.problems[0].contains(u"300"_s));
+
+    QByteArray oneColumn = "Name\n";
+    oneColumn += QByteArray(20 << 20, '\n');
+    const faxapp::CsvContacts none = faxapp::ReadCsvContacts(oneColumn);
+    QCOMPARE(none.contacts.size(), 0);
+    QCOMPARE(none.problems.size(), 1);
 }
 
 QTEST_GUILESS_MAIN(TestContactWriter)

@@ -76,6 +76,11 @@ void TestVCard::parse_data() {
         << QStringList{u"Grouped|+33 1 2"_qs} << QList<int>{};
     QTest::newRow("N only") << Card("3.0", "N:Doe;John;;Dr.;\r\nTEL;TYPE=FAX:5\r\n")
                             << QStringList{u"John Doe|5"_qs} << QList<int>{};
+    QTest::newRow("company: ORG when FN and N are empty")
+        << Card("3.0", "FN:\r\nN:;;;;\r\nORG:Hafenamt Bremerhaven\\, Nord;Hafenbetrieb\r\n"
+                       "TEL;TYPE=FAX:0471 1\r\n") +
+               Card("2.1", "ORG;CHARSET=ISO-8859-1:M\xFChle AG\r\nTEL;FAX:2\r\n")
+        << QStringList{u"Hafenamt Bremerhaven, Nord|0471 1"_qs, u"Mühle AG|2"_qs} << QList<int>{};
     QTest::newRow("N with escaped semicolon") << Card("3.0", "N:Doe\\;Smith;John;;;\r\n")
                                               << QStringList{u"John Doe;Smith|"_qs} << QList<int>{};
     QTest::newRow("windows-1252") << Card("2.1", "FN;CHARSET=windows-1252:\x80 \x84x\x93\r\n")

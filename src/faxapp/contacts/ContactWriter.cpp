@@ -149,14 +149,21 @@ bool WriteAtomically(const SpoolFolder& dir, const QString& name, const QByteArr
 }
 
 // A new file <uuid>.vcf for a checked contact; its uid is made from the same UUID when it
-// has none.
-bool WriteNewCard(const SpoolFolder& dir, Contact& contact, int flags, QString& error) {
+// has none. card: the vCard to store with that UID, else one is made with moreLines.
+bool WriteNewCard(const SpoolFolder& dir, Contact& contact, QByteArrayView card,
+                  const QList<QByteArray>& moreLines, int flags, QString& error) {
     const QString uuid = QUuid::createUuid().toString(QUuid::WithoutBraces);
     if (contact.uid.isEmpty())
         contact.uid = QStringLiteral("urn:uuid:") + uuid;
     const QString name = uuid + QStringLiteral(".vcf");
-    const QByteArray card = NewVCard(contact, contact.uid, QDateTime::currentDateTimeUtc());
-    if (!WriteAtomically(dir, name, card, 0600, flags, error))
+    const QByteArray bytes =
+        card.isEmpty() ? NewVCard(contact, contact.uid, QDateTime::currentDateTimeUtc(), moreLines)
+                       : WithUid(card, contact.uid);
+    if (bytes.isEmpty()) {
+        error = QStringLiteral("Die vCard ist zu groß oder unvollständig.");
+        return false;
+    }
+    if (!WriteAtomically(dir, name, bytes, 0600, flags, error))
         return false;
     contact.fileName = name;
     return true;
@@ -215,7 +222,7 @@ bool SaveContact(const QString& folder, Contact& contact, QString& error) {
     if (!OpenFolder(folder, dir, error))
         return false;
     if (stored.fileName.isEmpty()) {
-        if (!WriteNewCard(dir, stored, kSyncFolder, error))
+        if (!WriteNewCard(dir, stored, {}, {}, kSyncFolder, error))
             return false;
         contact = stored;
         return true;
@@ -236,7 +243,7 @@ bool SaveContact(const QString& folder, Contact& contact, QString& error) {
     return true;
 }
 
-int SaveNewContacts(const QString& folder, QList<Contact>& contacts, QStringList& errors) {
+int SaveNewContacts(const QString& folder, QList<NewContact>& contacts, QStringList& errors) {
     SpoolFolder dir;
     QString error;
     if (!OpenFolder(folder, dir, error)) {
@@ -244,15 +251,15 @@ int SaveNewContacts(const QString& folder, QList<Contact>& contacts, QStringList
         return 0;
     }
     int saved = 0;
-    for (Contact& contact : contacts) {
+    for (NewContact& added : contacts) {
         Contact stored;
-        const bool ready = Prepared(contact, stored, error);
+        const bool ready = Prepared(added.contact, stored, error);
         stored.fileName.clear();
-        if (ready && WriteNewCard(dir, stored, 0, error)) {
-            contact = stored;
+        if (ready && WriteNewCard(dir, stored, added.card, added.lines, 0, error)) {
+            added.contact = stored;
             ++saved;
         } else {
-            errors.append(contact.name + QStringLiteral(": ") + error);
+            errors.append(added.contact.name + QStringLiteral(": ") + error);
         }
     }
     if (saved > 0 && !dir.Sync())

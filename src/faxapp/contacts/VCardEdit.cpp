@@ -1,7 +1,11 @@
 #include "faxapp/contacts/VCardEdit.h"
 
+#include "faxapp/contacts/VCardReader.h"
+#include "faxapp/contacts/VCardValue.h"
+
 #include <QList>
 #include <QStringList>
+#include <algorithm>
 
 namespace faxapp {
 
@@ -107,47 +111,23 @@ QList<ContentLine> ReadContentLines(QByteArrayView bytes, bool& tooMany) {
     return lines;
 }
 
+QByteArray ParamsOf(const ContentLine& line) {
+    QByteArray params;
+    for (const QByteArray& param : line.params)
+        params += ';' + param;
+    return params;
+}
+
+// A TEL typed fax, by the reader's rule.
 bool IsFaxTel(const ContentLine& line) {
-    if (line.name != "TEL")
-        return false;
-    for (const QByteArray& param : line.params) {
-        const qsizetype eq = param.indexOf('=');
-        if (eq < 0) { // vCard 2.1: TEL;WORK;FAX:
-            if (param.trimmed().compare("FAX", Qt::CaseInsensitive) == 0)
-                return true;
-            continue;
-        }
-        if (param.left(eq).trimmed().compare("TYPE", Qt::CaseInsensitive) != 0)
-            continue;
-        QByteArray types = param.mid(eq + 1);
-        types.replace('"', QByteArray());
-        for (const QByteArray& type : types.split(','))
-            if (type.trimmed().compare("FAX", Qt::CaseInsensitive) == 0)
-                return true;
-    }
-    return false;
+    return line.name == "TEL" && IsFax(ParamsOf(line));
 }
 
-QString UnescapeText(const QByteArray& value) {
-    const QString text = QString::fromUtf8(value);
-    QString out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\\' && i + 1 < text.size()) {
-            const QChar next = text[++i];
-            out += (next == u'n' || next == u'N') ? QChar(u'\n') : next;
-        } else {
-            out += text[i];
-        }
-    }
-    return out;
-}
-
-QString TelNumber(const ContentLine& line) {
-    QString number = UnescapeText(line.value).trimmed();
-    if (number.startsWith(u"tel:", Qt::CaseInsensitive))
-        number.remove(0, 4);
-    return number;
+// The number of a TEL line as the reader reads it (character set, quoted-printable, escapes,
+// a tel: URI's parameters), so that a number the user kept compares equal to its line.
+QString TelNumber(const ContentLine& line, bool version21) {
+    QList<VCardProblem> ignored;
+    return CleanNumber(Unescape(DecodeValue({ParamsOf(line), line.value, 0}, ignored), version21));
 }
 
 bool IsCompanyName(const QString& name) {
@@ -245,17 +225,48 @@ QString StructuredName(const QString& name) {
            QStringLiteral(";;;");
 }
 
-QByteArray NewVCard(const Contact& contact, const QString& uid, const QDateTime& revision) {
+QByteArray NewVCard(const Contact& contact, const QString& uid, const QDateTime& revision,
+                    const QList<QByteArray>& moreLines) {
     const QByteArrayView crlf = "\r\n";
     QByteArray card = "BEGIN:VCARD\r\nVERSION:4.0\r\nPRODID:-//kalmo//kalmofax//DE\r\n";
     card += Fold(QByteArray("UID:") + uid.toUtf8(), crlf);
     card += FnLine(QStringLiteral("4.0"), contact.name, crlf);
-    card += Fold(QByteArray("N:") + StructuredName(contact.name).toUtf8(), crlf);
+    const bool ownN = std::any_of(moreLines.begin(), moreLines.end(),
+                                  [](const QByteArray& line) { return line.startsWith("N:"); });
+    if (!ownN)
+        card += Fold(QByteArray("N:") + StructuredName(contact.name).toUtf8(), crlf);
     for (const QString& number : contact.faxNumbers)
         card += TelLine(QStringLiteral("4.0"), number, crlf);
+    for (const QByteArray& line : moreLines)
+        card += Fold(line, crlf);
     card += "REV:" + revision.toUTC().toString(QStringLiteral("yyyyMMdd'T'HHmmss'Z'")).toLatin1();
     card += "\r\nEND:VCARD\r\n";
     return card;
+}
+
+QByteArray WithUid(QByteArrayView card, const QString& uid) {
+    bool tooMany = false;
+    const QList<ContentLine> lines = ReadContentLines(card, tooMany);
+    if (tooMany || lines.isEmpty() || !IsBeginCard(lines.first()))
+        return {};
+    const QByteArrayView lineEnd = lines.first().raw.endsWith("\r\n") ? "\r\n" : "\n";
+    const QByteArray uidLine = Fold(QByteArray("UID:") + uid.toUtf8(), lineEnd);
+    const bool hasVersion = std::any_of(
+        lines.begin(), lines.end(), [](const ContentLine& line) { return line.name == "VERSION"; });
+    QByteArray out;
+    bool placed = false;
+    for (const ContentLine& line : lines) {
+        if (line.name == "UID")
+            continue;
+        out += line.raw;
+        if (!line.raw.endsWith('\n'))
+            out += lineEnd;
+        if (!placed && line.name == (hasVersion ? "VERSION" : "BEGIN")) {
+            out += uidLine;
+            placed = true;
+        }
+    }
+    return out;
 }
 
 int CountVCards(QByteArrayView bytes) {
@@ -286,7 +297,7 @@ bool EditVCard(QByteArrayView original, const Contact& contact, QByteArray& edit
     int cards = 0;
     QString version;
     QList<qsizetype> fnLines;
-    QStringList oldNumbers;
+    QList<qsizetype> faxLines;
     for (qsizetype i = 0; i < lines.size(); ++i) {
         const ContentLine& line = lines[i];
         if (IsBeginCard(line) && ++cards == 1)
@@ -298,7 +309,7 @@ bool EditVCard(QByteArrayView original, const Contact& contact, QByteArray& edit
         else if (line.name == "FN")
             fnLines.append(i);
         else if (IsFaxTel(line))
-            oldNumbers.append(TelNumber(line));
+            faxLines.append(i);
     }
     if (cards > 1) {
         error = QStringLiteral("Die Datei enthält %1 Kontakte; kalmofax ändert nur Dateien mit "
@@ -316,8 +327,18 @@ bool EditVCard(QByteArrayView original, const Contact& contact, QByteArray& edit
         error = QStringLiteral("Unbekannte vCard-Version %1.").arg(version);
         return false;
     }
-    const bool keepFn =
-        fnLines.size() == 1 && UnescapeText(lines[fnLines[0]].value) == contact.name;
+    // Name and numbers are compared as the reader reads them: a card is changed only where
+    // the user changed what the address book showed.
+    const bool version21 = version == u"2.1";
+    QList<QString> numberOf(lines.size());
+    QStringList oldNumbers;
+    for (qsizetype i : std::as_const(faxLines)) {
+        numberOf[i] = TelNumber(lines[i], version21);
+        if (!numberOf[i].isEmpty())
+            oldNumbers.append(numberOf[i]);
+    }
+    const VCardParse read = ParseVCards(original);
+    const bool keepFn = read.contacts.size() == 1 && read.contacts[0].name == contact.name;
     const bool keepFax = oldNumbers == contact.faxNumbers;
     if (keepFn && keepFax) {
         edited = original.toByteArray();
@@ -337,7 +358,7 @@ bool EditVCard(QByteArrayView original, const Contact& contact, QByteArray& edit
                 // A number the card had keeps its line, with its other types (work, pref).
                 qsizetype old = begin;
                 while (++old < end &&
-                       (reused[old] || !IsFaxTel(lines[old]) || TelNumber(lines[old]) != number)) {
+                       (reused[old] || !IsFaxTel(lines[old]) || numberOf[old] != number)) {
                 }
                 if (old < end) {
                     reused[old] = true;

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 
 namespace faxapp {
@@ -22,8 +23,15 @@ QByteArray FoldVCardLine(QByteArrayView line);
 // name ("... GmbH") is all family name.
 QString StructuredName(const QString& name);
 
-// A vCard 4.0 for a contact not stored yet; uid is the complete UID value.
-QByteArray NewVCard(const Contact& contact, const QString& uid, const QDateTime& revision);
+// A vCard 4.0 for a contact not stored yet; uid is the complete UID value. moreLines are
+// further content lines (unfolded, without line end) put before REV; an N line among them
+// takes the place of the one built from the name.
+QByteArray NewVCard(const Contact& contact, const QString& uid, const QDateTime& revision,
+                    const QList<QByteArray>& moreLines = {});
+
+// The one card in card with its UID lines replaced by "UID:<uid>" after VERSION; every other
+// line keeps its bytes. Empty when the bytes are not a card of a sensible size.
+QByteArray WithUid(QByteArrayView card, const QString& uid);
 
 // How many cards (BEGIN:VCARD lines) the bytes hold.
 int CountVCards(QByteArrayView bytes);

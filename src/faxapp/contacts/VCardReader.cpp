@@ -9,7 +9,7 @@ namespace faxapp {
 
 namespace {
 
-// FN, N, TEL and UID are the only values kept; none of a real card comes near this. Longer
+// FN, N, ORG, TEL and UID are the only values kept; none of a real card comes near this. Longer
 // ones are reported and skipped, so that a hostile file cannot make the reader hold a copy of
 // every huge line. PHOTO and the like are never copied at all.
 constexpr qsizetype kMaxKeptLine = 1 << 20;
@@ -32,7 +32,7 @@ QByteArrayView PropertyName(QByteArrayView line) {
 
 bool IsKept(QByteArrayView name) {
     return Is(name, "BEGIN") || Is(name, "END") || Is(name, "VERSION") || Is(name, "FN") ||
-           Is(name, "N") || Is(name, "TEL") || Is(name, "UID");
+           Is(name, "N") || Is(name, "ORG") || Is(name, "TEL") || Is(name, "UID");
 }
 
 // ENCODING=QUOTED-PRINTABLE or 2.1's bare QUOTED-PRINTABLE among the parameters, in any case.
@@ -48,8 +48,9 @@ bool ContainsQuotedPrintable(QByteArrayView head) {
 
 struct Card {
     int beginLine = 0;
+    qsizetype beginByte = 0;
     bool version21 = false;
-    QList<RawProperty> fn, n, tel, uid;
+    QList<RawProperty> fn, n, org, tel, uid;
 };
 
 class Reader {
@@ -57,7 +58,7 @@ public:
     VCardParse Run(QByteArrayView bytes);
 
 private:
-    void StartLine(int line, QByteArrayView text);
+    void StartLine(int line, qsizetype start, QByteArrayView text);
     void FinishLine();
     void Logical(int line, QByteArrayView name, QByteArrayView text);
     void EndCard();
@@ -69,6 +70,9 @@ private:
     // The logical line being unfolded.
     bool m_pending = false;
     int m_line = 0;
+    qsizetype m_lineStart = 0; // where the logical line starts in the input
+    qsizetype m_lineEnd = 0;   // after its last physical line
+    qsizetype m_offset = 0;    // of the bytes read in the input (a byte order mark before)
     QByteArrayView m_name;
     QByteArrayView m_first; // the first physical line, in the input
     QByteArray m_text;      // a kept line unfolded, once it has a continuation
@@ -84,11 +88,14 @@ private:
 };
 
 VCardParse Reader::Run(QByteArrayView bytes) {
-    if (bytes.startsWith("\xEF\xBB\xBF"))
+    if (bytes.startsWith("\xEF\xBB\xBF")) {
         bytes = bytes.sliced(3);
+        m_offset = 3;
+    }
     qsizetype pos = 0;
     int lineNo = 0;
     while (pos < bytes.size()) {
+        const qsizetype start = pos;
         const qsizetype lf = bytes.indexOf('\n', pos);
         const qsizetype end = lf < 0 ? bytes.size() : lf;
         QByteArrayView line = bytes.sliced(pos, end - pos);
@@ -119,10 +126,12 @@ VCardParse Reader::Run(QByteArrayView bytes) {
                 }
             }
             m_softBreak = m_quotedPrintable && more.endsWith('=');
+            m_lineEnd = m_offset + pos;
             continue;
         }
         FinishLine();
-        StartLine(lineNo, line);
+        StartLine(lineNo, m_offset + start, line);
+        m_lineEnd = m_offset + pos;
     }
     FinishLine();
     if (m_inCard)
@@ -134,11 +143,12 @@ VCardParse Reader::Run(QByteArrayView bytes) {
     return std::move(m_result);
 }
 
-void Reader::StartLine(int line, QByteArrayView text) {
+void Reader::StartLine(int line, qsizetype start, QByteArrayView text) {
     if (text.trimmed().isEmpty())
         return; // blank lines between cards
     m_pending = true;
     m_line = line;
+    m_lineStart = start;
     m_name = PropertyName(text);
     m_keep = IsKept(m_name);
     m_tooLong = m_keep && text.size() > kMaxKeptLine;
@@ -182,6 +192,7 @@ void Reader::Logical(int line, QByteArrayView name, QByteArrayView text) {
         m_inCard = true;
         m_card = Card();
         m_card.beginLine = line;
+        m_card.beginByte = m_lineStart;
         return;
     }
     if (!m_inCard) {
@@ -205,6 +216,8 @@ void Reader::Logical(int line, QByteArrayView name, QByteArrayView text) {
         m_card.fn.append(std::move(property));
     else if (Is(name, "N"))
         m_card.n.append(std::move(property));
+    else if (Is(name, "ORG"))
+        m_card.org.append(std::move(property));
     else if (Is(name, "TEL"))
         m_card.tel.append(std::move(property));
     else if (Is(name, "UID"))
@@ -225,6 +238,9 @@ void Reader::EndCard() {
     }
     if (contact.name.isEmpty() && !card.n.isEmpty())
         contact.name = NameFromN(text(card.n.constFirst()), card.version21);
+    // A company is often saved with its organisation alone.
+    if (contact.name.isEmpty() && !card.org.isEmpty())
+        contact.name = FirstComponent(text(card.org.constFirst()), card.version21);
     for (const RawProperty& tel : card.tel) {
         if (!IsFax(tel.params))
             continue;
@@ -238,10 +254,11 @@ void Reader::EndCard() {
     for (const VCardProblem& problem : problems)
         Problem(problem.line, problem.what);
     if (contact.name.isEmpty()) {
-        Problem(card.beginLine, QStringLiteral("card without a name (FN or N), skipped"));
+        Problem(card.beginLine, QStringLiteral("card without a name (FN, N or ORG), skipped"));
         return;
     }
     m_result.contacts.append(std::move(contact));
+    m_result.spans.append({card.beginByte, m_lineEnd});
 }
 
 void Reader::Problem(int line, const QString& what) {

@@ -16,8 +16,15 @@ struct VCardProblem {
     QString what;
 };
 
+// Where a card is in the input: from its BEGIN line to the end of its END line.
+struct VCardSpan {
+    qsizetype begin = 0;
+    qsizetype end = 0;
+};
+
 struct VCardParse {
     QList<Contact> contacts;
+    QList<VCardSpan> spans; // the card of each contact, in the same order
     QList<VCardProblem> problems;
 };
 

@@ -151,7 +151,9 @@ QString Unescape(const QString& text, bool version21) {
     return out;
 }
 
-QString NameFromN(const QString& text, bool version21) {
+namespace {
+
+QStringList Components(const QString& text, bool version21) {
     QStringList parts;
     qsizetype start = 0;
     for (qsizetype i = 0; i <= text.size(); ++i) {
@@ -164,11 +166,22 @@ QString NameFromN(const QString& text, bool version21) {
         parts.append(Unescape(text.mid(start, i - start), version21).trimmed());
         start = i + 1;
     }
+    return parts;
+}
+
+} // namespace
+
+QString NameFromN(const QString& text, bool version21) {
+    const QStringList parts = Components(text, version21);
     const QString family = parts.value(0);
     const QString given = parts.value(1);
     if (given.isEmpty() || family.isEmpty())
         return given + family;
     return given + u' ' + family;
+}
+
+QString FirstComponent(const QString& text, bool version21) {
+    return Components(text, version21).value(0);
 }
 
 bool IsFax(QByteArrayView params) {

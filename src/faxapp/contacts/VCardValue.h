@@ -34,6 +34,9 @@ QString Unescape(const QString& text, bool version21);
 // "Given Family" from N's Family;Given;Additional;Prefix;Suffix (escapes still in text).
 QString NameFromN(const QString& text, bool version21);
 
+// The first component of a structured value such as ORG's "Company;Department", unescaped.
+QString FirstComponent(const QString& text, bool version21);
+
 // True when the TYPE parameters (TYPE=FAX, type=fax, TYPE="fax,voice", 2.1's bare FAX) say fax.
 bool IsFax(QByteArrayView params);
 

@@ -44,6 +44,21 @@ bool IsNumberSearch(const QString& search) {
     return digit;
 }
 
+// "1 Kontakt", "2 Kontakte".
+QString ContactCount(int count) {
+    return count == 1 ? QStringLiteral("1 Kontakt") : QStringLiteral("%1 Kontakte").arg(count);
+}
+
+// The first 20 problems, each on a line of its own, after a line break; empty for none.
+QString Listed(const QStringList& problems) {
+    if (problems.isEmpty())
+        return {};
+    QString text = u'\n' + problems.mid(0, 20).join(u'\n');
+    if (problems.size() > 20)
+        text += QStringLiteral("\n… und %1 weitere.").arg(problems.size() - 20);
+    return text;
+}
+
 QPushButton* Button(const QString& text, const QString& name) {
     auto* button = new QPushButton(text);
     button->setObjectName(name);
@@ -227,22 +242,46 @@ void AddressBookWindow::Import() {
                                    QStringLiteral("Adressbücher (*.vcf *.csv);;Alle Dateien (*)"));
     if (path.isEmpty())
         return;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    ContactImportPlan plan = PlanContactImport(m_folder, path);
+    QApplication::restoreOverrideCursor();
+    // Nothing is written before the user has seen how many contacts come.
+    const QString counts = QStringLiteral("%1 schon im Adressbuch, %2 übersprungen.")
+                               .arg(plan.duplicates)
+                               .arg(plan.skipped);
+    if (plan.contacts.isEmpty()) {
+        ShowReport(QStringLiteral("Keine neuen Kontakte: ") + counts, plan.problems);
+        return;
+    }
+    QMessageBox question(QMessageBox::Question, windowTitle(),
+                         QStringLiteral("%1 hinzufügen?\n")
+                                 .arg(ContactCount(static_cast<int>(plan.contacts.size()))) +
+                             counts + Listed(plan.problems),
+                         QMessageBox::Yes | QMessageBox::No, this);
+    question.setObjectName(QStringLiteral("importQuestion"));
+    question.button(QMessageBox::Yes)->setText(QStringLiteral("&Importieren"));
+    question.button(QMessageBox::No)->setText(QStringLiteral("&Abbrechen"));
+    question.setDefaultButton(QMessageBox::No);
+    question.exec();
+    if (question.clickedButton() != question.button(QMessageBox::Yes))
+        return;
     // Every contact is its own durable file: a large import takes seconds.
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const ContactImportResult result = ImportContacts(m_folder, path);
+    const ContactImportResult result = StoreContactImport(m_folder, std::move(plan));
     QApplication::restoreOverrideCursor();
     Reload();
-    QString text = QStringLiteral("%1 Kontakte importiert, %2 übersprungen.")
-                       .arg(result.imported)
-                       .arg(result.skipped);
-    if (!result.problems.isEmpty())
-        text += u'\n' + result.problems.mid(0, 20).join(u'\n');
-    if (result.problems.size() > 20)
-        text += QStringLiteral("\n… und %1 weitere.").arg(result.problems.size() - 20);
-    if (result.problems.isEmpty())
+    ShowReport(QStringLiteral("%1 importiert, %2 schon im Adressbuch, %3 übersprungen.")
+                   .arg(ContactCount(result.imported))
+                   .arg(result.duplicates)
+                   .arg(result.skipped),
+               result.problems);
+}
+
+void AddressBookWindow::ShowReport(const QString& text, const QStringList& problems) {
+    if (problems.isEmpty())
         QMessageBox::information(this, windowTitle(), text);
     else
-        QMessageBox::warning(this, windowTitle(), text);
+        QMessageBox::warning(this, windowTitle(), text + Listed(problems));
 }
 
 void AddressBookWindow::ShowError(const QString& text) {

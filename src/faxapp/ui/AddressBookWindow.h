@@ -47,6 +47,8 @@ private:
     void OpenDialog(const Contact& contact);
     void Store(Contact contact);
     void ShowError(const QString& text);
+    // The text in a message box, with the problems below it (a warning then).
+    void ShowReport(const QString& text, const QStringList& problems);
 
     QString m_folder;
     QList<Contact> m_contacts;

@@ -5,6 +5,8 @@
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -35,7 +37,7 @@ ContactDialog::ContactDialog(const Contact& contact, QWidget* parent)
     remove->setObjectName(QStringLiteral("removeNumber"));
     remove->setAutoDefault(false);
     connect(add, &QPushButton::clicked, this, &ContactDialog::AddNumber);
-    connect(m_newNumber, &QLineEdit::returnPressed, this, &ContactDialog::AddNumber);
+    m_newNumber->installEventFilter(this);
     connect(remove, &QPushButton::clicked, this, &ContactDialog::RemoveNumber);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
@@ -52,7 +54,10 @@ ContactDialog::ContactDialog(const Contact& contact, QWidget* parent)
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("&Name:"), m_name);
     form->addRow(QStringLiteral("&Faxnummern:"), m_numbers);
-    form->addRow(QStringLiteral("N&eue Nummer:"), newRow);
+    // A row of a layout gets no buddy from the form: the label is given its field by hand.
+    auto* newLabel = new QLabel(QStringLiteral("N&eue Nummer:"));
+    newLabel->setBuddy(m_newNumber);
+    form->addRow(newLabel, newRow);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
@@ -65,6 +70,19 @@ void ContactDialog::AddNumber() {
     auto* item = new QListWidgetItem(number, m_numbers);
     item->setFlags(item->flags() | Qt::ItemIsEditable);
     m_newNumber->clear();
+}
+
+bool ContactDialog::eventFilter(QObject* watched, QEvent* event) {
+    // An empty field lets Enter through to OK.
+    if (watched == m_newNumber && event->type() == QEvent::KeyPress &&
+        !m_newNumber->text().trimmed().isEmpty()) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            AddNumber();
+            return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 void ContactDialog::RemoveNumber() {

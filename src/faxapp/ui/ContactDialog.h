@@ -22,6 +22,10 @@ public:
     // Checks the entries first; a mistake is shown and the dialog stays open.
     void accept() override;
 
+protected:
+    // Enter in the new number's field adds the number and keeps the dialog open.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void AddNumber();
     void RemoveNumber();
