@@ -3,8 +3,8 @@
 #include "faxapp/sending/FaxSettings.h"
 #include "kalmofax/Commands.h"
 #include "platform/RegistryStore.h"
-#include "platform/SecretInput.h"
-#include "platform/SecretStore.h"
+#include "platform/secrets/SecretInput.h"
+#include "platform/secrets/SecretStore.h"
 
 #include <QCoreApplication>
 #include <cstdio>

@@ -6,7 +6,7 @@
 #include "fax/FaxContract.h"
 #include "fax/FaxFolders.h"
 #include "faxapp/sending/FaxSettings.h"
-#include "platform/SecretStore.h"
+#include "platform/secrets/SecretStore.h"
 
 #include <QElapsedTimer>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 // administrators and tests.
 
 #include "platform/RegistryStore.h"
-#include "platform/SecretInput.h"
+#include "platform/secrets/SecretInput.h"
 
 #include <cstdio>
 #include <optional>

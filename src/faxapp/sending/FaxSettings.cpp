@@ -4,7 +4,7 @@
 #include "fax/FaxFolders.h"
 #include "platform/NonInteractiveMessenger.h"
 #include "platform/RegistryStore.h"
-#include "platform/SecretStore.h"
+#include "platform/secrets/SecretStore.h"
 
 #include <QDir>
 #include <cstdio>

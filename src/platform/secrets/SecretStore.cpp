@@ -1,4 +1,4 @@
-#include "platform/SecretStore.h"
+#include "platform/secrets/SecretStore.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

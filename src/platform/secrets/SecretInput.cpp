@@ -1,4 +1,4 @@
-#include "platform/SecretInput.h"
+#include "platform/secrets/SecretInput.h"
 
 #include <QByteArray>
 #include <cstdio>
