@@ -17,6 +17,10 @@ QString DefaultContactsDir() {
     return base + QStringLiteral("/kalmo/contacts");
 }
 
+QString ServerValueName(const QString& kind, const QString& part) {
+    return kind.left(1).toUpper() + kind.mid(1) + part;
+}
+
 FaxSettings LoadFaxSettings() {
     FaxSettings settings;
     auto registry = Registry::OpenDefault();
@@ -35,21 +39,29 @@ FaxSettings LoadFaxSettings() {
     settings.dataDir = folders.DataDir();
     settings.contactsDir =
         folders.GetUserString(fax::kSectionFax, kValueContactsDir, DefaultContactsDir());
-    const QString host = folders.GetUserString(fax::kSectionFax, kValueHylafaxHost, {}).trimmed();
+    const QString kind =
+        folders.GetUserString(fax::kSectionFax, kValueServerKind, {}).trimmed().toLower();
+    if (!kind.isEmpty())
+        settings.server.kind = kind;
+    const auto value = [&](const QString& part) {
+        return folders.GetUserString(fax::kSectionFax, ServerValueName(settings.server.kind, part),
+                                     {});
+    };
+    const QString host = value(QStringLiteral("Host")).trimmed();
     if (!host.isEmpty())
         settings.server.host = host;
     // A number or a text holding one: kalmoreg writes either.
-    const QString portText = folders.GetUserString(fax::kSectionFax, kValueHylafaxPort, {});
+    const QString portText = value(QStringLiteral("Port"));
     bool portOk = false;
     const int port = portText.trimmed().toInt(&portOk);
     if (portOk && port > 0 && port <= 65535)
         settings.server.port = static_cast<quint16>(port);
     else if (!portText.isEmpty())
         std::fprintf(stderr, "kalmofax: %s: \"%s\" is not a port; %u is used\n",
-                     qPrintable(kValueHylafaxPort), qPrintable(portText),
-                     unsigned{settings.server.port});
-    settings.server.user = folders.GetUserString(fax::kSectionFax, kValueHylafaxUser, {});
-    settings.server.password = folders.GetUserString(fax::kSectionFax, kValueHylafaxPassword, {});
+                     qPrintable(ServerValueName(settings.server.kind, QStringLiteral("Port"))),
+                     qPrintable(portText), unsigned{settings.server.port});
+    settings.server.user = value(QStringLiteral("User"));
+    settings.server.password = value(QStringLiteral("Password"));
     return settings;
 }
 
