@@ -11,8 +11,8 @@
 #include "fax/SffWriter.h"
 #include "faxapp/faxtiff/FaxTiff.h"
 #include "faxapp/journal/JournalStore.h"
-#include "faxapp/sending/FaxServer.h"
 #include "faxapp/sending/QueueRunner.h"
+#include "faxapp/sending/ServerFactory.h"
 #include "support/Clock.h"
 
 #include <QCoreApplication>
@@ -107,12 +107,12 @@ int main(int argc, char* argv[]) {
         PrivateHylafax server;
         if (!StartServer(server))
             return 1;
-        faxapp::HylafaxAccount account;
+        faxapp::ServerAccount account;
         account.host = QStringLiteral("127.0.0.1");
         account.port = server.Port();
         SystemClock clock;
         faxapp::QueueRunner runner(
-            data, [&](const QString& name) { return faxapp::MakeHylafaxServer(account, name); },
+            data, [&](const QString& record) { return faxapp::MakeFaxServer(account, record); },
             clock);
         if (!runner.Open(error)) {
             std::fprintf(stderr, "bench_hylafax: %s\n", qPrintable(error));

@@ -2,6 +2,7 @@
 
 #include "fax/PosixFile.h"
 #include "fax/SffFormat.h"
+#include "fax/SffRecords.h"
 #include "support/FileUtil.h"
 
 #include <algorithm>
@@ -86,37 +87,16 @@ std::int64_t WalkToDocumentEnd(PosixFile& file, std::int64_t length, std::int64_
     if (firstPage < static_cast<std::int64_t>(sff::kDocumentHeaderSize))
         return -1;
     ByteReader bytes(file, length);
-    if (bytes.At(firstPage) != sff::kPageHeaderMarker)
+    const auto byteAt = [&bytes](std::int64_t pos) { return bytes.At(pos); };
+    auto record = sff::ReadRecord(byteAt, firstPage, length);
+    if (!record || (record->type != sff::Record::Type::PageHeader &&
+                    record->type != sff::Record::Type::DocumentEnd))
         return -1;
-    std::int64_t pos = firstPage;
-    for (;;) {
-        const int type = bytes.At(pos);
-        if (type < 0)
-            return -1;
-        if (type == sff::kPageHeaderMarker) {
-            const int size = bytes.At(pos + 1);
-            if (size < 0)
-                return -1;
-            if (size == 0)
-                return pos;
-            pos += 2 + size;
-        } else if (type == sff::kEscapeRecord) {
-            const int lo = bytes.At(pos + 1);
-            const int hi = bytes.At(pos + 2);
-            if (lo < 0 || hi < 0)
-                return -1;
-            pos += 3 + (lo | hi << 8);
-        } else if (type <= sff::kLastShortRecord) {
-            pos += 1 + type;
-        } else if (type <= sff::kLastWhiteSkip) {
-            pos += 1;
-        } else { // user information, or a row marked as bad
-            const int size = bytes.At(pos + 1);
-            if (size < 0)
-                return -1;
-            pos += 2 + size;
-        }
+    for (; record; record = sff::ReadRecord(byteAt, record->next, length)) {
+        if (record->type == sff::Record::Type::DocumentEnd)
+            return record->at;
     }
+    return -1;
 }
 
 // Records why an append stopped.

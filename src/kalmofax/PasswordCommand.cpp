@@ -45,7 +45,8 @@ public:
             Say(settings.error);
             return 1;
         }
-        const QString key = HylafaxPasswordKey(settings.server);
+        const QString key = ServerPasswordKey(settings.server);
+        const QString value = ServerValueName(settings.server.kind, QStringLiteral("Password"));
         QString password;
         if (!remove) {
             const auto input = ReadSecretInput(QStringLiteral("Password for %1: ").arg(key));
@@ -69,17 +70,17 @@ public:
                 if (!remove)
                     Say(QStringLiteral("to keep it in your own store file instead: kalmoreg "
                                        "set --stdin '%1' %2")
-                            .arg(section, kValueHylafaxPassword));
+                            .arg(section, value));
                 return 1;
             }
         }
         if (remove || keyring) {
             // The keyring holds it now (or nothing should): no copy stays in the file.
-            user.DeleteValue(section, kValueHylafaxPassword);
+            user.DeleteValue(section, value);
         } else {
             const bool ok = user.Transaction([&] {
                 return user.CreateKey(section) &&
-                       user.SetValue(section, kValueHylafaxPassword, RegValue::FromText(password));
+                       user.SetValue(section, value, RegValue::FromText(password));
             });
             if (!ok) {
                 Say(QStringLiteral("cannot write %1").arg(userFile));

@@ -55,7 +55,7 @@ public:
             // print files are drawn with fonts, which need a GUI application, not a display.
             qputenv("QT_QPA_PLATFORM", "offscreen");
             QGuiApplication app(argc, argv);
-            return QueueService::RunOnce(LoadFaxSettings());
+            return QueueService::RunOnce(LoadFaxSettings(ServerPassword::Read));
         }
 
         QApplication app(argc, argv);
@@ -100,7 +100,7 @@ public:
             return 1;
         }
 
-        const FaxSettings settings = LoadFaxSettings();
+        const FaxSettings settings = LoadFaxSettings(ServerPassword::Read);
         MainWindow window(settings.dataDir);
         if (!settings.error.isEmpty())
             window.statusBar()->showMessage(settings.error);

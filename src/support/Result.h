@@ -3,7 +3,8 @@
 // The one way new code reports what went wrong: a value, or a Problem that says which message
 // the user is shown (its string id, 0 where no message of the table fits), what it was about
 // (a number, a path) and why (the system's or a server's words). The outer function maps a
-// problem to the codes and messages callers expect; nothing in between throws.
+// problem to the codes and messages callers expect; nothing in between throws. A part that
+// must say more than a Problem does (whether to try again) reports a type made of one.
 
 #include <QString>
 #include <utility>
@@ -24,11 +25,10 @@ struct Problem {
     }
 };
 
-template <typename T>
-class [[nodiscard]] Result {
+template <typename T, typename E = Problem> class [[nodiscard]] Result {
 public:
-    Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {} // NOLINT: implicit
-    Result(Problem problem) : m_state(std::in_place_index<1>, std::move(problem)) {} // NOLINT
+    Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}     // NOLINT: implicit
+    Result(E problem) : m_state(std::in_place_index<1>, std::move(problem)) {} // NOLINT
 
     bool Ok() const { return m_state.index() == 0; }
     explicit operator bool() const { return Ok(); }
@@ -41,25 +41,24 @@ public:
     T* operator->() { return &Value(); }
     const T* operator->() const { return &Value(); }
 
-    const Problem& Error() const { return std::get<1>(m_state); }
+    const E& Error() const { return std::get<1>(m_state); }
 
 private:
-    std::variant<T, Problem> m_state;
+    std::variant<T, E> m_state;
 };
 
 // A result without a value: success, or a problem.
-template <>
-class [[nodiscard]] Result<void> {
+template <typename E> class [[nodiscard]] Result<void, E> {
 public:
     Result() = default;
-    Result(Problem problem) : m_problem(std::move(problem)), m_failed(true) {} // NOLINT: implicit
+    Result(E problem) : m_problem(std::move(problem)), m_failed(true) {} // NOLINT: implicit
 
     bool Ok() const { return !m_failed; }
     explicit operator bool() const { return Ok(); }
-    const Problem& Error() const { return m_problem; }
+    const E& Error() const { return m_problem; }
 
 private:
-    Problem m_problem;
+    E m_problem;
     bool m_failed = false;
 };
 

@@ -48,7 +48,7 @@ public:
     std::optional<QString> StoredPassword() {
         RegistryStore user(qEnvironmentVariable("KALMO_USER_REGISTRY"),
                            RegistryStore::Access::ReadOnly);
-        const auto value = user.QueryValue(kFaxKey, faxapp::kValueHylafaxPassword);
+        const auto value = user.QueryValue(kFaxKey, QStringLiteral("HylafaxPassword"));
         return value ? std::optional<QString>(value->text) : std::nullopt;
     }
 
@@ -57,9 +57,9 @@ private:
 };
 
 void PointAtServer(TestRegistry& registry) {
-    TestRegistry::Set(registry.User(), kFaxKey, faxapp::kValueHylafaxHost, "fax.example.lan");
-    TestRegistry::Set(registry.User(), kFaxKey, faxapp::kValueHylafaxPort, "4560");
-    TestRegistry::Set(registry.User(), kFaxKey, faxapp::kValueHylafaxUser, "alice");
+    TestRegistry::Set(registry.User(), kFaxKey, QStringLiteral("HylafaxHost"), "fax.example.lan");
+    TestRegistry::Set(registry.User(), kFaxKey, QStringLiteral("HylafaxPort"), "4560");
+    TestRegistry::Set(registry.User(), kFaxKey, QStringLiteral("HylafaxUser"), "alice");
 }
 
 // The secret under key; "<none>" when there is none, "<problem: ...>" when the keyring fails.
@@ -146,16 +146,16 @@ void TestKeyring::passwordGoesToTheKeyring() {
     Workspace ws;
     PointAtServer(ws.Registry());
     // An older setup kept it in the store file: once in the keyring, no copy stays there.
-    TestRegistry::Set(ws.Registry().User(), kFaxKey, faxapp::kValueHylafaxPassword, "old");
+    TestRegistry::Set(ws.Registry().User(), kFaxKey, QStringLiteral("HylafaxPassword"), "old");
 
     QCOMPARE(ws.Password("new secret\n"), 0);
     QCOMPARE(Secret(kAccountKey), "new secret");
     QCOMPARE(ws.StoredPassword(), std::nullopt);
-    QCOMPARE(faxapp::LoadFaxSettings().server.password, "new secret");
+    QCOMPARE(faxapp::LoadFaxSettings(faxapp::ServerPassword::Read).server.password, "new secret");
 
     QCOMPARE(ws.Password({}, {"--delete"}), 0);
     QVERIFY(Secret(kAccountKey) == "<none>");
-    QCOMPARE(faxapp::LoadFaxSettings().server.password, QString());
+    QCOMPARE(faxapp::LoadFaxSettings(faxapp::ServerPassword::Read).server.password, QString());
 }
 
 void TestKeyring::keyringWinsOverTheStoreFile() {
@@ -163,12 +163,12 @@ void TestKeyring::keyringWinsOverTheStoreFile() {
     QVERIFY2(started.isEmpty(), qPrintable(started));
     Workspace ws;
     PointAtServer(ws.Registry());
-    TestRegistry::Set(ws.Registry().User(), kFaxKey, faxapp::kValueHylafaxUser, "carol");
-    TestRegistry::Set(ws.Registry().User(), kFaxKey, faxapp::kValueHylafaxPassword, "file");
+    TestRegistry::Set(ws.Registry().User(), kFaxKey, QStringLiteral("HylafaxUser"), "carol");
+    TestRegistry::Set(ws.Registry().User(), kFaxKey, QStringLiteral("HylafaxPassword"), "file");
     // The keyring has none for this account: the store file's stands in.
-    QCOMPARE(faxapp::LoadFaxSettings().server.password, "file");
+    QCOMPARE(faxapp::LoadFaxSettings(faxapp::ServerPassword::Read).server.password, "file");
     QVERIFY(secrets::WriteSecret("hylafax://carol@fax.example.lan:4560", "keyring", 10s));
-    QCOMPARE(faxapp::LoadFaxSettings().server.password, "keyring");
+    QCOMPARE(faxapp::LoadFaxSettings(faxapp::ServerPassword::Read).server.password, "keyring");
 }
 
 void TestKeyring::passwordWithoutKeyringInThePrivateStoreFile() {
@@ -176,17 +176,17 @@ void TestKeyring::passwordWithoutKeyringInThePrivateStoreFile() {
     // A user without a store file yet; the server named machine-wide.
     const QString userFile = ws.Registry().Path() + "/fresh-user.db";
     qputenv("KALMO_USER_REGISTRY", userFile.toLocal8Bit());
-    TestRegistry::Set(ws.Registry().Machine(), kFaxKey, faxapp::kValueHylafaxHost, "fax.lan");
+    TestRegistry::Set(ws.Registry().Machine(), kFaxKey, QStringLiteral("HylafaxHost"), "fax.lan");
     // Never read from the machine's store, which every user can read.
-    TestRegistry::Set(ws.Registry().Machine(), kFaxKey, faxapp::kValueHylafaxPassword, "machine");
-    QCOMPARE(faxapp::LoadFaxSettings().server.password, QString());
+    TestRegistry::Set(ws.Registry().Machine(), kFaxKey, QStringLiteral("HylafaxPassword"), "machine");
+    QCOMPARE(faxapp::LoadFaxSettings(faxapp::ServerPassword::Read).server.password, QString());
 
     QCOMPARE(ws.Password("p\xc3\xa4ss word\r\n"), 0);
     QCOMPARE(ws.StoredPassword(), "päss word");
     const QFile::Permissions others = QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup |
                                       QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
     QCOMPARE(QFileInfo(userFile).permissions() & others, QFile::Permissions());
-    QCOMPARE(faxapp::LoadFaxSettings().server.password, "päss word");
+    QCOMPARE(faxapp::LoadFaxSettings(faxapp::ServerPassword::Read).server.password, "päss word");
 }
 
 void TestKeyring::passwordKeys_data() {
@@ -207,7 +207,7 @@ void TestKeyring::passwordKeys() {
     QFETCH(int, port);
     QFETCH(QString, user);
     QFETCH(QString, key);
-    QCOMPARE(faxapp::HylafaxPasswordKey({host, static_cast<quint16>(port), user, {}}), key);
+    QCOMPARE(faxapp::ServerPasswordKey({faxapp::kDefaultServerKind, host, static_cast<quint16>(port), user, {}}), key);
 }
 
 void TestKeyring::serverMachineThenUser_data() {
@@ -251,11 +251,11 @@ void TestKeyring::serverMachineThenUser() {
         if (!text.isEmpty())
             TestRegistry::Set(store, kFaxKey, name, text);
     };
-    set(ws.Registry().Machine(), faxapp::kValueHylafaxHost, machineHost);
-    set(ws.Registry().Machine(), faxapp::kValueHylafaxPort, machinePort);
-    set(ws.Registry().User(), faxapp::kValueHylafaxHost, userHost);
-    set(ws.Registry().User(), faxapp::kValueHylafaxPort, userPort);
-    const faxapp::FaxSettings settings = faxapp::LoadFaxSettings();
+    set(ws.Registry().Machine(), QStringLiteral("HylafaxHost"), machineHost);
+    set(ws.Registry().Machine(), QStringLiteral("HylafaxPort"), machinePort);
+    set(ws.Registry().User(), QStringLiteral("HylafaxHost"), userHost);
+    set(ws.Registry().User(), QStringLiteral("HylafaxPort"), userPort);
+    const faxapp::FaxSettings settings = faxapp::LoadFaxSettings(faxapp::ServerPassword::Read);
     QVERIFY2(settings.error.isEmpty(), qPrintable(settings.error));
     QCOMPARE(settings.server.host, host);
     QCOMPARE(int{settings.server.port}, port);

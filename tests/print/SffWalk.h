@@ -1,8 +1,10 @@
 #pragma once
 
-// Walks an SFF document's records from its first page header to its end-of-document pair,
-// as a fax application reading it would, without trusting the header's page count or end
-// offsets (Ghostscript writes them as 0).
+// What the walk through an SFF document's records finds, from its first page header to its
+// end-of-document pair, as a fax application reading it would, without trusting the header's
+// page count or end offsets (Ghostscript writes them as 0).
+
+#include "fax/SffRecords.h"
 
 #include <cstddef>
 #include <string>
@@ -16,46 +18,34 @@ struct SffWalk {
 
 inline SffWalk WalkSff(const std::string& data) {
     SffWalk walk;
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(data[k]); };
-    if (data.size() < 20 || data.compare(0, 4, "Sfff") != 0 || byte(4) != 1) {
+    const auto byte = [&](std::int64_t k) {
+        return static_cast<int>(static_cast<unsigned char>(data[static_cast<std::size_t>(k)]));
+    };
+    if (data.size() < sff::kDocumentHeaderSize ||
+        !sff::HasMagic(reinterpret_cast<const unsigned char*>(data.data())) || byte(4) != 1) {
         walk.fault = "no SFF version 1 header";
         return walk;
     }
-    std::size_t at = byte(10) | static_cast<std::size_t>(byte(11)) << 8;
-    bool inPage = false;
-    while (at < data.size()) {
-        const unsigned char type = byte(at);
-        if (type == 0xFE) { // page header, or with length 0 the end of the document
-            if (at + 1 >= data.size())
-                break;
-            const std::size_t length = byte(at + 1);
-            if (length == 0) {
-                walk.complete = at + 2 == data.size();
-                if (!walk.complete)
-                    walk.fault = "bytes after the end of the document";
-                return walk;
-            }
-            if (at + 2 + length > data.size())
-                break;
-            walk.resolution.push_back(byte(at + 2));
-            inPage = true;
-            at += 2 + length;
-        } else if (!inPage) {
+    const auto size = static_cast<std::int64_t>(data.size());
+    using Type = sff::Record::Type;
+    std::int64_t at = sff::FirstPageOffset(reinterpret_cast<const unsigned char*>(data.data()));
+    while (at < size) {
+        if (walk.resolution.empty() && byte(at) != sff::kPageHeaderMarker) {
             walk.fault = "page data before the first page header";
             return walk;
-        } else if (type == 0x00) { // escape: two bytes of length, then the row
-            if (at + 3 > data.size())
-                break;
-            at += 3 + (byte(at + 1) | static_cast<std::size_t>(byte(at + 2)) << 8);
-        } else if (type <= 216) {
-            at += 1 + type;
-        } else if (type <= 253) {
-            at += 1; // blank rows
-        } else {     // FF: FF 00 a bad row, FF n n bytes of user information
-            if (at + 2 > data.size())
-                break;
-            at += 2 + byte(at + 1);
         }
+        const auto record = sff::ReadRecord(byte, at, size);
+        if (!record)
+            break;
+        if (record->type == Type::DocumentEnd) {
+            walk.complete = record->next == size;
+            if (!walk.complete)
+                walk.fault = "bytes after the end of the document";
+            return walk;
+        }
+        if (record->type == Type::PageHeader)
+            walk.resolution.push_back(byte(record->data));
+        at = record->next;
     }
     walk.fault = "cut short";
     return walk;

@@ -9,6 +9,7 @@
 #include "faxapp/journal/JournalStore.h"
 #include "faxapp/sending/QueueRunner.h"
 #include "faxapp/sending/QueueService.h"
+#include "faxapp/sending/ServerFactory.h"
 #include "support/Clock.h"
 
 #include <QDir>
@@ -22,14 +23,14 @@
 
 using namespace faxapp;
 using Field = JobFile::Field;
-using State = HylafaxJobStatus::State;
+using State = FaxJobStatus::State;
 
 namespace {
 
 struct ServerJob {
-    HylafaxSubmission submission;
+    FaxSubmission submission;
     bool submitted = false;
-    HylafaxJobStatus status;
+    FaxJobStatus status;
 };
 
 // What the scripted server holds, shared by the connections the runner makes.
@@ -44,59 +45,56 @@ struct ServerScript {
 
 class ScriptedServer final : public FaxServer {
 public:
+    using Kind = ServerProblem::Kind;
+
     explicit ScriptedServer(std::shared_ptr<ServerScript> script) : m_script(std::move(script)) {}
     QString Name() const override { return QStringLiteral("faxserver:4559"); }
-    std::optional<QString> Create(const HylafaxSubmission& submission) override {
-        if (Down())
-            return std::nullopt;
-        if (submission.number == m_script->refuseNumber) {
-            m_failure = Failure::Refused;
-            m_error = QStringLiteral("503 bad dial string");
-            return std::nullopt;
-        }
+    QString Address() const override { return QStringLiteral("hylafax://faxserver:4559"); }
+    ServerResult<QString> Create(const FaxSubmission& submission) override {
+        if (m_script->down)
+            return Down();
+        if (submission.number == m_script->refuseNumber)
+            return Refusal(QStringLiteral("503 bad dial string"));
         const QString id = QString::number(++m_script->creates);
         m_script->jobs[id].submission = submission;
         m_script->jobs[id].status.state = State::Pending;
         return id;
     }
-    bool Submit(const QString& jobId) override {
-        if (Down())
-            return false;
+    ServerResult<void> Submit(const QString& jobId) override {
+        if (m_script->down)
+            return Down();
         ServerJob& job = m_script->jobs[jobId];
-        if (job.submitted) {
-            m_failure = Failure::Refused;
-            m_error = QStringLiteral("504 job already submitted");
-            return false;
-        }
+        if (job.submitted)
+            return Refusal(QStringLiteral("504 job already submitted"));
         job.submitted = true;
-        return true;
+        return {};
     }
-    std::optional<HylafaxJobStatus> Status(const QString& jobId) override {
+    ServerResult<FaxJobStatus> Status(const QString& jobId) override {
         if (m_script->onStatus)
             m_script->onStatus(jobId);
-        if (Down())
-            return std::nullopt;
-        if (jobId == m_script->refuseStatusOf) {
-            m_failure = Failure::Refused;
-            m_error = QStringLiteral("500 Cannot set job; invalid or corrupted job description");
-            return std::nullopt;
-        }
+        if (m_script->down)
+            return Down();
+        if (jobId == m_script->refuseStatusOf)
+            return Refusal(
+                QStringLiteral("500 Cannot set job; invalid or corrupted job description"));
         if (!m_script->jobs.contains(jobId))
-            return HylafaxJobStatus{};
+            return FaxJobStatus{};
         return m_script->jobs[jobId].status;
     }
-    Failure LastFailure() const override { return m_failure; }
-    QString LastError() const override { return m_error; }
 
 private:
-    bool Down() {
-        m_failure = m_script->down ? Failure::Unreachable : Failure::None;
-        m_error = m_script->down ? QStringLiteral("connection refused") : QString();
-        return m_script->down;
+    static ServerProblem Down() {
+        ServerProblem problem;
+        problem.reason = QStringLiteral("connection refused");
+        return problem;
+    }
+    static ServerProblem Refusal(const QString& reason) {
+        ServerProblem problem;
+        problem.reason = reason;
+        problem.kind = Kind::Refused;
+        return problem;
     }
     std::shared_ptr<ServerScript> m_script;
-    Failure m_failure = Failure::None;
-    QString m_error;
 };
 
 class FixedClock final : public Clock {
@@ -124,8 +122,8 @@ class TestQueueRunner : public QObject {
     std::unique_ptr<QueueRunner> Runner() {
         auto runner = std::make_unique<QueueRunner>(
             m_data,
-            [script = m_script](const QString&) {
-                return std::make_unique<ScriptedServer>(script);
+            [script = m_script](const QString&) -> Result<std::unique_ptr<FaxServer>> {
+                return std::unique_ptr<FaxServer>(std::make_unique<ScriptedServer>(script));
             },
             m_clock);
         QString error;
@@ -215,7 +213,7 @@ private Q_SLOTS:
         QCOMPARE(m_script->jobs[QStringLiteral("1")].submission.sendTime,
                  QDateTime(QDate(2026, 12, 24), QTime(18, 30)));
 
-        HylafaxJobStatus done;
+        FaxJobStatus done;
         done.state = State::Done;
         done.pagesSent = 2;
         done.started = QDateTime(QDate(2026, 12, 24), QTime(18, 31, 5));
@@ -477,6 +475,71 @@ private Q_SLOTS:
         m_clock.now = written.addSecs(QueueRunner::kJournalGraceSecs + 1);
         QCOMPARE(runner->RunOnce().submitted, 1);
         QVERIFY(JournalState(orphan).startsWith(u"queued|")); // the older job's row
+    }
+
+    // The server a sending record names: its address as written now, the bare "host:port"
+    // of records written before servers had a kind (jobs at the server during an upgrade),
+    // the configured one for a record without an address; a kind this program does not know
+    // makes no server.
+    void theServerARecordNames_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<QString>("address"); // empty: no server
+        const QString set = QStringLiteral("hylafax://fax.example:4559");
+        QTest::newRow("none") << ""
+                              << "" << set;
+        QTest::newRow("the set one") << "" << set << set;
+        QTest::newRow("another") << ""
+                                 << "hylafax://other:4600"
+                                 << "hylafax://other:4600";
+        QTest::newRow("bare") << ""
+                              << "other:4600"
+                              << "hylafax://other:4600";
+        QTest::newRow("bare v6") << ""
+                                 << "::1:4559"
+                                 << "hylafax://::1:4559";
+        QTest::newRow("no port") << ""
+                                 << "other" << set;
+        QTest::newRow("port 0") << ""
+                                << "hylafax://other:0" << set;
+        QTest::newRow("no kind") << ""
+                                 << "://other:4600" << set;
+        QTest::newRow("unknown kind") << ""
+                                      << "fax2://other:4600"
+                                      << "";
+        QTest::newRow("unknown kind set") << "fax2"
+                                          << ""
+                                          << "";
+    }
+    void theServerARecordNames() {
+        QFETCH(QString, kind);
+        QFETCH(QString, record);
+        QFETCH(QString, address);
+        ServerAccount account;
+        if (!kind.isEmpty())
+            account.kind = kind;
+        account.host = QStringLiteral("fax.example");
+        const auto server = MakeFaxServer(account, record);
+        QCOMPARE(server ? (*server)->Address() : QString(), address);
+        if (server)
+            QCOMPARE(ServerAddress::Parse((*server)->Address())->Text(), address);
+    }
+
+    // A server the factory cannot make leaves the jobs waiting, with the reason.
+    void noServerOfTheKindLeavesJobs() {
+        AddJob(QStringLiteral("09120000.FX3"),
+               PollJobBytes(QStringLiteral("0301"), QStringLiteral("IMMED")));
+        ServerAccount account;
+        account.kind = QStringLiteral("fax2");
+        QueueRunner runner(
+            m_data, [&](const QString& record) { return MakeFaxServer(account, record); }, m_clock);
+        QString error;
+        QVERIFY2(runner.Open(error), qPrintable(error));
+        const RunnerPass pass = runner.RunOnce();
+        QVERIFY(pass.unreachable);
+        QVERIFY2(pass.serverError.startsWith(u"fax2: "), qPrintable(pass.serverError));
+        QCOMPARE(pass.deferred, 1);
+        QVERIFY(InComjob(QStringLiteral("09120000.FX3")));
     }
 };
 

@@ -4,7 +4,8 @@
 // log in, store a document, create a job, set its parameters, submit it, and ask for a job's
 // state later. One object is one connection; calls block with a time limit.
 
-#include <QDateTime>
+#include "faxapp/hylafax/HylafaxJob.h"
+
 #include <QString>
 #include <memory>
 #include <optional>
@@ -16,29 +17,6 @@ struct HylafaxAccount {
     quint16 port = 4559;
     QString user;     // empty: the login name of the process
     QString password; // sent only when the server asks for one
-};
-
-struct HylafaxSubmission {
-    QString number;     // as typed; the server's dial rules make the dial string
-    QString tag;        // the job's tag (the remark)
-    QDateTime sendTime; // invalid or past: at once
-    int verticalRes = 196;
-    QString tiffPath; // the document; empty for a poll
-    bool poll = false;
-};
-
-struct HylafaxJobStatus {
-    enum class State { Pending, Active, Done, Failed, Gone };
-    State state = State::Gone; // Gone: the server no longer knows the job
-    QString status;            // the server's last status text
-    int statusCode = 0;
-    int pagesSent = 0;
-    int totalPages = 0;
-    int signalRate = 0;    // bit/s, 0 when unknown
-    QString dataFormat;    // e.g. "2-D MR", empty when unknown
-    QString remoteId;      // the receiver's identification (CSI)
-    QDateTime started;     // the transmission's start, invalid when unknown
-    int durationSecs = -1; // -1 when unknown
 };
 
 class HylafaxClient {

@@ -5,7 +5,7 @@
 // a line longer than the server reads) refuses the job here, so that the server never holds
 // half of it and never reads a value's tail as a command.
 
-#include "faxapp/hylafax/HylafaxClient.h"
+#include "faxapp/hylafax/HylafaxJob.h"
 
 #include <QByteArray>
 #include <QList>

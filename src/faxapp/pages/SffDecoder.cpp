@@ -3,6 +3,7 @@
 #include "fax/ByteOrder.h"
 #include "fax/PosixFile.h"
 #include "fax/SffFormat.h"
+#include "fax/SffRecords.h"
 #include "faxapp/pages/MemoryTiff.h"
 
 #include <algorithm>
@@ -25,13 +26,13 @@ public:
     using ReadFunction = std::function<qsizetype(qsizetype, qsizetype, char*)>;
     explicit Cursor(const ReadFunction& read) : m_read(read), m_window(kWindow) {}
 
-    // The byte at; the caller knows it lies inside the document. 0 when it cannot be read.
-    unsigned char At(qsizetype at) {
+    // The byte at; the caller knows it lies inside the document. -1 when it cannot be read.
+    int At(qsizetype at) {
         if (at < m_base || at >= m_base + m_length) {
             m_base = at;
             m_length = std::max<qsizetype>(0, m_read(at, kWindow, m_window.data()));
             if (m_length == 0)
-                return 0;
+                return -1;
         }
         return static_cast<unsigned char>(m_window[static_cast<std::size_t>(at - m_base)]);
     }
@@ -184,55 +185,34 @@ void SffDecoder::Index() {
     };
     bool ended = false;
     Cursor cursor(m_read);
+    const auto byteAt = [&cursor](qsizetype k) { return cursor.At(k); };
+    using Type = sff::Record::Type;
     while (at < size) {
-        const unsigned char type = cursor.At(at);
-        if (type == sff::kPageHeaderMarker) {
-            if (at + 1 >= size)
-                return truncated();
-            const qsizetype length = cursor.At(at + 1);
-            if (length == 0) {
-                ended = true;
-                break;
-            }
-            if (at + 2 + length > size)
-                return truncated();
-            unsigned char header[2 + 255] = {};
-            for (qsizetype i = 0; i < 2 + length; ++i)
-                header[i] = cursor.At(at + i);
-            if (!StartPage(at, header, length))
-                return;
-            at += 2 + length;
-            continue;
-        }
-        if (m_pages.isEmpty()) {
+        if (m_pages.isEmpty() && cursor.At(at) != sff::kPageHeaderMarker) {
             m_problem = QStringLiteral("no page header at byte %1").arg(at);
             return;
         }
-        Page& page = m_pages.last();
-        int rows = 0;
-        qsizetype next = at + 1;
-        if (type == sff::kEscapeRecord) {
-            if (at + 3 > size)
-                return truncated();
-            next = at + 3 + (cursor.At(at + 1) | cursor.At(at + 2) << 8);
-            rows = 1;
-        } else if (type <= sff::kLastShortRecord) {
-            next = at + 1 + type;
-            rows = 1;
-        } else if (type <= sff::kLastWhiteSkip) {
-            rows = type - sff::kLastShortRecord;
-        } else { // user information; FF 00 marks a damaged row
-            if (at + 2 > size)
-                return truncated();
-            const unsigned char length = cursor.At(at + 1);
-            next = at + 2 + length;
-            rows = length == 0 ? 1 : 0;
-        }
-        if (next > size) {
-            page.end = at;
+        const auto record = sff::ReadRecord(byteAt, at, size);
+        if (!record)
             return truncated();
+        if (record->type == Type::DocumentEnd) {
+            ended = true;
+            break;
         }
-        page.rows += rows;
+        if (record->type == Type::PageHeader) {
+            unsigned char header[2 + 255] = {};
+            for (qsizetype i = 0; i < record->next - at; ++i)
+                header[i] = static_cast<unsigned char>(cursor.At(at + i));
+            if (!StartPage(at, header, record->length))
+                return;
+            at = record->next;
+            continue;
+        }
+        Page& page = m_pages.last();
+        if (record->type == Type::BlankRows)
+            page.rows += static_cast<int>(record->length);
+        else if (record->type != Type::UserInfo)
+            ++page.rows;
         if (page.rows > kMaxPageRows) {
             m_problem = QStringLiteral("page %1 has more than %2 rows")
                             .arg(m_pages.size())
@@ -240,7 +220,7 @@ void SffDecoder::Index() {
             m_pages.removeLast();
             return;
         }
-        at = next;
+        at = record->next;
         page.end = at;
     }
     if (!m_pages.isEmpty() && !ended)
@@ -267,29 +247,22 @@ bool SffDecoder::PageRows(int index, QByteArray& bytes, std::vector<RowRecord>& 
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.constData());
     const qsizetype size = bytes.size();
     rows.reserve(static_cast<std::size_t>(page.rows));
+    const auto byteAt = [data](qsizetype k) -> int { return data[k]; };
+    using Type = sff::Record::Type;
     for (qsizetype at = 0; at < size;) {
-        const unsigned char type = data[at];
-        qsizetype next = at + 1;
-        if (type == sff::kEscapeRecord) {
-            const int length = at + 3 <= size ? Le16(data + at + 1) : 0;
-            rows.push_back({at + 3, length == 0 ? -1 : length});
-            next = at + 3 + length;
-        } else if (type <= sff::kLastShortRecord) {
-            rows.push_back({at + 1, type});
-            next = at + 1 + type;
-        } else if (type <= sff::kLastWhiteSkip) {
-            rows.insert(rows.end(), type - sff::kLastShortRecord, RowRecord{at, 0});
-        } else {
-            const int length = at + 2 <= size ? data[at + 1] : 0;
-            if (length == 0)
-                rows.push_back({at, -1});
-            next = at + 2 + length;
-        }
-        if (next > size || rows.size() > static_cast<std::size_t>(kMaxPageRows)) {
+        const auto record = sff::ReadRecord(byteAt, at, size);
+        if (record && record->type == Type::Row)
+            rows.push_back({record->data, static_cast<int>(record->length)});
+        else if (record && record->type == Type::BadRow)
+            rows.push_back({at, -1});
+        else if (record && record->type == Type::BlankRows)
+            rows.insert(rows.end(), static_cast<std::size_t>(record->length), RowRecord{at, 0});
+        if (!record || record->type == Type::PageHeader || record->type == Type::DocumentEnd ||
+            rows.size() > static_cast<std::size_t>(kMaxPageRows)) {
             error = QStringLiteral("page %1 changed since the file was opened").arg(index + 1);
             return false;
         }
-        at = next;
+        at = record->next;
     }
     return true;
 }

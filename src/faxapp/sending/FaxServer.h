@@ -1,34 +1,83 @@
 #pragma once
 
-// The fax server as the queue runner sees it: create a job, submit it, ask for its state.
-// HylaFAX is the one in use; the runner's tests put a scripted one in its place where they
-// need failures a real server does not produce on demand.
+// The fax server as the queue runner sees it: create a job, submit it, ask for its state, in
+// terms of no server in particular. ServerFactory.h makes the one the settings or a sending
+// record name; the runner's tests put a scripted one in its place where they need failures a
+// real server does not produce on demand.
 
-#include "faxapp/hylafax/HylafaxClient.h"
+#include "support/Result.h"
 
+#include <QDateTime>
 #include <QString>
-#include <memory>
 #include <optional>
 
 namespace faxapp {
 
-class FaxServer {
-public:
-    using Failure = HylafaxClient::Failure;
+// The kind of server used when the settings name none, and the kind of the servers that
+// sending records made before servers had a kind name.
+inline const QString kDefaultServerKind = QStringLiteral("hylafax");
 
-    virtual ~FaxServer() = default;
-    // "host:port", recorded with each job so that its state is asked of the same server.
-    virtual QString Name() const = 0;
-    virtual std::optional<QString> Create(const HylafaxSubmission& submission) = 0;
-    virtual bool Submit(const QString& jobId) = 0;
-    virtual std::optional<HylafaxJobStatus> Status(const QString& jobId) = 0;
-    virtual Failure LastFailure() const = 0;
-    virtual QString LastError() const = 0;
+// A job as it is handed to the server.
+struct FaxSubmission {
+    QString number;     // as typed; the server's dial rules make the dial string
+    QString tag;        // the job's tag (the remark)
+    QDateTime sendTime; // invalid or past: at once
+    int verticalRes = 196;
+    QString tiffPath; // the document; empty for a poll
+    bool poll = false;
 };
 
-// A HylaFAX server reached with account, or at name ("host:port", as Name() gives it) with
-// the account's user and password; the connection is made at the first call.
-std::unique_ptr<FaxServer> MakeHylafaxServer(const HylafaxAccount& account,
-                                             const QString& name = {});
+// What the server tells of a job.
+struct FaxJobStatus {
+    enum class State { Pending, Active, Done, Failed, Gone };
+    State state = State::Gone; // Gone: the server no longer knows the job
+    QString status;            // the server's last status text
+    int statusCode = 0;
+    int pagesSent = 0;
+    int totalPages = 0;
+    int signalRate = 0;    // bit/s, 0 when unknown
+    QString dataFormat;    // e.g. "2-D MR", empty when unknown
+    QString remoteId;      // the receiver's identification (CSI)
+    QDateTime started;     // the transmission's start, invalid when unknown
+    int durationSecs = -1; // -1 when unknown
+};
+
+// Why the server did not do what it was asked, with its words in reason.
+struct ServerProblem : Problem {
+    // The server could not be reached, did not let us in, or had trouble of its own (the job
+    // may be tried again later); or it refused this job (it never will take it).
+    enum class Kind { Unreachable, Refused };
+    Kind kind = Kind::Unreachable;
+};
+
+template <typename T> using ServerResult = Result<T, ServerProblem>;
+
+// Where a server is, as a sending record names it: "kind://host:port". A record made before
+// servers had a kind says "host:port": a server of the default kind.
+struct ServerAddress {
+    QString kind;
+    QString host;
+    quint16 port = 0;
+
+    QString Text() const;
+    // nullopt for a text that names no host and port.
+    static std::optional<ServerAddress> Parse(const QString& text);
+};
+
+class FaxServer {
+public:
+    virtual ~FaxServer() = default;
+    // "host:port", for people: the window's state line, the journal, messages.
+    virtual QString Name() const = 0;
+    // The server's address as ServerAddress::Text() gives it, recorded with each job so that
+    // its state is asked of the same server.
+    virtual QString Address() const = 0;
+    // Creates the job with its parameters, not yet submitted: the caller records the job id
+    // durably before it calls Submit, so that a crash in between never leaves a job it does
+    // not know of.
+    virtual ServerResult<QString> Create(const FaxSubmission& submission) = 0;
+    virtual ServerResult<void> Submit(const QString& jobId) = 0;
+    virtual ServerResult<FaxJobStatus> Status(const QString& jobId) = 0;
+};
 
 } // namespace faxapp

@@ -33,25 +33,30 @@ QString MachineThenUser(Registry& registry, const QString& name) {
 
 } // namespace
 
-QString HylafaxPasswordKey(const HylafaxAccount& account) {
-    const QString host = account.host.contains(u':') ? u'[' + account.host + u']' : account.host;
-    const QString user = account.user.isEmpty() ? QString() : account.user + u'@';
-    return QStringLiteral("hylafax://%1%2:%3").arg(user, host).arg(account.port);
+QString ServerValueName(const QString& kind, const QString& part) {
+    return kind.left(1).toUpper() + kind.mid(1) + part;
 }
 
-QString ReadHylafaxPassword(const HylafaxAccount& account, RegistryStore& user) {
+QString ServerPasswordKey(const ServerAccount& account) {
+    const QString host = account.host.contains(u':') ? u'[' + account.host + u']' : account.host;
+    const QString user = account.user.isEmpty() ? QString() : account.user + u'@';
+    return QStringLiteral("%1://%2%3:%4").arg(account.kind, user, host).arg(account.port);
+}
+
+QString ReadServerPassword(const ServerAccount& account, RegistryStore& user) {
     if (secrets::KeyringAvailable()) {
-        const auto secret = secrets::ReadSecret(HylafaxPasswordKey(account));
+        const auto secret = secrets::ReadSecret(ServerPasswordKey(account));
         if (secret && secret->has_value())
             return **secret;
         if (!secret)
             std::fprintf(stderr, "kalmofax: %s\n", qPrintable(secret.Error().Text()));
     }
-    const auto stored = user.QueryValue(fax::SectionKey(fax::kSectionFax), kValueHylafaxPassword);
+    const auto stored = user.QueryValue(fax::SectionKey(fax::kSectionFax),
+                                        ServerValueName(account.kind, QStringLiteral("Password")));
     return stored ? fax::UpToNul(stored->ToText()) : QString();
 }
 
-FaxSettings LoadFaxSettings() {
+FaxSettings LoadFaxSettings(ServerPassword password) {
     FaxSettings settings;
     auto registry = Registry::OpenDefault();
     for (RegistryStore* store : {&registry->Machine(), &registry->User()}) {
@@ -69,21 +74,28 @@ FaxSettings LoadFaxSettings() {
     settings.dataDir = folders.DataDir();
     settings.contactsDir =
         folders.GetUserString(fax::kSectionFax, kValueContactsDir, DefaultContactsDir());
-    const QString host = MachineThenUser(*registry, kValueHylafaxHost).trimmed();
+    const QString kind =
+        folders.GetUserString(fax::kSectionFax, kValueServerKind, {}).trimmed().toLower();
+    if (!kind.isEmpty())
+        settings.server.kind = kind;
+    const auto name = [&](const char* part) {
+        return ServerValueName(settings.server.kind, QString::fromLatin1(part));
+    };
+    const QString host = MachineThenUser(*registry, name("Host")).trimmed();
     if (!host.isEmpty())
         settings.server.host = host;
     // A number or a text holding one: kalmoreg writes either.
-    const QString portText = MachineThenUser(*registry, kValueHylafaxPort);
+    const QString portText = MachineThenUser(*registry, name("Port"));
     bool portOk = false;
     const int port = portText.trimmed().toInt(&portOk);
     if (portOk && port > 0 && port <= 65535)
         settings.server.port = static_cast<quint16>(port);
     else if (!portText.isEmpty())
         std::fprintf(stderr, "kalmofax: %s: \"%s\" is not a port; %u is used\n",
-                     qPrintable(kValueHylafaxPort), qPrintable(portText),
-                     unsigned{settings.server.port});
-    settings.server.user = folders.GetUserString(fax::kSectionFax, kValueHylafaxUser, {});
-    settings.server.password = ReadHylafaxPassword(settings.server, registry->User());
+                     qPrintable(name("Port")), qPrintable(portText), unsigned{settings.server.port});
+    settings.server.user = folders.GetUserString(fax::kSectionFax, name("User"), {});
+    if (password == ServerPassword::Read)
+        settings.server.password = ReadServerPassword(settings.server, registry->User());
     return settings;
 }
 

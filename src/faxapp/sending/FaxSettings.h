@@ -1,9 +1,10 @@
 #pragma once
 
 // Where the fax application's programs find their folders: the same settings store and the
-// same rules as kalmosend, so that both sides agree on the program and data folders.
+// same rules as kalmosend, so that both sides agree on the program and data folders. And the
+// fax server that sends the jobs, with the account used there.
 
-#include "faxapp/hylafax/HylafaxClient.h"
+#include "faxapp/sending/FaxServer.h"
 
 #include <QString>
 
@@ -13,34 +14,49 @@ namespace faxapp {
 
 // The per-user value (section "Fax") naming the vCard folder of the own address book.
 inline const QString kValueContactsDir = QStringLiteral("KontakteDir");
-// The values (section "Fax") naming the HylaFAX server that sends the jobs. Host and port are
-// read machine-wide, then per user, the per-user value winning; the user and the password per
-// user only. The password is kept in the keyring (HylafaxPasswordKey); HylafaxPassword in the
-// user's store is its stand-in where no keyring runs.
-inline const QString kValueHylafaxHost = QStringLiteral("HylafaxHost");
-inline const QString kValueHylafaxPort = QStringLiteral("HylafaxPort");
-inline const QString kValueHylafaxUser = QStringLiteral("HylafaxUser");
-inline const QString kValueHylafaxPassword = QStringLiteral("HylafaxPassword");
+// The per-user value (section "Fax") naming the kind of fax server that sends the jobs
+// (kDefaultServerKind when it is not set).
+inline const QString kValueServerKind = QStringLiteral("FaxServerKind");
+// The values (section "Fax") of the server's account are named after its kind: "<Kind>Host",
+// "<Kind>Port", "<Kind>User", "<Kind>Password" with the kind's first letter in capitals. Host
+// and port are read machine-wide, then per user, the per-user value winning; the user and the
+// password per user only. The password is kept in the keyring (ServerPasswordKey); the
+// "<Kind>Password" value of the user's store is its stand-in where no keyring runs.
+QString ServerValueName(const QString& kind, const QString& part);
+
+// The fax server that sends the jobs and the account used there. The defaults are those of
+// the default kind.
+struct ServerAccount {
+    QString kind = kDefaultServerKind;
+    QString host = QStringLiteral("localhost");
+    quint16 port = 4559;
+    QString user;     // empty: the login name of the process
+    QString password; // sent only when the server asks for one
+};
 
 struct FaxSettings {
     QString systemDir;   // program folder (SystemDir)
     QString dataDir;     // data folder with its spool folders, created when missing
     QString contactsDir; // vCard folder, not created here
-    HylafaxAccount server;
+    ServerAccount server;
     QString error; // why the store could not be read; the folders are then empty
 };
 
+// Whether the server's password is read too: only the commands that send need it, and asking
+// the keyring may wait for the user to unlock it.
+enum class ServerPassword { Skip, Read };
+
 // Reads the settings store (Registry::OpenDefault) and makes sure the data folder and its
 // spool folders exist. Problems are reported on standard error.
-FaxSettings LoadFaxSettings();
+FaxSettings LoadFaxSettings(ServerPassword password = ServerPassword::Skip);
 
-// The keyring entry of an account's password: "hylafax://[USER@]HOST:PORT", USER being
-// HylafaxUser where it is set, an IPv6 address in brackets.
-QString HylafaxPasswordKey(const HylafaxAccount& account);
+// The keyring entry of an account's password: "<kind>://[USER@]HOST:PORT", USER being the
+// account's user where it is set, an IPv6 address in brackets.
+QString ServerPasswordKey(const ServerAccount& account);
 
 // The account's password: from the keyring when one runs and has it, else the user store's
-// HylafaxPassword. A keyring that cannot be read is reported on standard error.
-QString ReadHylafaxPassword(const HylafaxAccount& account, RegistryStore& user);
+// "<Kind>Password". A keyring that cannot be read is reported on standard error.
+QString ReadServerPassword(const ServerAccount& account, RegistryStore& user);
 
 // ${XDG_DATA_HOME:-~/.local/share}/kalmo/contacts
 QString DefaultContactsDir();

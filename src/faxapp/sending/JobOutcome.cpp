@@ -29,13 +29,13 @@ QString JobOutcome::Fit(const QString& value, int maxChars) {
     return fitted.trimmed();
 }
 
-QString JobOutcome::Describe(const HylafaxJobStatus& status, const QString& jobId) {
+QString JobOutcome::Describe(const FaxJobStatus& status, const QString& jobId) {
     switch (status.state) {
-    case HylafaxJobStatus::State::Done:
+    case FaxJobStatus::State::Done:
         return QStringLiteral("fax server job %1: sent, %2 page(s)")
             .arg(jobId)
             .arg(status.pagesSent);
-    case HylafaxJobStatus::State::Gone:
+    case FaxJobStatus::State::Gone:
         return QStringLiteral("fax server job %1 is no longer known to the server; its outcome "
                               "is lost")
             .arg(jobId);
@@ -48,9 +48,9 @@ QString JobOutcome::Describe(const HylafaxJobStatus& status, const QString& jobI
     return text + (status.status.isEmpty() ? QStringLiteral("failed") : status.status);
 }
 
-void JobOutcome::ApplyServerOutcome(JobFile& job, const HylafaxJobStatus& status,
+void JobOutcome::ApplyServerOutcome(JobFile& job, const FaxJobStatus& status,
                                     const QString& jobId) {
-    const bool sent = status.state == HylafaxJobStatus::State::Done;
+    const bool sent = status.state == FaxJobStatus::State::Done;
     if (status.pagesSent > 0 || sent)
         job.SetValue(Field::Pages, QString::number(status.pagesSent));
     if (status.signalRate > 0)
@@ -71,7 +71,7 @@ void JobOutcome::ApplyServerOutcome(JobFile& job, const HylafaxJobStatus& status
         job.SetValue(Field::Error, QString());
         return;
     }
-    const bool gone = status.state == HylafaxJobStatus::State::Gone;
+    const bool gone = status.state == FaxJobStatus::State::Gone;
     job.SetValue(Field::Status, gone ? StatusUnknown() : StatusFailed());
     job.SetValue(Field::Error, Fit(Describe(status, jobId)));
 }

@@ -5,7 +5,7 @@
 // job file made of what can be read of a file that is not a job file.
 
 #include "fax/JobFile.h"
-#include "faxapp/hylafax/HylafaxClient.h"
+#include "faxapp/sending/FaxServer.h"
 
 #include <QByteArrayView>
 #include <QString>
@@ -24,8 +24,7 @@ public:
     // Fills the outcome fields from the server's word on an ended job; a field the server did
     // not report stays empty. FAXDATE "YY-MM-DD" and FAXSTART "hh:mm:ss" in local time,
     // FAXDAUER "hh:mm:ss", SPEED in bit/s.
-    static void ApplyServerOutcome(JobFile& job, const HylafaxJobStatus& status,
-                                   const QString& jobId);
+    static void ApplyServerOutcome(JobFile& job, const FaxJobStatus& status, const QString& jobId);
     // A job that was not sent for reason.
     static void ApplyRefusal(JobFile& job, const QString& reason);
     // The job file built from what bytes hold of its keyed lines (a file that the strict
@@ -35,7 +34,7 @@ public:
     // job file's line.
     static QString Fit(const QString& value, int maxChars = 1000);
     // The server's words on an ended job, for the journal.
-    static QString Describe(const HylafaxJobStatus& status, const QString& jobId);
+    static QString Describe(const FaxJobStatus& status, const QString& jobId);
 };
 
 } // namespace faxapp

@@ -124,22 +124,25 @@ void QueueRunner::Note(RunnerPass& pass, const QString& problem) const {
     pass.problems.append(problem);
 }
 
-FaxServer* QueueRunner::Server(const QString& name, RunnerPass& pass) {
-    if (m_serverDown.value(name))
+FaxServer* QueueRunner::Server(const QString& record, RunnerPass& pass) {
+    if (m_serverDown.value(record))
         return nullptr;
-    auto& server = m_servers[name];
+    auto& server = m_servers[record];
     if (!server) {
-        server = m_serverFactory(name);
-        if (!server) {
-            m_serverDown[name] = true;
+        auto made = m_serverFactory(record);
+        if (!made || !*made) {
+            m_serverDown[record] = true;
             pass.unreachable = true;
+            if (!made)
+                pass.serverError = made.Error().Text();
             return nullptr;
         }
+        server = std::move(*made);
     }
     return server.get();
 }
 
-void QueueRunner::ServerFailed(FaxServer& server, RunnerPass& pass) {
+void QueueRunner::ServerFailed(FaxServer& server, const ServerProblem& problem, RunnerPass& pass) {
     // Found unreachable once, a server is not asked again in this pass: the jobs wait for
     // the next one instead of each waiting for its own time-out.
     for (auto it = m_servers.cbegin(); it != m_servers.cend(); ++it) {
@@ -147,7 +150,7 @@ void QueueRunner::ServerFailed(FaxServer& server, RunnerPass& pass) {
             m_serverDown[it.key()] = true;
     }
     pass.unreachable = true;
-    pass.serverError = server.Name() + QStringLiteral(": ") + server.LastError();
+    pass.serverError = server.Name() + QStringLiteral(": ") + problem.reason;
 }
 
 RunnerPass QueueRunner::SubmitNew() {
@@ -284,7 +287,7 @@ void QueueRunner::SubmitJob(const QString& name, JobFile job,
                             const std::optional<JournalEntry>& row, RunnerPass& pass) {
     QString error;
 
-    HylafaxSubmission submission;
+    FaxSubmission submission;
     submission.poll = job.IsPoll();
     submission.number = job.Value(Field::Address);
     submission.tag = row ? JobOutcome::Fit(row->remark, 100) : QString();
@@ -312,19 +315,19 @@ void QueueRunner::SubmitJob(const QString& name, JobFile job,
         return;
     }
     // A job the server refuses is never sent; one it could not take waits for the next pass.
-    const auto refusedByServer = [&] {
-        if (server->LastFailure() != FaxServer::Failure::Refused)
+    const auto refusedByServer = [&](const ServerProblem& problem) {
+        if (problem.kind != ServerProblem::Kind::Refused)
             return false;
         const QString reason =
-            QStringLiteral("the fax server does not take the job: ") + server->LastError();
+            QStringLiteral("the fax server does not take the job: ") + problem.reason;
         JobOutcome::ApplyRefusal(job, reason);
         File(name, job, Outcome::Refused, reason, pass);
         return true;
     };
     const auto jobId = server->Create(submission);
     if (!jobId) {
-        if (!refusedByServer()) {
-            ServerFailed(*server, pass);
+        if (!refusedByServer(jobId.Error())) {
+            ServerFailed(*server, jobId.Error(), pass);
             m_state.Release(name);
             ++pass.deferred;
         }
@@ -336,7 +339,7 @@ void QueueRunner::SubmitJob(const QString& name, JobFile job,
     record.phase = SendingRecord::Phase::Created;
     record.owner = SendingState::OwnerHere();
     record.since = m_clock.Now().toSecsSinceEpoch();
-    record.server = server->Name();
+    record.server = server->Address();
     record.jobId = *jobId;
     if (!m_state.Write(name, record, error)) {
         Note(pass, error);
@@ -344,17 +347,19 @@ void QueueRunner::SubmitJob(const QString& name, JobFile job,
         ++pass.deferred;
         return;
     }
-    if (!server->Submit(*jobId)) {
-        if (!refusedByServer())
-            ServerFailed(*server, pass); // the record says created: followed later
+    if (const auto submitted = server->Submit(*jobId); !submitted) {
+        // Unless refused, the record says created: the job is followed later.
+        if (!refusedByServer(submitted.Error()))
+            ServerFailed(*server, submitted.Error(), pass);
         return;
     }
     record.phase = SendingRecord::Phase::Submitted;
     if (!m_state.Write(name, record, error))
         Note(pass, error); // still "created": the next pass finds it submitted
-    if (!m_journal->SetOutcome(name, QStringLiteral("submitted"),
-                               QStringLiteral("fax server job %1 at %2").arg(*jobId, record.server),
-                               error, m_rowsFrom) &&
+    if (!m_journal->SetOutcome(
+            name, QStringLiteral("submitted"),
+            QStringLiteral("fax server job %1 at %2").arg(*jobId, server->Name()), error,
+            m_rowsFrom) &&
         row) {
         Note(pass, error);
     }
@@ -401,14 +406,14 @@ void QueueRunner::FollowJob(const QString& name, const SendingRecord& record, Ru
     if (!status) {
         // A server that answers, but not about this job (a job another runner is still
         // setting up, a damaged job file at the server), is asked again in the next pass.
-        if (server->LastFailure() == FaxServer::Failure::Refused)
-            Note(pass, name + QStringLiteral(": ") + server->LastError());
+        if (status.Error().kind == ServerProblem::Kind::Refused)
+            Note(pass, name + QStringLiteral(": ") + status.Error().reason);
         else
-            ServerFailed(*server, pass);
+            ServerFailed(*server, status.Error(), pass);
         ++pass.waiting;
         return;
     }
-    using State = HylafaxJobStatus::State;
+    using State = FaxJobStatus::State;
     QString error;
     if (record.phase == SendingRecord::Phase::Created) {
         if (status->state == State::Gone) {
@@ -417,9 +422,9 @@ void QueueRunner::FollowJob(const QString& name, const SendingRecord& record, Ru
         }
         // Created and perhaps submitted before the runner stopped: submitting again is
         // refused by the server when it was, and completes the job when it was not.
-        if (!server->Submit(record.jobId) &&
-            server->LastFailure() == FaxServer::Failure::Unreachable) {
-            ServerFailed(*server, pass);
+        if (const auto submitted = server->Submit(record.jobId);
+            !submitted && submitted.Error().kind == ServerProblem::Kind::Unreachable) {
+            ServerFailed(*server, submitted.Error(), pass);
             ++pass.waiting;
             return;
         }

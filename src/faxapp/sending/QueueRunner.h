@@ -43,9 +43,9 @@ struct RunnerPass {
 
 class QueueRunner {
 public:
-    // The server of that name ("host:port" as a job's record names it), or the configured
-    // one for an empty name.
-    using ServerFactory = std::function<std::unique_ptr<FaxServer>(const QString& name)>;
+    // The server a job's record names (FaxServer::Address()), or the configured one for an
+    // empty record; a problem when there can be none.
+    using ServerFactory = std::function<Result<std::unique_ptr<FaxServer>>(const QString& record)>;
 
     // A job file is taken once the journal has its row (kalmosend adds the row after the file
     // and takes the file back when the journal refuses it), or once it is this old without one.
@@ -82,8 +82,8 @@ private:
     void BeginPass();
     void EndPass();
     // The server, or nullptr when it could not be reached in this pass (pass tells why).
-    FaxServer* Server(const QString& name, RunnerPass& pass);
-    void ServerFailed(FaxServer& server, RunnerPass& pass);
+    FaxServer* Server(const QString& record, RunnerPass& pass);
+    void ServerFailed(FaxServer& server, const ServerProblem& problem, RunnerPass& pass);
     void TakeJob(const QString& name, RunnerPass& pass);
     // job as read and checked by TakeJob, with its journal row when it has one.
     void SubmitJob(const QString& name, JobFile job, const std::optional<JournalEntry>& row,
@@ -103,8 +103,8 @@ private:
     std::unique_ptr<Folders> m_folders;
     SendingState m_state;
     std::unique_ptr<JournalStore> m_journal;
-    QHash<QString, std::shared_ptr<FaxServer>> m_servers; // by name, for one pass
-    QHash<QString, bool> m_serverDown;                    // by name, in this pass
+    QHash<QString, std::shared_ptr<FaxServer>> m_servers; // by record, for one pass
+    QHash<QString, bool> m_serverDown;                    // by record, in this pass
     int m_convertedCount = 0;
     QHash<QString, QString> m_converted; // document and rows → TIFF, in this pass
     std::unique_ptr<JobFiler> m_filer;

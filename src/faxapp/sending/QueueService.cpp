@@ -2,6 +2,7 @@
 
 #include "fax/FaxContract.h"
 #include "faxapp/sending/QueueRunner.h"
+#include "faxapp/sending/ServerFactory.h"
 #include "support/Clock.h"
 
 #include <QFileSystemWatcher>
@@ -13,8 +14,8 @@ namespace faxapp {
 
 namespace {
 
-QueueRunner::ServerFactory Servers(const HylafaxAccount& account) {
-    return [account](const QString& name) { return MakeHylafaxServer(account, name); };
+QueueRunner::ServerFactory Servers(const ServerAccount& account) {
+    return [account](const QString& record) { return MakeFaxServer(account, record); };
 }
 
 QString Summary(const RunnerPass& pass) {

@@ -20,7 +20,8 @@ struct SendingRecord {
     Phase phase = Phase::Claimed;
     QString owner;    // "host:pid" of the runner that took the job
     qint64 since = 0; // when it was taken, seconds since the epoch
-    QString server;   // "host:port" of the fax server, once the job is created there
+    QString server;   // the fax server's address (ServerAddress), once the job is created
+                      // there; records of older runners say "host:port"
     QString jobId;    // the server's job id, once created
 
     QByteArray Bytes() const;

@@ -44,7 +44,7 @@ QString GhostscriptVersion() {
 }
 
 // The client programs tell no version of their own; the package does.
-QString HylafaxClientVersion() {
+QString FaxClientProgramsVersion() {
     if (QStandardPaths::findExecutable(QStringLiteral("sendfax")).isEmpty())
         return {};
     const QString dpkg = QStandardPaths::findExecutable(QStringLiteral("dpkg-query"));
@@ -66,7 +66,7 @@ QList<VersionPart> CollectVersions() {
         {QStringLiteral("SQLite"), QString::fromLatin1(sqlite3_libversion())},
         {QStringLiteral("libtiff"), TiffVersion()},
         {QStringLiteral("Ghostscript"), GhostscriptVersion()},
-        {QStringLiteral("HylaFAX-Client"), HylafaxClientVersion()},
+        {QStringLiteral("HylaFAX-Client"), FaxClientProgramsVersion()},
     };
 }
 

@@ -4,7 +4,7 @@
 // bus (gnome-keyring, KeePassXC, ...) or KWallet, through QtKeychain. The calls block: each
 // runs a local event loop until the keyring answers or the time is up, so a command-line
 // program with a QCoreApplication can use them. Entries are kept under the service
-// kSecretService and a key that names the account (see faxapp::HylafaxPasswordKey).
+// kSecretService and a key that names the account (see faxapp::ServerPasswordKey).
 
 #include "support/Result.h"
 
