@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FixedClock.h"
 #include "addressbook/RecipientList.h"
 #include "platform/Presence.h"
 #include "platform/ProcessLauncher.h"
@@ -38,13 +39,6 @@ public:
     }
     bool running = false;
     QStringList asked;
-};
-
-class FixedClock final : public Clock {
-public:
-    explicit FixedClock(QDateTime now) : now(std::move(now)) {}
-    QDateTime Now() const override { return now; }
-    QDateTime now;
 };
 
 class CountingBusy final : public BusyIndicator {

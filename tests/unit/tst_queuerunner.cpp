@@ -2,6 +2,7 @@
 // which fields, what a stopped runner finds again, what a server that is down leaves alone.
 // The same runner against a real HylaFAX server is in tests/hylafax.
 
+#include "FixedClock.h"
 #include "fax/FaxContract.h"
 #include "fax/JobFile.h"
 #include "fax/JobFileWriter.h"
@@ -95,12 +96,6 @@ private:
         return problem;
     }
     std::shared_ptr<ServerScript> m_script;
-};
-
-class FixedClock final : public Clock {
-public:
-    QDateTime Now() const override { return now; }
-    QDateTime now = QDateTime::currentDateTime();
 };
 
 } // namespace
