@@ -102,10 +102,10 @@ QString FaxFolders::ResolveDataFolder(const QString& productFolder) const {
     return GetMachineThenUserString(kValueDataDir, base);
 }
 
-bool FaxFolders::CreateFolder(const QString& path) const {
+bool FaxFolders::CreateFolder(const QString& path, mode_t mode) const {
     if (IsDirectory(StripTrailingBackslash(path)))
         return true;
-    if (::mkdir(NativePath(path).constData(), 0777) == 0)
+    if (::mkdir(NativePath(path).constData(), mode) == 0)
         return true;
     const QString reason = GetLastErrorText();
     MessageWarning2(m_messenger, IDS_ERR_CREATE_FOLDER, path, reason);
@@ -115,7 +115,7 @@ bool FaxFolders::CreateFolder(const QString& path) const {
 void FaxFolders::CreateSpoolFolders(const QString& dataDir) const {
     for (const QString& name : {kFolderComjob, kFolderComack, kFolderComerr, kFolderComrec,
                                 kFolderFaxsend, kFolderFaxrec}) {
-        if (!CreateFolder(JoinPath(dataDir, name)))
+        if (!CreateFolder(JoinPath(dataDir, name), 0700))
             return;
     }
 }

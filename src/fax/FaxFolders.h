@@ -5,6 +5,7 @@
 // and the data folder with its six spool folders, created when missing.
 
 #include <QString>
+#include <sys/types.h>
 
 class Messenger;
 class Registry;
@@ -27,9 +28,11 @@ public:
     // The data folder's base: DatenDir of the shared section, else AppData joined with
     // productFolder.
     QString ResolveDataFolder(const QString& productFolder) const;
-    // Makes sure one folder level exists; reports a failure with message 624.
-    bool CreateFolder(const QString& path) const;
-    // Creates the six spool folders below dataDir, stopping at the first failure.
+    // Makes sure one folder level exists, made with mode (less the umask) when missing;
+    // reports a failure with message 624.
+    bool CreateFolder(const QString& path, mode_t mode = 0777) const;
+    // Creates the six spool folders below dataDir, stopping at the first failure. They hold
+    // numbers, remarks and documents: made private to the user (0700).
     void CreateSpoolFolders(const QString& dataDir) const;
     // Resolves the program folder and the data folder (created, with its spool folders).
     void ResolveFaxFolders();

@@ -30,7 +30,7 @@ public:
     QString PathOf(const QString& name) const;
 
     // Creates name for writing, only when nothing (not even a dangling link) has that name.
-    bool CreateExclusive(PosixFile& file, const QString& name, mode_t mode = 0666) const;
+    bool CreateExclusive(PosixFile& file, const QString& name, mode_t mode = 0600) const;
     // Opens an existing regular file for reading; a link or a FIFO in its place is refused.
     bool OpenRegular(PosixFile& file, const QString& name) const;
     // Does anything (a file, a folder, a link) have that name?

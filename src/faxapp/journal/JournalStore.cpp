@@ -4,8 +4,10 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstring>
+#include <fcntl.h>
 #include <functional>
 #include <sqlite3.h>
+#include <unistd.h>
 #include <utility>
 
 namespace faxapp {
@@ -199,6 +201,12 @@ std::unique_ptr<JournalStore> JournalStore::Open(const QString& dataDir, QString
         error = dataDir + QStringLiteral(": no such folder");
         return nullptr;
     }
+    // A new journal is private to the user (fax numbers and remarks); SQLite gives its
+    // journal files the database's mode. EEXIST: there already, or made by another runner.
+    const int made = ::open(QFile::encodeName(impl->file).constData(),
+                            O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (made >= 0)
+        ::close(made);
     // NOFOLLOW: a link planted in the data folder does not redirect the journal's writes.
     const int flags =
         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_NOFOLLOW;

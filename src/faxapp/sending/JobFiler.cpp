@@ -56,7 +56,7 @@ bool JobFiler::Write(const QString& name, const JobFile& job, Outcome outcome, Q
     const QByteArray bytes = job.Bytes();
     m_work.Remove(temp); // left by this runner when it stopped halfway
     PosixFile out;
-    if (!m_work.CreateExclusive(out, temp, 0644) ||
+    if (!m_work.CreateExclusive(out, temp, 0600) ||
         !out.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !out.Sync() ||
         !out.Close()) {
         Append(problem, m_work.PathOf(temp) + QStringLiteral(": ") + ErrnoText());
