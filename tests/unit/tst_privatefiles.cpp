@@ -78,9 +78,9 @@ private Q_SLOTS:
         QCOMPARE(ModeOf(comjob.PathOf("10120001.FX3")), mode_t{0600});
         faxapp::JobFiler filer(comjob, comack, comerr, faxsend, work, *journal);
         QString problem;
-        QVERIFY2(filer.File("10120001.FX3", job, faxapp::JobFiler::Outcome::Refused, "refused",
-                            problem),
-                 qPrintable(problem));
+        QVERIFY2(
+            filer.File("10120001.FX3", job, faxapp::JobFiler::Outcome::Refused, "refused", problem),
+            qPrintable(problem));
         QCOMPARE(ModeOf(comerr.PathOf("10120001.FX3")), mode_t{0600});
     }
 };

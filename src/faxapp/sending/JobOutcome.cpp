@@ -3,6 +3,7 @@
 #include "fax/OemFile.h"
 
 #include <QDateTime>
+#include <algorithm>
 
 namespace faxapp {
 
@@ -20,7 +21,12 @@ QString Duration(int seconds) {
 } // namespace
 
 QString JobOutcome::Fit(const QString& value, int maxChars) {
-    QString fitted = value.left(maxChars);
+    // Cut between characters: never half of a surrogate pair (an emoji), which no server
+    // takes.
+    qsizetype length = std::min<qsizetype>(value.size(), maxChars);
+    if (length > 0 && length < value.size() && value.at(length - 1).isHighSurrogate())
+        --length;
+    QString fitted = value.left(length);
     for (QChar& c : fitted) {
         if (c.category() == QChar::Other_Control || c == QChar::LineSeparator ||
             c == QChar::ParagraphSeparator)
