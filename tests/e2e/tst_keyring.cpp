@@ -178,7 +178,8 @@ void TestKeyring::passwordWithoutKeyringInThePrivateStoreFile() {
     qputenv("KALMO_USER_REGISTRY", userFile.toLocal8Bit());
     TestRegistry::Set(ws.Registry().Machine(), kFaxKey, QStringLiteral("HylafaxHost"), "fax.lan");
     // Never read from the machine's store, which every user can read.
-    TestRegistry::Set(ws.Registry().Machine(), kFaxKey, QStringLiteral("HylafaxPassword"), "machine");
+    TestRegistry::Set(ws.Registry().Machine(), kFaxKey, QStringLiteral("HylafaxPassword"),
+                      "machine");
     QCOMPARE(faxapp::LoadFaxSettings(faxapp::ServerPassword::Read).server.password, QString());
 
     QCOMPARE(ws.Password("p\xc3\xa4ss word\r\n"), 0);
@@ -207,7 +208,9 @@ void TestKeyring::passwordKeys() {
     QFETCH(int, port);
     QFETCH(QString, user);
     QFETCH(QString, key);
-    QCOMPARE(faxapp::ServerPasswordKey({faxapp::kDefaultServerKind, host, static_cast<quint16>(port), user, {}}), key);
+    QCOMPARE(faxapp::ServerPasswordKey(
+                 {faxapp::kDefaultServerKind, host, static_cast<quint16>(port), user, {}}),
+             key);
 }
 
 void TestKeyring::serverMachineThenUser_data() {

@@ -92,7 +92,8 @@ FaxSettings LoadFaxSettings(ServerPassword password) {
         settings.server.port = static_cast<quint16>(port);
     else if (!portText.isEmpty())
         std::fprintf(stderr, "kalmofax: %s: \"%s\" is not a port; %u is used\n",
-                     qPrintable(name("Port")), qPrintable(portText), unsigned{settings.server.port});
+                     qPrintable(name("Port")), qPrintable(portText),
+                     unsigned{settings.server.port});
     settings.server.user = folders.GetUserString(fax::kSectionFax, name("User"), {});
     if (password == ServerPassword::Read)
         settings.server.password = ReadServerPassword(settings.server, registry->User());
