@@ -1,10 +1,15 @@
 #pragma once
 
 // The page headers of an SFF document, found by walking its records from the first page
-// offset to the end-of-document pair, for tests that check documents made by the program.
+// offset to the end-of-document pair, for tests that check documents made by the program; and
+// a small document to send.
+
+#include "fax/SffRecords.h"
+#include "fax/SffWriter.h"
 
 #include <QByteArray>
 #include <QList>
+#include <cstdint>
 
 struct SffPage {
     int resolution = 0; // 98 or 196
@@ -15,44 +20,42 @@ struct SffPage {
 
 // The pages, or nothing when the document is malformed or lacks its end pair.
 inline QList<SffPage> SffPages(const QByteArray& doc) {
-    const auto at = [&doc](qsizetype i) { return static_cast<unsigned char>(doc[i]); };
+    const auto byteAt = [&doc](std::int64_t i) {
+        return static_cast<unsigned char>(doc[static_cast<qsizetype>(i)]);
+    };
     if (doc.size() < 22 || !doc.startsWith("Sfff"))
         return {};
-    qsizetype pos = at(10) | at(11) << 8;
+    std::int64_t pos = byteAt(10) | byteAt(11) << 8;
     QList<SffPage> pages;
-    while (pos < doc.size()) {
-        const int type = at(pos);
-        if (type == 0xFE) {
-            if (pos + 1 >= doc.size())
+    while (const auto record = sff::ReadRecord(byteAt, pos, doc.size())) {
+        using Type = sff::Record::Type;
+        if (record->type == Type::DocumentEnd)
+            return record->next == doc.size() ? pages : QList<SffPage>();
+        if (record->type == Type::PageHeader) {
+            if (record->length < 16)
                 return {};
-            const int size = at(pos + 1);
-            if (size == 0)
-                return pos + 2 == doc.size() ? pages : QList<SffPage>();
-            if (size < 16 || pos + 2 + size > doc.size())
-                return {};
+            const std::int64_t h = record->data;
             SffPage page;
-            page.resolution = at(pos + 2) == 0 ? 98 : 196;
-            page.width = at(pos + 6) | at(pos + 7) << 8;
-            page.rows = at(pos + 8) | at(pos + 9) << 8;
+            page.resolution = byteAt(h) == 0 ? 98 : 196;
+            page.width = byteAt(h + 4) | byteAt(h + 5) << 8;
+            page.rows = byteAt(h + 6) | byteAt(h + 7) << 8;
             pages.append(page);
-            pos += 2 + size;
-            continue;
-        }
-        if (pages.isEmpty())
+        } else if (pages.isEmpty()) {
             return {};
-        if (type < 217 || type > 253)
+        } else if (record->type != Type::BlankRows) {
             pages.last().onlyBlankRows = false;
-        if (type == 0) {
-            if (pos + 2 >= doc.size())
-                return {};
-            pos += 3 + (at(pos + 1) | at(pos + 2) << 8);
-        } else if (type <= 216) {
-            pos += 1 + type;
-        } else if (type <= 253) {
-            pos += 1;
-        } else {
-            pos += 2 + (pos + 1 < doc.size() ? at(pos + 1) : 0);
         }
+        pos = record->next;
     }
     return {};
+}
+
+// A readable one-page SFF document whose user information record holds note, so that
+// documents can be told apart.
+inline QByteArray Sff(const QByteArray& note = "print") {
+    SffWriter writer;
+    writer.BeginPage(196);
+    writer.AddRawRecord(QByteArray("\xFF") + char(note.size()) + note);
+    writer.AddBlankRows(1);
+    return writer.Finish();
 }

@@ -4,6 +4,7 @@
 #include "FakeFileDialogs.h"
 #include "RecordingMessenger.h"
 #include "ServiceFakes.h"
+#include "SffPages.h"
 #include "TestRegistry.h"
 #include "app/AppBase.h"
 #include "fax/FaxContract.h"
@@ -24,16 +25,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-// A readable one-page SFF document whose user information record holds note, so that
-// documents can be told apart.
-QByteArray Sff(const QByteArray& note = "print") {
-    SffWriter writer;
-    writer.BeginPage(196);
-    writer.AddRawRecord(QByteArray("\xFF") + char(note.size()) + note);
-    writer.AddBlankRows(1);
-    return writer.Finish();
-}
 
 const QString kFax = "Software\\ZEB\\Kalmo! 2.0\\Fax";
 const QString kHistory = kFax + "\\Rufnummern";

@@ -4,6 +4,7 @@
 #include "JournalFake.h"
 #include "RecordingMessenger.h"
 #include "ServiceFakes.h"
+#include "SffPages.h"
 #include "fax/FaxContract.h"
 #include "fax/SffWriter.h"
 #include "job/SendOrder.h"
@@ -18,16 +19,6 @@
 #include <sys/stat.h>
 
 namespace {
-
-// A readable one-page SFF document whose user information record holds note, so that
-// documents can be told apart.
-QByteArray Sff(const QByteArray& note = "print") {
-    SffWriter writer;
-    writer.BeginPage(196);
-    writer.AddRawRecord(QByteArray("\xFF") + char(note.size()) + note);
-    writer.AddBlankRows(1);
-    return writer.Finish();
-}
 
 QByteArray ReadAll(const QString& path) {
     QFile f(path);
