@@ -220,6 +220,13 @@ void TestSendOrder::checkedBeforeThePrintIsUsed_data() {
         << QStringList{"0711"} << "Fa\nx" << Sff() << 628 << "0711";
     QTest::newRow("SFF cut short")
         << QStringList{"0711"} << QString() << Sff().left(24) << 630 << "<print>";
+    SffWriter twoPages;
+    for (int page = 0; page < 2; ++page) {
+        twoPages.BeginPage(196);
+        twoPages.AddRawRecord(QByteArray(40, '\x01').prepend('\x28'));
+    }
+    QTest::newRow("SFF cut in its second page")
+        << QStringList{"0711"} << QString() << twoPages.Finish().chopped(10) << 630 << "<print>";
     QTest::newRow("FIFO") << QStringList{"0711"} << QString() << QByteArray() << 613 << "";
 }
 
