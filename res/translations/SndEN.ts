@@ -238,6 +238,11 @@
         <comment>633</comment>
         <translation>The journal refused the job.</translation>
     </message>
+    <message>
+        <source>Der Datenordner '%1' kann in keinem Faxauftrag genannt werden: sein Pfad enthält Zeichen außerhalb der Codepage 850.</source>
+        <comment>635</comment>
+        <translation>The data folder '%1' cannot be named in any fax job: its path holds characters outside code page 850.</translation>
+    </message>
 </context>
 <context>
     <name>SendDialog</name>

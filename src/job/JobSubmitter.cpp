@@ -5,6 +5,7 @@
 #include "fax/FolderListing.h"
 #include "fax/JobFile.h"
 #include "fax/JobFileWriter.h"
+#include "fax/OemFile.h"
 #include "fax/PrintFileInfo.h"
 #include "fax/SpoolNames.h"
 #include "job/Journal.h"
@@ -148,6 +149,10 @@ Result<QByteArray> JobSubmitter::JobFileBytes(FaxJob& job) const {
         resolution = 98;
         break;
     }
+    // The fax application reads the path back from CP850: one that CP850 cannot hold would
+    // name another file, or none.
+    if (!COemFile::HoldsAll(job.document))
+        return Problem{0, job.document, GetErrorText(EILSEQ)};
     const Result<JobFile> file =
         MakeSendJob(job.document, job.number, format, resolution, job.sendTime);
     if (!file)

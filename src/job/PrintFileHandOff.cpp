@@ -66,10 +66,20 @@ void PrintFileHandOff::Discard(const QString& keep) {
 }
 
 bool PrintFileHandOff::Place(const QString& dataDir) {
+    m_placedOwn = true;
+    return PlaceFile(dataDir, m_own, m_colour);
+}
+
+bool PrintFileHandOff::PlaceCopyOf(const QString& dataDir, const QString& path) {
+    m_placedOwn = false;
+    return PlaceFile(dataDir, path, false);
+}
+
+bool PrintFileHandOff::PlaceFile(const QString& dataDir, const QString& source, bool colour) {
     m_placed.clear();
     m_placedNames.clear();
     m_companionCopied = false;
-    if (m_own.isEmpty()) {
+    if (source.isEmpty()) {
         errno = ENOENT;
         return false;
     }
@@ -77,10 +87,10 @@ bool PrintFileHandOff::Place(const QString& dataDir) {
     if (!faxsend.Open(JoinPath(dataDir, fax::kFolderFaxsend)))
         return false;
     FaxSendClaim claim;
-    if (!ClaimFaxSendDocument(faxsend, m_colour, claim))
+    if (!ClaimFaxSendDocument(faxsend, colour, claim))
         return false;
     m_placedNames.append(claim.sffName);
-    if (m_colour)
+    if (colour)
         m_placedNames.append(claim.cffName);
 
     const auto fail = [&] {
@@ -91,12 +101,12 @@ bool PrintFileHandOff::Place(const QString& dataDir) {
         errno = error;
         return false;
     };
-    PosixFile& document = m_colour ? claim.cff : claim.sff;
-    const QString documentName = m_colour ? claim.cffName : claim.sffName;
-    if (CopyIntoFile(document, m_own) != kCopyDone || !StillOurs(faxsend, document, documentName) ||
-        !document.Close())
+    PosixFile& document = colour ? claim.cff : claim.sff;
+    const QString documentName = colour ? claim.cffName : claim.sffName;
+    if (CopyIntoFile(document, source) != kCopyDone ||
+        !StillOurs(faxsend, document, documentName) || !document.Close())
         return fail();
-    if (m_colour) {
+    if (colour) {
         // The black-and-white companion travels along when there is one; one that cannot be
         // copied stays where it is, and the fax goes in colour only.
         if (CopyIntoFile(claim.sff, Companion()) == kCopyDone &&
@@ -118,7 +128,8 @@ bool PrintFileHandOff::Place(const QString& dataDir) {
 void PrintFileHandOff::Commit() {
     if (m_placed.isEmpty())
         return;
-    RemoveOwn(m_companionCopied);
+    if (m_placedOwn)
+        RemoveOwn(m_companionCopied);
     m_placedNames.clear();
 }
 

@@ -29,6 +29,10 @@ public:
     // through to the disk. The originals stay until Commit. False (errno set) when the copy
     // could not be made; nothing is left in the spool then.
     bool Place(const QString& dataDir);
+    // Copies the user's file path into Faxsend the same way, for a file whose own path cannot
+    // be named in a job. The user's file is never deleted: Commit keeps it, and the program's
+    // own print file stays adopted.
+    bool PlaceCopyOf(const QString& dataDir, const QString& path);
     // The document's path in the spool after Place.
     const QString& PlacedPath() const { return m_placed; }
     // A job names the copy: the originals are deleted.
@@ -38,6 +42,7 @@ public:
 
 private:
     QString Companion() const;
+    bool PlaceFile(const QString& dataDir, const QString& source, bool colour);
     void RemoveOwn(bool withCompanion, const QString& keep = {});
 
     QString m_own;
@@ -46,4 +51,5 @@ private:
     QString m_placed;          // full path of the placed document
     QStringList m_placedNames; // names in m_faxsend made by Place
     bool m_companionCopied = false;
+    bool m_placedOwn = false; // the placed copy is of the own print file, which goes on Commit
 };

@@ -2,6 +2,7 @@
 
 #include "fax/FaxJob.h"
 #include "fax/FileCopy.h"
+#include "fax/OemFile.h"
 #include "fax/PrintFileFormat.h"
 #include "fax/SpoolNames.h"
 #include "job/ColourPrint.h"
@@ -48,9 +49,9 @@ void SendOrder::Cancel() {
 
 Result<void> SendOrder::CheckJobValues(const JobSubmitter& submitter, const QStringList& numbers,
                                        FaxJob job) const {
-    // The document's path in the job is the spool copy's for a print file of ours, so the
-    // data folder's path must be writable too.
-    job.document = m_file.own ? m_dataDir : m_file.path;
+    // The document's path in the job is the spool copy's for a print file of ours (and for a
+    // file whose path the job cannot hold), so the data folder's path must be writable too.
+    job.document = m_file.own || !COemFile::HoldsAll(m_file.path) ? m_dataDir : m_file.path;
     for (const QString& number : numbers) {
         job.number = number;
         if (!submitter.CheckJob(job).Ok())
@@ -96,20 +97,23 @@ SendOutcome SendOrder::Send(const SendRequest& request) {
     }
 
     // The program's own print file is copied into the spool; it goes only once a job names
-    // the copy. A file of the user's is referenced where it lies.
+    // the copy. A file of the user's is referenced where it lies, unless the job cannot name
+    // it there: then a copy in the spool goes, and the user's file stays.
     const bool own = !request.poll && m_file.own;
-    if (own && !m_handOff.Place(m_dataDir)) {
+    const bool copy = !request.poll && !own && !COemFile::HoldsAll(m_file.path);
+    if ((own && !m_handOff.Place(m_dataDir)) ||
+        (copy && !m_handOff.PlaceCopyOf(m_dataDir, m_file.path))) {
         outcome.problem = Problem{IDS_ERR_COPY_PRINTFILE, {}, GetLastErrorText()};
         return outcome;
     }
-    job.document = own ? m_handOff.PlacedPath() : m_file.path;
+    job.document = own || copy ? m_handOff.PlacedPath() : m_file.path;
     outcome.tried = true;
 
     SubmitJobs(submitter, job, request.numbers, outcome);
     outcome.notPlaced = request.numbers.size() - outcome.placed;
     if (outcome.placed == 0) {
         // Nothing names the copy: it goes, and the print stays where it was.
-        if (own)
+        if (own || copy)
             m_handOff.Rollback();
         return outcome;
     }
@@ -117,6 +121,8 @@ SendOutcome SendOrder::Send(const SendRequest& request) {
         m_handOff.Commit();
         m_file = PrintFile{job.document, false, m_file.colour};
     } else {
+        if (copy)
+            m_handOff.Commit();
         // The user picked another file (or a poll needs none): the program's own print file
         // is not needed, unless it is the very file the job names.
         m_handOff.Discard(job.document);

@@ -105,6 +105,7 @@ private Q_SLOTS:
     void formatAndResolution();
     void controlCharacters_data();
     void controlCharacters();
+    void documentOutsideCp850();
     void jobFileNames_data();
     void jobFileNames();
     void namesTakenAfterListing();
@@ -326,6 +327,27 @@ void TestJob::controlCharacters() {
                   : WriteSendJob(path, document, number, QStringLiteral("SFF"), 98, sendTime),
              1);
     QVERIFY(!QFile::exists(path));
+}
+
+// A document path that CP850 cannot hold would reach the fax application with "?" in it: such
+// a job is never written, whatever called the submitter.
+void TestJob::documentOutsideCp850() {
+    DataFolder data;
+    PrintFileInfo printFile;
+    RecordingMessenger messenger;
+    JournalFake journal;
+    const FixedClock clock(kChristmasEve);
+    JobSubmitter submitter(data.Path(), printFile, messenger, journal, clock);
+    for (const char* document : {"/home/łukasz/Brief.sff", "/tmp/Rechnung – 5 €.sff"}) {
+        FaxJob job;
+        job.document = QString::fromUtf8(document);
+        job.number = QStringLiteral("0711");
+        QVERIFY(!submitter.CheckJob(job).Ok());
+        QCOMPARE(submitter.SubmitJob(job), 2);
+    }
+    QVERIFY(data.Files(fax::kFolderComjob).isEmpty());
+    QVERIFY(data.Strays().isEmpty());
+    QVERIFY(journal.calls.isEmpty());
 }
 
 void TestJob::jobFileNames_data() {

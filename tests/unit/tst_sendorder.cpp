@@ -98,6 +98,8 @@ private Q_SLOTS:
     void noJobPlacedKeepsThePrint_data();
     void noJobPlacedKeepsThePrint();
     void redirect();
+    void pathOutsideCp850_data();
+    void pathOutsideCp850();
 };
 
 void TestSendOrder::ownPrintIsPlaced_data() {
@@ -332,6 +334,44 @@ void TestSendOrder::redirect() {
     QCOMPARE(failed.Error().reason, GetErrorText(ENOENT));
     QVERIFY(f.Jobs().isEmpty());
     QVERIFY(f.Faxsend().isEmpty());
+}
+
+void TestSendOrder::pathOutsideCp850_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("journalRefuses");
+    QTest::newRow("en dash") << QString::fromUtf8("Brief – Entwurf.sff") << false;
+    QTest::newRow("typographic quotes") << QString::fromUtf8("„Angebot“.sff") << false;
+    QTest::newRow("euro sign") << QString::fromUtf8("Rechnung 5 €.sff") << false;
+    QTest::newRow("no job placed: the copy goes again") << QString::fromUtf8("łukasz.sff") << true;
+}
+
+// The fax application reads a job's document path back from CP850: a picked file whose path
+// CP850 cannot hold is copied into Faxsend and the job names the copy; the user's file stays.
+// Without any job the copy goes again.
+void TestSendOrder::pathOutsideCp850() {
+    QFETCH(QString, name);
+    QFETCH(bool, journalRefuses);
+    Fixture f;
+    if (journalRefuses)
+        f.journal.answers = {1};
+    const QString own = f.Print("print.sff");
+    const QString users = f.Print(name, Sff("mine"));
+    SendOrder& order = f.Open({own, true, false});
+    order.Pick(users);
+    const SendOutcome outcome = f.Send({"0711 1"});
+    QCOMPARE(ReadAll(users), Sff("mine"));
+    if (journalRefuses) {
+        QCOMPARE(outcome.placed, 0);
+        QVERIFY(f.Faxsend().isEmpty());
+        QVERIFY(QFile::exists(own));
+        return;
+    }
+    QCOMPARE(outcome.placed, 1);
+    QCOMPARE(f.Faxsend(), QStringList{"_FX00000.SFF"});
+    const QString copy = f.data.In(fax::kFolderFaxsend, "_FX00000.SFF");
+    QCOMPARE(ReadAll(copy), Sff("mine"));
+    QCOMPARE(JobValue(f.Job(0), "FILENAME:"), QFile::encodeName(copy));
+    QVERIFY(!QFile::exists(own));
 }
 
 QTEST_GUILESS_MAIN(TestSendOrder)
