@@ -159,8 +159,12 @@ bool SendDialog::OnInitDialog() {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    if (!m_strPresetSendTime.isEmpty() && ParseSendTime(m_strPresetSendTime))
+    if (!m_strPresetSendTime.isEmpty()) {
+        // A fax meant for later never goes at once: a preset that cannot be used keeps the
+        // send-later choice and waits for the user.
         m_bSendLater = 1;
+        m_bSendTimeUnusable = !ParseSendTime(m_strPresetSendTime);
+    }
 
     m_bUseOutlook =
         static_cast<qint32>(app.GetProfileInt(fax::kSectionFax, QStringLiteral("UseOutlook"), 0));
@@ -190,7 +194,14 @@ bool SendDialog::OnInitDialog() {
     m_order.Prepare(app.m_strSystemDir, m_services.processes);
     UpdateStatus();
 
-    if (!m_strPresetNumber.isEmpty()) {
+    if (m_bSendTimeUnusable) {
+        // Nothing is sent before the user has seen why.
+        MessageWarning1(app.GetMessenger(), IDS_ERR_SEND_TIME, m_strPresetSendTime);
+        if (!m_strPresetNumber.isEmpty()) {
+            m_strNumber = m_strPresetNumber;
+            UpdateData(false);
+        }
+    } else if (!m_strPresetNumber.isEmpty()) {
         // The number field shows whom the caller named, also when the submit stops at a
         // check and the dialog stays open.
         m_strNumber = m_strPresetNumber;
@@ -367,6 +378,10 @@ void SendDialog::OnOK() {
         return;
     }
 
+    if (m_bSendTimeUnusable) {
+        MessageWarning1(messenger, IDS_ERR_SEND_TIME, m_strPresetSendTime);
+        return;
+    }
     if (!m_strPresetNumber.isEmpty())
         m_strNumber = m_strPresetNumber;
     const bool selection = IsRecipientSelectionText(m_strNumber);
@@ -465,6 +480,8 @@ void SendDialog::OnOptions() {
     m_bSendLater = options.m_nSendMode;
     if (m_bSendLater)
         m_timeSend = options.m_timeSend;
+    // The user has chosen the send time: the unusable preset is replaced.
+    m_bSendTimeUnusable = false;
     // All three run, whatever the first found.
     bool changed = StoreOutlookProfile(options.m_strProfile);
     changed = StoreOutlookAddressBook(options.m_strAddressBook) || changed;

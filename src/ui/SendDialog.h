@@ -79,6 +79,9 @@ public:
     qint32 m_bPoll = 0;
     QString m_strPresetNumber;
     QString m_strPresetSendTime;
+    // The preset send time does not parse or does not exist: the fax goes neither now nor at
+    // a guessed time until the user has chosen the send time in the options.
+    bool m_bSendTimeUnusable = false;
     quint8 m_bSerialLetter = 0;
     qint32 m_bUseOutlook = 0;
     QString m_strOutlookProfile;

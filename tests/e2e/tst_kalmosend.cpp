@@ -178,10 +178,16 @@ void TestKalmosend::exitStatus_data() {
     QTest::addColumn<bool>("junkStore");
     QTest::addColumn<int>("exit");
     QTest::addColumn<QByteArray>("message");
-    QTest::newRow("job placed") << QByteArray("0\n") << false << 0 << QByteArray("611");
+    QTest::addColumn<QString>("sendTime"); // /s
+    QTest::newRow("job placed") << QByteArray("0\n") << false << 0 << QByteArray("611") << "";
     QTest::newRow("journal refuses: no job, the print stays")
-        << QByteArray("1\n") << false << 1 << QByteArray("628");
-    QTest::newRow("settings store unreadable") << QByteArray() << true << 2 << QByteArray("631");
+        << QByteArray("1\n") << false << 1 << QByteArray("628") << "";
+    QTest::newRow("settings store unreadable")
+        << QByteArray() << true << 2 << QByteArray("631") << "";
+    QTest::newRow("send time that does not exist: waits, the print stays")
+        << QByteArray("0\n") << false << 1 << QByteArray("634") << "31.02.2030 10:00";
+    QTest::newRow("valid send time")
+        << QByteArray("0\n") << false << 0 << QByteArray("611") << "24.12.2030 18:30";
 }
 
 // A print pipeline tells from the exit status whether the fax was handed over.
@@ -190,6 +196,7 @@ void TestKalmosend::exitStatus() {
     QFETCH(bool, junkStore);
     QFETCH(int, exit);
     QFETCH(QByteArray, message);
+    QFETCH(QString, sendTime);
     QFile answerFile(m_dir.filePath("answers.txt"));
     QVERIFY(answerFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
     answerFile.write(answers);
@@ -205,7 +212,10 @@ void TestKalmosend::exitStatus() {
         junk.write(QByteArray(4096, 'j'));
         extra.insert("KALMO_USER_REGISTRY", junk.fileName());
     }
-    const Result result = Run({"/d" + printFile, "/tStatus", "/n0711 99"}, extra);
+    QStringList args{"/d" + printFile, "/tStatus", "/n0711 99"};
+    if (!sendTime.isEmpty())
+        args << "/s" + sendTime;
+    const Result result = Run(args, extra);
     QCOMPARE(result.exit, exit);
     QVERIFY2(result.err.contains("kalmosend: message " + message + ": "), result.err.constData());
     QCOMPARE(QFile::exists(printFile), exit != 0);

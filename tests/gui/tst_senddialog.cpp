@@ -170,6 +170,8 @@ private Q_SLOTS:
     void problemKeepsTheDialogOpen_data();
     void problemKeepsTheDialogOpen();
     void laterJobRefusedStillCloses();
+    void presetSendTime_data();
+    void presetSendTime();
 };
 
 void TestSendDialog::presetNumberSubmitsAtOnce() {
@@ -501,6 +503,49 @@ void TestSendDialog::laterJobRefusedStillCloses() {
     QVERIFY(f.messages.messages.isEmpty());
     QCOMPARE(f.JobAddresses(), QStringList{"7"});
     QCOMPARE(f.dialog->JobsNotPlaced(), 1);
+}
+
+void TestSendDialog::presetSendTime_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("sendTime"); // of the job; empty: the dialog waits
+    QTest::newRow("valid") << "24.12.2030 18:30" << QByteArray("30-12-24-18:30");
+    QTest::newRow("31 February") << "31.02.2030 10:00" << QByteArray();
+    QTest::newRow("29 February of a common year") << "29.02.2031 08:00" << QByteArray();
+    QTest::newRow("no time at all") << "morgen früh" << QByteArray();
+    QTest::newRow("hour 24") << "01.03.2030 24:00" << QByteArray();
+}
+
+// A usable preset send time is taken with the preset number at once; one that cannot be used
+// never becomes "now": the dialog waits with a message naming it, and OK sends nothing until
+// the user has chosen the time.
+void TestSendDialog::presetSendTime() {
+    QFETCH(QString, text);
+    QFETCH(QByteArray, sendTime);
+    Fixture f;
+    f.presence.running = true;
+    const QString print = f.PrintFile("print.sff");
+    f.state.m_printFile = {print, true, false};
+    f.state.m_strPresetNumber = "123";
+    f.state.m_strPresetSendTime = text;
+    if (!sendTime.isEmpty()) {
+        QVERIFY(!f.Open());
+        const QByteArray job =
+            ReadAll(f.app.m_strDataDir + "/Comjob/" + f.Spool("Comjob").value(0));
+        QCOMPARE(JobValue(job, "SENDTIME:"), sendTime);
+        return;
+    }
+    QVERIFY(f.Open());
+    QCOMPARE(f.messages.Ids(), QList<int>{634});
+    QVERIFY2(f.messages.messages[0].text.contains("'" + text + "'"),
+             qPrintable(f.messages.messages[0].text));
+    QCOMPARE(f.dialog->m_comboNumber->currentText(), QString("123"));
+    QCOMPARE(f.dialog->m_bSendLater, 1);
+    f.Click("btnOk");
+    QVERIFY(!f.dialog->IsClosed());
+    QCOMPARE(f.messages.Ids(), (QList<int>{634, 634}));
+    QVERIFY(f.JobAddresses().isEmpty());
+    QVERIFY(f.Spool("Faxsend").isEmpty());
+    QVERIFY(QFile::exists(print));
 }
 
 QTEST_MAIN(TestSendDialog)
