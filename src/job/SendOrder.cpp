@@ -106,7 +106,9 @@ SendOutcome SendOrder::Send(const SendRequest& request) {
         outcome.problem = Problem{IDS_ERR_COPY_PRINTFILE, {}, GetLastErrorText()};
         return outcome;
     }
-    job.document = own || copy ? m_handOff.PlacedPath() : m_file.path;
+    // A poll names no document: the program's own print file is not needed then.
+    if (!request.poll)
+        job.document = own || copy ? m_handOff.PlacedPath() : m_file.path;
     outcome.tried = true;
 
     SubmitJobs(submitter, job, request.numbers, outcome);

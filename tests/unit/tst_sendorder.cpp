@@ -93,6 +93,7 @@ private Q_SLOTS:
     void pickedFileIsTheUsers_data();
     void pickedFileIsTheUsers();
     void pollAndSendTime();
+    void pollDeletesOwnPrint();
     void checkedBeforeThePrintIsUsed_data();
     void checkedBeforeThePrintIsUsed();
     void noJobPlacedKeepsThePrint_data();
@@ -206,6 +207,20 @@ void TestSendOrder::pollAndSendTime() {
     QCOMPARE(JobValue(f.Job(0), "SENDTIME:"), QByteArray("26-12-26-18:30"));
     QVERIFY(f.Faxsend().isEmpty());
     QCOMPARE(f.journal.calls.value(0).dispid, 2);
+}
+
+// A poll started with the program's own print file needs no document: the file goes once the
+// poll job is placed, as on Cancel; a file of the user's stays.
+void TestSendOrder::pollDeletesOwnPrint() {
+    for (const bool own : {true, false}) {
+        Fixture f;
+        const QString print = f.Print("print.sff");
+        f.Open({print, own, false});
+        QCOMPARE(f.Send({"0711 777"}, true).placed, 1);
+        QCOMPARE(JobValue(f.Job(0), "FILENAME:"), QByteArray());
+        QCOMPARE(QFile::exists(print), !own);
+        QVERIFY(f.Faxsend().isEmpty());
+    }
 }
 
 void TestSendOrder::checkedBeforeThePrintIsUsed_data() {
