@@ -39,9 +39,19 @@ bool StillOurs(const SpoolFolder& folder, const PosixFile& file, const QString& 
 
 } // namespace
 
-void PrintFileHandOff::Adopt(const QString& path, bool colour) {
+void PrintFileHandOff::Adopt(const QString& path, bool colour, const QStringList& bitmaps) {
     m_own = path;
     m_colour = colour;
+    m_bitmaps = bitmaps;
+}
+
+void PrintFileHandOff::Abandon() {
+    if (!m_bitmaps.isEmpty()) {
+        RemoveFile(m_own);
+        RemoveFile(Companion());
+    }
+    m_own.clear();
+    m_bitmaps.clear();
 }
 
 QString PrintFileHandOff::Companion() const {
@@ -57,6 +67,9 @@ void PrintFileHandOff::RemoveOwn(bool withCompanion, const QString& keep) {
         RemoveFile(m_own);
     if (withCompanion && !SameFile(Companion(), keep))
         RemoveFile(Companion());
+    for (const QString& bitmap : std::as_const(m_bitmaps))
+        RemoveFile(bitmap);
+    m_bitmaps.clear();
     m_own.clear();
 }
 
@@ -106,17 +119,13 @@ bool PrintFileHandOff::PlaceFile(const QString& dataDir, const QString& source, 
     if (CopyIntoFile(document, source) != kCopyDone ||
         !StillOurs(faxsend, document, documentName) || !document.Close())
         return fail();
+    // The fax application sends a colour print's black-and-white companion: without it, no
+    // job could be sent.
     if (colour) {
-        // The black-and-white companion travels along when there is one; one that cannot be
-        // copied stays where it is, and the fax goes in colour only.
-        if (CopyIntoFile(claim.sff, Companion()) == kCopyDone &&
-            StillOurs(faxsend, claim.sff, claim.sffName) && claim.sff.Close()) {
-            m_companionCopied = true;
-        } else {
-            claim.sff.Close();
-            faxsend.Remove(claim.sffName);
-            m_placedNames.removeAll(claim.sffName);
-        }
+        if (CopyIntoFile(claim.sff, Companion()) != kCopyDone ||
+            !StillOurs(faxsend, claim.sff, claim.sffName) || !claim.sff.Close())
+            return fail();
+        m_companionCopied = true;
     }
     // The copy's name must be on disk before the original may go.
     if (!faxsend.Sync())

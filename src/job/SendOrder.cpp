@@ -20,11 +20,24 @@ SendOrder::SendOrder(PrintFile file, QString dataDir, Messenger& messenger,
       m_automation(automation), m_clock(clock) {}
 
 void SendOrder::Prepare(const QString& systemDir, ProcessLauncher& processes) {
-    if (m_file.colour)
-        AssemblePageBitmaps(m_file.path, m_dataDir, systemDir, processes, m_messenger);
-    if (m_file.own)
-        m_handOff.Adopt(m_file.path, m_file.colour);
+    if (m_file.colour) {
+        // The bitmaps are the print until a job names the pages collected from them. Only
+        // what the assembly produced is the program's: a stem without pages names nothing.
+        const QString stem = m_file.path;
+        QStringList bitmaps;
+        AssemblePageBitmaps(m_file.path, m_dataDir, systemDir, processes, m_messenger, &bitmaps);
+        if (m_file.path == stem)
+            m_file.own = false;
+        else if (m_file.own)
+            m_handOff.Adopt(m_file.path, true, bitmaps);
+    } else if (m_file.own) {
+        m_handOff.Adopt(m_file.path, false);
+    }
     Examine();
+}
+
+void SendOrder::Abandon() {
+    m_handOff.Abandon();
 }
 
 void SendOrder::Examine() {

@@ -65,6 +65,9 @@ public:
     SendOutcome Send(const SendRequest& request);
     // Cancel: the program's own files go; nothing of the user's is touched.
     void Cancel();
+    // Nobody is there to answer the dialog: the print stays for another try (a colour print's
+    // bitmaps, without the files collected from them).
+    void Abandon();
 
 private:
     void Examine();

@@ -42,6 +42,8 @@ public:
     qsizetype JobsNotPlaced() const { return m_nJobsNotPlaced; }
     // The print file and the way of an OK with it.
     const SendOrder& Order() const { return m_order; }
+    // The dialog would wait for a person who is not there: the print stays for another try.
+    void Abandon() { m_order.Abandon(); }
 
     // Moves control contents into the members (true) or the members into the controls.
     void UpdateData(bool saveAndValidate);

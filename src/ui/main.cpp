@@ -99,8 +99,10 @@ int main(int argc, char* argv[]) {
             dialog.installEventFilter(&benchExit);
         if (!nonInteractive)
             dialog.DoModal();
-        else if (dialog.OnInitDialog())
+        else if (dialog.OnInitDialog()) {
+            dialog.Abandon();
             exitCode = kExitWaitsForUser;
+        }
         if (exitCode == 0 && dialog.JobsNotPlaced() > 0)
             exitCode = kExitSomeNotPlaced;
     });

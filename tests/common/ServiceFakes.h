@@ -8,6 +8,7 @@
 #include <QList>
 #include <QSet>
 #include <cerrno>
+#include <functional>
 
 // Records every start; programs named in fail do not start (with the errno given).
 class FakeProcessLauncher final : public ProcessLauncher {
@@ -18,6 +19,8 @@ public:
             errno = failures.value(start.program);
             return false;
         }
+        if (action)
+            action(start);
         return true;
     }
     QStringList Programs() const {
@@ -27,7 +30,8 @@ public:
         return programs;
     }
     QList<ProcessStart> starts;
-    QHash<QString, int> failures; // program -> errno
+    QHash<QString, int> failures;                    // program -> errno
+    std::function<void(const ProcessStart&)> action; // what a started program does
 };
 
 class FakePresence final : public Presence {

@@ -59,6 +59,7 @@ private Q_SLOTS:
     void handOffValueSubmitsOnce();
     void exitStatus_data();
     void exitStatus();
+    void colourPrintWaitsWhole();
 
 private:
     Result Run(const QStringList& args, const QProcessEnvironment& extra = {});
@@ -78,6 +79,9 @@ void TestKalmosend::initTestCase() {
     // The fax application, should anything start it.
     QVERIFY(QFile::link(qEnvironmentVariable("KALMO_STANDIN"),
                         m_dir.filePath("programs/KalFax32.exe")));
+    // The page converter of colour prints.
+    QVERIFY(QFile::link(qEnvironmentVariable("KALMO_STANDIN"),
+                        m_dir.filePath("programs/R3ozav.exe")));
     m_data = m_dir.filePath("data/Fax");
     m_journal = m_dir.filePath("journal.txt");
     m_programLog = m_dir.filePath("programs.txt");
@@ -221,6 +225,32 @@ void TestKalmosend::exitStatus() {
     QCOMPARE(QFile::exists(printFile), exit != 0);
     if (exit != 0)
         QCOMPARE(QDir(m_data + "/Faxsend").entryList(QDir::Files), before);
+}
+
+// A colour print left waiting (no number) keeps its page bitmaps and leaves no collected pages
+// behind: the same command with a number sends it.
+void TestKalmosend::colourPrintWaitsWhole() {
+    QFile answerFile(m_dir.filePath("answers.txt"));
+    QVERIFY(answerFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    answerFile.write("0\n");
+    answerFile.close();
+    QVERIFY(QDir(m_dir.path()).mkpath("colour"));
+    const QStringList bitmaps{"Scan1.bmp", "Scan2.bmp"};
+    for (const QString& name : bitmaps)
+        QVERIFY(QFile::copy(qEnvironmentVariable("PAGE_BMP"), m_dir.filePath("colour/" + name)));
+    const QString stem = m_dir.filePath("colour/Scan");
+    const QStringList faxsend = QDir(m_data + "/Faxsend").entryList(QDir::Files);
+
+    Result result = Run({"/c" + stem, "/tFarbe"});
+    QCOMPARE(result.exit, 1);
+    QCOMPARE(QDir(m_dir.filePath("colour")).entryList(QDir::Files), bitmaps);
+    QCOMPARE(QDir(m_data).entryList({"Tmp*"}, QDir::Files), QStringList());
+
+    result = Run({"/c" + stem, "/tFarbe", "/n0711 55"});
+    QCOMPARE(result.exit, 0);
+    QCOMPARE(QDir(m_dir.filePath("colour")).entryList(QDir::Files), QStringList());
+    QCOMPARE(QDir(m_data).entryList({"Tmp*"}, QDir::Files), QStringList());
+    QCOMPARE(QDir(m_data + "/Faxsend").entryList(QDir::Files).size(), faxsend.size() + 2);
 }
 
 QTEST_GUILESS_MAIN(TestKalmosend)

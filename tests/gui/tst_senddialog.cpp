@@ -338,7 +338,21 @@ void TestSendDialog::cancelDeletesOwnPrintFile() {
     QFETCH(QString, how);
     QFETCH(bool, deleted);
     Fixture f;
-    f.state.m_printFile.path = f.PrintFile(option == "c" ? "Tmp00000.CFF" : "print.sff");
+    // The file watched: the print file, or the page bitmap of a colour print.
+    QString watched;
+    if (option == "c") {
+        watched = f.PrintFile("Page1.bmp", "BM bitmap");
+        f.processes.action = [&f](const ProcessStart& start) {
+            QFile colour(start.arguments.value(1));
+            if (colour.open(QIODevice::WriteOnly))
+                colour.write("\xff\xd8\xff\xe0 colour");
+            f.PrintFile("Page1.SFF", Sff("companion"));
+        };
+        f.state.m_printFile.path = f.dir.filePath("Page");
+    } else {
+        watched = f.PrintFile("print.sff");
+        f.state.m_printFile.path = watched;
+    }
     f.state.m_printFile.own = option != "f";
     f.state.m_printFile.colour = option == "c";
     QVERIFY(f.Open());
@@ -352,7 +366,8 @@ void TestSendDialog::cancelDeletesOwnPrintFile() {
         f.dialog->close();
     QVERIFY(f.dialog->IsClosed());
     QCOMPARE(f.dialog->result(), static_cast<int>(QDialog::Rejected));
-    QCOMPARE(QFile::exists(f.state.m_printFile.path), !deleted);
+    QCOMPARE(QFile::exists(watched), !deleted);
+    QCOMPARE(QDir(f.app.m_strDataDir).entryList(QDir::Files), QStringList());
     QVERIFY(f.JobAddresses().isEmpty());
 }
 

@@ -58,6 +58,19 @@ struct Fixture {
             f.write(bytes);
         return path;
     }
+    // A colour print of one page bitmap, and a page converter that makes its colour page
+    // (bytes) and its black-and-white page. The stem to start with.
+    QString ColourPrint(const QByteArray& bytes) {
+        Print("Page1.bmp", "BM bitmap");
+        processes.action = [this, bytes](const ProcessStart& start) {
+            QFile colour(start.arguments.value(1));
+            if (colour.open(QIODevice::WriteOnly))
+                colour.write(bytes);
+            Print("Page1.SFF", Sff("companion"));
+        };
+        return dir.filePath("Page");
+    }
+    QString Assembled(const char* extension) const { return data.Path() + "/Tmp00000" + extension; }
     SendOrder& Open(const PrintFile& file, const QString& dataDir = {}) {
         order = std::make_unique<SendOrder>(file, dataDir.isEmpty() ? data.Path() : dataDir,
                                             messages, journal, clock);
@@ -108,7 +121,7 @@ void TestSendOrder::ownPrintIsPlaced_data() {
     QTest::addColumn<bool>("companion");
     QTest::newRow("SFF print") << false << false;
     QTest::newRow("colour print with its black-and-white companion") << true << true;
-    QTest::newRow("colour print, companion missing: nothing said") << true << false;
+    QTest::newRow("colour print, companion missing: no job") << true << false;
 }
 
 // The program's own print is copied into Faxsend, the jobs name the copy, and the original
@@ -118,11 +131,21 @@ void TestSendOrder::ownPrintIsPlaced() {
     QFETCH(bool, companion);
     Fixture f;
     const QByteArray bytes = colour ? QByteArray("\xff\xd8\xff\xe0 colour") : Sff("the print");
-    const QString print = f.Print(colour ? "Tmp00000.CFF" : "print.sff", bytes);
-    if (companion)
-        f.Print("Tmp00000.SFF", "Sfff companion");
+    const QString print = colour ? f.ColourPrint(bytes) : f.Print("print.sff", bytes);
     f.Open({print, true, colour});
+    if (colour && !companion)
+        QVERIFY(QFile::remove(f.Assembled(".SFF")));
     const SendOutcome outcome = f.Send({"42", "43"});
+    if (colour && !companion) {
+        // The fax application sends the black-and-white companion: no job without it.
+        QCOMPARE(outcome.placed, 0);
+        QVERIFY(outcome.problem);
+        QCOMPARE(outcome.problem->messageId, IDS_ERR_COPY_PRINTFILE);
+        QVERIFY(f.Jobs().isEmpty());
+        QVERIFY(f.Faxsend().isEmpty());
+        QVERIFY(QFile::exists(f.dir.filePath("Page1.bmp")));
+        return;
+    }
     QCOMPARE(outcome.placed, 2);
     QCOMPARE(outcome.notPlaced, 0);
     QVERIFY(outcome.tried);
@@ -132,11 +155,13 @@ void TestSendOrder::ownPrintIsPlaced() {
 
     const QString document = colour ? "_FX00000.CFF" : "_FX00000.SFF";
     const QStringList placedFiles =
-        companion ? QStringList{"_FX00000.CFF", "_FX00000.SFF"} : QStringList{document};
+        colour ? QStringList{"_FX00000.CFF", "_FX00000.SFF"} : QStringList{document};
     QCOMPARE(f.Faxsend(), placedFiles);
     QCOMPARE(f.data.Read(fax::kFolderFaxsend, document), bytes);
     QVERIFY(!QFile::exists(print));
-    QVERIFY(!QFile::exists(f.dir.filePath("Tmp00000.SFF")));
+    QVERIFY(!QFile::exists(f.dir.filePath("Page1.bmp")));
+    QVERIFY(!QFile::exists(f.Assembled(".CFF")));
+    QVERIFY(!QFile::exists(f.Assembled(".SFF")));
     const QString placed = f.data.In(fax::kFolderFaxsend, document);
     QCOMPARE(f.order->File().path, placed);
     QCOMPARE(JobValue(f.Job(1), "FILENAME:"), QFile::encodeName(placed));
@@ -166,11 +191,17 @@ void TestSendOrder::pickedFileIsTheUsers() {
     QFETCH(bool, ok);
     QFETCH(QString, pick);
     Fixture f;
-    const QString own =
-        colour ? f.Print("Tmp00000.CFF", "\xff\xd8\xff\xe0 colour") : f.Print("print.sff");
-    const QString companion = f.Print("Tmp00000.SFF", Sff("companion"));
     const QString users = f.Print("Mein Brief.sff", Sff("mine"));
-    SendOrder& order = f.Open({own, true, colour});
+    QString own = f.Print("print.sff");
+    QString companion = f.Print("Tmp00000.SFF", Sff("companion"));
+    if (colour) {
+        f.Open({f.ColourPrint("\xff\xd8\xff\xe0 colour"), true, true});
+        own = f.Assembled(".CFF");
+        companion = f.Assembled(".SFF");
+    } else {
+        f.Open({own, true, false});
+    }
+    SendOrder& order = *f.order;
     order.Pick(pick == "users"       ? users
                : pick == "companion" ? companion
                                      : QString(own).replace("/print.sff", "//print.sff"));
@@ -189,6 +220,7 @@ void TestSendOrder::pickedFileIsTheUsers() {
     QCOMPARE(ReadAll(users), Sff("mine"));
     QVERIFY(!QFile::exists(own));
     QCOMPARE(QFile::exists(companion), !colour);
+    QVERIFY(!QFile::exists(f.dir.filePath("Page1.bmp")));
     QVERIFY(f.Faxsend().isEmpty());
 }
 
