@@ -32,6 +32,10 @@ void SendOrder::Prepare(const QString& systemDir, ProcessLauncher& processes) {
             m_handOff.Adopt(m_file.path, true, bitmaps);
     } else if (m_file.own) {
         m_handOff.Adopt(m_file.path, false);
+    } else if (!m_file.ownFile.isEmpty()) {
+        // A file named after the printer's own print file is sent; the print file is still
+        // the program's.
+        m_handOff.Adopt(m_file.ownFile, false);
     }
     Examine();
 }

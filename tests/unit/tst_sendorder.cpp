@@ -112,6 +112,8 @@ private Q_SLOTS:
     void noJobPlacedKeepsThePrint_data();
     void noJobPlacedKeepsThePrint();
     void redirect();
+    void fixedFileAfterOwnPrint_data();
+    void fixedFileAfterOwnPrint();
     void pathOutsideCp850_data();
     void pathOutsideCp850();
 };
@@ -380,6 +382,33 @@ void TestSendOrder::redirect() {
     QCOMPARE(failed.Error().messageId, IDS_ERR_COPY_PRINTFILE);
     QCOMPARE(failed.Error().reason, GetErrorText(ENOENT));
     QVERIFY(f.Jobs().isEmpty());
+    QVERIFY(f.Faxsend().isEmpty());
+}
+
+void TestSendOrder::fixedFileAfterOwnPrint_data() {
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("OK") << true;
+    QTest::newRow("Cancel") << false;
+}
+
+// "/dA /fB": B is the user's and sent where it lies; A, the printer's print file, is still the
+// program's own and goes once the job is placed or on Cancel.
+void TestSendOrder::fixedFileAfterOwnPrint() {
+    QFETCH(bool, ok);
+    Fixture f;
+    const QString printer = f.Print("print.sff");
+    const QString users = f.Print("brief.sff", Sff("mine"));
+    PrintFile file{users, false, false};
+    file.ownFile = printer;
+    SendOrder& order = f.Open(file);
+    if (ok) {
+        QCOMPARE(f.Send({"0711 1"}).placed, 1);
+        QCOMPARE(JobValue(f.Job(0), "FILENAME:"), QFile::encodeName(users));
+    } else {
+        order.Cancel();
+    }
+    QVERIFY(!QFile::exists(printer));
+    QCOMPARE(ReadAll(users), Sff("mine"));
     QVERIFY(f.Faxsend().isEmpty());
 }
 
