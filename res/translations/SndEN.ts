@@ -250,6 +250,11 @@ Please choose under Options when the fax is to be sent.</translation>
         <comment>635</comment>
         <translation>The data folder '%1' cannot be named in any fax job: its path holds characters outside code page 850.</translation>
     </message>
+    <message>
+        <source>Die Rufnummer kann nicht gewählt werden: erlaubt sind Ziffern, Leerzeichen und + - / ( ) * # ,</source>
+        <comment>636</comment>
+        <translation>The number cannot be dialled: digits, blanks and + - / ( ) * # , are allowed</translation>
+    </message>
 </context>
 <context>
     <name>SendDialog</name>

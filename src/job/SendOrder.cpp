@@ -14,6 +14,23 @@
 #include <cerrno>
 #include <utility>
 
+namespace {
+
+// What a fax modem can dial: digits, blanks, "+ - / ( )" for the reader, and the dial
+// characters "* # ," (keys and a pause); at least one digit.
+bool IsDialable(const QString& number) {
+    bool digit = false;
+    for (const QChar c : number) {
+        if (c >= u'0' && c <= u'9')
+            digit = true;
+        else if (!QStringView(u" +-/()*#,").contains(c))
+            return false;
+    }
+    return digit;
+}
+
+} // namespace
+
 SendOrder::SendOrder(PrintFile file, QString dataDir, Messenger& messenger,
                      AutomationClient& automation, const Clock& clock)
     : m_file(std::move(file)), m_dataDir(std::move(dataDir)), m_messenger(messenger),
@@ -73,6 +90,8 @@ Result<void> SendOrder::CheckJobValues(const JobSubmitter& submitter, const QStr
         job.number = number;
         if (!submitter.CheckJob(job).Ok())
             return Problem{IDS_ERR_JOB_NOT_WRITTEN, number, GetErrorText(EINVAL)};
+        if (!IsDialable(number))
+            return Problem{IDS_ERR_JOB_NOT_WRITTEN, number, LoadString(IDS_NOT_DIALABLE)};
     }
     return Success();
 }

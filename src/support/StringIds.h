@@ -45,4 +45,5 @@ enum StringId : int {
     IDS_JOURNAL_REFUSED = 633,
     IDS_ERR_SEND_TIME = 634,
     IDS_ERR_DATA_FOLDER = 635,
+    IDS_NOT_DIALABLE = 636,
 };

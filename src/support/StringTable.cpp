@@ -66,6 +66,8 @@ constexpr std::array kTable{
     Entry{IDS_ERR_DATA_FOLDER,
           u"Der Datenordner '%1' kann in keinem Faxauftrag genannt werden: sein Pfad enthält "
           u"Zeichen außerhalb der Codepage 850."},
+    Entry{IDS_NOT_DIALABLE, u"Die Rufnummer kann nicht gewählt werden: erlaubt sind Ziffern, "
+                            u"Leerzeichen und + - / ( ) * # ,"},
 };
 
 static_assert(std::is_sorted(kTable.begin(), kTable.end(),

@@ -27,6 +27,7 @@
 #include <QBitmap>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
@@ -365,9 +366,15 @@ void SendDialog::OnOK() {
     }
 
     if (m_bRedirect) {
+        // A documents folder that does not exist would be taken for the file's name: the
+        // home folder and the document's title are proposed instead.
+        QString start = app.GetShellFolder(AppBase::kFolderPersonal);
+        if (!IsDirectory(start))
+            start = m_strCaption.isEmpty()
+                        ? QDir::homePath()
+                        : JoinPath(QDir::homePath(), QString(m_strCaption).replace(u'/', u'-'));
         const auto target = m_services.fileDialogs.GetSaveFileName(
-            this, LoadString(IDS_FILTER_SAVE), QStringLiteral(".sff"),
-            app.GetShellFolder(AppBase::kFolderPersonal));
+            this, LoadString(IDS_FILTER_SAVE), QStringLiteral(".sff"), start);
         if (!target)
             return;
         if (const Result<void> copied = m_order.Redirect(*target); !copied) {

@@ -155,13 +155,15 @@ private Q_SLOTS:
     void pollWithoutPrintFile();
     void redirect_data();
     void redirect();
+    void redirectProposal_data();
+    void redirectProposal();
     void selectedRowsWriteOneJobEach();
     void deselectedRowsKeepCountAndRefuse();
     void startFaxApplication_data();
     void startFaxApplication();
     void cancelDeletesOwnPrintFile_data();
     void cancelDeletesOwnPrintFile();
-    void historyKeepsNewestSpelling();
+    void historyTakesNumberOnce();
     void singleRowCopiesItsNumber();
     void closingClearsRows();
     void remarkKeepsToOemCharacters();
@@ -241,6 +243,31 @@ void TestSendDialog::redirect() {
     QVERIFY(f.JobAddresses().isEmpty());
     QCOMPARE(f.Stored(kFax, "Rufnummer"), QString("<none>"));
     QVERIFY(f.messages.messages.isEmpty());
+}
+
+void TestSendDialog::redirectProposal_data() {
+    QTest::addColumn<bool>("documents"); // the documents folder exists
+    QTest::newRow("documents folder") << true;
+    QTest::newRow("no documents folder: home folder and title") << false;
+}
+
+// The file dialog starts in the documents folder; without it, a name "Documents" would be
+// proposed, so the home folder and the document's title are.
+void TestSendDialog::redirectProposal() {
+    QFETCH(bool, documents);
+    Fixture f;
+    const QString folder = f.dir.filePath("Dokumente");
+    if (documents)
+        QVERIFY(QDir().mkpath(folder));
+    TestRegistry::Set(f.reg.User(), fax::kShellFoldersKey, "Personal", folder);
+    f.state.m_printFile = {f.PrintFile("print.sff"), true, false};
+    f.state.m_strCaption = "Brief an Müller 1/2";
+    QVERIFY(f.Open());
+    f.dialog->m_checkRedirect->setChecked(true);
+    f.Click("btnOk");
+    QCOMPARE(f.files.saves.size(), 1);
+    QCOMPARE(f.files.saves[0].preset,
+             documents ? folder : QDir::homePath() + "/Brief an Müller 1-2");
 }
 
 void TestSendDialog::selectedRowsWriteOneJobEach() {
@@ -371,21 +398,23 @@ void TestSendDialog::cancelDeletesOwnPrintFile() {
     QVERIFY(f.JobAddresses().isEmpty());
 }
 
-void TestSendDialog::historyKeepsNewestSpelling() {
+// A number sent again moves to the front of the history and is held there once. (Only
+// dialable numbers are sent, so spellings that differ in case cannot meet here.)
+void TestSendDialog::historyTakesNumberOnce() {
     Fixture f;
-    TestRegistry::Set(f.reg.User(), kHistory, "Nummer0", "0711-Fax");
-    TestRegistry::Set(f.reg.User(), kHistory, "Nummer1", "0815");
+    TestRegistry::Set(f.reg.User(), kHistory, "Nummer0", "0815");
+    TestRegistry::Set(f.reg.User(), kHistory, "Nummer1", "0711-1");
     TestRegistry::Set(f.reg.User(), kFax, "Rufnummer", "0815");
     f.state.m_printFile.path = f.PrintFile("print.sff");
     QVERIFY(f.Open());
     QCOMPARE(f.dialog->m_comboNumber->currentText(), QString("0815")); // the last number
-    QCOMPARE(f.dialog->m_comboNumber->Entries(), (QStringList{"0711-Fax", "0815"}));
-    f.Type("0711-FAX");
+    QCOMPARE(f.dialog->m_comboNumber->Entries(), (QStringList{"0815", "0711-1"}));
+    f.Type("0711-1");
     f.Click("btnOk");
-    QCOMPARE(f.Stored(kHistory, "Nummer0"), QString("0711-FAX"));
+    QCOMPARE(f.Stored(kHistory, "Nummer0"), QString("0711-1"));
     QCOMPARE(f.Stored(kHistory, "Nummer1"), QString("0815"));
     QCOMPARE(f.reg.User().Values(kHistory).size(), 2);
-    QCOMPARE(f.Stored(kFax, "Rufnummer"), QString("0711-FAX"));
+    QCOMPARE(f.Stored(kFax, "Rufnummer"), QString("0711-1"));
 }
 
 void TestSendDialog::singleRowCopiesItsNumber() {

@@ -107,6 +107,8 @@ private Q_SLOTS:
     void pickedFileIsTheUsers();
     void pollAndSendTime();
     void pollDeletesOwnPrint();
+    void numberNotDialable_data();
+    void numberNotDialable();
     void checkedBeforeThePrintIsUsed_data();
     void checkedBeforeThePrintIsUsed();
     void noJobPlacedKeepsThePrint_data();
@@ -255,6 +257,42 @@ void TestSendOrder::pollDeletesOwnPrint() {
         QCOMPARE(QFile::exists(print), !own);
         QVERIFY(f.Faxsend().isEmpty());
     }
+}
+
+void TestSendOrder::numberNotDialable_data() {
+    QTest::addColumn<QStringList>("numbers");
+    QTest::addColumn<QString>("refused");
+    QTest::newRow("letters") << QStringList{"0711 ABC"} << "0711 ABC";
+    QTest::newRow("no digit") << QStringList{"Zentrale"} << "Zentrale";
+    QTest::newRow("no-break space in the second number")
+        << QStringList{"0711 1", "0711\u00a02"} << "0711\u00a02";
+    QTest::newRow("en dash") << QStringList{"0711 \u2013 3"} << "0711 \u2013 3";
+    QTest::newRow("dial characters and punctuation pass")
+        << QStringList{"+49 (711) 123-45/6", "*31#0711,,5"} << QString();
+}
+
+// A number the fax server cannot dial is refused at OK with 628 and the reason, while the
+// dialog is open, before anything is used up.
+void TestSendOrder::numberNotDialable() {
+    QFETCH(QStringList, numbers);
+    QFETCH(QString, refused);
+    Fixture f;
+    const QString print = f.Print("print.sff");
+    f.Open({print, true, false});
+    const SendOutcome outcome = f.Send(numbers);
+    if (refused.isEmpty()) {
+        QCOMPARE(outcome.placed, numbers.size());
+        return;
+    }
+    QVERIFY(outcome.problem);
+    QCOMPARE(outcome.problem->messageId, 628);
+    QCOMPARE(outcome.problem->what, refused);
+    QCOMPARE(outcome.problem->reason, QString("Die Rufnummer kann nicht gewählt werden: erlaubt "
+                                              "sind Ziffern, Leerzeichen und + - / ( ) * # ,"));
+    QCOMPARE(outcome.placed, 0);
+    QVERIFY(f.Jobs().isEmpty());
+    QVERIFY(f.Faxsend().isEmpty());
+    QVERIFY(QFile::exists(print));
 }
 
 void TestSendOrder::checkedBeforeThePrintIsUsed_data() {
