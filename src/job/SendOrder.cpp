@@ -69,6 +69,7 @@ void SendOrder::Examine() {
 void SendOrder::Pick(const QString& path) {
     m_file.path = path;
     m_file.own = m_handOff.IsOwn(path);
+    Examine();
 }
 
 Result<void> SendOrder::Redirect(const QString& target) const {

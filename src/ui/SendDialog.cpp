@@ -524,6 +524,7 @@ void SendDialog::OnFileName() {
     // A picked file is the user's: referenced where it lies, never moved or deleted. The
     // program's own print file is still discarded on Cancel and once a job is placed.
     m_order.Pick(*chosen);
+    UpdateStatus();
 }
 
 void SendDialog::OnPreview() {

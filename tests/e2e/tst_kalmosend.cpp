@@ -80,8 +80,8 @@ void TestKalmosend::initTestCase() {
     QVERIFY(QFile::link(qEnvironmentVariable("KALMO_STANDIN"),
                         m_dir.filePath("programs/KalFax32.exe")));
     // The page converter of colour prints.
-    QVERIFY(QFile::link(qEnvironmentVariable("KALMO_STANDIN"),
-                        m_dir.filePath("programs/R3ozav.exe")));
+    QVERIFY(
+        QFile::link(qEnvironmentVariable("KALMO_STANDIN"), m_dir.filePath("programs/R3ozav.exe")));
     m_data = m_dir.filePath("data/Fax");
     m_journal = m_dir.filePath("journal.txt");
     m_programLog = m_dir.filePath("programs.txt");

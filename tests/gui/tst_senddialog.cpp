@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -169,6 +170,7 @@ private Q_SLOTS:
     void remarkKeepsToOemCharacters();
     void doubleClickBelowTheRowsSends();
     void pickedFileIsSent();
+    void pickedFileShownInStatus();
     void problemKeepsTheDialogOpen_data();
     void problemKeepsTheDialogOpen();
     void laterJobRefusedStillCloses();
@@ -487,6 +489,20 @@ void TestSendDialog::pickedFileIsSent() {
     QCOMPARE(JobValue(job, "FILENAME:"), QFile::encodeName(users));
     QVERIFY(QFile::exists(users));
     QVERIFY(!QFile::exists(own));
+}
+
+// The status line describes the file that goes: a picked file as soon as it is picked.
+void TestSendDialog::pickedFileShownInStatus() {
+    Fixture f;
+    f.state.m_printFile = {f.PrintFile("print.sff"), true, false};
+    f.state.m_bFileButton = 1;
+    QVERIFY(f.Open());
+    auto* status = f.dialog->findChild<QLabel*>("labelStatus");
+    QVERIFY(status);
+    QVERIFY2(status->text().startsWith("SFF-Format"), qPrintable(status->text()));
+    f.files.openAnswer = f.PrintFile("Brief.txt", "Hallo");
+    f.Click("m_btnFileName");
+    QCOMPARE(status->text().section('\n', 0, 0), QString("ASCII-Format, 5 Bytes, Normal"));
 }
 
 void TestSendDialog::problemKeepsTheDialogOpen_data() {
