@@ -238,6 +238,23 @@
         <comment>633</comment>
         <translation>The journal refused the job.</translation>
     </message>
+    <message>
+        <source>Der Sendezeitpunkt '%1' ist ungültig.
+Bitte wählen Sie unter Optionen, wann das Fax gesendet werden soll.</source>
+        <comment>634</comment>
+        <translation>The send time '%1' is not valid.
+Please choose under Options when the fax is to be sent.</translation>
+    </message>
+    <message>
+        <source>Der Datenordner '%1' kann in keinem Faxauftrag genannt werden: sein Pfad enthält Zeichen außerhalb der Codepage 850.</source>
+        <comment>635</comment>
+        <translation>The data folder '%1' cannot be named in any fax job: its path holds characters outside code page 850.</translation>
+    </message>
+    <message>
+        <source>Die Rufnummer kann nicht gewählt werden: erlaubt sind Ziffern, Leerzeichen und + - / ( ) * # ,</source>
+        <comment>636</comment>
+        <translation>The number cannot be dialled: digits, blanks and + - / ( ) * # , are allowed</translation>
+    </message>
 </context>
 <context>
     <name>SendDialog</name>

@@ -12,6 +12,9 @@ struct PrintFile {
     // A colour print (/c): page bitmaps to assemble into a ".CFF" file, with a black-and-white
     // ".SFF" companion beside it.
     bool colour = false;
+    // The file of the last /c or /d: the program's own also when a later /f names another
+    // file to send; it is deleted once a job is placed or on Cancel. Empty: none.
+    QString ownFile{};
 
     bool operator==(const PrintFile&) const = default;
 };

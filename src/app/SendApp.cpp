@@ -1,6 +1,7 @@
 #include "app/SendApp.h"
 
 #include "fax/FaxContract.h"
+#include "fax/OemFile.h"
 #include "platform/HelpViewer.h"
 #include "platform/LanguageCatalog.h"
 #include "platform/RegistryStore.h"
@@ -45,6 +46,13 @@ bool SendApp::InitInstance(const QStringList& arguments) {
         return false;
 
     ResolveFaxFolders();
+    // Every job names its document in the data folder's Faxsend in CP850: a data folder whose
+    // path CP850 cannot hold is named in no job the fax application can use.
+    m_bDataFolderUnusable = !COemFile::HoldsAll(m_strDataDir);
+    if (m_bDataFolderUnusable) {
+        MessageWarning1(GetMessenger(), IDS_ERR_DATA_FOLDER, m_strDataDir);
+        return false;
+    }
 
     m_strHelpFile = JoinPath(m_strSystemDir, fax::kHelpFile);
 

@@ -30,6 +30,8 @@ public:
     const SendCommandLineInfo& CommandLine() const { return m_cmdInfo; }
     // Start-up ended before the dialog because a settings store could not be read.
     bool StoreUnreadable() const { return m_bStoreUnreadable; }
+    // Start-up ended before the dialog because no job could name the data folder.
+    bool DataFolderUnusable() const { return m_bDataFolderUnusable; }
     const QTranslator* LanguageCatalog() const { return m_hLanguageDll.get(); }
 
     // Start-up's hand-over of the caller's data into the dialog's state.
@@ -55,4 +57,5 @@ private:
     SendCommandLineInfo m_cmdInfo;
     std::unique_ptr<QTranslator> m_hLanguageDll;
     bool m_bStoreUnreadable = false;
+    bool m_bDataFolderUnusable = false;
 };

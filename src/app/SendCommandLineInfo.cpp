@@ -38,6 +38,7 @@ void SendCommandLineInfo::ParseParam(const QString& param, bool isFlag, bool /*i
     case u'd':
         m_printFile.path = value;
         m_printFile.own = true;
+        m_printFile.ownFile = value;
         m_ownFile = value;
         break;
     case u'f':

@@ -32,6 +32,9 @@ public:
     static QString FromOem(const QByteArray& oem);
     // What survives a trip through CP850: every character it lacks becomes "?".
     static QString ThroughOem(const QString& text) { return FromOem(ToOem(text)); }
+    // Whether CP850 holds every character of text: a path that it does not hold names
+    // another file, or none, once the fax application reads it back.
+    static bool HoldsAll(const QString& text) { return ThroughOem(text) == text; }
 
 private:
     int m_fd = -1;

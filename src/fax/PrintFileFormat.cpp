@@ -2,6 +2,7 @@
 
 #include "fax/PosixFile.h"
 #include "fax/PrintFileInfo.h"
+#include "fax/SffAppend.h"
 #include "fax/SffFormat.h"
 
 #include <fcntl.h>
@@ -58,10 +59,16 @@ PrintFileProblem CheckPrintFile(const QString& path) {
     PosixFile file;
     if (!file.OpenRegular(path))
         return PrintFileProblem::CannotOpen;
-    file.Close();
     // A file that looks like SFF but whose first page cannot be read has no resolution the
-    // fax application knows.
-    if (DetectFileFormat(path) == kFormatSff && GetSffResolution(path) == 0)
+    // fax application knows; one whose records do not reach the end-of-document pair was cut
+    // short, and the fax application refuses it.
+    if (DetectFileFormat(path) != kFormatSff)
+        return PrintFileProblem::None;
+    if (GetSffResolution(path) == 0)
+        return PrintFileProblem::UnreadableFax;
+    unsigned char header[sff::kDocumentHeaderSize] = {};
+    if (file.ReadAt(header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
+        WalkToDocumentEnd(file, file.Length(), sff::FirstPageOffset(header)) < 0)
         return PrintFileProblem::UnreadableFax;
     return PrintFileProblem::None;
 }

@@ -17,7 +17,7 @@ std::int32_t GetSffResolution(const QString& path);
 enum class PrintFileProblem {
     None,
     CannotOpen,    // missing, unreadable, or not a regular file (errno tells which)
-    UnreadableFax, // starts like SFF, but its first page cannot be read
+    UnreadableFax, // starts like SFF, but its first page cannot be read or it is cut short
 };
 PrintFileProblem CheckPrintFile(const QString& path);
 

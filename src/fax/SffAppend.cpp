@@ -81,8 +81,8 @@ private:
     unsigned char m_block[kWorkSize] = {};
 };
 
-// Walks the records from the first page header to the end-of-document pair. Its position,
-// or -1 when the records run off the end of the file or do not start with a page header.
+} // namespace
+
 std::int64_t WalkToDocumentEnd(PosixFile& file, std::int64_t length, std::int64_t firstPage) {
     if (firstPage < static_cast<std::int64_t>(sff::kDocumentHeaderSize))
         return -1;
@@ -98,6 +98,8 @@ std::int64_t WalkToDocumentEnd(PosixFile& file, std::int64_t length, std::int64_
     }
     return -1;
 }
+
+namespace {
 
 // Records why an append stopped.
 class Failure {

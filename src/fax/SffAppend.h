@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QString>
+#include <cstdint>
+
+class PosixFile;
 
 // What went wrong with a file: the cause (the numbering of the framework's file errors), the
 // system's error number and the file's name. All zero and empty for a format error.
@@ -36,3 +39,8 @@ struct FileError {
 // by the source's pages; the target's header stays as it is. On false the target holds what
 // it held before and error says why.
 bool AppendSffFile(const QString& targetPath, const QString& sourcePath, FileError& error);
+
+// Walks the records of the SFF document in file (length bytes) from the first page header at
+// firstPage to the end-of-document pair. Its position, or -1 when the records run off the end
+// of the file or do not start with a page header.
+std::int64_t WalkToDocumentEnd(PosixFile& file, std::int64_t length, std::int64_t firstPage);

@@ -164,7 +164,7 @@ private:
 } // namespace
 
 void AssemblePageBitmaps(QString& printFile, const QString& dataDir, const QString& systemDir,
-                         ProcessLauncher& launcher, Messenger& messenger) {
+                         ProcessLauncher& launcher, Messenger& messenger, QStringList* collected) {
     // An empty stem would take every bitmap of the folder, a folder's path everything in it.
     const QString stem = GetFileNamePart(printFile);
     if (stem.isEmpty() || IsDirectory(printFile))
@@ -185,9 +185,12 @@ void AssemblePageBitmaps(QString& printFile, const QString& dataDir, const QStri
         if (!claimed)
             claimed = dataOpen && assembly.Claim();
         // A bitmap goes only once its page is safe in both collections.
-        if (claimed && assembly.AddPage(launcher, systemDir, bitmap))
-            QFile::remove(bitmap);
-        else
+        if (claimed && assembly.AddPage(launcher, systemDir, bitmap)) {
+            if (collected)
+                collected->append(bitmap);
+            else
+                QFile::remove(bitmap);
+        } else
             ++lost;
     }
     if (claimed) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class Messenger;
 class ProcessLauncher;
@@ -22,6 +23,8 @@ QString StemFolder(const QString& path);
 // print claims for itself. A bitmap is deleted once its page is in both collections and on
 // disk; the bitmap of a page that failed stays. printFile becomes the ".CFF" file when at
 // least one page was collected. Pages that could not be converted or collected are reported
-// once.
+// once. With collected given, the bitmaps of the pages collected are not deleted but listed
+// there, for the caller to delete once the pages are sent.
 void AssemblePageBitmaps(QString& printFile, const QString& dataDir, const QString& systemDir,
-                         ProcessLauncher& launcher, Messenger& messenger);
+                         ProcessLauncher& launcher, Messenger& messenger,
+                         QStringList* collected = nullptr);

@@ -5,6 +5,7 @@
 #include "fax/FolderListing.h"
 #include "fax/JobFile.h"
 #include "fax/JobFileWriter.h"
+#include "fax/OemFile.h"
 #include "fax/PrintFileInfo.h"
 #include "fax/SpoolNames.h"
 #include "job/Journal.h"
@@ -53,15 +54,18 @@ bool JobSubmitter::OpenSpool() {
         if (!folder->OpenAt(m_data, name) && errno != ENOENT)
             return false;
     }
-    RemoveStaleTempFiles();
+    // Job files are written in Comjob itself (a link to another file system is renamed
+    // within it); earlier versions wrote them in the data folder.
+    RemoveStaleTempFiles(m_comjob);
+    RemoveStaleTempFiles(m_data);
     return true;
 }
 
-void JobSubmitter::RemoveStaleTempFiles() {
+void JobSubmitter::RemoveStaleTempFiles(const SpoolFolder& folder) {
     static const QRegularExpression pattern(
         QStringLiteral("^\\.KalmoJob-([0-9]{1,10})-[0-9a-f]{16}\\.tmp$"));
     QStringList stale;
-    ListFolder(m_data.Path(), [&](std::string_view entry) {
+    ListFolder(folder.Path(), [&](std::string_view entry) {
         if (entry.rfind(".KalmoJob-", 0) != 0)
             return;
         const QString name =
@@ -78,12 +82,12 @@ void JobSubmitter::RemoveStaleTempFiles() {
         // also be older than any job takes to write.
         struct stat st {};
         if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH &&
-            ::fstatat(m_data.Descriptor(), entry.data(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            ::fstatat(folder.Descriptor(), entry.data(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
             st.st_mtime < ::time(nullptr) - kStaleAfterSeconds)
             stale.append(name);
     });
     for (const QString& name : std::as_const(stale))
-        m_data.Remove(name);
+        folder.Remove(name);
 }
 
 int JobSubmitter::SubmitJob(FaxJob& job) {
@@ -113,7 +117,7 @@ bool JobSubmitter::CreateTempJobFile(PosixFile& file, QString& name) {
             kTempPrefix + QStringLiteral("%1-%2.tmp")
                               .arg(::getpid())
                               .arg(QRandomGenerator::global()->generate64(), 16, 16, QChar(u'0'));
-        if (m_data.CreateExclusive(file, name))
+        if (m_comjob.CreateExclusive(file, name))
             return true;
         if (errno != EEXIST)
             return false;
@@ -148,6 +152,10 @@ Result<QByteArray> JobSubmitter::JobFileBytes(FaxJob& job) const {
         resolution = 98;
         break;
     }
+    // The fax application reads the path back from CP850: one that CP850 cannot hold would
+    // name another file, or none.
+    if (!COemFile::HoldsAll(job.document))
+        return Problem{0, job.document, GetErrorText(EILSEQ)};
     const Result<JobFile> file =
         MakeSendJob(job.document, job.number, format, resolution, job.sendTime);
     if (!file)
@@ -186,18 +194,18 @@ int JobSubmitter::WriteJobFile(FaxJob& job) {
     // The name must still be the file written: a link in its place is never published.
     bool written =
         file.Write(bytes->constData(), static_cast<std::size_t>(bytes->size())) && file.Sync();
-    if (written && !file.IsNamedAt(m_data.Descriptor(), tmpName)) {
+    if (written && !file.IsNamedAt(m_comjob.Descriptor(), tmpName)) {
         errno = EEXIST;
         written = false;
     }
     if (!written) {
         Fail(errno);
-        m_data.Remove(tmpName);
+        m_comjob.Remove(tmpName);
         return 1;
     }
     const bool published = Publish(tmpName, file, job);
     if (!published)
-        m_data.Remove(tmpName);
+        m_comjob.Remove(tmpName);
     return published ? 0 : 1;
 }
 
@@ -211,7 +219,7 @@ bool JobSubmitter::Publish(const QString& tmpName, const PosixFile& file, FaxJob
         const bool finished = (m_comerr.IsOpen() && m_comerr.Contains(name)) ||
                               (m_comack.IsOpen() && m_comack.Contains(name));
         if (!finished) {
-            if (SpoolFolder::MoveNoReplace(m_data, tmpName, m_comjob, name)) {
+            if (SpoolFolder::MoveNoReplace(m_comjob, tmpName, m_comjob, name)) {
                 m_names.MarkTaken(name);
                 // What went in must be the file written, not a link swapped in for it.
                 if (!file.IsNamedAt(m_comjob.Descriptor(), name)) {

@@ -58,13 +58,14 @@ private:
     // job.resolution for a send job.
     Result<QByteArray> JobFileBytes(FaxJob& job) const;
     bool OpenSpool();
-    // Moves the temporary file tmpName (open as file) into Comjob as job.jobFileName or the
-    // next free name.
+    // Renames the temporary file tmpName in Comjob (open as file) to job.jobFileName or the
+    // next free name, within Comjob: Comjob may lie on another file system.
     bool Publish(const QString& tmpName, const PosixFile& file, FaxJob& job);
+    // A temporary job file in Comjob, under a name the fax application takes for no job.
     bool CreateTempJobFile(PosixFile& file, QString& name);
-    // Temporary job files left by processes of ours that no longer run (and older than ten
-    // minutes, for processes of other machines sharing the folder).
-    void RemoveStaleTempFiles();
+    // Temporary job files in folder left by processes of ours that no longer run (and older
+    // than ten minutes, for processes of other machines sharing the folder).
+    static void RemoveStaleTempFiles(const SpoolFolder& folder);
 
     QString m_dataDir;
     const PrintFileInfo& m_printFile;

@@ -39,9 +39,19 @@ bool StillOurs(const SpoolFolder& folder, const PosixFile& file, const QString& 
 
 } // namespace
 
-void PrintFileHandOff::Adopt(const QString& path, bool colour) {
+void PrintFileHandOff::Adopt(const QString& path, bool colour, const QStringList& bitmaps) {
     m_own = path;
     m_colour = colour;
+    m_bitmaps = bitmaps;
+}
+
+void PrintFileHandOff::Abandon() {
+    if (!m_bitmaps.isEmpty()) {
+        RemoveFile(m_own);
+        RemoveFile(Companion());
+    }
+    m_own.clear();
+    m_bitmaps.clear();
 }
 
 QString PrintFileHandOff::Companion() const {
@@ -57,6 +67,9 @@ void PrintFileHandOff::RemoveOwn(bool withCompanion, const QString& keep) {
         RemoveFile(m_own);
     if (withCompanion && !SameFile(Companion(), keep))
         RemoveFile(Companion());
+    for (const QString& bitmap : std::as_const(m_bitmaps))
+        RemoveFile(bitmap);
+    m_bitmaps.clear();
     m_own.clear();
 }
 
@@ -66,10 +79,20 @@ void PrintFileHandOff::Discard(const QString& keep) {
 }
 
 bool PrintFileHandOff::Place(const QString& dataDir) {
+    m_placedOwn = true;
+    return PlaceFile(dataDir, m_own, m_colour);
+}
+
+bool PrintFileHandOff::PlaceCopyOf(const QString& dataDir, const QString& path) {
+    m_placedOwn = false;
+    return PlaceFile(dataDir, path, false);
+}
+
+bool PrintFileHandOff::PlaceFile(const QString& dataDir, const QString& source, bool colour) {
     m_placed.clear();
     m_placedNames.clear();
     m_companionCopied = false;
-    if (m_own.isEmpty()) {
+    if (source.isEmpty()) {
         errno = ENOENT;
         return false;
     }
@@ -77,10 +100,10 @@ bool PrintFileHandOff::Place(const QString& dataDir) {
     if (!faxsend.Open(JoinPath(dataDir, fax::kFolderFaxsend)))
         return false;
     FaxSendClaim claim;
-    if (!ClaimFaxSendDocument(faxsend, m_colour, claim))
+    if (!ClaimFaxSendDocument(faxsend, colour, claim))
         return false;
     m_placedNames.append(claim.sffName);
-    if (m_colour)
+    if (colour)
         m_placedNames.append(claim.cffName);
 
     const auto fail = [&] {
@@ -91,22 +114,18 @@ bool PrintFileHandOff::Place(const QString& dataDir) {
         errno = error;
         return false;
     };
-    PosixFile& document = m_colour ? claim.cff : claim.sff;
-    const QString documentName = m_colour ? claim.cffName : claim.sffName;
-    if (CopyIntoFile(document, m_own) != kCopyDone || !StillOurs(faxsend, document, documentName) ||
-        !document.Close())
+    PosixFile& document = colour ? claim.cff : claim.sff;
+    const QString documentName = colour ? claim.cffName : claim.sffName;
+    if (CopyIntoFile(document, source) != kCopyDone ||
+        !StillOurs(faxsend, document, documentName) || !document.Close())
         return fail();
-    if (m_colour) {
-        // The black-and-white companion travels along when there is one; one that cannot be
-        // copied stays where it is, and the fax goes in colour only.
-        if (CopyIntoFile(claim.sff, Companion()) == kCopyDone &&
-            StillOurs(faxsend, claim.sff, claim.sffName) && claim.sff.Close()) {
-            m_companionCopied = true;
-        } else {
-            claim.sff.Close();
-            faxsend.Remove(claim.sffName);
-            m_placedNames.removeAll(claim.sffName);
-        }
+    // The fax application sends a colour print's black-and-white companion: without it, no
+    // job could be sent.
+    if (colour) {
+        if (CopyIntoFile(claim.sff, Companion()) != kCopyDone ||
+            !StillOurs(faxsend, claim.sff, claim.sffName) || !claim.sff.Close())
+            return fail();
+        m_companionCopied = true;
     }
     // The copy's name must be on disk before the original may go.
     if (!faxsend.Sync())
@@ -118,7 +137,8 @@ bool PrintFileHandOff::Place(const QString& dataDir) {
 void PrintFileHandOff::Commit() {
     if (m_placed.isEmpty())
         return;
-    RemoveOwn(m_companionCopied);
+    if (m_placedOwn)
+        RemoveOwn(m_companionCopied);
     m_placedNames.clear();
 }
 

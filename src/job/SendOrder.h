@@ -58,6 +58,7 @@ public:
     const PrintFileInfo& Examined() const { return m_examined; }
 
     // The user picked path: it is the program's own only when it is the very file handed over.
+    // It is examined at once, for the status line.
     void Pick(const QString& path);
     // Copies the print file to target instead of sending it; the print file stays.
     Result<void> Redirect(const QString& target) const;
@@ -65,6 +66,9 @@ public:
     SendOutcome Send(const SendRequest& request);
     // Cancel: the program's own files go; nothing of the user's is touched.
     void Cancel();
+    // Nobody is there to answer the dialog: the print stays for another try (a colour print's
+    // bitmaps, without the files collected from them).
+    void Abandon();
 
 private:
     void Examine();

@@ -1,10 +1,14 @@
 #include "platform/RegistryStore.h"
 
+#include "support/FileUtil.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
 #include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -109,6 +113,9 @@ void RegistryStore::Unusable() {
             m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("out of memory");
         if (!m_detail.isEmpty())
             m_openError = m_detail;
+        // SQLite says only that it cannot open the file; the user is told why.
+        else if (::access(QFile::encodeName(m_file).constData(), R_OK) != 0 && errno == EACCES)
+            m_openError = GetErrorText(EACCES);
     }
     sqlite3_close(m_db);
     m_db = nullptr;
@@ -354,6 +361,31 @@ void Registry::CreateUserFile(const QString& file) {
                           O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd >= 0)
         ::close(fd);
+}
+
+void Registry::CreateMachineFile(const QString& file) {
+    if (QFileInfo::exists(file) || QFileInfo(file).isSymLink())
+        return;
+    // The folders missing, the outermost first.
+    QStringList missing;
+    for (QString dir = QFileInfo(file).absolutePath(); !QFileInfo::exists(dir);
+         dir = QFileInfo(dir).absolutePath()) {
+        missing.prepend(dir);
+        if (dir == QLatin1String("/"))
+            break;
+    }
+    for (const QString& dir : std::as_const(missing)) {
+        const QByteArray path = QFile::encodeName(dir);
+        if (::mkdir(path.constData(), 0755) != 0 && errno != EEXIST)
+            return;
+        ::chmod(path.constData(), 0755);
+    }
+    const int fd = ::open(QFile::encodeName(file).constData(),
+                          O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    ::fchmod(fd, 0644);
+    ::close(fd);
 }
 
 std::unique_ptr<Registry> Registry::OpenDefault() {

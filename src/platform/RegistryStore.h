@@ -108,6 +108,9 @@ public:
     // user's store may hold secrets (the fax server's password), and SQLite gives its journal
     // files the database's mode.
     static void CreateUserFile(const QString& file);
+    // Creates the machine store file when it does not exist: every user reads it, so the file
+    // is made 0644 and the folders made for it 0755, whatever the umask.
+    static void CreateMachineFile(const QString& file);
 
     RegistryStore& Machine() { return *m_machine; }
     RegistryStore& User() { return *m_user; }

@@ -60,6 +60,14 @@ constexpr std::array kTable{
     Entry{IDS_ERR_STORE_UNREADABLE, u"Die Einstellungen in '%1' können nicht gelesen werden.\n%2"},
     Entry{IDS_NOT_REGULAR_FILE, u"Keine reguläre Datei"},
     Entry{IDS_JOURNAL_REFUSED, u"Das Journal hat den Auftrag abgelehnt."},
+    Entry{IDS_ERR_SEND_TIME,
+          u"Der Sendezeitpunkt '%1' ist ungültig.\nBitte wählen Sie unter Optionen, wann das Fax "
+          u"gesendet werden soll."},
+    Entry{IDS_ERR_DATA_FOLDER,
+          u"Der Datenordner '%1' kann in keinem Faxauftrag genannt werden: sein Pfad enthält "
+          u"Zeichen außerhalb der Codepage 850."},
+    Entry{IDS_NOT_DIALABLE, u"Die Rufnummer kann nicht gewählt werden: erlaubt sind Ziffern, "
+                            u"Leerzeichen und + - / ( ) * # ,"},
 };
 
 static_assert(std::is_sorted(kTable.begin(), kTable.end(),

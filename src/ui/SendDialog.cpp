@@ -27,6 +27,7 @@
 #include <QBitmap>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
@@ -159,8 +160,12 @@ bool SendDialog::OnInitDialog() {
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
 
-    if (!m_strPresetSendTime.isEmpty() && ParseSendTime(m_strPresetSendTime))
+    if (!m_strPresetSendTime.isEmpty()) {
+        // A fax meant for later never goes at once: a preset that cannot be used keeps the
+        // send-later choice and waits for the user.
         m_bSendLater = 1;
+        m_bSendTimeUnusable = !ParseSendTime(m_strPresetSendTime);
+    }
 
     m_bUseOutlook =
         static_cast<qint32>(app.GetProfileInt(fax::kSectionFax, QStringLiteral("UseOutlook"), 0));
@@ -190,7 +195,14 @@ bool SendDialog::OnInitDialog() {
     m_order.Prepare(app.m_strSystemDir, m_services.processes);
     UpdateStatus();
 
-    if (!m_strPresetNumber.isEmpty()) {
+    if (m_bSendTimeUnusable) {
+        // Nothing is sent before the user has seen why.
+        MessageWarning1(app.GetMessenger(), IDS_ERR_SEND_TIME, m_strPresetSendTime);
+        if (!m_strPresetNumber.isEmpty()) {
+            m_strNumber = m_strPresetNumber;
+            UpdateData(false);
+        }
+    } else if (!m_strPresetNumber.isEmpty()) {
         // The number field shows whom the caller named, also when the submit stops at a
         // check and the dialog stays open.
         m_strNumber = m_strPresetNumber;
@@ -354,9 +366,15 @@ void SendDialog::OnOK() {
     }
 
     if (m_bRedirect) {
+        // A documents folder that does not exist would be taken for the file's name: the
+        // home folder and the document's title are proposed instead.
+        QString start = app.GetShellFolder(AppBase::kFolderPersonal);
+        if (!IsDirectory(start))
+            start = m_strCaption.isEmpty()
+                        ? QDir::homePath()
+                        : JoinPath(QDir::homePath(), QString(m_strCaption).replace(u'/', u'-'));
         const auto target = m_services.fileDialogs.GetSaveFileName(
-            this, LoadString(IDS_FILTER_SAVE), QStringLiteral(".sff"),
-            app.GetShellFolder(AppBase::kFolderPersonal));
+            this, LoadString(IDS_FILTER_SAVE), QStringLiteral(".sff"), start);
         if (!target)
             return;
         if (const Result<void> copied = m_order.Redirect(*target); !copied) {
@@ -367,6 +385,10 @@ void SendDialog::OnOK() {
         return;
     }
 
+    if (m_bSendTimeUnusable) {
+        MessageWarning1(messenger, IDS_ERR_SEND_TIME, m_strPresetSendTime);
+        return;
+    }
     if (!m_strPresetNumber.isEmpty())
         m_strNumber = m_strPresetNumber;
     const bool selection = IsRecipientSelectionText(m_strNumber);
@@ -465,6 +487,8 @@ void SendDialog::OnOptions() {
     m_bSendLater = options.m_nSendMode;
     if (m_bSendLater)
         m_timeSend = options.m_timeSend;
+    // The user has chosen the send time: the unusable preset is replaced.
+    m_bSendTimeUnusable = false;
     // All three run, whatever the first found.
     bool changed = StoreOutlookProfile(options.m_strProfile);
     changed = StoreOutlookAddressBook(options.m_strAddressBook) || changed;
@@ -500,6 +524,7 @@ void SendDialog::OnFileName() {
     // A picked file is the user's: referenced where it lies, never moved or deleted. The
     // program's own print file is still discarded on Cancel and once a job is placed.
     m_order.Pick(*chosen);
+    UpdateStatus();
 }
 
 void SendDialog::OnPreview() {

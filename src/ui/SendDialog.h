@@ -42,6 +42,8 @@ public:
     qsizetype JobsNotPlaced() const { return m_nJobsNotPlaced; }
     // The print file and the way of an OK with it.
     const SendOrder& Order() const { return m_order; }
+    // The dialog would wait for a person who is not there: the print stays for another try.
+    void Abandon() { m_order.Abandon(); }
 
     // Moves control contents into the members (true) or the members into the controls.
     void UpdateData(bool saveAndValidate);
@@ -79,6 +81,9 @@ public:
     qint32 m_bPoll = 0;
     QString m_strPresetNumber;
     QString m_strPresetSendTime;
+    // The preset send time does not parse or does not exist: the fax goes neither now nor at
+    // a guessed time until the user has chosen the send time in the options.
+    bool m_bSendTimeUnusable = false;
     quint8 m_bSerialLetter = 0;
     qint32 m_bUseOutlook = 0;
     QString m_strOutlookProfile;

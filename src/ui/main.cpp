@@ -22,9 +22,9 @@ namespace {
 
 // Exit statuses, for print pipelines: 0 when every recipient's job was placed (or the print
 // was copied to the chosen file).
-constexpr int kExitWaitsForUser = 1;    // non-interactive: the dialog would wait for a person
-constexpr int kExitStoreUnreadable = 2; // a settings store could not be read; nothing done
-constexpr int kExitSomeNotPlaced = 3;   // the dialog closed with some recipient's job not placed
+constexpr int kExitWaitsForUser = 1;     // non-interactive: the dialog would wait for a person
+constexpr int kExitSettingsUnusable = 2; // a store unreadable, or the data folder unusable
+constexpr int kExitSomeNotPlaced = 3;    // the dialog closed with some recipient's job not placed
 
 // KALMOSEND_BENCH_EXIT=1 (bench/bench_startup): once the dialog has been shown, print the
 // monotonic clock in microseconds and end at once, leaving everything as it is.
@@ -99,8 +99,10 @@ int main(int argc, char* argv[]) {
             dialog.installEventFilter(&benchExit);
         if (!nonInteractive)
             dialog.DoModal();
-        else if (dialog.OnInitDialog())
+        else if (dialog.OnInitDialog()) {
+            dialog.Abandon();
             exitCode = kExitWaitsForUser;
+        }
         if (exitCode == 0 && dialog.JobsNotPlaced() > 0)
             exitCode = kExitSomeNotPlaced;
     });
@@ -108,8 +110,8 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     sendApp.InitInstance(arguments);
-    if (sendApp.StoreUnreadable())
-        exitCode = kExitStoreUnreadable;
+    if (sendApp.StoreUnreadable() || sendApp.DataFolderUnusable())
+        exitCode = kExitSettingsUnusable;
     sendApp.ExitInstance();
     return exitCode;
 }

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QSet>
 #include <cerrno>
+#include <functional>
 
 // Records every start; programs named in fail do not start (with the errno given).
 class FakeProcessLauncher final : public ProcessLauncher {
@@ -19,6 +20,8 @@ public:
             errno = failures.value(start.program);
             return false;
         }
+        if (action)
+            action(start);
         return true;
     }
     QStringList Programs() const {
@@ -28,7 +31,8 @@ public:
         return programs;
     }
     QList<ProcessStart> starts;
-    QHash<QString, int> failures; // program -> errno
+    QHash<QString, int> failures;                    // program -> errno
+    std::function<void(const ProcessStart&)> action; // what a started program does
 };
 
 class FakePresence final : public Presence {

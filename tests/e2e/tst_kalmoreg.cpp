@@ -3,6 +3,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -20,6 +21,7 @@ public:
         m_env.insert("KALMO_MACHINE_REGISTRY", m_dir.filePath("machine.db"));
     }
     QString File(const char* name) const { return m_dir.filePath(name); }
+    void SetEnv(const QString& name, const QString& value) { m_env.insert(name, value); }
     Result operator()(const QStringList& args, const QByteArray& input = {}) const {
         QProcess p;
         p.setProcessEnvironment(m_env);
@@ -52,6 +54,7 @@ private Q_SLOTS:
     void usage();
     void integers();
     void machineRootIsSeparate();
+    void machineStoreReadableByEveryone();
     void listAndExport();
     void deleteKey();
     void setFromStandardInput();
@@ -146,6 +149,25 @@ void TestKalmoreg::machineRootIsSeparate() {
     QCOMPARE(tool({"set", kKey, "DatenDir", "/tmp"}).exit, 0);
     const auto others = QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther;
     QCOMPARE(QFile::permissions(tool.File("user.db")) & others, QFile::Permissions());
+}
+
+// Every user's start-up reads the machine store: it is made readable for all, whatever the
+// administrator's umask.
+void TestKalmoreg::machineStoreReadableByEveryone() {
+    Tool tool;
+    const QString store = tool.File("etc/kalmo/registry.db");
+    tool.SetEnv("KALMO_MACHINE_REGISTRY", store);
+    const mode_t before = ::umask(027);
+    const int exit = tool({"--machine", "set", kKey, "SystemDir", "/opt/kalmo"}).exit;
+    ::umask(before);
+    QCOMPARE(exit, 0);
+    struct stat st {};
+    QCOMPARE(::stat(QFile::encodeName(store).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 07777, mode_t(0644));
+    for (const char* folder : {"etc", "etc/kalmo"}) {
+        QCOMPARE(::stat(QFile::encodeName(tool.File(folder)).constData(), &st), 0);
+        QCOMPARE(st.st_mode & 07777, mode_t(0755));
+    }
 }
 
 void TestKalmoreg::listAndExport() {

@@ -59,6 +59,7 @@ private Q_SLOTS:
     void handOffValueSubmitsOnce();
     void exitStatus_data();
     void exitStatus();
+    void colourPrintWaitsWhole();
 
 private:
     Result Run(const QStringList& args, const QProcessEnvironment& extra = {});
@@ -78,6 +79,9 @@ void TestKalmosend::initTestCase() {
     // The fax application, should anything start it.
     QVERIFY(QFile::link(qEnvironmentVariable("KALMO_STANDIN"),
                         m_dir.filePath("programs/KalFax32.exe")));
+    // The page converter of colour prints.
+    QVERIFY(
+        QFile::link(qEnvironmentVariable("KALMO_STANDIN"), m_dir.filePath("programs/R3ozav.exe")));
     m_data = m_dir.filePath("data/Fax");
     m_journal = m_dir.filePath("journal.txt");
     m_programLog = m_dir.filePath("programs.txt");
@@ -178,10 +182,16 @@ void TestKalmosend::exitStatus_data() {
     QTest::addColumn<bool>("junkStore");
     QTest::addColumn<int>("exit");
     QTest::addColumn<QByteArray>("message");
-    QTest::newRow("job placed") << QByteArray("0\n") << false << 0 << QByteArray("611");
+    QTest::addColumn<QString>("sendTime"); // /s
+    QTest::newRow("job placed") << QByteArray("0\n") << false << 0 << QByteArray("611") << "";
     QTest::newRow("journal refuses: no job, the print stays")
-        << QByteArray("1\n") << false << 1 << QByteArray("628");
-    QTest::newRow("settings store unreadable") << QByteArray() << true << 2 << QByteArray("631");
+        << QByteArray("1\n") << false << 1 << QByteArray("628") << "";
+    QTest::newRow("settings store unreadable")
+        << QByteArray() << true << 2 << QByteArray("631") << "";
+    QTest::newRow("send time that does not exist: waits, the print stays")
+        << QByteArray("0\n") << false << 1 << QByteArray("634") << "31.02.2030 10:00";
+    QTest::newRow("valid send time")
+        << QByteArray("0\n") << false << 0 << QByteArray("611") << "24.12.2030 18:30";
 }
 
 // A print pipeline tells from the exit status whether the fax was handed over.
@@ -190,6 +200,7 @@ void TestKalmosend::exitStatus() {
     QFETCH(bool, junkStore);
     QFETCH(int, exit);
     QFETCH(QByteArray, message);
+    QFETCH(QString, sendTime);
     QFile answerFile(m_dir.filePath("answers.txt"));
     QVERIFY(answerFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
     answerFile.write(answers);
@@ -205,12 +216,41 @@ void TestKalmosend::exitStatus() {
         junk.write(QByteArray(4096, 'j'));
         extra.insert("KALMO_USER_REGISTRY", junk.fileName());
     }
-    const Result result = Run({"/d" + printFile, "/tStatus", "/n0711 99"}, extra);
+    QStringList args{"/d" + printFile, "/tStatus", "/n0711 99"};
+    if (!sendTime.isEmpty())
+        args << "/s" + sendTime;
+    const Result result = Run(args, extra);
     QCOMPARE(result.exit, exit);
     QVERIFY2(result.err.contains("kalmosend: message " + message + ": "), result.err.constData());
     QCOMPARE(QFile::exists(printFile), exit != 0);
     if (exit != 0)
         QCOMPARE(QDir(m_data + "/Faxsend").entryList(QDir::Files), before);
+}
+
+// A colour print left waiting (no number) keeps its page bitmaps and leaves no collected pages
+// behind: the same command with a number sends it.
+void TestKalmosend::colourPrintWaitsWhole() {
+    QFile answerFile(m_dir.filePath("answers.txt"));
+    QVERIFY(answerFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    answerFile.write("0\n");
+    answerFile.close();
+    QVERIFY(QDir(m_dir.path()).mkpath("colour"));
+    const QStringList bitmaps{"Scan1.bmp", "Scan2.bmp"};
+    for (const QString& name : bitmaps)
+        QVERIFY(QFile::copy(qEnvironmentVariable("PAGE_BMP"), m_dir.filePath("colour/" + name)));
+    const QString stem = m_dir.filePath("colour/Scan");
+    const QStringList faxsend = QDir(m_data + "/Faxsend").entryList(QDir::Files);
+
+    Result result = Run({"/c" + stem, "/tFarbe"});
+    QCOMPARE(result.exit, 1);
+    QCOMPARE(QDir(m_dir.filePath("colour")).entryList(QDir::Files), bitmaps);
+    QCOMPARE(QDir(m_data).entryList({"Tmp*"}, QDir::Files), QStringList());
+
+    result = Run({"/c" + stem, "/tFarbe", "/n0711 55"});
+    QCOMPARE(result.exit, 0);
+    QCOMPARE(QDir(m_dir.filePath("colour")).entryList(QDir::Files), QStringList());
+    QCOMPARE(QDir(m_data).entryList({"Tmp*"}, QDir::Files), QStringList());
+    QCOMPARE(QDir(m_data + "/Faxsend").entryList(QDir::Files).size(), faxsend.size() + 2);
 }
 
 QTEST_GUILESS_MAIN(TestKalmosend)

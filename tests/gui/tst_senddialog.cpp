@@ -17,6 +17,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -146,21 +147,26 @@ private Q_SLOTS:
     void pollWithoutPrintFile();
     void redirect_data();
     void redirect();
+    void redirectProposal_data();
+    void redirectProposal();
     void selectedRowsWriteOneJobEach();
     void deselectedRowsKeepCountAndRefuse();
     void startFaxApplication_data();
     void startFaxApplication();
     void cancelDeletesOwnPrintFile_data();
     void cancelDeletesOwnPrintFile();
-    void historyKeepsNewestSpelling();
+    void historyTakesNumberOnce();
     void singleRowCopiesItsNumber();
     void closingClearsRows();
     void remarkKeepsToOemCharacters();
     void doubleClickBelowTheRowsSends();
     void pickedFileIsSent();
+    void pickedFileShownInStatus();
     void problemKeepsTheDialogOpen_data();
     void problemKeepsTheDialogOpen();
     void laterJobRefusedStillCloses();
+    void presetSendTime_data();
+    void presetSendTime();
 };
 
 void TestSendDialog::presetNumberSubmitsAtOnce() {
@@ -230,6 +236,31 @@ void TestSendDialog::redirect() {
     QVERIFY(f.JobAddresses().isEmpty());
     QCOMPARE(f.Stored(kFax, "Rufnummer"), QString("<none>"));
     QVERIFY(f.messages.messages.isEmpty());
+}
+
+void TestSendDialog::redirectProposal_data() {
+    QTest::addColumn<bool>("documents"); // the documents folder exists
+    QTest::newRow("documents folder") << true;
+    QTest::newRow("no documents folder: home folder and title") << false;
+}
+
+// The file dialog starts in the documents folder; without it, a name "Documents" would be
+// proposed, so the home folder and the document's title are.
+void TestSendDialog::redirectProposal() {
+    QFETCH(bool, documents);
+    Fixture f;
+    const QString folder = f.dir.filePath("Dokumente");
+    if (documents)
+        QVERIFY(QDir().mkpath(folder));
+    TestRegistry::Set(f.reg.User(), fax::kShellFoldersKey, "Personal", folder);
+    f.state.m_printFile = {f.PrintFile("print.sff"), true, false};
+    f.state.m_strCaption = "Brief an Müller 1/2";
+    QVERIFY(f.Open());
+    f.dialog->m_checkRedirect->setChecked(true);
+    f.Click("btnOk");
+    QCOMPARE(f.files.saves.size(), 1);
+    QCOMPARE(f.files.saves[0].preset,
+             documents ? folder : QDir::homePath() + "/Brief an Müller 1-2");
 }
 
 void TestSendDialog::selectedRowsWriteOneJobEach() {
@@ -327,7 +358,21 @@ void TestSendDialog::cancelDeletesOwnPrintFile() {
     QFETCH(QString, how);
     QFETCH(bool, deleted);
     Fixture f;
-    f.state.m_printFile.path = f.PrintFile(option == "c" ? "Tmp00000.CFF" : "print.sff");
+    // The file watched: the print file, or the page bitmap of a colour print.
+    QString watched;
+    if (option == "c") {
+        watched = f.PrintFile("Page1.bmp", "BM bitmap");
+        f.processes.action = [&f](const ProcessStart& start) {
+            QFile colour(start.arguments.value(1));
+            if (colour.open(QIODevice::WriteOnly))
+                colour.write("\xff\xd8\xff\xe0 colour");
+            f.PrintFile("Page1.SFF", Sff("companion"));
+        };
+        f.state.m_printFile.path = f.dir.filePath("Page");
+    } else {
+        watched = f.PrintFile("print.sff");
+        f.state.m_printFile.path = watched;
+    }
     f.state.m_printFile.own = option != "f";
     f.state.m_printFile.colour = option == "c";
     QVERIFY(f.Open());
@@ -341,25 +386,28 @@ void TestSendDialog::cancelDeletesOwnPrintFile() {
         f.dialog->close();
     QVERIFY(f.dialog->IsClosed());
     QCOMPARE(f.dialog->result(), static_cast<int>(QDialog::Rejected));
-    QCOMPARE(QFile::exists(f.state.m_printFile.path), !deleted);
+    QCOMPARE(QFile::exists(watched), !deleted);
+    QCOMPARE(QDir(f.app.m_strDataDir).entryList(QDir::Files), QStringList());
     QVERIFY(f.JobAddresses().isEmpty());
 }
 
-void TestSendDialog::historyKeepsNewestSpelling() {
+// A number sent again moves to the front of the history and is held there once. (Only
+// dialable numbers are sent, so spellings that differ in case cannot meet here.)
+void TestSendDialog::historyTakesNumberOnce() {
     Fixture f;
-    TestRegistry::Set(f.reg.User(), kHistory, "Nummer0", "0711-Fax");
-    TestRegistry::Set(f.reg.User(), kHistory, "Nummer1", "0815");
+    TestRegistry::Set(f.reg.User(), kHistory, "Nummer0", "0815");
+    TestRegistry::Set(f.reg.User(), kHistory, "Nummer1", "0711-1");
     TestRegistry::Set(f.reg.User(), kFax, "Rufnummer", "0815");
     f.state.m_printFile.path = f.PrintFile("print.sff");
     QVERIFY(f.Open());
     QCOMPARE(f.dialog->m_comboNumber->currentText(), QString("0815")); // the last number
-    QCOMPARE(f.dialog->m_comboNumber->Entries(), (QStringList{"0711-Fax", "0815"}));
-    f.Type("0711-FAX");
+    QCOMPARE(f.dialog->m_comboNumber->Entries(), (QStringList{"0815", "0711-1"}));
+    f.Type("0711-1");
     f.Click("btnOk");
-    QCOMPARE(f.Stored(kHistory, "Nummer0"), QString("0711-FAX"));
+    QCOMPARE(f.Stored(kHistory, "Nummer0"), QString("0711-1"));
     QCOMPARE(f.Stored(kHistory, "Nummer1"), QString("0815"));
     QCOMPARE(f.reg.User().Values(kHistory).size(), 2);
-    QCOMPARE(f.Stored(kFax, "Rufnummer"), QString("0711-FAX"));
+    QCOMPARE(f.Stored(kFax, "Rufnummer"), QString("0711-1"));
 }
 
 void TestSendDialog::singleRowCopiesItsNumber() {
@@ -434,6 +482,20 @@ void TestSendDialog::pickedFileIsSent() {
     QVERIFY(!QFile::exists(own));
 }
 
+// The status line describes the file that goes: a picked file as soon as it is picked.
+void TestSendDialog::pickedFileShownInStatus() {
+    Fixture f;
+    f.state.m_printFile = {f.PrintFile("print.sff"), true, false};
+    f.state.m_bFileButton = 1;
+    QVERIFY(f.Open());
+    auto* status = f.dialog->findChild<QLabel*>("labelStatus");
+    QVERIFY(status);
+    QVERIFY2(status->text().startsWith("SFF-Format"), qPrintable(status->text()));
+    f.files.openAnswer = f.PrintFile("Brief.txt", "Hallo");
+    f.Click("m_btnFileName");
+    QCOMPARE(status->text().section('\n', 0, 0), QString("ASCII-Format, 5 Bytes, Normal"));
+}
+
 void TestSendDialog::problemKeepsTheDialogOpen_data() {
     QTest::addColumn<QString>("number");
     QTest::addColumn<QByteArray>("print"); // empty: a FIFO
@@ -492,6 +554,49 @@ void TestSendDialog::laterJobRefusedStillCloses() {
     QVERIFY(f.messages.messages.isEmpty());
     QCOMPARE(f.JobAddresses(), QStringList{"7"});
     QCOMPARE(f.dialog->JobsNotPlaced(), 1);
+}
+
+void TestSendDialog::presetSendTime_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("sendTime"); // of the job; empty: the dialog waits
+    QTest::newRow("valid") << "24.12.2030 18:30" << QByteArray("30-12-24-18:30");
+    QTest::newRow("31 February") << "31.02.2030 10:00" << QByteArray();
+    QTest::newRow("29 February of a common year") << "29.02.2031 08:00" << QByteArray();
+    QTest::newRow("no time at all") << "morgen früh" << QByteArray();
+    QTest::newRow("hour 24") << "01.03.2030 24:00" << QByteArray();
+}
+
+// A usable preset send time is taken with the preset number at once; one that cannot be used
+// never becomes "now": the dialog waits with a message naming it, and OK sends nothing until
+// the user has chosen the time.
+void TestSendDialog::presetSendTime() {
+    QFETCH(QString, text);
+    QFETCH(QByteArray, sendTime);
+    Fixture f;
+    f.presence.running = true;
+    const QString print = f.PrintFile("print.sff");
+    f.state.m_printFile = {print, true, false};
+    f.state.m_strPresetNumber = "123";
+    f.state.m_strPresetSendTime = text;
+    if (!sendTime.isEmpty()) {
+        QVERIFY(!f.Open());
+        const QByteArray job =
+            ReadAll(f.app.m_strDataDir + "/Comjob/" + f.Spool("Comjob").value(0));
+        QCOMPARE(JobValue(job, "SENDTIME:"), sendTime);
+        return;
+    }
+    QVERIFY(f.Open());
+    QCOMPARE(f.messages.Ids(), QList<int>{634});
+    QVERIFY2(f.messages.messages[0].text.contains("'" + text + "'"),
+             qPrintable(f.messages.messages[0].text));
+    QCOMPARE(f.dialog->m_comboNumber->currentText(), QString("123"));
+    QCOMPARE(f.dialog->m_bSendLater, 1);
+    f.Click("btnOk");
+    QVERIFY(!f.dialog->IsClosed());
+    QCOMPARE(f.messages.Ids(), (QList<int>{634, 634}));
+    QVERIFY(f.JobAddresses().isEmpty());
+    QVERIFY(f.Spool("Faxsend").isEmpty());
+    QVERIFY(QFile::exists(print));
 }
 
 QTEST_MAIN(TestSendDialog)

@@ -1,7 +1,10 @@
+#include "JournalFake.h"
 #include "RecordingMessenger.h"
+#include "ServiceFakes.h"
 #include "fax/PrintFileFormat.h"
 #include "fax/SpoolNames.h"
 #include "job/ColourPrint.h"
+#include "job/SendOrder.h"
 #include "platform/PosixProcessLauncher.h"
 #include "support/StringIds.h"
 
@@ -112,6 +115,10 @@ private Q_SLOTS:
     void claimedBaseIsNotShared();
     void stemFolder_data();
     void stemFolder();
+
+    void sendOrderKeepsBitmapsUntilAJobNamesThePages_data();
+    void sendOrderKeepsBitmapsUntilAJobNamesThePages();
+    void sendOrderWithNothingCollectedDeletesNothing();
 };
 
 void TestColourPrint::init() {
@@ -349,6 +356,81 @@ void TestColourPrint::stemFolder() {
     QFETCH(QString, path);
     QFETCH(QString, folder);
     QCOMPARE(StemFolder(path), folder);
+}
+
+void TestColourPrint::sendOrderKeepsBitmapsUntilAJobNamesThePages_data() {
+    QTest::addColumn<QString>("end"); // how the send order ends
+    QTest::newRow("job placed: the bitmaps go") << "job";
+    QTest::newRow("Cancel: the bitmaps go") << "cancel";
+    QTest::newRow("left waiting: the bitmaps stay for another try") << "abandon";
+    QTest::newRow("companion missing: no job, the bitmaps stay") << "no companion";
+}
+
+// A colour print's bitmaps are the print: they stay until a job names the collected pages or
+// the user cancels. A send order left waiting removes its working files and keeps them, so
+// that the same print can be sent again.
+void TestColourPrint::sendOrderKeepsBitmapsUntilAJobNamesThePages() {
+    QFETCH(QString, end);
+    WriteBitmap(m_print + QStringLiteral("/Page1.bmp"), 0);
+    WriteBitmap(m_print + QStringLiteral("/Page2.bmp"), 255);
+    for (const char* folder : {"Faxsend", "Comjob"})
+        QVERIFY(QDir(m_data).mkpath(QString::fromLatin1(folder)));
+    JournalFake journal;
+    const FixedClock clock(QDateTime(QDate(2026, 12, 24), QTime(10, 0)));
+    const PrintFile print{m_print + QStringLiteral("/Page"), true, true};
+    const QStringList bitmaps{"Page1.bmp", "Page2.bmp"};
+    for (int run = 0; run < 2; ++run) {
+        SendOrder order(print, m_data, m_messenger, journal, clock);
+        order.Prepare(m_system, m_launcher);
+        QCOMPARE(order.File().path, m_data + QStringLiteral("/Tmp00000.CFF"));
+        QCOMPARE(Entries(m_print), bitmaps);
+        if (end == "no companion")
+            QVERIFY(QFile::remove(m_data + QStringLiteral("/Tmp00000.SFF")));
+        if (run == 1 || end == "job" || end == "no companion") {
+            SendRequest request;
+            request.numbers = {QStringLiteral("0711")};
+            const SendOutcome outcome = order.Send(request);
+            if (end == "no companion") {
+                QCOMPARE(outcome.placed, 0);
+                QVERIFY(outcome.problem);
+                QCOMPARE(outcome.problem->messageId, int(IDS_ERR_COPY_PRINTFILE));
+                QCOMPARE(Entries(m_print), bitmaps);
+                QVERIFY(Entries(m_data + QStringLiteral("/Faxsend")).isEmpty());
+                return;
+            }
+            QCOMPARE(outcome.placed, 1);
+            QVERIFY(Entries(m_print).isEmpty());
+            QCOMPARE(Entries(m_data + QStringLiteral("/Faxsend")),
+                     (QStringList{"_FX00000.CFF", "_FX00000.SFF"}));
+            QVERIFY(Entries(m_data).isEmpty());
+            return;
+        }
+        if (end == "cancel") {
+            order.Cancel();
+            QVERIFY(Entries(m_print).isEmpty());
+            QVERIFY(Entries(m_data).isEmpty());
+            return;
+        }
+        order.Abandon();
+        QCOMPARE(Entries(m_print), bitmaps);
+        QVERIFY(Entries(m_data).isEmpty());
+    }
+}
+
+// A colour print of which no page was collected has nothing of the program's: Cancel deletes
+// nothing, not even a file that shares the stem's name without its extension.
+void TestColourPrint::sendOrderWithNothingCollectedDeletesNothing() {
+    QVERIFY(QFile::remove(m_system + QStringLiteral("/R3ozav.exe")));
+    WriteBitmap(m_print + QStringLiteral("/report.v21.bmp"), 0);
+    Touch(m_print + QStringLiteral("/report.SFF"));
+    JournalFake journal;
+    const FixedClock clock(QDateTime(QDate(2026, 12, 24), QTime(10, 0)));
+    SendOrder order({m_print + QStringLiteral("/report.v2"), true, true}, m_data, m_messenger,
+                    journal, clock);
+    order.Prepare(m_system, m_launcher);
+    QVERIFY(!order.File().own);
+    order.Cancel();
+    QCOMPARE(Entries(m_print), (QStringList{"report.SFF", "report.v21.bmp"}));
 }
 
 QTEST_GUILESS_MAIN(TestColourPrint)

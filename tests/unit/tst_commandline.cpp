@@ -9,6 +9,7 @@ private Q_SLOTS:
     void options();
     void resolution_data();
     void resolution();
+    void ownFileStaysAfterFixedFile();
 };
 
 namespace {
@@ -70,6 +71,15 @@ void TestCommandLine::options() {
     SendCommandLineInfo info;
     info.ParseCommandLine(args);
     QCOMPARE(Describe(info), parsed);
+}
+
+// The printer's print file (/d) stays the program's own when /f names another file to send.
+void TestCommandLine::ownFileStaysAfterFixedFile() {
+    SendCommandLineInfo info;
+    info.ParseCommandLine({"/d/tmp/print.sff", "/f/home/u/brief.sff"});
+    QCOMPARE(info.m_printFile.path, QString("/home/u/brief.sff"));
+    QVERIFY(!info.m_printFile.own);
+    QCOMPARE(info.m_printFile.ownFile, QString("/tmp/print.sff"));
 }
 
 void TestCommandLine::resolution_data() {

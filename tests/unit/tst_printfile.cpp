@@ -94,6 +94,12 @@ void TestPrintFile::checkPrintFile_data() {
     QTest::newRow("cut in the first page header")
         << doc.left(FirstPageOffset(doc) + 5) << int(PrintFileProblem::UnreadableFax);
     QTest::newRow("header only") << doc.left(20) << int(PrintFileProblem::UnreadableFax);
+    QTest::newRow("cut in the second page")
+        << doc.chopped(6) << int(PrintFileProblem::UnreadableFax);
+    QTest::newRow("end-of-document pair missing")
+        << doc.chopped(2) << int(PrintFileProblem::UnreadableFax);
+    QTest::newRow("end-of-document pair cut in half")
+        << doc.chopped(1) << int(PrintFileProblem::UnreadableFax);
     QByteArray far = doc;
     far[10] = '\xF0';
     far[11] = '\x7F';
@@ -103,8 +109,9 @@ void TestPrintFile::checkPrintFile_data() {
     QTest::newRow("text") << QByteArray("Hallo\r\n") << int(PrintFileProblem::None);
 }
 
-// A print file that would be written into a job with resolution 0 is refused; one that a
-// streaming writer left with zeros in its header is not.
+// A print file that would be written into a job with resolution 0, or whose records do not
+// reach the end of the document, is refused; one that a streaming writer left with zeros in
+// its header is not.
 void TestPrintFile::checkPrintFile() {
     QFETCH(QByteArray, bytes);
     QFETCH(int, problem);

@@ -1,10 +1,13 @@
 #include "TestRegistry.h"
 #include "platform/RegistryStore.h"
+#include "support/FileUtil.h"
 
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
+#include <unistd.h>
 
 class TestRegistryStore : public QObject {
     Q_OBJECT
@@ -20,6 +23,7 @@ private Q_SLOTS:
     void readOnlyRoot();
     void missingFile();
     void newUserStoreIsPrivate();
+    void permissionDeniedInWords();
     void subKeysAndValuesKeepSpelling();
     void twoProcessesTakeOnce();
 };
@@ -212,6 +216,18 @@ void TestRegistryStore::twoProcessesTakeOnce() {
         }
         QCOMPARE(winners, 1);
     }
+}
+
+// A store the user may not read is reported as such, not with SQLite's "unable to open".
+void TestRegistryStore::permissionDeniedInWords() {
+    if (::geteuid() == 0)
+        QSKIP("root reads every file");
+    TestRegistry r;
+    TestRegistry::Set(r.Machine(), "Software\\ZEB", "SystemDir", "/opt/kalmo");
+    const QString file = r.MachineFile();
+    QVERIFY(QFile::setPermissions(file, QFile::WriteOwner));
+    RegistryStore store(file, RegistryStore::Access::ReadOnly);
+    QCOMPARE(store.OpenError(), GetErrorText(EACCES));
 }
 
 QTEST_GUILESS_MAIN(TestRegistryStore)

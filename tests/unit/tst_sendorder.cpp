@@ -49,6 +49,19 @@ struct Fixture {
             f.write(bytes);
         return path;
     }
+    // A colour print of one page bitmap, and a page converter that makes its colour page
+    // (bytes) and its black-and-white page. The stem to start with.
+    QString ColourPrint(const QByteArray& bytes) {
+        Print("Page1.bmp", "BM bitmap");
+        processes.action = [this, bytes](const ProcessStart& start) {
+            QFile colour(start.arguments.value(1));
+            if (colour.open(QIODevice::WriteOnly))
+                colour.write(bytes);
+            Print("Page1.SFF", Sff("companion"));
+        };
+        return dir.filePath("Page");
+    }
+    QString Assembled(const char* extension) const { return data.Path() + "/Tmp00000" + extension; }
     SendOrder& Open(const PrintFile& file, const QString& dataDir = {}) {
         order = std::make_unique<SendOrder>(file, dataDir.isEmpty() ? data.Path() : dataDir,
                                             messages, journal, clock);
@@ -84,11 +97,18 @@ private Q_SLOTS:
     void pickedFileIsTheUsers_data();
     void pickedFileIsTheUsers();
     void pollAndSendTime();
+    void pollDeletesOwnPrint();
+    void numberNotDialable_data();
+    void numberNotDialable();
     void checkedBeforeThePrintIsUsed_data();
     void checkedBeforeThePrintIsUsed();
     void noJobPlacedKeepsThePrint_data();
     void noJobPlacedKeepsThePrint();
     void redirect();
+    void fixedFileAfterOwnPrint_data();
+    void fixedFileAfterOwnPrint();
+    void pathOutsideCp850_data();
+    void pathOutsideCp850();
 };
 
 void TestSendOrder::ownPrintIsPlaced_data() {
@@ -96,7 +116,7 @@ void TestSendOrder::ownPrintIsPlaced_data() {
     QTest::addColumn<bool>("companion");
     QTest::newRow("SFF print") << false << false;
     QTest::newRow("colour print with its black-and-white companion") << true << true;
-    QTest::newRow("colour print, companion missing: nothing said") << true << false;
+    QTest::newRow("colour print, companion missing: no job") << true << false;
 }
 
 // The program's own print is copied into Faxsend, the jobs name the copy, and the original
@@ -106,11 +126,21 @@ void TestSendOrder::ownPrintIsPlaced() {
     QFETCH(bool, companion);
     Fixture f;
     const QByteArray bytes = colour ? QByteArray("\xff\xd8\xff\xe0 colour") : Sff("the print");
-    const QString print = f.Print(colour ? "Tmp00000.CFF" : "print.sff", bytes);
-    if (companion)
-        f.Print("Tmp00000.SFF", "Sfff companion");
+    const QString print = colour ? f.ColourPrint(bytes) : f.Print("print.sff", bytes);
     f.Open({print, true, colour});
+    if (colour && !companion)
+        QVERIFY(QFile::remove(f.Assembled(".SFF")));
     const SendOutcome outcome = f.Send({"42", "43"});
+    if (colour && !companion) {
+        // The fax application sends the black-and-white companion: no job without it.
+        QCOMPARE(outcome.placed, 0);
+        QVERIFY(outcome.problem);
+        QCOMPARE(outcome.problem->messageId, IDS_ERR_COPY_PRINTFILE);
+        QVERIFY(f.Jobs().isEmpty());
+        QVERIFY(f.Faxsend().isEmpty());
+        QVERIFY(QFile::exists(f.dir.filePath("Page1.bmp")));
+        return;
+    }
     QCOMPARE(outcome.placed, 2);
     QCOMPARE(outcome.notPlaced, 0);
     QVERIFY(outcome.tried);
@@ -120,11 +150,13 @@ void TestSendOrder::ownPrintIsPlaced() {
 
     const QString document = colour ? "_FX00000.CFF" : "_FX00000.SFF";
     const QStringList placedFiles =
-        companion ? QStringList{"_FX00000.CFF", "_FX00000.SFF"} : QStringList{document};
+        colour ? QStringList{"_FX00000.CFF", "_FX00000.SFF"} : QStringList{document};
     QCOMPARE(f.Faxsend(), placedFiles);
     QCOMPARE(f.data.Read(fax::kFolderFaxsend, document), bytes);
     QVERIFY(!QFile::exists(print));
-    QVERIFY(!QFile::exists(f.dir.filePath("Tmp00000.SFF")));
+    QVERIFY(!QFile::exists(f.dir.filePath("Page1.bmp")));
+    QVERIFY(!QFile::exists(f.Assembled(".CFF")));
+    QVERIFY(!QFile::exists(f.Assembled(".SFF")));
     const QString placed = f.data.In(fax::kFolderFaxsend, document);
     QCOMPARE(f.order->File().path, placed);
     QCOMPARE(JobValue(f.Job(1), "FILENAME:"), QFile::encodeName(placed));
@@ -154,11 +186,17 @@ void TestSendOrder::pickedFileIsTheUsers() {
     QFETCH(bool, ok);
     QFETCH(QString, pick);
     Fixture f;
-    const QString own =
-        colour ? f.Print("Tmp00000.CFF", "\xff\xd8\xff\xe0 colour") : f.Print("print.sff");
-    const QString companion = f.Print("Tmp00000.SFF", Sff("companion"));
     const QString users = f.Print("Mein Brief.sff", Sff("mine"));
-    SendOrder& order = f.Open({own, true, colour});
+    QString own = f.Print("print.sff");
+    QString companion = f.Print("Tmp00000.SFF", Sff("companion"));
+    if (colour) {
+        f.Open({f.ColourPrint("\xff\xd8\xff\xe0 colour"), true, true});
+        own = f.Assembled(".CFF");
+        companion = f.Assembled(".SFF");
+    } else {
+        f.Open({own, true, false});
+    }
+    SendOrder& order = *f.order;
     order.Pick(pick == "users"       ? users
                : pick == "companion" ? companion
                                      : QString(own).replace("/print.sff", "//print.sff"));
@@ -177,6 +215,7 @@ void TestSendOrder::pickedFileIsTheUsers() {
     QCOMPARE(ReadAll(users), Sff("mine"));
     QVERIFY(!QFile::exists(own));
     QCOMPARE(QFile::exists(companion), !colour);
+    QVERIFY(!QFile::exists(f.dir.filePath("Page1.bmp")));
     QVERIFY(f.Faxsend().isEmpty());
 }
 
@@ -197,6 +236,56 @@ void TestSendOrder::pollAndSendTime() {
     QCOMPARE(f.journal.calls.value(0).dispid, 2);
 }
 
+// A poll started with the program's own print file needs no document: the file goes once the
+// poll job is placed, as on Cancel; a file of the user's stays.
+void TestSendOrder::pollDeletesOwnPrint() {
+    for (const bool own : {true, false}) {
+        Fixture f;
+        const QString print = f.Print("print.sff");
+        f.Open({print, own, false});
+        QCOMPARE(f.Send({"0711 777"}, true).placed, 1);
+        QCOMPARE(JobValue(f.Job(0), "FILENAME:"), QByteArray());
+        QCOMPARE(QFile::exists(print), !own);
+        QVERIFY(f.Faxsend().isEmpty());
+    }
+}
+
+void TestSendOrder::numberNotDialable_data() {
+    QTest::addColumn<QStringList>("numbers");
+    QTest::addColumn<QString>("refused");
+    QTest::newRow("letters") << QStringList{"0711 ABC"} << "0711 ABC";
+    QTest::newRow("no digit") << QStringList{"Zentrale"} << "Zentrale";
+    QTest::newRow("no-break space in the second number")
+        << QStringList{"0711 1", "0711\u00a02"} << "0711\u00a02";
+    QTest::newRow("en dash") << QStringList{"0711 \u2013 3"} << "0711 \u2013 3";
+    QTest::newRow("dial characters and punctuation pass")
+        << QStringList{"+49 (711) 123-45/6", "*31#0711,,5"} << QString();
+}
+
+// A number the fax server cannot dial is refused at OK with 628 and the reason, while the
+// dialog is open, before anything is used up.
+void TestSendOrder::numberNotDialable() {
+    QFETCH(QStringList, numbers);
+    QFETCH(QString, refused);
+    Fixture f;
+    const QString print = f.Print("print.sff");
+    f.Open({print, true, false});
+    const SendOutcome outcome = f.Send(numbers);
+    if (refused.isEmpty()) {
+        QCOMPARE(outcome.placed, numbers.size());
+        return;
+    }
+    QVERIFY(outcome.problem);
+    QCOMPARE(outcome.problem->messageId, 628);
+    QCOMPARE(outcome.problem->what, refused);
+    QCOMPARE(outcome.problem->reason, QString("Die Rufnummer kann nicht gewählt werden: erlaubt "
+                                              "sind Ziffern, Leerzeichen und + - / ( ) * # ,"));
+    QCOMPARE(outcome.placed, 0);
+    QVERIFY(f.Jobs().isEmpty());
+    QVERIFY(f.Faxsend().isEmpty());
+    QVERIFY(QFile::exists(print));
+}
+
 void TestSendOrder::checkedBeforeThePrintIsUsed_data() {
     QTest::addColumn<QStringList>("numbers");
     QTest::addColumn<QString>("dataFolder"); // below the temporary folder; empty: the usual one
@@ -211,6 +300,13 @@ void TestSendOrder::checkedBeforeThePrintIsUsed_data() {
         << QStringList{"0711"} << "Fa\nx" << Sff() << 628 << "0711";
     QTest::newRow("SFF cut short")
         << QStringList{"0711"} << QString() << Sff().left(24) << 630 << "<print>";
+    SffWriter twoPages;
+    for (int page = 0; page < 2; ++page) {
+        twoPages.BeginPage(196);
+        twoPages.AddRawRecord(QByteArray(40, '\x01').prepend('\x28'));
+    }
+    QTest::newRow("SFF cut in its second page")
+        << QStringList{"0711"} << QString() << twoPages.Finish().chopped(10) << 630 << "<print>";
     QTest::newRow("FIFO") << QStringList{"0711"} << QString() << QByteArray() << 613 << "";
 }
 
@@ -316,6 +412,71 @@ void TestSendOrder::redirect() {
     QCOMPARE(failed.Error().reason, GetErrorText(ENOENT));
     QVERIFY(f.Jobs().isEmpty());
     QVERIFY(f.Faxsend().isEmpty());
+}
+
+void TestSendOrder::fixedFileAfterOwnPrint_data() {
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("OK") << true;
+    QTest::newRow("Cancel") << false;
+}
+
+// "/dA /fB": B is the user's and sent where it lies; A, the printer's print file, is still the
+// program's own and goes once the job is placed or on Cancel.
+void TestSendOrder::fixedFileAfterOwnPrint() {
+    QFETCH(bool, ok);
+    Fixture f;
+    const QString printer = f.Print("print.sff");
+    const QString users = f.Print("brief.sff", Sff("mine"));
+    PrintFile file{users, false, false};
+    file.ownFile = printer;
+    SendOrder& order = f.Open(file);
+    if (ok) {
+        QCOMPARE(f.Send({"0711 1"}).placed, 1);
+        QCOMPARE(JobValue(f.Job(0), "FILENAME:"), QFile::encodeName(users));
+    } else {
+        order.Cancel();
+    }
+    QVERIFY(!QFile::exists(printer));
+    QCOMPARE(ReadAll(users), Sff("mine"));
+    QVERIFY(f.Faxsend().isEmpty());
+}
+
+void TestSendOrder::pathOutsideCp850_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("journalRefuses");
+    QTest::newRow("en dash") << QString::fromUtf8("Brief – Entwurf.sff") << false;
+    QTest::newRow("typographic quotes") << QString::fromUtf8("„Angebot“.sff") << false;
+    QTest::newRow("euro sign") << QString::fromUtf8("Rechnung 5 €.sff") << false;
+    QTest::newRow("no job placed: the copy goes again") << QString::fromUtf8("łukasz.sff") << true;
+}
+
+// The fax application reads a job's document path back from CP850: a picked file whose path
+// CP850 cannot hold is copied into Faxsend and the job names the copy; the user's file stays.
+// Without any job the copy goes again.
+void TestSendOrder::pathOutsideCp850() {
+    QFETCH(QString, name);
+    QFETCH(bool, journalRefuses);
+    Fixture f;
+    if (journalRefuses)
+        f.journal.answers = {1};
+    const QString own = f.Print("print.sff");
+    const QString users = f.Print(name, Sff("mine"));
+    SendOrder& order = f.Open({own, true, false});
+    order.Pick(users);
+    const SendOutcome outcome = f.Send({"0711 1"});
+    QCOMPARE(ReadAll(users), Sff("mine"));
+    if (journalRefuses) {
+        QCOMPARE(outcome.placed, 0);
+        QVERIFY(f.Faxsend().isEmpty());
+        QVERIFY(QFile::exists(own));
+        return;
+    }
+    QCOMPARE(outcome.placed, 1);
+    QCOMPARE(f.Faxsend(), QStringList{"_FX00000.SFF"});
+    const QString copy = f.data.In(fax::kFolderFaxsend, "_FX00000.SFF");
+    QCOMPARE(ReadAll(copy), Sff("mine"));
+    QCOMPARE(JobValue(f.Job(0), "FILENAME:"), QFile::encodeName(copy));
+    QVERIFY(!QFile::exists(own));
 }
 
 QTEST_GUILESS_MAIN(TestSendOrder)

@@ -73,6 +73,7 @@ private Q_SLOTS:
     void dataFolder_data();
     void dataFolder();
     void missingParentReportsTwice();
+    void dataFolderNoJobCanName();
     void handOver_data();
     void handOver();
     void handoffGoneOnSecondStart();
@@ -154,6 +155,19 @@ void TestStartup::missingParentReportsTwice() {
     QCOMPARE(run.messages.Ids(), (QList<int>{624, 624}));
     QVERIFY(run.messages.messages[0].text.contains("'" + data + "'"));
     QVERIFY(run.messages.messages[1].text.contains("'" + data + "/Comjob'"));
+}
+
+// A data folder whose path CP850 cannot hold is named in no usable job: start-up says so,
+// naming it, and ends before the dialog.
+void TestStartup::dataFolderNoJobCanName() {
+    Run run;
+    const QString data = run.InCwd(QString::fromUtf8("łukasz/Fax"));
+    QVERIFY(QDir().mkpath(run.InCwd(QString::fromUtf8("łukasz"))));
+    TestRegistry::Set(run.reg.User(), kFax, "DatenDir", data);
+    run.Start({"/dprint.sff", "/n0711"});
+    QVERIFY(!run.state);
+    QCOMPARE(run.messages.Ids(), QList<int>{635});
+    QVERIFY(run.messages.messages[0].text.contains("'" + data + "'"));
 }
 
 void TestStartup::handOver_data() {

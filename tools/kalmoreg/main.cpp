@@ -138,6 +138,8 @@ int Run(QStringList args) {
     const QString file = machine ? Registry::DefaultMachineFile() : Registry::DefaultUserFile();
     if (!machine && shape->writes)
         Registry::CreateUserFile(file);
+    if (machine && shape->writes)
+        Registry::CreateMachineFile(file);
     // The machine root is read by many and written rarely: it keeps a rollback journal, which
     // readers without write access to its folder can read.
     RegistryStore store(
