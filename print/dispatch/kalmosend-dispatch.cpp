@@ -198,7 +198,8 @@ void HandOver(Folders& folders, const std::string& name) {
                  ") without taking the document.");
         return;
     }
-    if (status != 0)
+    // 4: the user cancelled the dialog, which is no fault.
+    if (status != 0 && status != 4)
         Log("kalmosend ended with status " + std::to_string(status) + " for \"" + title + "\"");
     RemoveJob(folders.work.Get(), name);
 }

@@ -25,6 +25,7 @@ namespace {
 constexpr int kExitWaitsForUser = 1;     // non-interactive: the dialog would wait for a person
 constexpr int kExitSettingsUnusable = 2; // a store unreadable, or the data folder unusable
 constexpr int kExitSomeNotPlaced = 3;    // the dialog closed with some recipient's job not placed
+constexpr int kExitCancelled = 4;        // interactive: the user cancelled, no job was placed
 
 // KALMOSEND_BENCH_EXIT=1 (bench/bench_startup): once the dialog has been shown, print the
 // monotonic clock in microseconds and end at once, leaving everything as it is.
@@ -97,9 +98,10 @@ int main(int argc, char* argv[]) {
         SendDialog dialog(services, state);
         if (bench)
             dialog.installEventFilter(&benchExit);
-        if (!nonInteractive)
-            dialog.DoModal();
-        else if (dialog.OnInitDialog()) {
+        if (!nonInteractive) {
+            if (dialog.DoModal() != QDialog::Accepted)
+                exitCode = kExitCancelled;
+        } else if (dialog.OnInitDialog()) {
             dialog.Abandon();
             exitCode = kExitWaitsForUser;
         }
