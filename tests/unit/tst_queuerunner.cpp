@@ -224,6 +224,7 @@ private Q_SLOTS:
         QCOMPARE(sent->Value(Field::Status), QStringLiteral("OK"));
 
         m_script->jobs.remove(QStringLiteral("2")); // cleaned out of the server's done queue
+        m_clock.now = m_clock.now.addSecs(QueueRunner::kJournalGraceSecs); // the print is complete
         QCOMPARE(runner->RunOnce().failed, 1);
         QCOMPARE(runner->InFlight(), 0);
         QVERIFY(!QFile::exists(doc));
@@ -383,6 +384,49 @@ private Q_SLOTS:
         QCOMPARE(runner->SubmitNew().submitted, 0);
         QCOMPARE(runner->Follow().sent, 2);
         QVERIFY(QFile::exists(doc));
+    }
+
+    // A print's first recipient refused at once leaves the document to the recipients that
+    // kalmosend writes after it; a document no job names goes once it is older than the grace
+    // (also one left by a runner stopped after filing its last job), a colour one with its SFF.
+    void documentOutlivesAnEarlyRefusal() {
+        const QString doc = Document(QStringLiteral("_FX00005.SFF"));
+        WriteSff(doc);
+        m_script->refuseNumber = QStringLiteral("0399");
+        AddJob(QStringLiteral("09120000.FX3"),
+               SendJobBytes(doc, QStringLiteral("0399"), QStringLiteral("SFF"), 196,
+                            QStringLiteral("IMMED")));
+        auto runner = Runner();
+        QCOMPARE(runner->RunOnce().refused, 1);
+        QVERIFY(QFile::exists(doc));
+        AddJob(QStringLiteral("09120001.FX3"),
+               SendJobBytes(doc, QStringLiteral("0301"), QStringLiteral("SFF"), 196,
+                            QStringLiteral("IMMED")));
+        QCOMPARE(runner->RunOnce().submitted, 1);
+        m_script->jobs[QStringLiteral("1")].status.state = State::Done;
+        QCOMPARE(runner->RunOnce().sent, 1);
+        QVERIFY(QFile::exists(doc)); // young: the print may have more recipients
+
+        const QString stranded = Document(QStringLiteral("_FX00006.CFF"));
+        const QString companion = Document(QStringLiteral("_FX00006.SFF"));
+        const QString named = Document(QStringLiteral("_FX00007.SFF"));
+        const QString foreign = Document(QStringLiteral("letter.SFF"));
+        for (const QString& path : {stranded, companion, named, foreign})
+            WriteSff(path);
+        AddJob(QStringLiteral("09120002.FX3"),
+               SendJobBytes(named, QStringLiteral("0301"), QStringLiteral("SFF"), 196,
+                            QStringLiteral("20-01-01-00:00")));
+        m_script->down = true; // the named job stays in Comjob
+        m_clock.now = m_clock.now.addSecs(QueueRunner::kJournalGraceSecs - 5);
+        QCOMPARE(runner->RunOnce().sent, 0);
+        QVERIFY(QFile::exists(doc) && QFile::exists(stranded));
+        m_clock.now = m_clock.now.addSecs(10);
+        QCOMPARE(runner->RunOnce().sent, 0);
+        QVERIFY(!QFile::exists(doc));
+        QVERIFY(!QFile::exists(stranded));
+        QVERIFY(!QFile::exists(companion));
+        QVERIFY(QFile::exists(named));
+        QVERIFY(QFile::exists(foreign));
     }
 
     // A job the server will not talk about is asked about again later; the server is not

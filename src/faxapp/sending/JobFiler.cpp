@@ -5,11 +5,14 @@
 #include "faxapp/journal/JournalStore.h"
 #include "faxapp/sending/JobOutcome.h"
 #include "faxapp/sending/SendingState.h"
+#include "support/Clock.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace faxapp {
@@ -38,12 +41,28 @@ void Append(QString& problem, const QString& more) {
     problem += (problem.isEmpty() ? QString() : QStringLiteral("; ")) + more;
 }
 
+bool IsCff(const QString& fileName) {
+    return fileName.endsWith(QLatin1String(".CFF"), Qt::CaseInsensitive);
+}
+
+// The SFF a colour document sends, beside it.
+QString CompanionOf(const QString& cffName) {
+    return cffName.left(cffName.size() - 4) + QStringLiteral(".SFF");
+}
+
+// A document kalmosend writes into Faxsend.
+bool IsSpooledDocument(const QString& fileName) {
+    return fileName.startsWith(QLatin1String("_FX"), Qt::CaseInsensitive) &&
+           (IsCff(fileName) || fileName.endsWith(QLatin1String(".SFF"), Qt::CaseInsensitive));
+}
+
 } // namespace
 
 JobFiler::JobFiler(const SpoolFolder& comjob, const SpoolFolder& comack, const SpoolFolder& comerr,
-                   const SpoolFolder& faxsend, const SpoolFolder& work, JournalStore& journal)
+                   const SpoolFolder& faxsend, const SpoolFolder& work, JournalStore& journal,
+                   const Clock& clock, qint64 graceSecs)
     : m_comjob(comjob), m_comack(comack), m_comerr(comerr), m_faxsend(faxsend), m_work(work),
-      m_journal(journal) {}
+      m_journal(journal), m_clock(clock), m_graceSecs(graceSecs) {}
 
 void JobFiler::Forget() {
     m_documentUse.clear();
@@ -163,12 +182,63 @@ void JobFiler::RemoveDocumentIfUnused(const QString& document, QString& problem)
     const QFileInfo info(document);
     if (QDir::cleanPath(info.absolutePath()) != QDir::cleanPath(m_faxsend.Path()))
         return;
-    QStringList names{info.fileName()};
-    if (info.suffix().compare(QLatin1String("CFF"), Qt::CaseInsensitive) == 0)
-        names.append(info.completeBaseName() + QStringLiteral(".SFF"));
-    for (const QString& fileName : names) {
-        if (!m_faxsend.Remove(fileName) && errno != ENOENT)
-            Append(problem, m_faxsend.PathOf(fileName) + QStringLiteral(": ") + ErrnoText());
+    // A young document may still get jobs: kalmosend writes a print's recipients one after
+    // the other. The sweep of a later pass takes it.
+    if (!PastGrace(info.fileName()))
+        return;
+    RemoveDocument(info.fileName(), problem);
+}
+
+bool JobFiler::PastGrace(const QString& fileName) const {
+    struct stat st {};
+    const QByteArray name = fileName.toUtf8();
+    if (::fstatat(m_faxsend.Descriptor(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT;
+    // The status change time, which no user can set back.
+    return m_clock.Now().toSecsSinceEpoch() - st.st_ctim.tv_sec >= m_graceSecs;
+}
+
+void JobFiler::RemoveDocument(const QString& fileName, QString& problem) {
+    QStringList names{fileName};
+    if (IsCff(fileName))
+        names.append(CompanionOf(fileName));
+    for (const QString& name : names) {
+        if (!m_faxsend.Remove(name) && errno != ENOENT)
+            Append(problem, m_faxsend.PathOf(name) + QStringLiteral(": ") + ErrnoText());
+    }
+}
+
+void JobFiler::Sweep(QString& problem) {
+    Forget();
+    CountDocuments();
+    QSet<QString> named; // file names in Faxsend that a job file names, with CFF companions
+    const QString faxsend = QDir::cleanPath(m_faxsend.Path());
+    for (auto it = m_documentUse.cbegin(); it != m_documentUse.cend(); ++it) {
+        const QFileInfo info(it.key());
+        if (it.value() <= 0 || QDir::cleanPath(info.absolutePath()) != faxsend)
+            continue;
+        named.insert(info.fileName());
+        if (IsCff(info.fileName()))
+            named.insert(CompanionOf(info.fileName()));
+    }
+    QStringList unnamed;
+    if (!ListFolder(m_faxsend.Path(), [&](std::string_view entry) {
+            const QString name =
+                QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size()));
+            if (IsSpooledDocument(name) && !named.contains(name))
+                unnamed.append(name);
+        })) {
+        Append(problem, m_faxsend.Path() + QStringLiteral(": ") + ErrnoText());
+        return;
+    }
+    for (const QString& name : std::as_const(unnamed)) {
+        // An SFF goes with its CFF, once that CFF goes.
+        const bool companion =
+            !IsCff(name) &&
+            (m_faxsend.Contains(name.left(name.size() - 4) + QStringLiteral(".CFF")) ||
+             m_faxsend.Contains(name.left(name.size() - 4) + QStringLiteral(".cff")));
+        if (!companion && PastGrace(name))
+            RemoveDocument(name, problem);
     }
 }
 

@@ -85,7 +85,8 @@ bool QueueRunner::Open(QString& error) {
     if (!m_journal)
         return false;
     m_filer = std::make_unique<JobFiler>(m_folders->comjob, m_folders->comack, m_folders->comerr,
-                                         m_folders->faxsend, m_state.Folder(), *m_journal);
+                                         m_folders->faxsend, m_state.Folder(), *m_journal, m_clock,
+                                         kJournalGraceSecs);
     return true;
 }
 
@@ -156,6 +157,10 @@ void QueueRunner::ServerFailed(FaxServer& server, const ServerProblem& problem, 
 RunnerPass QueueRunner::SubmitNew() {
     RunnerPass pass;
     BeginPass();
+    QString problem;
+    m_filer->Sweep(problem);
+    if (!problem.isEmpty())
+        Note(pass, problem);
     QStringList names;
     if (!ListFolder(m_folders->comjob.Path(), [&](std::string_view entry) {
             const QString name =

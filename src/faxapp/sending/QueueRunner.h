@@ -49,6 +49,8 @@ public:
 
     // A job file is taken once the journal has its row (kalmosend adds the row after the file
     // and takes the file back when the journal refuses it), or once it is this old without one.
+    // A document no job file names is removed only once it is this old: kalmosend has written
+    // all jobs of its print by then.
     static constexpr qint64 kJournalGraceSecs = 60;
     // A job taken by a runner on another machine that has not got as far as the server in
     // this time is taken over.
