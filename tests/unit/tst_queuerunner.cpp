@@ -8,6 +8,7 @@
 #include "fax/JobFileWriter.h"
 #include "fax/SffWriter.h"
 #include "faxapp/journal/JournalStore.h"
+#include "faxapp/sending/JobFiler.h"
 #include "faxapp/sending/QueueRunner.h"
 #include "faxapp/sending/QueueService.h"
 #include "faxapp/sending/ServerFactory.h"
@@ -427,6 +428,37 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(companion));
         QVERIFY(QFile::exists(named));
         QVERIFY(QFile::exists(foreign));
+    }
+
+    // A job another runner has filed meanwhile (moved, and out of Comjob) is filed here only
+    // as far as Comjob goes: its document, which a later recipient still names, stays, and
+    // the outcome is not this filer's to count.
+    void jobFiledByAnotherRunner() {
+        const QString doc = Document(QStringLiteral("_FX00008.SFF"));
+        WriteSff(doc);
+        const QByteArray bytes = SendJobBytes(doc, QStringLiteral("0301"), QStringLiteral("SFF"),
+                                              196, QStringLiteral("IMMED"));
+        const QString name = QStringLiteral("09120000.FX3");
+        AddJob(QStringLiteral("09120001.FX3"), bytes);
+        QFile filed(Folder(fax::kFolderComack) + u'/' + name); // the other runner's move
+        QVERIFY(filed.open(QIODevice::WriteOnly));
+        filed.write(bytes);
+        filed.close();
+        SpoolFolder comjob, comack, comerr, faxsend, work;
+        QVERIFY(comjob.Open(Folder(fax::kFolderComjob)) &&
+                comack.Open(Folder(fax::kFolderComack)) &&
+                comerr.Open(Folder(fax::kFolderComerr)) &&
+                faxsend.Open(Folder(fax::kFolderFaxsend)) && work.Open(Folder(fax::kFolderComerr)));
+        QString error;
+        auto journal = JournalStore::Open(m_data, error);
+        QVERIFY2(journal, qPrintable(error));
+        m_clock.now = m_clock.now.addSecs(QueueRunner::kJournalGraceSecs + 1);
+        JobFiler filer(comjob, comack, comerr, faxsend, work, *journal, m_clock,
+                       QueueRunner::kJournalGraceSecs);
+        QString problem;
+        QCOMPARE(filer.File(name, *JobFile::Parse(bytes), JobFiler::Outcome::Sent, {}, problem),
+                 JobFiler::Filed::Elsewhere);
+        QVERIFY(QFile::exists(doc));
     }
 
     // A job the server will not talk about is asked about again later; the server is not

@@ -65,11 +65,12 @@ JobFiler::JobFiler(const SpoolFolder& comjob, const SpoolFolder& comack, const S
       m_journal(journal), m_clock(clock), m_graceSecs(graceSecs) {}
 
 void JobFiler::Forget() {
-    m_documentUse.clear();
+    m_documentOf.clear();
     m_documentUseKnown = false;
 }
 
-bool JobFiler::Write(const QString& name, const JobFile& job, Outcome outcome, QString& problem) {
+JobFiler::Filed JobFiler::Write(const QString& name, const JobFile& job, Outcome outcome,
+                                QString& problem) {
     const SpoolFolder& target = outcome == Outcome::Sent ? m_comack : m_comerr;
     const QString temp = name + QStringLiteral(".out.") + SendingState::OwnerTag();
     const QByteArray bytes = job.Bytes();
@@ -80,8 +81,9 @@ bool JobFiler::Write(const QString& name, const JobFile& job, Outcome outcome, Q
         !out.Close()) {
         Append(problem, m_work.PathOf(temp) + QStringLiteral(": ") + ErrnoText());
         m_work.Remove(temp);
-        return false;
+        return Filed::No;
     }
+    Filed filed = Filed::Here;
     if (!SpoolFolder::MoveNoReplace(m_work, temp, target, name)) {
         const int moveErrno = errno;
         m_work.Remove(temp);
@@ -90,18 +92,21 @@ bool JobFiler::Write(const QString& name, const JobFile& job, Outcome outcome, Q
         if (moveErrno != EEXIST) {
             errno = moveErrno;
             Append(problem, target.PathOf(name) + QStringLiteral(": ") + ErrnoText());
-            return false;
+            return Filed::No;
         }
+        filed = Filed::Elsewhere;
     }
     target.Sync();
-    return true;
+    return filed;
 }
 
-bool JobFiler::File(const QString& name, const JobFile& job, Outcome outcome,
-                    const QString& journalText, QString& problem, const QDateTime& rowsFrom) {
-    if (!Write(name, job, outcome, problem))
-        return false;
-    CountDocuments(); // before the job leaves Comjob, so that its own use is counted too
+JobFiler::Filed JobFiler::File(const QString& name, const JobFile& job, Outcome outcome,
+                               const QString& journalText, QString& problem,
+                               const QDateTime& rowsFrom) {
+    const Filed filed = Write(name, job, outcome, problem);
+    if (filed == Filed::No)
+        return filed;
+    CountDocuments();
     m_comjob.Remove(name);
     m_comjob.Sync();
     m_comjobChanged = ComjobChanged(); // this removal is no reason to count again
@@ -111,9 +116,11 @@ bool JobFiler::File(const QString& name, const JobFile& job, Outcome outcome,
     if (!m_journal.SetOutcome(name, StateOf(outcome), journalText, error, rowsFrom) &&
         (m_journal.Find(name, findError, rowsFrom) || !findError.isEmpty()))
         Append(problem, error);
-    if (!job.IsPoll())
-        RemoveDocumentIfUnused(job.Value(Field::FileName), problem);
-    return true;
+    // The runner whose move filed the job decides about its document; one that found it
+    // filed leaves that to it (or to the sweep, when it stopped first).
+    if (!job.IsPoll() && filed == Filed::Here)
+        RemoveDocumentIfUnused(name, job.Value(Field::FileName), problem);
+    return filed;
 }
 
 bool JobFiler::FileMalformed(const QString& name, const QByteArray& bytes, const QString& reason,
@@ -121,7 +128,7 @@ bool JobFiler::FileMalformed(const QString& name, const QByteArray& bytes, const
     JobFile job = JobOutcome::Salvage(bytes);
     const QString text = QStringLiteral("not a job file: ") + reason;
     JobOutcome::ApplyRefusal(job, text);
-    if (!Write(name, job, Outcome::Refused, problem))
+    if (Write(name, job, Outcome::Refused, problem) == Filed::No)
         return false;
     // Moved, not read and written: a link or a FIFO stays what it is, and is never opened.
     QString orig = name + QStringLiteral(".orig");
@@ -157,7 +164,7 @@ void JobFiler::CountDocuments() {
         return;
     m_documentUseKnown = true;
     m_comjobChanged = changed;
-    m_documentUse.clear();
+    m_documentOf.clear();
     ListFolder(m_comjob.Path(), [&](std::string_view entry) {
         const QString other = QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size()));
         PosixFile file;
@@ -166,18 +173,19 @@ void JobFiler::CountDocuments() {
             !ReadJobFileBytes(file, bytes))
             return;
         if (const auto job = JobFile::Parse(bytes); job && !job->IsPoll())
-            ++m_documentUse[job->Value(Field::FileName)];
+            m_documentOf.insert(other, job->Value(Field::FileName));
     });
 }
 
-void JobFiler::RemoveDocumentIfUnused(const QString& document, QString& problem) {
+void JobFiler::RemoveDocumentIfUnused(const QString& jobName, const QString& document,
+                                      QString& problem) {
+    m_documentOf.remove(jobName); // out of Comjob now
     if (document.isEmpty())
         return;
-    int& use = m_documentUse[document];
-    if (use > 0)
-        --use;
-    if (use > 0)
-        return;
+    for (const QString& named : std::as_const(m_documentOf)) {
+        if (named == document)
+            return;
+    }
     // Only kalmosend's own copies in Faxsend are removed, never a file elsewhere.
     const QFileInfo info(document);
     if (QDir::cleanPath(info.absolutePath()) != QDir::cleanPath(m_faxsend.Path()))
@@ -213,9 +221,9 @@ void JobFiler::Sweep(QString& problem) {
     CountDocuments();
     QSet<QString> named; // file names in Faxsend that a job file names, with CFF companions
     const QString faxsend = QDir::cleanPath(m_faxsend.Path());
-    for (auto it = m_documentUse.cbegin(); it != m_documentUse.cend(); ++it) {
-        const QFileInfo info(it.key());
-        if (it.value() <= 0 || QDir::cleanPath(info.absolutePath()) != faxsend)
+    for (const QString& document : std::as_const(m_documentOf)) {
+        const QFileInfo info(document);
+        if (QDir::cleanPath(info.absolutePath()) != faxsend)
             continue;
         named.insert(info.fileName());
         if (IsCff(info.fileName()))

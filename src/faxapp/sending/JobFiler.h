@@ -22,6 +22,9 @@ class JournalStore;
 class JobFiler {
 public:
     enum class Outcome { Sent, Failed, Refused };
+    // Filed by this filer's own move, found filed already (by another runner following the
+    // same job, or by one that stopped before it took the job out of Comjob), or not filed.
+    enum class Filed { Here, Elsewhere, No };
 
     // The folders and the journal stay the caller's; work is a folder of the data folder's
     // file system for the file being written.
@@ -34,12 +37,12 @@ public:
     // Counts of documents named in Comjob are taken afresh in the next filing.
     void Forget();
 
-    // Files job under name. False with problem when it could not be written: the job stays
+    // Files job under name. No with problem when it could not be written: the job stays
     // in Comjob for the next try. A problem may also be set on success (the journal, a
     // document that could not be removed). The journal row is the job file's newest recorded
-    // at rowsFrom or later.
-    bool File(const QString& name, const JobFile& job, Outcome outcome, const QString& journalText,
-              QString& problem, const QDateTime& rowsFrom = {});
+    // at rowsFrom or later. Only a job filed here decides about its document.
+    Filed File(const QString& name, const JobFile& job, Outcome outcome, const QString& journalText,
+               QString& problem, const QDateTime& rowsFrom = {});
     // Files the refusal of a file under a job file's name that is not a job file: what could
     // be read of it as a job file with the reason, the file as it was beside it as
     // "<name>.orig".
@@ -52,11 +55,12 @@ public:
     void Sweep(QString& problem);
 
 private:
-    bool Write(const QString& name, const JobFile& job, Outcome outcome, QString& problem);
+    Filed Write(const QString& name, const JobFile& job, Outcome outcome, QString& problem);
     void CountDocuments();
     // Comjob's modification time in nanoseconds, -1 when unknown.
     qint64 ComjobChanged() const;
-    void RemoveDocumentIfUnused(const QString& document, QString& problem);
+    // Removes document unless a job file in Comjob other than jobName names it.
+    void RemoveDocumentIfUnused(const QString& jobName, const QString& document, QString& problem);
     // The document in Faxsend has been there for the grace.
     bool PastGrace(const QString& fileName) const;
     void RemoveDocument(const QString& fileName, QString& problem);
@@ -69,7 +73,7 @@ private:
     JournalStore& m_journal;
     const Clock& m_clock;
     qint64 m_graceSecs;
-    QHash<QString, int> m_documentUse; // Faxsend document → jobs in Comjob naming it
+    QHash<QString, QString> m_documentOf; // job file in Comjob → the document it names
     bool m_documentUseKnown = false;
     qint64 m_comjobChanged = -1; // when the count was taken
 };

@@ -472,10 +472,11 @@ void QueueRunner::FollowJob(const QString& name, const SendingRecord& record, Ru
 void QueueRunner::File(const QString& name, const JobFile& job, Outcome outcome,
                        const QString& journalText, RunnerPass& pass) {
     QString problem;
-    const bool filed = m_filer->File(name, job, outcome, journalText, problem, m_rowsFrom);
+    const JobFiler::Filed filed =
+        m_filer->File(name, job, outcome, journalText, problem, m_rowsFrom);
     if (!problem.isEmpty())
         Note(pass, problem);
-    if (!filed) {
+    if (filed == JobFiler::Filed::No) {
         // A job at the server keeps its record and is filed by the next pass; one never
         // handed over is given back, to be taken again.
         if (const auto record = m_state.Read(name);
@@ -484,6 +485,8 @@ void QueueRunner::File(const QString& name, const JobFile& job, Outcome outcome,
         return;
     }
     m_state.Release(name);
+    if (filed == JobFiler::Filed::Elsewhere)
+        return; // counted by the runner that filed it
     switch (outcome) {
     case Outcome::Sent:
         ++pass.sent;
