@@ -461,6 +461,30 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(doc));
     }
 
+    // A claim a kill cut short (created, never written: a record that is no runner's) does
+    // not strand its job: left alone while young, taken over once old, without a problem
+    // reported for it in any pass. A claim is never seen half written.
+    void claimCutShortByAKill() {
+        const QString name = QStringLiteral("09120005.FX3");
+        AddJob(name, PollJobBytes(QStringLiteral("0301"), QStringLiteral("IMMED")));
+        QVERIFY(QDir().mkpath(Folder(SendingState::kFolderName)));
+        QFile record(Folder(SendingState::kFolderName) + u'/' + name);
+        QVERIFY(record.open(QIODevice::WriteOnly));
+        record.close();
+        auto runner = Runner();
+        RunnerPass pass = runner->RunOnce();
+        QCOMPARE(pass.submitted, 0);
+        QVERIFY2(pass.problems.isEmpty(), qPrintable(pass.problems.join(u'\n')));
+        m_clock.now = m_clock.now.addSecs(QueueRunner::kUnreadableRecordSecs + 1);
+        pass = runner->RunOnce();
+        QCOMPARE(pass.submitted, 1);
+        QVERIFY2(pass.problems.isEmpty(), qPrintable(pass.problems.join(u'\n')));
+        QCOMPARE(runner->InFlight(), 1);
+        QVERIFY(runner->Follow().problems.isEmpty());
+        // Only complete records under a job's name: nothing else is left in the folder.
+        QCOMPARE(QDir(Folder(SendingState::kFolderName)).entryList(QDir::Files), QStringList{name});
+    }
+
     // A job the server will not talk about is asked about again later; the server is not
     // down for it, and the other jobs are followed and filed.
     void oneJobTheServerRefusesToShow() {

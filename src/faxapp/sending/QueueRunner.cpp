@@ -121,6 +121,12 @@ void QueueRunner::EndPass() {
     m_servers.clear(); // closes the connections
 }
 
+bool QueueRunner::TakeOverUnreadable(const QString& name, qint64 now) {
+    const qint64 changed = m_state.ChangedAt(name);
+    return changed >= 0 && now - changed >= kUnreadableRecordSecs &&
+           m_state.TakeOverUnreadable(name);
+}
+
 void QueueRunner::Note(RunnerPass& pass, const QString& problem) const {
     pass.problems.append(problem);
 }
@@ -179,13 +185,15 @@ RunnerPass QueueRunner::SubmitNew() {
             // Taken by a runner that did not get as far as the server: once it is known to
             // be gone, or has been at it for far too long, the job is free again.
             const auto record = m_state.Read(name);
-            if (!record || record->phase != SendingRecord::Phase::Claimed ||
-                (!SendingState::OwnerGone(*record) && (record->owner == SendingState::OwnerHere() ||
-                                                       now - record->since < kStaleClaimSecs))) {
+            const bool free =
+                record ? record->phase == SendingRecord::Phase::Claimed &&
+                             (SendingState::OwnerGone(*record) ||
+                              (record->owner != SendingState::OwnerHere() &&
+                               now - record->since >= kStaleClaimSecs)) &&
+                             m_state.TakeOver(name, *record) // unless another runner was first
+                       : TakeOverUnreadable(name, now);
+            if (!free)
                 continue;
-            }
-            if (!m_state.TakeOver(name, *record))
-                continue; // another runner was first
         }
         TakeJob(name, pass);
     }
@@ -380,7 +388,9 @@ RunnerPass QueueRunner::Follow() {
             break;
         const auto record = m_state.Read(name);
         if (!record) {
-            Note(pass, m_state.Folder().PathOf(name) + QStringLiteral(": not a runner's record"));
+            // Released meanwhile (filed by another runner), or a claim a kill cut short:
+            // taken away once old enough, and the job, if still in Comjob, taken again.
+            TakeOverUnreadable(name, now);
             continue;
         }
         const bool abandoned =

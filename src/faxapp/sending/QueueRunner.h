@@ -55,6 +55,9 @@ public:
     // A job taken by a runner on another machine that has not got as far as the server in
     // this time is taken over.
     static constexpr qint64 kStaleClaimSecs = qint64{10} * 60;
+    // A record in .sending that is not a runner's record (a claim a kill cut short) is taken
+    // over once it has not changed for this long.
+    static constexpr qint64 kUnreadableRecordSecs = 60;
 
     QueueRunner(QString dataDir, ServerFactory serverFactory, const Clock& clock);
     ~QueueRunner();
@@ -98,6 +101,8 @@ private:
                          RunnerPass& pass);
     QString ConvertedDocument(const JobFile& job, QString& error);
     void Note(RunnerPass& pass, const QString& problem) const;
+    // An unreadable record old enough is taken away: true when the job is free again.
+    bool TakeOverUnreadable(const QString& name, qint64 now);
 
     QString m_dataDir;
     ServerFactory m_serverFactory;
