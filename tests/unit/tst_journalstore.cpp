@@ -13,8 +13,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <latch>
 #include <sqlite3.h>
 #include <sys/resource.h>
+#include <thread>
 
 using faxapp::JournalEntry;
 using faxapp::JournalStore;
@@ -84,6 +86,7 @@ private Q_SLOTS:
     void init();
     void rowsComeBackNewestFirst();
     void outcomeGoesToTheNewestRowOfTheJob();
+    void twoOpenANewJournalAtOnce();
     void addFailsOnFaults_data();
     void addFailsOnFaults();
     void openReportsDamage_data();
@@ -101,6 +104,30 @@ void TestJournalStore::init() {
     QVERIFY(m_dir->isValid());
     m_data = m_dir->filePath("Fax");
     QVERIFY(QDir().mkpath(m_data));
+}
+
+// Two runners starting on a new data folder both create the journal: both get it, once.
+void TestJournalStore::twoOpenANewJournalAtOnce() {
+    for (int round = 0; round < 40; ++round) {
+        const QString data = m_dir->filePath(QStringLiteral("new%1").arg(round));
+        QVERIFY(QDir().mkpath(data));
+        std::latch start(2);
+        QString errors[2];
+        bool opened[2] = {};
+        const auto open = [&](int i) {
+            start.arrive_and_wait();
+            opened[i] = JournalStore::Open(data, errors[i]) != nullptr;
+        };
+        std::thread other(open, 1);
+        open(0);
+        other.join();
+        QVERIFY2(opened[0] && opened[1], qPrintable(errors[0] + errors[1]));
+    }
+    QString error;
+    auto store = JournalStore::Open(m_dir->filePath(QStringLiteral("new0")), error);
+    QVERIFY2(store, qPrintable(error));
+    JournalEntry row = SendJob("09120000.FX3");
+    QVERIFY2(store->Add(row, error), qPrintable(error));
 }
 
 void TestJournalStore::rowsComeBackNewestFirst() {

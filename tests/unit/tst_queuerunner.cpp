@@ -8,6 +8,7 @@
 #include "fax/JobFileWriter.h"
 #include "fax/SffWriter.h"
 #include "faxapp/journal/JournalStore.h"
+#include "faxapp/sending/JobFiler.h"
 #include "faxapp/sending/QueueRunner.h"
 #include "faxapp/sending/QueueService.h"
 #include "faxapp/sending/ServerFactory.h"
@@ -224,6 +225,7 @@ private Q_SLOTS:
         QCOMPARE(sent->Value(Field::Status), QStringLiteral("OK"));
 
         m_script->jobs.remove(QStringLiteral("2")); // cleaned out of the server's done queue
+        m_clock.now = m_clock.now.addSecs(QueueRunner::kJournalGraceSecs); // the print is complete
         QCOMPARE(runner->RunOnce().failed, 1);
         QCOMPARE(runner->InFlight(), 0);
         QVERIFY(!QFile::exists(doc));
@@ -383,6 +385,104 @@ private Q_SLOTS:
         QCOMPARE(runner->SubmitNew().submitted, 0);
         QCOMPARE(runner->Follow().sent, 2);
         QVERIFY(QFile::exists(doc));
+    }
+
+    // A print's first recipient refused at once leaves the document to the recipients that
+    // kalmosend writes after it; a document no job names goes once it is older than the grace
+    // (also one left by a runner stopped after filing its last job), a colour one with its SFF.
+    void documentOutlivesAnEarlyRefusal() {
+        const QString doc = Document(QStringLiteral("_FX00005.SFF"));
+        WriteSff(doc);
+        m_script->refuseNumber = QStringLiteral("0399");
+        AddJob(QStringLiteral("09120000.FX3"),
+               SendJobBytes(doc, QStringLiteral("0399"), QStringLiteral("SFF"), 196,
+                            QStringLiteral("IMMED")));
+        auto runner = Runner();
+        QCOMPARE(runner->RunOnce().refused, 1);
+        QVERIFY(QFile::exists(doc));
+        AddJob(QStringLiteral("09120001.FX3"),
+               SendJobBytes(doc, QStringLiteral("0301"), QStringLiteral("SFF"), 196,
+                            QStringLiteral("IMMED")));
+        QCOMPARE(runner->RunOnce().submitted, 1);
+        m_script->jobs[QStringLiteral("1")].status.state = State::Done;
+        QCOMPARE(runner->RunOnce().sent, 1);
+        QVERIFY(QFile::exists(doc)); // young: the print may have more recipients
+
+        const QString stranded = Document(QStringLiteral("_FX00006.CFF"));
+        const QString companion = Document(QStringLiteral("_FX00006.SFF"));
+        const QString named = Document(QStringLiteral("_FX00007.SFF"));
+        const QString foreign = Document(QStringLiteral("letter.SFF"));
+        for (const QString& path : {stranded, companion, named, foreign})
+            WriteSff(path);
+        AddJob(QStringLiteral("09120002.FX3"),
+               SendJobBytes(named, QStringLiteral("0301"), QStringLiteral("SFF"), 196,
+                            QStringLiteral("20-01-01-00:00")));
+        m_script->down = true; // the named job stays in Comjob
+        m_clock.now = m_clock.now.addSecs(QueueRunner::kJournalGraceSecs - 5);
+        QCOMPARE(runner->RunOnce().sent, 0);
+        QVERIFY(QFile::exists(doc) && QFile::exists(stranded));
+        m_clock.now = m_clock.now.addSecs(10);
+        QCOMPARE(runner->RunOnce().sent, 0);
+        QVERIFY(!QFile::exists(doc));
+        QVERIFY(!QFile::exists(stranded));
+        QVERIFY(!QFile::exists(companion));
+        QVERIFY(QFile::exists(named));
+        QVERIFY(QFile::exists(foreign));
+    }
+
+    // A job another runner has filed meanwhile (moved, and out of Comjob) is filed here only
+    // as far as Comjob goes: its document, which a later recipient still names, stays, and
+    // the outcome is not this filer's to count.
+    void jobFiledByAnotherRunner() {
+        const QString doc = Document(QStringLiteral("_FX00008.SFF"));
+        WriteSff(doc);
+        const QByteArray bytes = SendJobBytes(doc, QStringLiteral("0301"), QStringLiteral("SFF"),
+                                              196, QStringLiteral("IMMED"));
+        const QString name = QStringLiteral("09120000.FX3");
+        AddJob(QStringLiteral("09120001.FX3"), bytes);
+        QFile filed(Folder(fax::kFolderComack) + u'/' + name); // the other runner's move
+        QVERIFY(filed.open(QIODevice::WriteOnly));
+        filed.write(bytes);
+        filed.close();
+        SpoolFolder comjob, comack, comerr, faxsend, work;
+        QVERIFY(comjob.Open(Folder(fax::kFolderComjob)) &&
+                comack.Open(Folder(fax::kFolderComack)) &&
+                comerr.Open(Folder(fax::kFolderComerr)) &&
+                faxsend.Open(Folder(fax::kFolderFaxsend)) && work.Open(Folder(fax::kFolderComerr)));
+        QString error;
+        auto journal = JournalStore::Open(m_data, error);
+        QVERIFY2(journal, qPrintable(error));
+        m_clock.now = m_clock.now.addSecs(QueueRunner::kJournalGraceSecs + 1);
+        JobFiler filer(comjob, comack, comerr, faxsend, work, *journal, m_clock,
+                       QueueRunner::kJournalGraceSecs);
+        QString problem;
+        QCOMPARE(filer.File(name, *JobFile::Parse(bytes), JobFiler::Outcome::Sent, {}, problem),
+                 JobFiler::Filed::Elsewhere);
+        QVERIFY(QFile::exists(doc));
+    }
+
+    // A claim a kill cut short (created, never written: a record that is no runner's) does
+    // not strand its job: left alone while young, taken over once old, without a problem
+    // reported for it in any pass. A claim is never seen half written.
+    void claimCutShortByAKill() {
+        const QString name = QStringLiteral("09120005.FX3");
+        AddJob(name, PollJobBytes(QStringLiteral("0301"), QStringLiteral("IMMED")));
+        QVERIFY(QDir().mkpath(Folder(SendingState::kFolderName)));
+        QFile record(Folder(SendingState::kFolderName) + u'/' + name);
+        QVERIFY(record.open(QIODevice::WriteOnly));
+        record.close();
+        auto runner = Runner();
+        RunnerPass pass = runner->RunOnce();
+        QCOMPARE(pass.submitted, 0);
+        QVERIFY2(pass.problems.isEmpty(), qPrintable(pass.problems.join(u'\n')));
+        m_clock.now = m_clock.now.addSecs(QueueRunner::kUnreadableRecordSecs + 1);
+        pass = runner->RunOnce();
+        QCOMPARE(pass.submitted, 1);
+        QVERIFY2(pass.problems.isEmpty(), qPrintable(pass.problems.join(u'\n')));
+        QCOMPARE(runner->InFlight(), 1);
+        QVERIFY(runner->Follow().problems.isEmpty());
+        // Only complete records under a job's name: nothing else is left in the folder.
+        QCOMPARE(QDir(Folder(SendingState::kFolderName)).entryList(QDir::Files), QStringList{name});
     }
 
     // A job the server will not talk about is asked about again later; the server is not

@@ -146,24 +146,39 @@ bool JournalStore::Impl::CheckIntact(QString& error) const {
 }
 
 bool JournalStore::Impl::CheckSchema(QString& error) const {
-    const std::optional<qint64> version = Integer("PRAGMA user_version");
-    const std::optional<qint64> tables =
-        Integer("SELECT count(*) FROM sqlite_master WHERE name NOT LIKE 'sqlite_%'");
-    if (!version || !tables) {
+    // Both in one statement, which reads one state of the file: another program may be
+    // making the schema meanwhile.
+    constexpr const char* kState =
+        "SELECT user_version * 1000000 + (SELECT count(*) FROM sqlite_master"
+        " WHERE name NOT LIKE 'sqlite_%') FROM pragma_user_version";
+    std::optional<qint64> state = Integer(kState);
+    if (!state) {
         error = Reason();
         return false;
     }
-    if (*version == 0 && *tables == 0) {
+    if (*state == 0) {
         // A new file: the schema and its version in one transaction, so that a crash leaves
-        // either nothing or the whole schema.
-        return InTransaction([this] { return Exec(kSchema); }, error);
+        // either nothing or the whole schema. Made only when still empty under the write lock.
+        if (!InTransaction(
+                [this, kState] {
+                    const std::optional<qint64> still = Integer(kState);
+                    return still && (*still != 0 || Exec(kSchema));
+                },
+                error))
+            return false;
+        state = Integer(kState);
+        if (!state) {
+            error = Reason();
+            return false;
+        }
     }
-    if (*version != kSchemaVersion) {
-        error = *version == 0 ? file + QStringLiteral(": not a journal (foreign tables)")
-                              : file + QStringLiteral(": journal version %1, this program "
-                                                      "reads version %2")
-                                           .arg(*version)
-                                           .arg(kSchemaVersion);
+    const qint64 version = *state / 1000000;
+    if (version != kSchemaVersion) {
+        error = version == 0 ? file + QStringLiteral(": not a journal (foreign tables)")
+                             : file + QStringLiteral(": journal version %1, this program "
+                                                     "reads version %2")
+                                          .arg(version)
+                                          .arg(kSchemaVersion);
         return false;
     }
     // Every column this program reads and writes must be there.

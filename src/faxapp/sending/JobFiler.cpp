@@ -5,11 +5,14 @@
 #include "faxapp/journal/JournalStore.h"
 #include "faxapp/sending/JobOutcome.h"
 #include "faxapp/sending/SendingState.h"
+#include "support/Clock.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace faxapp {
@@ -38,19 +41,36 @@ void Append(QString& problem, const QString& more) {
     problem += (problem.isEmpty() ? QString() : QStringLiteral("; ")) + more;
 }
 
+bool IsCff(const QString& fileName) {
+    return fileName.endsWith(QLatin1String(".CFF"), Qt::CaseInsensitive);
+}
+
+// The SFF a colour document sends, beside it.
+QString CompanionOf(const QString& cffName) {
+    return cffName.left(cffName.size() - 4) + QStringLiteral(".SFF");
+}
+
+// A document kalmosend writes into Faxsend.
+bool IsSpooledDocument(const QString& fileName) {
+    return fileName.startsWith(QLatin1String("_FX"), Qt::CaseInsensitive) &&
+           (IsCff(fileName) || fileName.endsWith(QLatin1String(".SFF"), Qt::CaseInsensitive));
+}
+
 } // namespace
 
 JobFiler::JobFiler(const SpoolFolder& comjob, const SpoolFolder& comack, const SpoolFolder& comerr,
-                   const SpoolFolder& faxsend, const SpoolFolder& work, JournalStore& journal)
+                   const SpoolFolder& faxsend, const SpoolFolder& work, JournalStore& journal,
+                   const Clock& clock, qint64 graceSecs)
     : m_comjob(comjob), m_comack(comack), m_comerr(comerr), m_faxsend(faxsend), m_work(work),
-      m_journal(journal) {}
+      m_journal(journal), m_clock(clock), m_graceSecs(graceSecs) {}
 
 void JobFiler::Forget() {
-    m_documentUse.clear();
+    m_documentOf.clear();
     m_documentUseKnown = false;
 }
 
-bool JobFiler::Write(const QString& name, const JobFile& job, Outcome outcome, QString& problem) {
+JobFiler::Filed JobFiler::Write(const QString& name, const JobFile& job, Outcome outcome,
+                                QString& problem) {
     const SpoolFolder& target = outcome == Outcome::Sent ? m_comack : m_comerr;
     const QString temp = name + QStringLiteral(".out.") + SendingState::OwnerTag();
     const QByteArray bytes = job.Bytes();
@@ -61,8 +81,9 @@ bool JobFiler::Write(const QString& name, const JobFile& job, Outcome outcome, Q
         !out.Close()) {
         Append(problem, m_work.PathOf(temp) + QStringLiteral(": ") + ErrnoText());
         m_work.Remove(temp);
-        return false;
+        return Filed::No;
     }
+    Filed filed = Filed::Here;
     if (!SpoolFolder::MoveNoReplace(m_work, temp, target, name)) {
         const int moveErrno = errno;
         m_work.Remove(temp);
@@ -71,18 +92,21 @@ bool JobFiler::Write(const QString& name, const JobFile& job, Outcome outcome, Q
         if (moveErrno != EEXIST) {
             errno = moveErrno;
             Append(problem, target.PathOf(name) + QStringLiteral(": ") + ErrnoText());
-            return false;
+            return Filed::No;
         }
+        filed = Filed::Elsewhere;
     }
     target.Sync();
-    return true;
+    return filed;
 }
 
-bool JobFiler::File(const QString& name, const JobFile& job, Outcome outcome,
-                    const QString& journalText, QString& problem, const QDateTime& rowsFrom) {
-    if (!Write(name, job, outcome, problem))
-        return false;
-    CountDocuments(); // before the job leaves Comjob, so that its own use is counted too
+JobFiler::Filed JobFiler::File(const QString& name, const JobFile& job, Outcome outcome,
+                               const QString& journalText, QString& problem,
+                               const QDateTime& rowsFrom) {
+    const Filed filed = Write(name, job, outcome, problem);
+    if (filed == Filed::No)
+        return filed;
+    CountDocuments();
     m_comjob.Remove(name);
     m_comjob.Sync();
     m_comjobChanged = ComjobChanged(); // this removal is no reason to count again
@@ -92,9 +116,11 @@ bool JobFiler::File(const QString& name, const JobFile& job, Outcome outcome,
     if (!m_journal.SetOutcome(name, StateOf(outcome), journalText, error, rowsFrom) &&
         (m_journal.Find(name, findError, rowsFrom) || !findError.isEmpty()))
         Append(problem, error);
-    if (!job.IsPoll())
-        RemoveDocumentIfUnused(job.Value(Field::FileName), problem);
-    return true;
+    // The runner whose move filed the job decides about its document; one that found it
+    // filed leaves that to it (or to the sweep, when it stopped first).
+    if (!job.IsPoll() && filed == Filed::Here)
+        RemoveDocumentIfUnused(name, job.Value(Field::FileName), problem);
+    return filed;
 }
 
 bool JobFiler::FileMalformed(const QString& name, const QByteArray& bytes, const QString& reason,
@@ -102,7 +128,7 @@ bool JobFiler::FileMalformed(const QString& name, const QByteArray& bytes, const
     JobFile job = JobOutcome::Salvage(bytes);
     const QString text = QStringLiteral("not a job file: ") + reason;
     JobOutcome::ApplyRefusal(job, text);
-    if (!Write(name, job, Outcome::Refused, problem))
+    if (Write(name, job, Outcome::Refused, problem) == Filed::No)
         return false;
     // Moved, not read and written: a link or a FIFO stays what it is, and is never opened.
     QString orig = name + QStringLiteral(".orig");
@@ -138,7 +164,7 @@ void JobFiler::CountDocuments() {
         return;
     m_documentUseKnown = true;
     m_comjobChanged = changed;
-    m_documentUse.clear();
+    m_documentOf.clear();
     ListFolder(m_comjob.Path(), [&](std::string_view entry) {
         const QString other = QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size()));
         PosixFile file;
@@ -147,28 +173,80 @@ void JobFiler::CountDocuments() {
             !ReadJobFileBytes(file, bytes))
             return;
         if (const auto job = JobFile::Parse(bytes); job && !job->IsPoll())
-            ++m_documentUse[job->Value(Field::FileName)];
+            m_documentOf.insert(other, job->Value(Field::FileName));
     });
 }
 
-void JobFiler::RemoveDocumentIfUnused(const QString& document, QString& problem) {
+void JobFiler::RemoveDocumentIfUnused(const QString& jobName, const QString& document,
+                                      QString& problem) {
+    m_documentOf.remove(jobName); // out of Comjob now
     if (document.isEmpty())
         return;
-    int& use = m_documentUse[document];
-    if (use > 0)
-        --use;
-    if (use > 0)
-        return;
+    for (const QString& named : std::as_const(m_documentOf)) {
+        if (named == document)
+            return;
+    }
     // Only kalmosend's own copies in Faxsend are removed, never a file elsewhere.
     const QFileInfo info(document);
     if (QDir::cleanPath(info.absolutePath()) != QDir::cleanPath(m_faxsend.Path()))
         return;
-    QStringList names{info.fileName()};
-    if (info.suffix().compare(QLatin1String("CFF"), Qt::CaseInsensitive) == 0)
-        names.append(info.completeBaseName() + QStringLiteral(".SFF"));
-    for (const QString& fileName : names) {
-        if (!m_faxsend.Remove(fileName) && errno != ENOENT)
-            Append(problem, m_faxsend.PathOf(fileName) + QStringLiteral(": ") + ErrnoText());
+    // A young document may still get jobs: kalmosend writes a print's recipients one after
+    // the other. The sweep of a later pass takes it.
+    if (!PastGrace(info.fileName()))
+        return;
+    RemoveDocument(info.fileName(), problem);
+}
+
+bool JobFiler::PastGrace(const QString& fileName) const {
+    struct stat st {};
+    const QByteArray name = fileName.toUtf8();
+    if (::fstatat(m_faxsend.Descriptor(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT;
+    // The status change time, which no user can set back.
+    return m_clock.Now().toSecsSinceEpoch() - st.st_ctim.tv_sec >= m_graceSecs;
+}
+
+void JobFiler::RemoveDocument(const QString& fileName, QString& problem) {
+    QStringList names{fileName};
+    if (IsCff(fileName))
+        names.append(CompanionOf(fileName));
+    for (const QString& name : names) {
+        if (!m_faxsend.Remove(name) && errno != ENOENT)
+            Append(problem, m_faxsend.PathOf(name) + QStringLiteral(": ") + ErrnoText());
+    }
+}
+
+void JobFiler::Sweep(QString& problem) {
+    Forget();
+    CountDocuments();
+    QSet<QString> named; // file names in Faxsend that a job file names, with CFF companions
+    const QString faxsend = QDir::cleanPath(m_faxsend.Path());
+    for (const QString& document : std::as_const(m_documentOf)) {
+        const QFileInfo info(document);
+        if (QDir::cleanPath(info.absolutePath()) != faxsend)
+            continue;
+        named.insert(info.fileName());
+        if (IsCff(info.fileName()))
+            named.insert(CompanionOf(info.fileName()));
+    }
+    QStringList unnamed;
+    if (!ListFolder(m_faxsend.Path(), [&](std::string_view entry) {
+            const QString name =
+                QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size()));
+            if (IsSpooledDocument(name) && !named.contains(name))
+                unnamed.append(name);
+        })) {
+        Append(problem, m_faxsend.Path() + QStringLiteral(": ") + ErrnoText());
+        return;
+    }
+    for (const QString& name : std::as_const(unnamed)) {
+        // An SFF goes with its CFF, once that CFF goes.
+        const bool companion =
+            !IsCff(name) &&
+            (m_faxsend.Contains(name.left(name.size() - 4) + QStringLiteral(".CFF")) ||
+             m_faxsend.Contains(name.left(name.size() - 4) + QStringLiteral(".cff")));
+        if (!companion && PastGrace(name))
+            RemoveDocument(name, problem);
     }
 }
 

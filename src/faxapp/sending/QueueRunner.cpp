@@ -85,7 +85,8 @@ bool QueueRunner::Open(QString& error) {
     if (!m_journal)
         return false;
     m_filer = std::make_unique<JobFiler>(m_folders->comjob, m_folders->comack, m_folders->comerr,
-                                         m_folders->faxsend, m_state.Folder(), *m_journal);
+                                         m_folders->faxsend, m_state.Folder(), *m_journal, m_clock,
+                                         kJournalGraceSecs);
     return true;
 }
 
@@ -118,6 +119,12 @@ void QueueRunner::EndPass() {
         m_state.Folder().Remove(QFileInfo(tiff).fileName());
     m_converted.clear();
     m_servers.clear(); // closes the connections
+}
+
+bool QueueRunner::TakeOverUnreadable(const QString& name, qint64 now) {
+    const qint64 changed = m_state.ChangedAt(name);
+    return changed >= 0 && now - changed >= kUnreadableRecordSecs &&
+           m_state.TakeOverUnreadable(name);
 }
 
 void QueueRunner::Note(RunnerPass& pass, const QString& problem) const {
@@ -156,6 +163,10 @@ void QueueRunner::ServerFailed(FaxServer& server, const ServerProblem& problem, 
 RunnerPass QueueRunner::SubmitNew() {
     RunnerPass pass;
     BeginPass();
+    QString problem;
+    m_filer->Sweep(problem);
+    if (!problem.isEmpty())
+        Note(pass, problem);
     QStringList names;
     if (!ListFolder(m_folders->comjob.Path(), [&](std::string_view entry) {
             const QString name =
@@ -174,13 +185,15 @@ RunnerPass QueueRunner::SubmitNew() {
             // Taken by a runner that did not get as far as the server: once it is known to
             // be gone, or has been at it for far too long, the job is free again.
             const auto record = m_state.Read(name);
-            if (!record || record->phase != SendingRecord::Phase::Claimed ||
-                (!SendingState::OwnerGone(*record) && (record->owner == SendingState::OwnerHere() ||
-                                                       now - record->since < kStaleClaimSecs))) {
+            const bool free =
+                record ? record->phase == SendingRecord::Phase::Claimed &&
+                             (SendingState::OwnerGone(*record) ||
+                              (record->owner != SendingState::OwnerHere() &&
+                               now - record->since >= kStaleClaimSecs)) &&
+                             m_state.TakeOver(name, *record) // unless another runner was first
+                       : TakeOverUnreadable(name, now);
+            if (!free)
                 continue;
-            }
-            if (!m_state.TakeOver(name, *record))
-                continue; // another runner was first
         }
         TakeJob(name, pass);
     }
@@ -375,7 +388,9 @@ RunnerPass QueueRunner::Follow() {
             break;
         const auto record = m_state.Read(name);
         if (!record) {
-            Note(pass, m_state.Folder().PathOf(name) + QStringLiteral(": not a runner's record"));
+            // Released meanwhile (filed by another runner), or a claim a kill cut short:
+            // taken away once old enough, and the job, if still in Comjob, taken again.
+            TakeOverUnreadable(name, now);
             continue;
         }
         const bool abandoned =
@@ -467,10 +482,11 @@ void QueueRunner::FollowJob(const QString& name, const SendingRecord& record, Ru
 void QueueRunner::File(const QString& name, const JobFile& job, Outcome outcome,
                        const QString& journalText, RunnerPass& pass) {
     QString problem;
-    const bool filed = m_filer->File(name, job, outcome, journalText, problem, m_rowsFrom);
+    const JobFiler::Filed filed =
+        m_filer->File(name, job, outcome, journalText, problem, m_rowsFrom);
     if (!problem.isEmpty())
         Note(pass, problem);
-    if (!filed) {
+    if (filed == JobFiler::Filed::No) {
         // A job at the server keeps its record and is filed by the next pass; one never
         // handed over is given back, to be taken again.
         if (const auto record = m_state.Read(name);
@@ -479,6 +495,8 @@ void QueueRunner::File(const QString& name, const JobFile& job, Outcome outcome,
         return;
     }
     m_state.Release(name);
+    if (filed == JobFiler::Filed::Elsewhere)
+        return; // counted by the runner that filed it
     switch (outcome) {
     case Outcome::Sent:
         ++pass.sent;

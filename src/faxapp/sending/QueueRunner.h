@@ -49,10 +49,15 @@ public:
 
     // A job file is taken once the journal has its row (kalmosend adds the row after the file
     // and takes the file back when the journal refuses it), or once it is this old without one.
+    // A document no job file names is removed only once it is this old: kalmosend has written
+    // all jobs of its print by then.
     static constexpr qint64 kJournalGraceSecs = 60;
     // A job taken by a runner on another machine that has not got as far as the server in
     // this time is taken over.
     static constexpr qint64 kStaleClaimSecs = qint64{10} * 60;
+    // A record in .sending that is not a runner's record (a claim a kill cut short) is taken
+    // over once it has not changed for this long.
+    static constexpr qint64 kUnreadableRecordSecs = 60;
 
     QueueRunner(QString dataDir, ServerFactory serverFactory, const Clock& clock);
     ~QueueRunner();
@@ -96,6 +101,8 @@ private:
                          RunnerPass& pass);
     QString ConvertedDocument(const JobFile& job, QString& error);
     void Note(RunnerPass& pass, const QString& problem) const;
+    // An unreadable record old enough is taken away: true when the job is free again.
+    bool TakeOverUnreadable(const QString& name, qint64 now);
 
     QString m_dataDir;
     ServerFactory m_serverFactory;

@@ -110,15 +110,34 @@ bool SendingState::Open(const QString& dataDir, QString& error) {
 }
 
 bool SendingState::Claim(const QString& jobName, const SendingRecord& record, QString& error) {
+    // Written whole under a name of this runner's, then linked to the job's name: a kill
+    // leaves either no claim or a complete one. The link fails with EEXIST as an exclusive
+    // create does when another runner has the job.
+    const QString temp = jobName + QStringLiteral(".claim.") + OwnerTag();
+    m_folder.Remove(temp); // left by this runner when it stopped halfway
     PosixFile file;
-    if (!m_folder.CreateExclusive(file, jobName, 0600)) {
-        if (errno != EEXIST)
-            error = Why(m_folder.PathOf(jobName));
+    const QByteArray bytes = record.Bytes();
+    if (!m_folder.CreateExclusive(file, temp, 0600) ||
+        !file.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !file.Sync() ||
+        !file.Close()) {
+        error = Why(m_folder.PathOf(temp));
+        m_folder.Remove(temp);
         return false;
     }
-    const QByteArray bytes = record.Bytes();
-    if (!file.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !file.Sync() ||
-        !file.Close() || !m_folder.Sync()) {
+    const QByteArray from = temp.toUtf8();
+    const QByteArray to = jobName.toUtf8();
+    const bool linked = ::linkat(m_folder.Descriptor(), from.constData(), m_folder.Descriptor(),
+                                 to.constData(), 0) == 0;
+    const int linkErrno = errno;
+    m_folder.Remove(temp);
+    if (!linked) {
+        if (linkErrno != EEXIST) {
+            errno = linkErrno;
+            error = Why(m_folder.PathOf(jobName));
+        }
+        return false;
+    }
+    if (!m_folder.Sync()) {
         error = Why(m_folder.PathOf(jobName));
         m_folder.Remove(jobName);
         return false;
@@ -188,6 +207,32 @@ bool SendingState::TakeOver(const QString& jobName, const SendingRecord& seen) {
     m_folder.Remove(aside);
     m_folder.Sync();
     return true;
+}
+
+bool SendingState::TakeOverUnreadable(const QString& jobName) {
+    const QString aside = jobName + QStringLiteral(".taken.") + OwnerTag();
+    const QByteArray from = jobName.toUtf8();
+    const QByteArray to = aside.toUtf8();
+    if (::renameat(m_folder.Descriptor(), from.constData(), m_folder.Descriptor(),
+                   to.constData()) != 0)
+        return false;
+    if (Read(aside)) {
+        // A record that can be read now is a runner's: it goes back unless its name is taken.
+        if (!SpoolFolder::MoveNoReplace(m_folder, aside, m_folder, jobName))
+            m_folder.Remove(aside);
+        return false;
+    }
+    m_folder.Remove(aside);
+    m_folder.Sync();
+    return true;
+}
+
+qint64 SendingState::ChangedAt(const QString& jobName) const {
+    struct stat st {};
+    const QByteArray name = jobName.toUtf8();
+    if (::fstatat(m_folder.Descriptor(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return -1;
+    return st.st_ctim.tv_sec;
 }
 
 QStringList SendingState::Names() const {

@@ -37,8 +37,8 @@ public:
     bool Open(const QString& dataDir, QString& error);
     const SpoolFolder& Folder() const { return m_folder; }
 
-    // Takes jobName with a new record; false when another runner has it (or on an error,
-    // with the reason in error).
+    // Takes jobName with a new record, published whole (never seen empty or half written);
+    // false when another runner has it (or on an error, with the reason in error).
     bool Claim(const QString& jobName, const SendingRecord& record, QString& error);
     std::optional<SendingRecord> Read(const QString& jobName) const;
     // Replaces the record durably.
@@ -47,6 +47,11 @@ public:
     // Takes an abandoned record away, only when it is still the one seen: of two runners that
     // both found it abandoned only one succeeds, and a fresh claim made meanwhile stays.
     bool TakeOver(const QString& jobName, const SendingRecord& seen);
+    // Takes a record away that is not a runner's record (a claim cut short by a kill, by an
+    // older version that wrote it after creating it), only when it is still unreadable.
+    bool TakeOverUnreadable(const QString& jobName);
+    // When the record's file last changed (its ctime), seconds since the epoch; -1 when gone.
+    qint64 ChangedAt(const QString& jobName) const;
     bool Holds(const QString& jobName) const { return m_folder.Contains(jobName); }
     // The job file names with a record, sorted.
     QStringList Names() const;
