@@ -56,8 +56,10 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         case u'd':
         case u'f':
             expected.m_printFile.path = value;
-            if (letter != u'f')
+            if (letter != u'f') {
                 ownFile = value;
+                expected.m_printFile.ownFile = value;
+            }
             expected.m_printFile.own = ownFile == value;
             expected.m_printFile.colour |= letter == u'c';
             break;

@@ -11,6 +11,7 @@
 #include "fax/SpoolFolder.h"
 #include "faxapp/journal/JournalStore.h"
 #include "faxapp/sending/JobFiler.h"
+#include "support/Clock.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -76,11 +77,12 @@ private Q_SLOTS:
         PosixFile queued;
         QVERIFY(comjob.CreateExclusive(queued, "10120001.FX3"));
         QCOMPARE(ModeOf(comjob.PathOf("10120001.FX3")), mode_t{0600});
-        faxapp::JobFiler filer(comjob, comack, comerr, faxsend, work, *journal);
+        const SystemClock clock;
+        faxapp::JobFiler filer(comjob, comack, comerr, faxsend, work, *journal, clock, 60);
         QString problem;
-        QVERIFY2(
-            filer.File("10120001.FX3", job, faxapp::JobFiler::Outcome::Refused, "refused", problem),
-            qPrintable(problem));
+        QVERIFY2(filer.File("10120001.FX3", job, faxapp::JobFiler::Outcome::Refused, "refused",
+                            problem) == faxapp::JobFiler::Filed::Here,
+                 qPrintable(problem));
         QCOMPARE(ModeOf(comerr.PathOf("10120001.FX3")), mode_t{0600});
     }
 };
