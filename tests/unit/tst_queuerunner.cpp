@@ -16,6 +16,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <functional>
@@ -483,6 +484,37 @@ private Q_SLOTS:
         QVERIFY(runner->Follow().problems.isEmpty());
         // Only complete records under a job's name: nothing else is left in the folder.
         QCOMPARE(QDir(Folder(SendingState::kFolderName)).entryList(QDir::Files), QStringList{name});
+    }
+
+    // A killed run's temporary files are removed by the next run of the host; another host's
+    // and a live runner's stay.
+    void leftoversOfAnEndedRun() {
+        QProcess ended;
+        ended.start(QStringLiteral("true"));
+        QVERIFY(ended.waitForStarted());
+        const QString pid = QString::number(ended.processId());
+        QVERIFY(ended.waitForFinished());
+        const QString own = SendingState::OwnerTag();
+        const QString host = own.left(own.lastIndexOf(u'_'));
+        const QString dead = host + u'_' + pid;
+        const QString folder = Folder(SendingState::kFolderName);
+        QVERIFY(QDir().mkpath(folder));
+        const QStringList gone = {dead + "-1.tif", "09120006.FX3.new." + dead,
+                                  "09120006.FX3.out." + dead, "09120006.FX3.claim." + dead,
+                                  "09120006.FX3.taken." + dead};
+        const QStringList kept = {"elsewhere_" + pid + "-1.tif", host + "_1-2.tif",
+                                  "09120007.FX3.out.elsewhere_" + pid};
+        for (const QString& name : gone + kept) {
+            QFile file(folder + u'/' + name);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        auto runner = Runner();
+        QVERIFY(runner->SubmitNew().problems.isEmpty());
+        QStringList left = QDir(folder).entryList(QDir::Files);
+        left.sort();
+        QStringList expected = kept;
+        expected.sort();
+        QCOMPARE(left, expected);
     }
 
     // A job the server will not talk about is asked about again later; the server is not

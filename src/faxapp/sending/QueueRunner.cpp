@@ -163,6 +163,9 @@ void QueueRunner::ServerFailed(FaxServer& server, const ServerProblem& problem, 
 RunnerPass QueueRunner::SubmitNew() {
     RunnerPass pass;
     BeginPass();
+    // What an ended run of this host left behind: its temporary files go first, so that a
+    // killed run's converted documents do not stay for ever.
+    m_state.RemoveLeftovers();
     QString problem;
     m_filer->Sweep(problem);
     if (!problem.isEmpty())

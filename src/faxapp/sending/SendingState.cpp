@@ -36,6 +36,15 @@ QString HostName() {
     return QString::fromLocal8Bit(name);
 }
 
+// text with every character that is not a letter, a digit, "-" or "." as "_".
+QString FileNameTag(QString text) {
+    for (QChar& c : text) {
+        if (!c.isLetterOrNumber() && c != u'-' && c != u'.')
+            c = u'_';
+    }
+    return text;
+}
+
 QString Why(const QString& what) {
     return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
 }
@@ -252,12 +261,38 @@ QString SendingState::OwnerHere() {
 }
 
 QString SendingState::OwnerTag() {
-    QString tag = OwnerHere();
-    for (QChar& c : tag) {
-        if (!c.isLetterOrNumber() && c != u'-' && c != u'.')
-            c = u'_';
-    }
-    return tag;
+    return FileNameTag(OwnerHere());
+}
+
+int SendingState::RemoveLeftovers() {
+    const QString hostTag = FileNameTag(HostName()) + u'_';
+    const QString ownTag = OwnerTag();
+    QStringList gone;
+    ListFolder(m_folder.Path(), [&](std::string_view entry) {
+        const QString name = QString::fromUtf8(entry.data(), static_cast<qsizetype>(entry.size()));
+        QString tag;
+        if (name.endsWith(QStringLiteral(".tif")) && name.lastIndexOf(u'-') > 0) {
+            tag = name.left(name.lastIndexOf(u'-'));
+        } else {
+            for (const char* infix : {".new.", ".out.", ".claim.", ".taken."}) {
+                const qsizetype at = name.indexOf(QLatin1String(infix));
+                if (at > 0) {
+                    tag = name.mid(at + qsizetype(std::strlen(infix)));
+                    break;
+                }
+            }
+        }
+        if (tag.isEmpty() || tag == ownTag || !tag.startsWith(hostTag))
+            return;
+        bool ok = false;
+        const qint64 pid = tag.mid(hostTag.size()).toLongLong(&ok);
+        if (ok && pid > 0 && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+            gone.append(name);
+    });
+    int removed = 0;
+    for (const QString& name : std::as_const(gone))
+        removed += m_folder.Remove(name) ? 1 : 0;
+    return removed;
 }
 
 bool SendingState::OwnerGone(const SendingRecord& record) {

@@ -64,6 +64,13 @@ public:
     // The record's runner is known to have ended: it ran on this host and its process is gone.
     static bool OwnerGone(const SendingRecord& record);
 
+    // Removes what runners of this host that have ended left in the folder: the temporary
+    // files whose names carry their tag (a converted document "<tag>-<n>.tif", a record,
+    // outcome or claim being written "<job>.new.<tag>", ".out.", ".claim.", a record set
+    // aside "<job>.taken.<tag>"). Another host's files, and a live runner's, stay. The
+    // number removed.
+    int RemoveLeftovers();
+
 private:
     bool WriteFile(const QString& name, const QByteArray& bytes, QString& error);
 
