@@ -358,8 +358,8 @@ private Q_SLOTS:
         record.close();
 
         auto runner = Runner();
-        runner->RunOnce(); // finds the record
-        runner->RunOnce(); // a job given back is taken again
+        // Finds the record; a job the server never got is given back and sent in the same pass.
+        runner->RunOnce();
         QCOMPARE(m_script->creates, creates);
         for (const ServerJob& job : std::as_const(m_script->jobs))
             QVERIFY(job.submitted);

@@ -96,7 +96,19 @@ int QueueRunner::InFlight() const {
 
 RunnerPass QueueRunner::RunOnce() {
     RunnerPass pass = SubmitNew();
-    const RunnerPass followed = Follow();
+    RunnerPass followed = Follow();
+    // Jobs the server never got were given back by following them: sent in this pass, not
+    // left waiting for the next one.
+    if (followed.released > 0) {
+        const RunnerPass again = SubmitNew();
+        pass.submitted += again.submitted;
+        pass.refused += again.refused;
+        pass.deferred += again.deferred;
+        pass.unreachable = pass.unreachable || again.unreachable;
+        if (pass.serverError.isEmpty())
+            pass.serverError = again.serverError;
+        pass.problems += again.problems;
+    }
     pass.sent += followed.sent;
     pass.failed += followed.failed;
     pass.refused += followed.refused;
@@ -436,6 +448,7 @@ void QueueRunner::FollowJob(const QString& name, const SendingRecord& record, Ru
     if (record.phase == SendingRecord::Phase::Created) {
         if (status->state == State::Gone) {
             m_state.Release(name); // never submitted: sent from Comjob again
+            ++pass.released;
             return;
         }
         // Created and perhaps submitted before the runner stopped: submitting again is

@@ -36,6 +36,7 @@ struct RunnerPass {
     int refused = 0;   // filed in Comerr: never handed to the server
     int waiting = 0;   // at the server, not ended yet
     int deferred = 0;  // left in Comjob: server unreachable, or not yet in the journal
+    int released = 0;  // given back: the server never got them (sent again from Comjob)
     bool unreachable = false;
     QString serverError;  // why the server could not be reached
     QStringList problems; // local failures (a folder, the journal), one line each
