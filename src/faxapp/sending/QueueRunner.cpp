@@ -96,27 +96,12 @@ int QueueRunner::InFlight() const {
 
 RunnerPass QueueRunner::RunOnce() {
     RunnerPass pass = SubmitNew();
-    RunnerPass followed = Follow();
+    const RunnerPass followed = Follow();
     // Jobs the server never got were given back by following them: sent in this pass, not
     // left waiting for the next one.
-    if (followed.released > 0) {
-        const RunnerPass again = SubmitNew();
-        pass.submitted += again.submitted;
-        pass.refused += again.refused;
-        pass.deferred += again.deferred;
-        pass.unreachable = pass.unreachable || again.unreachable;
-        if (pass.serverError.isEmpty())
-            pass.serverError = again.serverError;
-        pass.problems += again.problems;
-    }
-    pass.sent += followed.sent;
-    pass.failed += followed.failed;
-    pass.refused += followed.refused;
-    pass.waiting += followed.waiting;
-    pass.unreachable = pass.unreachable || followed.unreachable;
-    if (pass.serverError.isEmpty())
-        pass.serverError = followed.serverError;
-    pass.problems += followed.problems;
+    if (followed.released > 0)
+        pass.Add(SubmitNew());
+    pass.Add(followed);
     return pass;
 }
 

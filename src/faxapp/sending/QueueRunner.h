@@ -40,6 +40,21 @@ struct RunnerPass {
     bool unreachable = false;
     QString serverError;  // why the server could not be reached
     QStringList problems; // local failures (a folder, the journal), one line each
+
+    // Counts and problems of another step of the same pass added in.
+    void Add(const RunnerPass& other) {
+        submitted += other.submitted;
+        sent += other.sent;
+        failed += other.failed;
+        refused += other.refused;
+        waiting += other.waiting;
+        deferred += other.deferred;
+        released += other.released;
+        unreachable = unreachable || other.unreachable;
+        if (serverError.isEmpty())
+            serverError = other.serverError;
+        problems += other.problems;
+    }
 };
 
 class QueueRunner {

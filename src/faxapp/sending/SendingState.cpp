@@ -123,16 +123,8 @@ bool SendingState::Claim(const QString& jobName, const SendingRecord& record, QS
     // leaves either no claim or a complete one. The link fails with EEXIST as an exclusive
     // create does when another runner has the job.
     const QString temp = jobName + QStringLiteral(".claim.") + OwnerTag();
-    m_folder.Remove(temp); // left by this runner when it stopped halfway
-    PosixFile file;
-    const QByteArray bytes = record.Bytes();
-    if (!m_folder.CreateExclusive(file, temp, 0600) ||
-        !file.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !file.Sync() ||
-        !file.Close()) {
-        error = Why(m_folder.PathOf(temp));
-        m_folder.Remove(temp);
+    if (!WriteTemporary(temp, record.Bytes(), error))
         return false;
-    }
     const QByteArray from = temp.toUtf8();
     const QByteArray to = jobName.toUtf8();
     const bool linked = ::linkat(m_folder.Descriptor(), from.constData(), m_folder.Descriptor(),
@@ -166,8 +158,7 @@ std::optional<SendingRecord> SendingState::Read(const QString& jobName) const {
     return SendingRecord::Parse(bytes);
 }
 
-bool SendingState::WriteFile(const QString& name, const QByteArray& bytes, QString& error) {
-    const QString temp = name + QStringLiteral(".new.") + OwnerTag();
+bool SendingState::WriteTemporary(const QString& temp, const QByteArray& bytes, QString& error) {
     m_folder.Remove(temp); // left by this runner when it stopped halfway
     PosixFile file;
     if (!m_folder.CreateExclusive(file, temp, 0600) ||
@@ -177,6 +168,13 @@ bool SendingState::WriteFile(const QString& name, const QByteArray& bytes, QStri
         m_folder.Remove(temp);
         return false;
     }
+    return true;
+}
+
+bool SendingState::WriteFile(const QString& name, const QByteArray& bytes, QString& error) {
+    const QString temp = name + QStringLiteral(".new.") + OwnerTag();
+    if (!WriteTemporary(temp, bytes, error))
+        return false;
     const QByteArray from = temp.toUtf8();
     const QByteArray to = name.toUtf8();
     if (::renameat(m_folder.Descriptor(), from.constData(), m_folder.Descriptor(),

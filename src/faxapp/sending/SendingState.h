@@ -72,6 +72,9 @@ public:
     int RemoveLeftovers();
 
 private:
+    // bytes written and synced under temp, a name of this runner's (what a stopped run of it
+    // left there is replaced); false with error, and nothing left, when it could not be.
+    bool WriteTemporary(const QString& temp, const QByteArray& bytes, QString& error);
     bool WriteFile(const QString& name, const QByteArray& bytes, QString& error);
 
     SpoolFolder m_folder;
