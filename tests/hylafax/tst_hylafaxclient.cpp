@@ -298,6 +298,7 @@ void TestHylafaxClient::aServerThatCannotStoreIsNotARefusal() {
     QVERIFY(!id);
     QCOMPARE(client.LastFailure(), Failure::Unreachable);
     QVERIFY2(client.LastError().contains(u"storing the document"), qPrintable(client.LastError()));
+    QVERIFY2(client.LastError().contains(u"restarted"), qPrintable(client.LastError()));
 }
 
 void TestHylafaxClient::aRemovedJobFailsThenGoes() {
@@ -441,6 +442,10 @@ void TestHylafaxClient::aBrokenServerIsUnreachableQuickly_data() {
         << QByteArrayList{"220-Welcome\r\n230 inside the greeting\r\n220 ready.\r\n",
                           "331 Password required for x.\r\n", "530 Login incorrect.\r\n"}
         << true << false << "530 Login incorrect.";
+    // Refused before a password is asked: the server's own trouble, with its likely cause.
+    QTest::newRow("the user refused at once")
+        << QByteArrayList{"220 ready.\r\n", "530 User x access denied.\r\n"} << true << false
+        << "access denied.; the server answers but cannot be used";
 }
 
 void TestHylafaxClient::aBrokenServerIsUnreachableQuickly() {

@@ -18,6 +18,14 @@ using Reply = HylafaxConnection::Reply;
 // A job's queue file: a few kB of "key:value" lines.
 constexpr qint64 kMaxQueueFile = 256 * 1024LL;
 
+// Said of a server that answers but cannot be used (it refuses a login before asking for a
+// password, it cannot store a document or make a job): the likely cause on Debian 12.
+QString UnusableServerHint() {
+    return QStringLiteral("; the server answers but cannot be used: a HylaFAX server of "
+                          "Debian 12 is left so by its own weekly and monthly cron jobs until "
+                          "it is restarted (systemctl restart hylafax)");
+}
+
 QString LoginName() {
     std::vector<char> buffer(16384);
     passwd entry{};
@@ -122,7 +130,8 @@ struct HylafaxClient::Impl {
     // creating a job): the server's own trouble (a full disk, its spool's rights), to be tried
     // again later, never a reason to give the job up.
     bool Trouble(const Reply& reply, const QString& what) {
-        return Fail(Failure::Unreachable, QStringLiteral("%1: %2").arg(what, reply.Line()));
+        return Fail(Failure::Unreachable,
+                    QStringLiteral("%1: %2%3").arg(what, reply.Line(), UnusableServerHint()));
     }
     bool Require(const QByteArray& line, const QString& what) {
         const auto reply = Ask(line);
@@ -163,7 +172,8 @@ bool HylafaxClient::Impl::Login() {
                     QStringLiteral("the server is not ready: %1").arg(greeting->Line()));
     }
     auto reply = Ask("USER " + HylafaxJobRequest::Quoted(user));
-    if (reply && reply->code == 331) {
+    const bool askedPassword = reply && reply->code == 331;
+    if (askedPassword) {
         if (account.password.isEmpty()) {
             connection.Close();
             return Fail(
@@ -177,8 +187,12 @@ bool HylafaxClient::Impl::Login() {
     }
     if (!reply->Positive()) {
         connection.Close();
-        return Fail(Failure::Unreachable,
-                    QStringLiteral("login as %1 failed: %2").arg(user, reply->Line()));
+        // Refused before any password was asked: the server does not know this host or its
+        // own configuration, not a wrong password.
+        return Fail(
+            Failure::Unreachable,
+            QStringLiteral("login as %1 failed: %2%3")
+                .arg(user, reply->Line(), askedPassword ? QString() : UnusableServerHint()));
     }
     // Times on the wire in UTC, whatever the server's own zone.
     const auto zone = Ask(QByteArrayLiteral("TZONE GMT"));
