@@ -79,9 +79,13 @@ void SendApp::LoadLanguage() {
     QString language = m_cmdInfo.m_strLanguage;
     if (language.isEmpty())
         language = GetMachineThenUserString(fax::kValueLanguage);
-    if (language.isEmpty())
-        return;
-    m_hLanguageDll = LoadLanguageCatalog(language);
+    if (!language.isEmpty())
+        m_hLanguageDll = LoadLanguageCatalog(language);
+    // Qt's own texts (Yes, No, the file dialog) in the dialogs' language: the catalog's, else
+    // the German of the program's own texts.
+    m_qtCatalog = LoadQtCatalog(m_hLanguageDll ? language : QStringLiteral("de"));
+    if (QCoreApplication::instance() && m_qtCatalog)
+        QCoreApplication::installTranslator(m_qtCatalog.get());
     if (!m_hLanguageDll)
         return;
     SetStringCatalog(m_hLanguageDll.get());
@@ -111,6 +115,9 @@ void SendApp::HandOver(const SendCommandLineInfo& info, SendDialogState& state) 
 int SendApp::ExitInstance() {
     // The store source must not outlive the registry it reads.
     theInternational.SetSource(std::make_shared<LocaleIntlSource>());
+    if (m_qtCatalog && QCoreApplication::instance())
+        QCoreApplication::removeTranslator(m_qtCatalog.get());
+    m_qtCatalog.reset();
     if (m_hLanguageDll) {
         if (QCoreApplication::instance())
             QCoreApplication::removeTranslator(m_hLanguageDll.get());

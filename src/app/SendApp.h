@@ -56,6 +56,7 @@ private:
     DialogRunner m_runner;
     SendCommandLineInfo m_cmdInfo;
     std::unique_ptr<QTranslator> m_hLanguageDll;
+    std::unique_ptr<QTranslator> m_qtCatalog; // Qt's own texts
     bool m_bStoreUnreadable = false;
     bool m_bDataFolderUnusable = false;
 };

@@ -1,5 +1,6 @@
 #include "faxapp/sending/FaxSettings.h"
 #include "faxapp/ui/AddressBookWindow.h"
+#include "faxapp/ui/WindowLanguage.h"
 #include "kalmofax/Commands.h"
 
 #include <QApplication>
@@ -18,6 +19,7 @@ public:
     }
     int Execute(int argc, char* argv[], int) override {
         QApplication app(argc, argv);
+        const WindowLanguage language;
         const FaxSettings settings = LoadFaxSettings();
         if (!settings.error.isEmpty())
             std::fprintf(stderr, "kalmofax: %s\n", qPrintable(settings.error));

@@ -1,10 +1,15 @@
 #include "fax/FaxContract.h"
+#include "fax/FaxFolders.h"
+#include "faxapp/contacts/ContactFolder.h"
 #include "faxapp/sending/FaxSettings.h"
 #include "faxapp/sending/QueueService.h"
+#include "faxapp/ui/JournalModel.h"
 #include "faxapp/ui/MainWindow.h"
 #include "faxapp/ui/SignalQuitter.h"
+#include "faxapp/ui/WindowLanguage.h"
 #include "kalmofax/Commands.h"
 #include "platform/Presence.h"
+#include "platform/RegistryStore.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -12,6 +17,7 @@
 #include <QDBusMessage>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QStatusBar>
 #include <cstdio>
 
@@ -21,6 +27,41 @@ namespace {
 
 const QString kMainWindowInterface = QStringLiteral("org.zeb.Kalmofax.MainWindow");
 constexpr int kShowTimeoutMs = 5000;
+// The journal table's columns (widths, order, sorting), kept per user in section "Fax".
+const QString kValueJournalLayout = QStringLiteral("JournalSpalten");
+
+// What the window does outside itself: the viewer is this program's "view" command; names
+// come from the own address book; the table's layout is kept in the settings store.
+MainWindowServices WindowServices(const FaxSettings& settings) {
+    MainWindowServices services;
+    services.showDocument = [](const QString& path) {
+        QProcess::startDetached(QCoreApplication::applicationFilePath(),
+                                {QStringLiteral("view"), QFileInfo(path).absoluteFilePath()});
+    };
+    services.readNames = [contactsDir = settings.contactsDir] {
+        QHash<QString, QString> names;
+        if (contactsDir.isEmpty())
+            return names;
+        for (const Contact& contact : ContactFolder(contactsDir).ReadAll().contacts) {
+            for (const QString& number : contact.faxNumbers)
+                names.insert(NumberKey(number), contact.name);
+        }
+        names.remove(QString());
+        return names;
+    };
+    services.readLayout = [] {
+        const auto registry = Registry::OpenDefault();
+        const auto value =
+            registry->User().QueryValue(fax::SectionKey(fax::kSectionFax), kValueJournalLayout);
+        return value ? QByteArray::fromBase64(value->ToText().toLatin1()) : QByteArray();
+    };
+    services.writeLayout = [](const QByteArray& layout) {
+        const auto registry = Registry::OpenDefault();
+        registry->User().SetValue(fax::SectionKey(fax::kSectionFax), kValueJournalLayout,
+                                  RegValue::FromText(QString::fromLatin1(layout.toBase64())));
+    };
+    return services;
+}
 
 // run: the fax application itself. While it runs it owns the presence name that kalmosend
 // asks for, so a second start only reports the first one and leaves.
@@ -59,6 +100,7 @@ public:
         }
 
         QApplication app(argc, argv);
+        const WindowLanguage language;
         QApplication::setApplicationName(QStringLiteral("kalmofax"));
         QApplication::setQuitOnLastWindowClosed(false);
 
@@ -101,7 +143,7 @@ public:
         }
 
         const FaxSettings settings = LoadFaxSettings(ServerPassword::Read);
-        MainWindow window(settings.dataDir);
+        MainWindow window(settings.dataDir, WindowServices(settings));
         if (!settings.error.isEmpty())
             window.statusBar()->showMessage(settings.error);
         window.SetEngineState({});

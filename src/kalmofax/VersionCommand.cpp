@@ -1,5 +1,6 @@
 #include "faxapp/ui/VersionParts.h"
 #include "faxapp/ui/VersionWindow.h"
+#include "faxapp/ui/WindowLanguage.h"
 #include "kalmofax/Commands.h"
 
 #include <QApplication>
@@ -32,6 +33,7 @@ public:
             return 0;
         }
         QApplication app(argc, argv);
+        const WindowLanguage language;
         VersionWindow window(CollectVersions());
         window.exec();
         return 0;

@@ -1,6 +1,7 @@
 #include "faxapp/pages/PrintPages.h"
 #include "faxapp/ui/PageView.h"
 #include "faxapp/ui/ViewerWindow.h"
+#include "faxapp/ui/WindowLanguage.h"
 #include "kalmofax/Commands.h"
 
 #include <QApplication>
@@ -103,6 +104,7 @@ public:
 private:
     static int ShowWindow(int argc, char* argv[], const QString& file) {
         QApplication app(argc, argv);
+        const WindowLanguage language;
         // Hooks for tests and the start-up benchmark: once the first page is painted, write
         // it as a picture to KALMOFAX_VIEW_PNG_DIR, or report the time
         // (KALMOFAX_VIEW_BENCH_EXIT), and end.

@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 QStringList LanguageCatalogFolders() {
@@ -15,14 +17,15 @@ QStringList LanguageCatalogFolders() {
     return folders;
 }
 
-std::unique_ptr<QTranslator> LoadLanguageCatalog(const QString& code) {
+std::unique_ptr<QTranslator> LoadLanguageCatalog(const QString& code, const QString& family) {
     if (code.isEmpty())
         return nullptr;
     // Catalog names ignore case, as library names did ("/len" finds SndEN.qm), and only the
     // exact name counts (no fallback from SndEN_US to SndEN).
-    const QString wanted = QStringLiteral("Snd") + code + QStringLiteral(".qm");
+    const QString wanted = family + code + QStringLiteral(".qm");
     for (const QString& folder : LanguageCatalogFolders()) {
-        const QStringList names = QDir(folder).entryList({QStringLiteral("Snd*.qm")}, QDir::Files);
+        const QStringList names =
+            QDir(folder).entryList({family + QStringLiteral("*.qm")}, QDir::Files);
         for (const QString& name : names) {
             if (name.compare(wanted, Qt::CaseInsensitive) != 0)
                 continue;
@@ -32,4 +35,15 @@ std::unique_ptr<QTranslator> LoadLanguageCatalog(const QString& code) {
         }
     }
     return nullptr;
+}
+
+std::unique_ptr<QTranslator> LoadQtCatalog(const QString& code) {
+    const QLocale locale(code);
+    if (code.isEmpty() || locale.language() == QLocale::English || locale.language() == QLocale::C)
+        return nullptr;
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(locale, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return nullptr;
+    return translator;
 }

@@ -2,6 +2,7 @@
 // folder; the search matches names and numbers the way a user types them.
 #include "faxapp/ui/AddressBookWindow.h"
 #include "faxapp/ui/ContactDialog.h"
+#include "faxapp/ui/WindowLanguage.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>
@@ -31,11 +32,16 @@ void TypeText(QWidget* widget, const QString& text) {
 class TestAddressBookWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    // The windows' own language, with its plural forms.
+    void initTestCase() { m_language = std::make_unique<faxapp::WindowLanguage>(QString()); }
     void addThroughButtons();
     void numbersByKeyboard();
     void importThroughButton();
     void search_data();
     void search();
+
+private:
+    std::unique_ptr<faxapp::WindowLanguage> m_language;
 };
 
 void TestAddressBookWindow::addThroughButtons() {

@@ -1,15 +1,25 @@
 // The fax application's main window on a real data folder: the jobs waiting in Comjob, the
-// journal's rows newest first, and both followed when the files change.
+// journal's rows newest first in the user's words, followed when the files change; a row keeps
+// its selection, is found by state and text, shows its document and can be removed.
 
 #include "faxapp/journal/JournalStore.h"
+#include "faxapp/ui/JournalModel.h"
 #include "faxapp/ui/MainWindow.h"
+#include "faxapp/ui/WindowLanguage.h"
 
+#include <QAbstractItemModel>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QTableWidget>
+#include <QLineEdit>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+
+using faxapp::JournalEntry;
+using faxapp::JournalModel;
+using faxapp::MainWindow;
 
 namespace {
 
@@ -19,9 +29,37 @@ void Touch(const QString& path) {
     file.write("A*APPLI/COM*V001\r\n");
 }
 
-QString Text(const faxapp::MainWindow& window, const char* name) {
+QString Text(const MainWindow& window, const char* name) {
     const auto* label = window.findChild<QLabel*>(name);
     return label ? label->text() : QStringLiteral("<no label %1>").arg(name);
+}
+
+QTableView* Table(const MainWindow& window) {
+    return window.findChild<QTableView*>("journal");
+}
+
+// The shown rows' cells of the columns, top to bottom.
+QList<QStringList> Rows(const MainWindow& window, const QList<int>& columns) {
+    const QAbstractItemModel* model = Table(window)->model();
+    QList<QStringList> rows;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        QStringList cells;
+        for (const int column : columns)
+            cells << model->index(row, column).data().toString();
+        rows << cells;
+    }
+    return rows;
+}
+
+JournalEntry Send(const QString& jobFile, const QString& number, const QString& remark = {}) {
+    JournalEntry entry;
+    entry.document = "/nowhere/_FX00000.SFF";
+    entry.jobFile = jobFile;
+    entry.number = number;
+    entry.resolution = 98;
+    entry.sendTime = "IMMED";
+    entry.remark = remark;
+    return entry;
 }
 
 } // namespace
@@ -29,11 +67,28 @@ QString Text(const faxapp::MainWindow& window, const char* name) {
 class TestMainWindow : public QObject {
     Q_OBJECT
 private Q_SLOTS:
+    void initTestCase() { m_language = std::make_unique<faxapp::WindowLanguage>(QString()); }
+    void sendTimesAndLanguages();
     void queueCountFollowsComjob_data();
     void queueCountFollowsComjob();
-    void journalNewestFirst();
+    void journalInWords();
+    void rowsActOnTheirJob();
     void damagedJournalInStatusLine();
+
+private:
+    std::unique_ptr<faxapp::WindowLanguage> m_language;
 };
+
+void TestMainWindow::sendTimesAndLanguages() {
+    QCOMPARE(faxapp::JobSendTime("26-12-24-09:30"), QDateTime(QDate(2026, 12, 24), QTime(9, 30)));
+    QVERIFY(!faxapp::JobSendTime("IMMED").isValid());
+    QVERIFY(!faxapp::JobSendTime("26-02-30-09:30").isValid());
+    QCOMPARE(faxapp::WindowLanguageCode({}, "de_DE.UTF-8"), QString());
+    QCOMPARE(faxapp::WindowLanguageCode({}, "en_GB.UTF-8"), "EN");
+    QCOMPARE(faxapp::WindowLanguageCode({}, "C"), QString());
+    QCOMPARE(faxapp::WindowLanguageCode("en", "de_DE"), "EN"); // the setting wins
+    QCOMPARE(faxapp::WindowLanguageCode("DE", "en_US"), QString());
+}
 
 void TestMainWindow::queueCountFollowsComjob_data() {
     QTest::addColumn<QStringList>("files");
@@ -56,52 +111,113 @@ void TestMainWindow::queueCountFollowsComjob() {
     for (const QString& name : files)
         Touch(data.filePath("Comjob/" + name));
     QVERIFY(QDir(data.path()).mkpath("Comjob/09120009.FX3")); // a folder is no job
-    faxapp::MainWindow window(data.path());
+    MainWindow window(data.path());
     QCOMPARE(Text(window, "queueState"), before);
     Touch(data.filePath("Comjob/09120003.FX3"));
     // The folder is watched: well before the 30 s refresh.
     QTRY_COMPARE_WITH_TIMEOUT(Text(window, "queueState"), after, 5000);
 }
 
-void TestMainWindow::journalNewestFirst() {
+void TestMainWindow::journalInWords() {
     QTemporaryDir data;
     QString error;
     auto store = faxapp::JournalStore::Open(data.path(), error);
     QVERIFY2(store, qPrintable(error));
-    faxapp::JournalEntry send;
-    send.document = data.filePath("Faxsend/_FX00000.SFF");
-    send.jobFile = "09120001.FX3";
-    send.number = "0711 123456";
-    send.resolution = 98;
-    send.sendTime = "IMMED";
-    send.remark = "Angebot Müller";
+    JournalEntry send = Send("09120001.FX3", "0711 123456", "Angebot Müller");
     QVERIFY2(store->Add(send, error), qPrintable(error));
 
-    faxapp::MainWindow window(data.path());
-    auto* table = window.findChild<QTableWidget*>("journal");
-    QVERIFY(table);
-    QCOMPARE(table->rowCount(), 1);
+    faxapp::MainWindowServices services;
+    services.readNames = [] { return QHash<QString, QString>{{"0711123456", "Müller GmbH"}}; };
+    MainWindow window(data.path(), services);
+    QCOMPARE(Table(window)->model()->rowCount(), 1);
 
-    faxapp::JournalEntry poll;
+    JournalEntry poll;
     poll.poll = true;
     poll.jobFile = "09120002.FX3";
     poll.number = "089 555";
-    poll.sendTime = "10.12.2026 08:00";
+    poll.sendTime = "26-12-24-09:30";
     QVERIFY2(store->Add(poll, error), qPrintable(error));
-    QVERIFY2(store->SetOutcome("09120001.FX3", "sent", "2 Seiten", error), qPrintable(error));
-    // The database file is watched.
-    QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), 2, 5000);
-    QTRY_COMPARE_WITH_TIMEOUT(table->item(1, 6)->text(), QString("sent: 2 Seiten"), 5000);
-    const auto row = [&](int r) {
-        QStringList cells;
-        for (int c = 1; c < table->columnCount(); ++c)
-            cells << table->item(r, c)->text();
-        return cells;
-    };
-    QCOMPARE(row(0),
-             (QStringList{"Abruf", "09120002.FX3", "089 555", "10.12.2026 08:00", "", "queued"}));
-    QCOMPARE(row(1), (QStringList{"Senden", "09120001.FX3", "0711 123456", "IMMED",
-                                  "Angebot Müller", "sent: 2 Seiten"}));
+    QVERIFY2(store->SetOutcome("09120001.FX3", "failed", "NO CARRIER", error), qPrintable(error));
+    QTRY_COMPARE_WITH_TIMEOUT(Table(window)->model()->rowCount(), 2, 5000);
+    const QList<int> columns{JournalModel::kKind,     JournalModel::kName,   JournalModel::kNumber,
+                             JournalModel::kSendTime, JournalModel::kRemark, JournalModel::kState};
+    const QString christmas =
+        QLocale().toString(QDateTime(QDate(2026, 12, 24), QTime(9, 30)), QLocale::ShortFormat);
+    QCOMPARE(Rows(window, columns),
+             (QList<QStringList>{{"Abruf", "", "089 555", christmas, "", "wartet"},
+                                 {"Senden", "Müller GmbH", "0711 123456", "sofort",
+                                  "Angebot Müller", "fehlgeschlagen"}}));
+    const QModelIndex state = Table(window)->model()->index(1, JournalModel::kState);
+    QVERIFY(state.data(Qt::ToolTipRole).toString().endsWith("NO CARRIER"));
+    QCOMPARE(Text(window, "journalState"), "Journal: 2 Einträge");
+
+    // The English catalog, loaded as for an English desktop, also takes Qt's own texts.
+    m_language.reset();
+    {
+        const faxapp::WindowLanguage english("EN");
+        MainWindow englishWindow(data.path());
+        QCOMPARE(Rows(englishWindow,
+                      {JournalModel::kKind, JournalModel::kSendTime, JournalModel::kState}),
+                 (QList<QStringList>{{"Poll", christmas, "waiting"}, {"Send", "now", "failed"}}));
+        QCOMPARE(Text(englishWindow, "journalState"), "Journal: 2 entries");
+    }
+    m_language = std::make_unique<faxapp::WindowLanguage>(QString());
+}
+
+void TestMainWindow::rowsActOnTheirJob() {
+    QTemporaryDir data;
+    QString error;
+    auto store = faxapp::JournalStore::Open(data.path(), error);
+    QVERIFY2(store, qPrintable(error));
+    for (int i = 1; i <= 3; ++i) {
+        JournalEntry entry =
+            Send(QStringLiteral("0912000%1.FX3").arg(i), QStringLiteral("0711 12345%1").arg(i),
+                 QStringLiteral("Nr. %1").arg(i));
+        entry.document = data.filePath(QStringLiteral("Faxsend/_FX0000%1.SFF").arg(i));
+        QVERIFY2(store->Add(entry, error), qPrintable(error));
+    }
+    QVERIFY(QDir(data.path()).mkpath("Faxsend"));
+    Touch(data.filePath("Faxsend/_FX00002.SFF"));
+    QVERIFY2(store->SetOutcome("09120001.FX3", "sent", {}, error), qPrintable(error));
+
+    QStringList shown;
+    faxapp::MainWindowServices services;
+    services.showDocument = [&](const QString& path) { shown << path; };
+    MainWindow window(data.path(), services);
+    window.show();
+    QTableView* table = Table(window);
+    table->setFocus();
+    table->selectRow(1); // 09120002, the middle one
+    QCOMPARE(window.CurrentEntry()->jobFile, "09120002.FX3");
+    QTest::keyClick(table, Qt::Key_Return);
+    QCOMPARE(shown, QStringList{data.filePath("Faxsend/_FX00002.SFF")});
+
+    // A new row above does not move the selection to another job.
+    JournalEntry newer = Send("09120004.FX3", "089 1");
+    QVERIFY2(store->Add(newer, error), qPrintable(error));
+    QTRY_COMPARE_WITH_TIMEOUT(table->model()->rowCount(), 4, 5000);
+    QCOMPARE(window.CurrentEntry()->jobFile, "09120002.FX3");
+
+    // By state, then by text; digits find a number however it is spaced.
+    auto* filter = window.findChild<QComboBox*>("stateFilter");
+    filter->setCurrentIndex(filter->findText("Gesendet"));
+    QCOMPARE(Rows(window, {JournalModel::kJobFile}), (QList<QStringList>{{"09120001.FX3"}}));
+    filter->setCurrentIndex(0);
+    window.findChild<QLineEdit*>("search")->setText("0711123452");
+    QCOMPARE(Rows(window, {JournalModel::kJobFile}), (QList<QStringList>{{"09120002.FX3"}}));
+    window.findChild<QLineEdit*>("search")->setText("nr. 3");
+    QCOMPARE(Rows(window, {JournalModel::kJobFile}), (QList<QStringList>{{"09120003.FX3"}}));
+
+    // Delete removes the row of a finished job from the journal.
+    window.findChild<QLineEdit*>("search")->clear();
+    filter->setCurrentIndex(filter->findText("Gesendet"));
+    table->setFocus();
+    table->selectRow(0);
+    QTest::keyClick(table, Qt::Key_Delete);
+    filter->setCurrentIndex(0);
+    QCOMPARE(table->model()->rowCount(), 3);
+    QVERIFY(!store->Find("09120001.FX3", error));
+    QVERIFY(error.isEmpty());
 }
 
 // The window still comes up, with the journal's own words on what is wrong.
@@ -113,9 +229,9 @@ void TestMainWindow::damagedJournalInStatusLine() {
     junk.close();
     QString error;
     QVERIFY(!faxapp::JournalStore::Open(data.path(), error));
-    faxapp::MainWindow window(data.path());
+    MainWindow window(data.path());
     QCOMPARE(Text(window, "journalState"), "Journal: " + error);
-    QCOMPARE(window.findChild<QTableWidget*>("journal")->rowCount(), 0);
+    QCOMPARE(Table(window)->model()->rowCount(), 0);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -47,7 +47,8 @@ check "the backend is root's" test "${owner[usr/lib/cups/backend/kalmo]:-}" = ro
 expect -rwxr-xr-x usr/bin/kalmosend usr/bin/kalmosend-dispatch usr/bin/kalmofax \
     usr/bin/kalmoreg usr/sbin/kalmosend-setup-printer usr/lib/cups/filter/pdftosff
 expect -rw-r--r-- usr/share/ppd/kalmo/kalmofax.ppd usr/share/kalmosend/kalmo-policy.conf \
-    usr/share/kalmosend/translations/SndEN.qm \
+    usr/share/kalmosend/translations/SndEN.qm usr/share/kalmosend/translations/FaxEN.qm \
+    usr/share/kalmosend/translations/FaxDE.qm \
     usr/share/dbus-1/services/KalmoJournal.Document.service \
     usr/share/dbus-1/services/KalmoAdr.Document.service \
     usr/lib/systemd/user/kalmosend-dispatch.path usr/lib/systemd/user/kalmosend-dispatch.service \

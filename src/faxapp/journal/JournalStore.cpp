@@ -342,4 +342,13 @@ bool JournalStore::SetOutcome(const QString& jobFile, const QString& state, cons
     return ok && found;
 }
 
+bool JournalStore::Remove(qint64 id, QString& error) {
+    return m_impl->InTransaction(
+        [&] {
+            Statement st(m_impl->db, "DELETE FROM jobs WHERE id = ?1");
+            return st && st.Bind(1, id).Step() == SQLITE_DONE;
+        },
+        error);
+}
+
 } // namespace faxapp

@@ -52,6 +52,9 @@ public:
     bool SetOutcome(const QString& jobFile, const QString& state, const QString& outcome,
                     QString& error, const QDateTime& notBefore = {});
 
+    // Removes the row; true also when there was none.
+    bool Remove(qint64 id, QString& error);
+
 private:
     struct Impl;
     explicit JournalStore(std::unique_ptr<Impl> impl);

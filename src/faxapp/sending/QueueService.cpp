@@ -6,6 +6,7 @@
 #include "support/Clock.h"
 
 #include <QFileSystemWatcher>
+#include <QLocale>
 #include <QTime>
 #include <QTimer>
 #include <cstdio>
@@ -43,7 +44,7 @@ public:
     void Start() {
         QString error;
         if (!m_runner.Open(error)) {
-            Q_EMIT m_service->StateChanged(QStringLiteral("Versand gestoppt: ") + error);
+            Q_EMIT m_service->StateChanged(QueueService::tr("Versand gestoppt: %1").arg(error));
             return;
         }
         m_timer = new QTimer(this);
@@ -69,16 +70,14 @@ private:
         int next = kRescanMs;
         if (pass.unreachable) {
             next = RetryDelayMs(++m_failures);
-            text =
-                QStringLiteral("Faxserver nicht erreichbar (%1); nächster Versuch um %2")
-                    .arg(pass.serverError,
-                         QTime::currentTime().addMSecs(next).toString(QStringLiteral("HH:mm:ss")));
+            text = QueueService::tr("Faxserver nicht erreichbar (%1); nächster Versuch um %2")
+                       .arg(pass.serverError, QLocale().toString(QTime::currentTime().addMSecs(next),
+                                                                 QLocale::ShortFormat));
         } else {
             m_failures = 0;
-            text = QStringLiteral("Faxserver %1:%2: %3 Auftrag/Aufträge in Arbeit")
+            text = QueueService::tr("Faxserver %1:%2: %n Aufträge in Arbeit", nullptr, inFlight)
                        .arg(m_settings.server.host)
-                       .arg(m_settings.server.port)
-                       .arg(inFlight);
+                       .arg(m_settings.server.port);
             if (inFlight > 0)
                 next = kFollowMs;
             if (pass.deferred > 0)

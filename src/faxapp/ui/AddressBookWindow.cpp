@@ -6,6 +6,7 @@
 #include "faxapp/ui/ContactDialog.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -46,7 +47,7 @@ bool IsNumberSearch(const QString& search) {
 
 // "1 Kontakt", "2 Kontakte".
 QString ContactCount(int count) {
-    return count == 1 ? QStringLiteral("1 Kontakt") : QStringLiteral("%1 Kontakte").arg(count);
+    return QCoreApplication::translate("faxapp::AddressBookWindow", "%n Kontakte", nullptr, count);
 }
 
 // The first 20 problems, each on a line of its own, after a line break; empty for none.
@@ -54,8 +55,9 @@ QString Listed(const QStringList& problems) {
     if (problems.isEmpty())
         return {};
     QString text = u'\n' + problems.mid(0, 20).join(u'\n');
-    if (problems.size() > 20)
-        text += QStringLiteral("\n… und %1 weitere.").arg(problems.size() - 20);
+    if (const int more = int(problems.size()) - 20; more > 0)
+        text += u'\n' + QCoreApplication::translate("faxapp::AddressBookWindow",
+                                                    "… und %n weitere.", nullptr, more);
     return text;
 }
 
@@ -85,12 +87,12 @@ AddressBookWindow::AddressBookWindow(QString folder, QWidget* parent)
       m_edit(Button(QStringLiteral("&Bearbeiten…"), QStringLiteral("edit"))),
       m_delete(Button(QStringLiteral("&Löschen"), QStringLiteral("delete"))), m_status(new QLabel) {
     setObjectName(QStringLiteral("addressBook"));
-    setWindowTitle(QStringLiteral("Adressbuch"));
+    setWindowTitle(tr("Adressbuch"));
     m_search->setObjectName(QStringLiteral("search"));
-    m_search->setPlaceholderText(QStringLiteral("Suchen (Name oder Nummer)"));
+    m_search->setPlaceholderText(tr("Suchen (Name oder Nummer)"));
     m_search->setClearButtonEnabled(true);
     m_list->setObjectName(QStringLiteral("contacts"));
-    m_list->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("Faxnummern")});
+    m_list->setHeaderLabels({tr("Name"), tr("Faxnummern")});
     m_list->setRootIsDecorated(false);
     m_list->setSortingEnabled(true);
     m_list->sortByColumn(0, Qt::AscendingOrder);
@@ -150,10 +152,9 @@ void AddressBookWindow::Reload() {
     }
     m_list->setSortingEnabled(true);
     m_selectFile.clear();
-    m_status->setText(listing.problems.isEmpty()
-                          ? QString()
-                          : QStringLiteral("%1 Einträge konnten nicht gelesen werden.")
-                                .arg(listing.problems.size()));
+    m_status->setText(listing.problems.isEmpty() ? QString()
+                                                 : tr("%n Einträge konnten nicht gelesen werden.",
+                                                      nullptr, int(listing.problems.size())));
     m_status->setToolTip(listing.problems.join(u'\n'));
     ApplyFilter();
 }
@@ -185,10 +186,10 @@ bool AddressBookWindow::IsSingleContactFile(const Contact& contact) {
     const int cards = m_cardsPerFile.value(contact.fileName);
     if (cards <= 1)
         return true;
-    ShowError(QStringLiteral("Die Datei %1 enthält %2 Kontakte. Das Adressbuch ändert und löscht "
-                             "sie nicht, damit die anderen Kontakte darin erhalten bleiben.")
-                  .arg(contact.fileName)
-                  .arg(cards));
+    ShowError(tr("Die Datei %1 enthält %n Kontakte. Das Adressbuch ändert und löscht "
+                 "sie nicht, damit die anderen Kontakte darin erhalten bleiben.",
+                 nullptr, cards)
+                  .arg(contact.fileName));
     return false;
 }
 
@@ -224,7 +225,7 @@ void AddressBookWindow::Delete() {
         return;
     const Contact contact = *selected;
     const auto answer = QMessageBox::question(
-        this, windowTitle(), QStringLiteral("„%1“ aus dem Adressbuch löschen?").arg(contact.name),
+        this, windowTitle(), tr("„%1“ aus dem Adressbuch löschen?").arg(contact.name),
         QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
     if (answer != QMessageBox::Yes)
         return;
@@ -235,32 +236,31 @@ void AddressBookWindow::Delete() {
 }
 
 void AddressBookWindow::Import() {
-    const QString path = m_askImportFile
-                             ? m_askImportFile(this)
-                             : QFileDialog::getOpenFileName(
-                                   this, QStringLiteral("Kontakte importieren"), QDir::homePath(),
-                                   QStringLiteral("Adressbücher (*.vcf *.csv);;Alle Dateien (*)"));
+    const QString path =
+        m_askImportFile
+            ? m_askImportFile(this)
+            : QFileDialog::getOpenFileName(this, tr("Kontakte importieren"), QDir::homePath(),
+                                           tr("Adressbücher (*.vcf *.csv);;Alle Dateien (*)"));
     if (path.isEmpty())
         return;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     ContactImportPlan plan = PlanContactImport(m_folder, path);
     QApplication::restoreOverrideCursor();
     // Nothing is written before the user has seen how many contacts come.
-    const QString counts = QStringLiteral("%1 schon im Adressbuch, %2 übersprungen.")
-                               .arg(plan.duplicates)
-                               .arg(plan.skipped);
+    const QString counts =
+        tr("%1 schon im Adressbuch, %2 übersprungen.").arg(plan.duplicates).arg(plan.skipped);
     if (plan.contacts.isEmpty()) {
-        ShowReport(QStringLiteral("Keine neuen Kontakte: ") + counts, plan.problems);
+        ShowReport(tr("Keine neuen Kontakte: ") + counts, plan.problems);
         return;
     }
-    QMessageBox question(QMessageBox::Question, windowTitle(),
-                         QStringLiteral("%1 hinzufügen?\n")
-                                 .arg(ContactCount(static_cast<int>(plan.contacts.size()))) +
-                             counts + Listed(plan.problems),
-                         QMessageBox::Yes | QMessageBox::No, this);
+    QMessageBox question(
+        QMessageBox::Question, windowTitle(),
+        tr("%1 hinzufügen?\n").arg(ContactCount(static_cast<int>(plan.contacts.size()))) + counts +
+            Listed(plan.problems),
+        QMessageBox::Yes | QMessageBox::No, this);
     question.setObjectName(QStringLiteral("importQuestion"));
-    question.button(QMessageBox::Yes)->setText(QStringLiteral("&Importieren"));
-    question.button(QMessageBox::No)->setText(QStringLiteral("&Abbrechen"));
+    question.button(QMessageBox::Yes)->setText(tr("&Importieren"));
+    question.button(QMessageBox::No)->setText(tr("&Abbrechen"));
     question.setDefaultButton(QMessageBox::No);
     question.exec();
     if (question.clickedButton() != question.button(QMessageBox::Yes))
@@ -270,7 +270,7 @@ void AddressBookWindow::Import() {
     const ContactImportResult result = StoreContactImport(m_folder, std::move(plan));
     QApplication::restoreOverrideCursor();
     Reload();
-    ShowReport(QStringLiteral("%1 importiert, %2 schon im Adressbuch, %3 übersprungen.")
+    ShowReport(tr("%1 importiert, %2 schon im Adressbuch, %3 übersprungen.")
                    .arg(ContactCount(result.imported))
                    .arg(result.duplicates)
                    .arg(result.skipped),

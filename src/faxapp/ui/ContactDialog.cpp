@@ -19,8 +19,7 @@ ContactDialog::ContactDialog(const Contact& contact, QWidget* parent)
     : QDialog(parent), m_contact(contact), m_name(new QLineEdit(contact.name)),
       m_numbers(new QListWidget), m_newNumber(new QLineEdit) {
     setObjectName(QStringLiteral("contactDialog"));
-    setWindowTitle(contact.fileName.isEmpty() ? QStringLiteral("Neuer Kontakt")
-                                              : QStringLiteral("Kontakt bearbeiten"));
+    setWindowTitle(contact.fileName.isEmpty() ? tr("Neuer Kontakt") : tr("Kontakt bearbeiten"));
     m_name->setObjectName(QStringLiteral("name"));
     m_numbers->setObjectName(QStringLiteral("numbers"));
     m_newNumber->setObjectName(QStringLiteral("newNumber"));
@@ -30,10 +29,10 @@ ContactDialog::ContactDialog(const Contact& contact, QWidget* parent)
         item->setFlags(item->flags() | Qt::ItemIsEditable);
     }
 
-    auto* add = new QPushButton(QStringLiteral("Hinzufügen"));
+    auto* add = new QPushButton(tr("Hinzufügen"));
     add->setObjectName(QStringLiteral("addNumber"));
     add->setAutoDefault(false);
-    auto* remove = new QPushButton(QStringLiteral("Entfernen"));
+    auto* remove = new QPushButton(tr("Entfernen"));
     remove->setObjectName(QStringLiteral("removeNumber"));
     remove->setAutoDefault(false);
     connect(add, &QPushButton::clicked, this, &ContactDialog::AddNumber);
@@ -42,8 +41,8 @@ ContactDialog::ContactDialog(const Contact& contact, QWidget* parent)
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->setObjectName(QStringLiteral("buttons"));
-    buttons->button(QDialogButtonBox::Ok)->setText(QStringLiteral("OK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Abbrechen"));
+    buttons->button(QDialogButtonBox::Ok)->setText(tr("OK"));
+    buttons->button(QDialogButtonBox::Cancel)->setText(tr("Abbrechen"));
     connect(buttons, &QDialogButtonBox::accepted, this, &ContactDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &ContactDialog::reject);
 
@@ -52,10 +51,10 @@ ContactDialog::ContactDialog(const Contact& contact, QWidget* parent)
     newRow->addWidget(add);
     newRow->addWidget(remove);
     auto* form = new QFormLayout;
-    form->addRow(QStringLiteral("&Name:"), m_name);
-    form->addRow(QStringLiteral("&Faxnummern:"), m_numbers);
+    form->addRow(tr("&Name:"), m_name);
+    form->addRow(tr("&Faxnummern:"), m_numbers);
     // A row of a layout gets no buddy from the form: the label is given its field by hand.
-    auto* newLabel = new QLabel(QStringLiteral("N&eue Nummer:"));
+    auto* newLabel = new QLabel(tr("N&eue Nummer:"));
     newLabel->setBuddy(m_newNumber);
     form->addRow(newLabel, newRow);
     auto* layout = new QVBoxLayout(this);

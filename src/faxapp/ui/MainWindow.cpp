@@ -2,23 +2,29 @@
 
 #include "fax/FaxContract.h"
 #include "faxapp/journal/JournalStore.h"
+#include "faxapp/ui/JournalModel.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
 #include <QStatusBar>
 #include <QSystemTrayIcon>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTimer>
+#include <QToolBar>
 #include <sys/stat.h>
 
 namespace faxapp {
@@ -26,15 +32,19 @@ namespace faxapp {
 namespace {
 
 constexpr int kRefreshMs = 30 * 1000;
+// The journal's files are looked at this often: a row changes state within a second.
+constexpr int kPollMs = 1000;
 // SQLite writes the file in several steps; one read after they settle is enough.
 constexpr int kSettleMs = 300;
 
-enum Column { kTime, kKind, kJobFile, kNumber, kSendTime, kRemark, kState, kColumns };
-
-QString StateText(const JournalEntry& entry) {
-    if (entry.outcome.isEmpty())
-        return entry.state;
-    return entry.state + QStringLiteral(": ") + entry.outcome;
+QByteArray StatSignature(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return QByteArrayLiteral("-;");
+    return QByteArray::number(qulonglong(st.st_ino)) + ',' +
+           QByteArray::number(qlonglong(st.st_size)) + ',' +
+           QByteArray::number(qlonglong(st.st_mtim.tv_sec)) + '.' +
+           QByteArray::number(qlonglong(st.st_mtim.tv_nsec)) + ';';
 }
 
 } // namespace
@@ -56,22 +66,39 @@ QIcon FaxIcon() {
     return QIcon(pixmap);
 }
 
-MainWindow::MainWindow(QString dataDir, QWidget* parent)
-    : QMainWindow(parent), m_dataDir(std::move(dataDir)) {
+MainWindow::MainWindow(QString dataDir, MainWindowServices services, QWidget* parent)
+    : QMainWindow(parent), m_dataDir(std::move(dataDir)), m_services(std::move(services)) {
     setWindowTitle(QStringLiteral("KALMO!fax"));
     setWindowIcon(FaxIcon());
-    resize(900, 480);
+    resize(960, 480);
 
-    m_table = new QTableWidget(0, kColumns, this);
-    m_table->setHorizontalHeaderLabels({QStringLiteral("Zeit"), QStringLiteral("Art"),
-                                        QStringLiteral("Auftrag"), QStringLiteral("Nummer"),
-                                        QStringLiteral("Sendezeit"), QStringLiteral("Bemerkung"),
-                                        QStringLiteral("Status")});
+    m_model = new JournalModel(this);
+    m_filter = new JournalFilter(this);
+    m_filter->setSourceModel(m_model);
+    m_filter->setSortRole(JournalModel::kSortRole);
+    m_table = new QTableView(this);
+    m_table->setModel(m_filter);
     m_table->setObjectName(QStringLiteral("journal"));
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setSortingEnabled(true);
+    m_table->sortByColumn(JournalModel::kTime, Qt::DescendingOrder);
+    m_table->setWordWrap(false);
+    m_table->setContextMenuPolicy(Qt::ActionsContextMenu);
     m_table->verticalHeader()->hide();
-    m_table->horizontalHeader()->setStretchLastSection(true);
+    QHeaderView* header = m_table->horizontalHeader();
+    header->setSectionsMovable(true);
+    header->setStretchLastSection(true);
+    header->setObjectName(QStringLiteral("journalHeader"));
+    header->resizeSection(JournalModel::kTime, 130);
+    header->resizeSection(JournalModel::kName, 160);
+    header->resizeSection(JournalModel::kNumber, 130);
+    header->resizeSection(JournalModel::kSendTime, 120);
+    header->resizeSection(JournalModel::kRemark, 200);
+    header->resizeSection(JournalModel::kState, 120);
+    if (m_services.readLayout)
+        header->restoreState(m_services.readLayout());
     setCentralWidget(m_table);
 
     m_journalState = new QLabel(this);
@@ -84,13 +111,7 @@ MainWindow::MainWindow(QString dataDir, QWidget* parent)
     statusBar()->addPermanentWidget(m_engineState);
     statusBar()->addPermanentWidget(m_queueState);
 
-    QMenu* fileMenu = menuBar()->addMenu(QStringLiteral("&Datei"));
-    QAction* refresh = fileMenu->addAction(QStringLiteral("&Aktualisieren"));
-    refresh->setShortcut(QKeySequence::Refresh);
-    connect(refresh, &QAction::triggered, this, &MainWindow::Refresh);
-    QAction* quit = fileMenu->addAction(QStringLiteral("&Beenden"));
-    quit->setShortcut(QKeySequence::Quit);
-    connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
+    MakeActions();
 
     m_settle = new QTimer(this);
     m_settle->setSingleShot(true);
@@ -99,13 +120,90 @@ MainWindow::MainWindow(QString dataDir, QWidget* parent)
     m_timer = new QTimer(this);
     connect(m_timer, &QTimer::timeout, this, &MainWindow::Refresh);
     m_timer->start(kRefreshMs);
+    m_poll = new QTimer(this);
+    connect(m_poll, &QTimer::timeout, this, &MainWindow::CheckChanged);
+    m_poll->start(kPollMs);
 
+    if (m_services.readNames)
+        m_model->SetNames(m_services.readNames());
     WatchFiles();
     MakeTray();
     Refresh();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    if (m_services.writeLayout)
+        m_services.writeLayout(m_table->horizontalHeader()->saveState());
+}
+
+void MainWindow::MakeActions() {
+    QToolBar* bar = addToolBar(tr("Journal"));
+    bar->setObjectName(QStringLiteral("journalBar"));
+    bar->setMovable(false);
+
+    m_showDocument = new QAction(tr("&Dokument anzeigen"), this);
+    m_showDocument->setShortcuts({QKeySequence(Qt::Key_Return), QKeySequence(Qt::Key_Enter)});
+    m_showDocument->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(m_showDocument, &QAction::triggered, this, &MainWindow::ShowDocument);
+    connect(m_table, &QTableView::activated, this, &MainWindow::ShowDocument);
+    m_remove = new QAction(tr("Eintrag &entfernen"), this);
+    m_remove->setShortcut(QKeySequence::Delete);
+    m_remove->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(m_remove, &QAction::triggered, this, &MainWindow::RemoveEntry);
+    m_table->addActions({m_showDocument, m_remove});
+    bar->addAction(m_showDocument);
+    bar->addAction(m_remove);
+    bar->addSeparator();
+
+    m_stateFilter = new QComboBox(bar);
+    m_stateFilter->setObjectName(QStringLiteral("stateFilter"));
+    m_stateFilter->addItem(tr("Alle Aufträge"));
+    m_stateFilter->addItem(tr("Wartend"), int(JournalModel::StateClass::Waiting));
+    m_stateFilter->addItem(tr("Gesendet"), int(JournalModel::StateClass::Sent));
+    m_stateFilter->addItem(tr("Fehlgeschlagen"), int(JournalModel::StateClass::Failed));
+    connect(m_stateFilter, &QComboBox::currentIndexChanged, this, [this] {
+        const QVariant chosen = m_stateFilter->currentData();
+        m_filter->SetStateClass(chosen.isValid()
+                                    ? std::optional(JournalModel::StateClass(chosen.toInt()))
+                                    : std::nullopt);
+        UpdateActions();
+    });
+    bar->addWidget(m_stateFilter);
+    m_search = new QLineEdit(bar);
+    m_search->setObjectName(QStringLiteral("search"));
+    m_search->setPlaceholderText(tr("Suchen (Nummer, Name, Bemerkung)"));
+    m_search->setClearButtonEnabled(true);
+    m_search->setMaximumWidth(280);
+    connect(m_search, &QLineEdit::textChanged, this, [this](const QString& text) {
+        m_filter->SetSearch(text);
+        UpdateActions();
+    });
+    bar->addWidget(m_search);
+    auto* find = new QAction(this);
+    find->setShortcut(QKeySequence::Find);
+    connect(find, &QAction::triggered, m_search, qOverload<>(&QWidget::setFocus));
+    addAction(find);
+
+    QMenu* fileMenu = menuBar()->addMenu(tr("&Datei"));
+    QAction* refresh = fileMenu->addAction(tr("&Aktualisieren"));
+    refresh->setShortcut(QKeySequence::Refresh);
+    connect(refresh, &QAction::triggered, this, [this] {
+        if (m_services.readNames)
+            m_model->SetNames(m_services.readNames());
+        Refresh();
+    });
+    fileMenu->addSeparator();
+    QAction* quit = fileMenu->addAction(tr("&Beenden"));
+    quit->setShortcut(QKeySequence::Quit);
+    connect(quit, &QAction::triggered, this, &MainWindow::Quit);
+    QMenu* jobMenu = menuBar()->addMenu(tr("&Auftrag"));
+    jobMenu->addAction(m_showDocument);
+    jobMenu->addAction(m_remove);
+
+    connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &MainWindow::UpdateActions);
+    UpdateActions();
+}
 
 void MainWindow::WatchFiles() {
     m_watcher = new QFileSystemWatcher(this);
@@ -135,15 +233,30 @@ void MainWindow::WatchJournal() {
     }
 }
 
+QByteArray MainWindow::FilesSignature() const {
+    if (m_dataDir.isEmpty())
+        return {};
+    const QString db = JournalStore::DatabasePath(m_dataDir);
+    return StatSignature(db) + StatSignature(db + QStringLiteral("-wal")) +
+           StatSignature(m_dataDir + u'/' + fax::kFolderComjob);
+}
+
+// A change the watcher missed (a file system that does not tell, a watch limit reached) shows
+// within a second all the same.
+void MainWindow::CheckChanged() {
+    if (FilesSignature() != m_signature && !m_settle->isActive())
+        Refresh();
+}
+
 void MainWindow::MakeTray() {
     if (!QSystemTrayIcon::isSystemTrayAvailable())
         return;
     m_tray = new QSystemTrayIcon(FaxIcon(), this);
     m_tray->setToolTip(windowTitle());
     auto* menu = new QMenu(this);
-    menu->addAction(QStringLiteral("Fenster &anzeigen"), this, &MainWindow::ShowFromTray);
+    menu->addAction(tr("Fenster &anzeigen"), this, &MainWindow::ShowFromTray);
     menu->addSeparator();
-    menu->addAction(QStringLiteral("&Beenden"), qApp, &QCoreApplication::quit);
+    menu->addAction(tr("&Beenden"), this, &MainWindow::Quit);
     m_tray->setContextMenu(menu);
     connect(m_tray, &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
@@ -173,6 +286,10 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    if (!ConfirmQuit()) {
+        event->ignore();
+        return;
+    }
     event->accept();
     qApp->quit();
 }
@@ -183,14 +300,97 @@ void MainWindow::SetEngineState(const QString& text) {
 }
 
 void MainWindow::Refresh() {
+    m_signature = FilesSignature();
     RefreshJournal();
     RefreshQueue();
+}
+
+const JournalEntry* MainWindow::CurrentEntry() const {
+    return m_model->EntryOf(m_filter->mapToSource(m_table->currentIndex()));
+}
+
+void MainWindow::SelectId(qint64 id) {
+    const int row = m_model->RowOf(id);
+    if (row < 0)
+        return;
+    const QModelIndex index = m_filter->mapFromSource(m_model->index(row, 0));
+    if (!index.isValid())
+        return;
+    m_table->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect |
+                                                          QItemSelectionModel::Rows);
+    m_table->scrollTo(index);
+}
+
+void MainWindow::ShowJob(const QString& jobFile) {
+    Refresh();
+    m_stateFilter->setCurrentIndex(0);
+    m_search->clear();
+    for (int row = 0; row < m_model->rowCount(); ++row) {
+        const JournalEntry* entry = m_model->EntryOf(m_model->index(row, 0));
+        if (entry->jobFile == jobFile) { // newest first: the first is the newest
+            SelectId(entry->id);
+            break;
+        }
+    }
+    ShowFromTray();
+}
+
+void MainWindow::UpdateActions() {
+    const JournalEntry* entry = CurrentEntry();
+    m_showDocument->setEnabled(entry && !entry->poll && !entry->document.isEmpty());
+    m_remove->setEnabled(entry != nullptr);
+}
+
+void MainWindow::ShowDocument() {
+    const JournalEntry* entry = CurrentEntry();
+    if (!entry || entry->poll || entry->document.isEmpty())
+        return;
+    if (!QFileInfo::exists(entry->document)) {
+        QMessageBox::information(
+            this, windowTitle(),
+            tr("Das Dokument dieses Auftrags ist nicht mehr da:\n%1").arg(entry->document));
+        return;
+    }
+    if (m_services.showDocument)
+        m_services.showDocument(entry->document);
+}
+
+void MainWindow::RemoveEntry() {
+    const JournalEntry* entry = CurrentEntry();
+    if (!entry || !m_store)
+        return;
+    if (JournalModel::ClassOf(entry->state) == JournalModel::StateClass::Waiting &&
+        QMessageBox::question(this, windowTitle(),
+                              tr("Der Auftrag %1 an %2 ist noch nicht gesendet. Nur den "
+                                 "Eintrag im Journal entfernen?")
+                                  .arg(entry->jobFile, entry->number)) != QMessageBox::Yes)
+        return;
+    QString error;
+    if (!m_store->Remove(entry->id, error)) {
+        QMessageBox::warning(this, windowTitle(), tr("Journal: %1").arg(error));
+        return;
+    }
+    Refresh();
+}
+
+bool MainWindow::ConfirmQuit() {
+    return m_waiting == 0 ||
+           QMessageBox::question(
+               this, windowTitle(),
+               tr("%n Auftrag wartet noch. Er wird beim nächsten Start von KALMO!fax gesendet. "
+                  "Trotzdem beenden?",
+                  nullptr, int(m_waiting))) == QMessageBox::Yes;
+}
+
+void MainWindow::Quit() {
+    if (ConfirmQuit())
+        qApp->quit();
 }
 
 void MainWindow::RefreshJournal() {
     QString error;
     if (m_dataDir.isEmpty()) {
-        m_journalState->setText(QStringLiteral("Kein Datenordner"));
+        m_journalState->setText(tr("Kein Datenordner"));
         return;
     }
     // The journal stays open: opening and closing it each time would make and remove its
@@ -205,28 +405,25 @@ void MainWindow::RefreshJournal() {
         m_store = JournalStore::Open(m_dataDir, error);
         m_storeInode = ::stat(db.constData(), &st) == 0 ? st.st_ino : 0;
     }
-    const auto entries = m_store ? m_store->Entries(error) : std::nullopt;
+    auto entries = m_store ? m_store->Entries(error) : std::nullopt;
     if (!entries) {
         // The last rows stay: a journal that is busy for a moment should not blank the table.
-        m_journalState->setText(QStringLiteral("Journal: ") + error);
+        m_journalState->setText(tr("Journal: %1").arg(error));
         m_store.reset();
         return;
     }
-    m_table->setRowCount(int(entries->size()));
-    for (int row = 0; row < int(entries->size()); ++row) {
-        const JournalEntry& e = entries->at(row);
-        const QStringList cells{QLocale().toString(e.recorded, QLocale::ShortFormat),
-                                e.poll ? QStringLiteral("Abruf") : QStringLiteral("Senden"),
-                                e.jobFile,
-                                e.number,
-                                e.sendTime,
-                                e.remark,
-                                StateText(e)};
-        for (int column = 0; column < kColumns; ++column)
-            m_table->setItem(row, column, new QTableWidgetItem(cells.at(column)));
-    }
-    m_table->resizeColumnsToContents();
-    m_journalState->setText(QStringLiteral("Journal: %1 Einträge").arg(entries->size()));
+    // The selection stays on its job, not on its row number.
+    const JournalEntry* current = CurrentEntry();
+    const qint64 selected = current ? current->id : 0;
+    const qsizetype count = entries->size();
+    m_model->SetEntries(std::move(*entries));
+    if (selected != 0)
+        SelectId(selected);
+    UpdateActions();
+    m_journalState->setText(
+        count == 0 ? tr("Das Journal ist leer: Faxe, die Sie auf den Faxdrucker drucken, "
+                        "erscheinen hier.")
+                   : tr("Journal: %n Einträge", nullptr, int(count)));
     WatchJournal();
 }
 
@@ -234,10 +431,8 @@ void MainWindow::RefreshQueue() {
     if (m_dataDir.isEmpty())
         return;
     const QDir comjob(m_dataDir + u'/' + fax::kFolderComjob);
-    const qsizetype waiting =
-        comjob.entryList({QStringLiteral("*.FX3")}, QDir::Files | QDir::NoSymLinks).size();
-    m_queueState->setText(waiting == 1 ? QStringLiteral("1 Auftrag wartet")
-                                       : QStringLiteral("%1 Aufträge warten").arg(waiting));
+    m_waiting = comjob.entryList({QStringLiteral("*.FX3")}, QDir::Files | QDir::NoSymLinks).size();
+    m_queueState->setText(tr("%n Aufträge warten", nullptr, int(m_waiting)));
     if (m_tray)
         m_tray->setToolTip(windowTitle() + QStringLiteral(" – ") + m_queueState->text());
 }

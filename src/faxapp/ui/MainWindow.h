@@ -1,26 +1,47 @@
 #pragma once
 
-// The fax application's main window: the journal as a table, newest first, and in the status
-// bar the journal's state and the number of jobs waiting in Comjob. It follows the journal
-// database (a change of the file or the data folder, and every 30 s), and lives in the tray
-// where the desktop has one.
+// The fax application's main window: the journal as a table, newest first, filtered by state
+// and searched by number, name or remark; per row the document can be shown and the row
+// removed. In the status bar the journal's state and the number of jobs waiting in Comjob. It
+// follows the journal database (checked every second and when the folders change), and lives
+// in the tray where the desktop has one.
 
+#include "faxapp/journal/JournalStore.h"
+
+#include <QByteArray>
+#include <QHash>
 #include <QIcon>
 #include <QMainWindow>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <sys/types.h>
 
+class QAction;
 class QCloseEvent;
+class QComboBox;
 class QFileSystemWatcher;
 class QLabel;
+class QLineEdit;
 class QSystemTrayIcon;
-class QTableWidget;
+class QTableView;
 class QTimer;
 
 namespace faxapp {
 
-class JournalStore;
+class JournalFilter;
+class JournalModel;
+
+// What the window does outside itself; each may be left empty.
+struct MainWindowServices {
+    // Shows a fax document (the viewer).
+    std::function<void(const QString& path)> showDocument;
+    // Names by number key (NumberKey) from the address book.
+    std::function<QHash<QString, QString>()> readNames;
+    // The table's column widths and order, kept between starts.
+    std::function<QByteArray()> readLayout;
+    std::function<void(const QByteArray&)> writeLayout;
+};
 
 class MainWindow final : public QMainWindow {
     Q_OBJECT
@@ -28,7 +49,8 @@ class MainWindow final : public QMainWindow {
     // name, path /).
     Q_CLASSINFO("D-Bus Interface", "org.zeb.Kalmofax.MainWindow")
 public:
-    explicit MainWindow(QString dataDir, QWidget* parent = nullptr);
+    explicit MainWindow(QString dataDir, MainWindowServices services = {},
+                        QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // Started minimised: with a tray only the tray icon shows, else a minimised window.
@@ -37,34 +59,58 @@ public:
 
     // The sending engine's hook: its state for the status bar ("" when it has none to tell).
     void SetEngineState(const QString& text);
+    // Selects the row of the job file's newest entry and shows the window.
+    void ShowJob(const QString& jobFile);
+    // The entry of the current row, nullptr when none is selected.
+    const JournalEntry* CurrentEntry() const;
 
 public Q_SLOTS:
     // Reads the journal and Comjob again.
     void Refresh();
     void ShowFromTray();
     Q_SCRIPTABLE void Show() { ShowFromTray(); }
+    void ShowDocument();
+    void RemoveEntry();
+    // Ends the application, after asking when jobs still wait.
+    void Quit();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    void MakeActions();
     void MakeTray();
     void WatchFiles();
     void WatchJournal();
     void RefreshJournal();
     void RefreshQueue();
+    void CheckChanged();
+    void UpdateActions();
+    bool ConfirmQuit();
+    void SelectId(qint64 id);
+    QByteArray FilesSignature() const;
 
     QString m_dataDir;
-    QTableWidget* m_table = nullptr;
+    MainWindowServices m_services;
+    JournalModel* m_model = nullptr;
+    JournalFilter* m_filter = nullptr;
+    QTableView* m_table = nullptr;
+    QComboBox* m_stateFilter = nullptr;
+    QLineEdit* m_search = nullptr;
+    QAction* m_showDocument = nullptr;
+    QAction* m_remove = nullptr;
     QLabel* m_journalState = nullptr;
     QLabel* m_queueState = nullptr;
     QLabel* m_engineState = nullptr;
     QFileSystemWatcher* m_watcher = nullptr;
     QTimer* m_timer = nullptr;
+    QTimer* m_poll = nullptr;
     QTimer* m_settle = nullptr;
     QSystemTrayIcon* m_tray = nullptr;
     std::unique_ptr<JournalStore> m_store;
     ino_t m_storeInode = 0;
+    QByteArray m_signature;
+    qsizetype m_waiting = 0;
 };
 
 // The program's icon, drawn: the tray needs one even where no icon theme is installed.

@@ -1,5 +1,6 @@
 #include "faxapp/ui/VersionParts.h"
 
+#include <QCoreApplication>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QStringList>
@@ -52,7 +53,9 @@ QString FaxClientProgramsVersion() {
         dpkg.isEmpty() ? QString()
                        : FirstLineOf(dpkg, {QStringLiteral("-W"), QStringLiteral("-f=${Version}"),
                                             QStringLiteral("hylafax-client")});
-    return version.isEmpty() ? QStringLiteral("vorhanden (sendfax)") : version;
+    return version.isEmpty()
+               ? QCoreApplication::translate("faxapp::VersionWindow", "vorhanden (sendfax)")
+               : version;
 }
 
 } // namespace
@@ -74,7 +77,10 @@ QString VersionText(const QList<VersionPart>& parts) {
     QString text;
     for (const VersionPart& part : parts) {
         text += part.name + QStringLiteral(": ") +
-                (part.version.isEmpty() ? QStringLiteral("nicht gefunden") : part.version) + u'\n';
+                (part.version.isEmpty()
+                     ? QCoreApplication::translate("faxapp::VersionWindow", "nicht gefunden")
+                     : part.version) +
+                u'\n';
     }
     return text;
 }

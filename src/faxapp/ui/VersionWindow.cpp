@@ -11,15 +11,15 @@
 namespace faxapp {
 
 VersionWindow::VersionWindow(const QList<VersionPart>& parts, QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("KALMO!fax – Version"));
+    setWindowTitle(tr("KALMO!fax – Version"));
     setWindowIcon(FaxIcon());
     auto* layout = new QVBoxLayout(this);
-    auto* heading = new QLabel(QStringLiteral("<b>KALMO!fax für Linux</b>"), this);
+    auto* heading = new QLabel(tr("<b>KALMO!fax für Linux</b>"), this);
     layout->addWidget(heading);
     auto* form = new QFormLayout;
     for (const VersionPart& part : parts) {
-        auto* value = new QLabel(
-            part.version.isEmpty() ? QStringLiteral("nicht gefunden") : part.version, this);
+        auto* value =
+            new QLabel(part.version.isEmpty() ? tr("nicht gefunden") : part.version, this);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         form->addRow(part.name + u':', value);
     }

@@ -1,0 +1,388 @@
+<?xml version='1.0' encoding='utf-8'?>
+<TS version="2.1" language="en" sourcelanguage="de">
+<context>
+    <name>faxapp::AddressBookWindow</name>
+    <message numerus="yes">
+        <source>%n Kontakte</source>
+        <translation><numerusform>%n contact</numerusform><numerusform>%n contacts</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>… und %n weitere.</source>
+        <translation><numerusform>… and %n more.</numerusform><numerusform>… and %n more.</numerusform></translation>
+    </message>
+    <message>
+        <source>Adressbuch</source>
+        <translation>Address book</translation>
+    </message>
+    <message>
+        <source>Suchen (Name oder Nummer)</source>
+        <translation>Search (name or number)</translation>
+    </message>
+    <message>
+        <source>Name</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>Faxnummern</source>
+        <translation>Fax numbers</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n Einträge konnten nicht gelesen werden.</source>
+        <translation><numerusform>%n entry could not be read.</numerusform><numerusform>%n entries could not be read.</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>Die Datei %1 enthält %n Kontakte. Das Adressbuch ändert und löscht sie nicht, damit die anderen Kontakte darin erhalten bleiben.</source>
+        <translation><numerusform>The file %1 holds %n contact. The address book does not change or delete it, so that the other contacts in it are kept.</numerusform><numerusform>The file %1 holds %n contacts. The address book does not change or delete it, so that the other contacts in it are kept.</numerusform></translation>
+    </message>
+    <message>
+        <source>„%1“ aus dem Adressbuch löschen?</source>
+        <translation>Delete “%1” from the address book?</translation>
+    </message>
+    <message>
+        <source>Kontakte importieren</source>
+        <translation>Import contacts</translation>
+    </message>
+    <message>
+        <source>Adressbücher (*.vcf *.csv);;Alle Dateien (*)</source>
+        <translation>Address books (*.vcf *.csv);;All files (*)</translation>
+    </message>
+    <message>
+        <source>%1 schon im Adressbuch, %2 übersprungen.</source>
+        <translation>%1 already in the address book, %2 skipped.</translation>
+    </message>
+    <message>
+        <source>Keine neuen Kontakte: </source>
+        <translation>No new contacts: </translation>
+    </message>
+    <message>
+        <source>%1 hinzufügen?
+</source>
+        <translation>Add %1?
+</translation>
+    </message>
+    <message>
+        <source>&amp;Importieren</source>
+        <translation>&amp;Import</translation>
+    </message>
+    <message>
+        <source>&amp;Abbrechen</source>
+        <translation>&amp;Cancel</translation>
+    </message>
+    <message>
+        <source>%1 importiert, %2 schon im Adressbuch, %3 übersprungen.</source>
+        <translation>%1 imported, %2 already in the address book, %3 skipped.</translation>
+    </message>
+</context>
+<context>
+    <name>faxapp::ContactDialog</name>
+    <message>
+        <source>Neuer Kontakt</source>
+        <translation>New contact</translation>
+    </message>
+    <message>
+        <source>Kontakt bearbeiten</source>
+        <translation>Edit contact</translation>
+    </message>
+    <message>
+        <source>Hinzufügen</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>Entfernen</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Abbrechen</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>&amp;Name:</source>
+        <translation>&amp;Name:</translation>
+    </message>
+    <message>
+        <source>&amp;Faxnummern:</source>
+        <translation>&amp;Fax numbers:</translation>
+    </message>
+    <message>
+        <source>N&amp;eue Nummer:</source>
+        <translation>N&amp;ew number:</translation>
+    </message>
+</context>
+<context>
+    <name>faxapp::JournalModel</name>
+    <message>
+        <source>wartet</source>
+        <translation>waiting</translation>
+    </message>
+    <message>
+        <source>beim Faxserver</source>
+        <translation>at the fax server</translation>
+    </message>
+    <message>
+        <source>gesendet</source>
+        <translation>sent</translation>
+    </message>
+    <message>
+        <source>fehlgeschlagen</source>
+        <translation>failed</translation>
+    </message>
+    <message>
+        <source>abgelehnt</source>
+        <translation>refused</translation>
+    </message>
+    <message>
+        <source>abgebrochen</source>
+        <translation>cancelled</translation>
+    </message>
+    <message>
+        <source>Abruf</source>
+        <translation>Poll</translation>
+    </message>
+    <message>
+        <source>Senden</source>
+        <translation>Send</translation>
+    </message>
+    <message>
+        <source>sofort</source>
+        <translation>now</translation>
+    </message>
+    <message>
+        <source>%1 – Meldung: %2</source>
+        <translation>%1 – message: %2</translation>
+    </message>
+    <message>
+        <source>Zeit</source>
+        <translation>Time</translation>
+    </message>
+    <message>
+        <source>Art</source>
+        <translation>Kind</translation>
+    </message>
+    <message>
+        <source>Empfänger</source>
+        <translation>Recipient</translation>
+    </message>
+    <message>
+        <source>Nummer</source>
+        <translation>Number</translation>
+    </message>
+    <message>
+        <source>Sendezeit</source>
+        <translation>Send time</translation>
+    </message>
+    <message>
+        <source>Bemerkung</source>
+        <translation>Remark</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>State</translation>
+    </message>
+    <message>
+        <source>Auftrag</source>
+        <translation>Job</translation>
+    </message>
+</context>
+<context>
+    <name>faxapp::MainWindow</name>
+    <message>
+        <source>Journal</source>
+        <translation>Journal</translation>
+    </message>
+    <message>
+        <source>&amp;Dokument anzeigen</source>
+        <translation>Show &amp;document</translation>
+    </message>
+    <message>
+        <source>Eintrag &amp;entfernen</source>
+        <translation>&amp;Remove entry</translation>
+    </message>
+    <message>
+        <source>Alle Aufträge</source>
+        <translation>All jobs</translation>
+    </message>
+    <message>
+        <source>Wartend</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <source>Gesendet</source>
+        <translation>Sent</translation>
+    </message>
+    <message>
+        <source>Fehlgeschlagen</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>Suchen (Nummer, Name, Bemerkung)</source>
+        <translation>Search (number, name, remark)</translation>
+    </message>
+    <message>
+        <source>&amp;Datei</source>
+        <translation>&amp;File</translation>
+    </message>
+    <message>
+        <source>&amp;Aktualisieren</source>
+        <translation>&amp;Refresh</translation>
+    </message>
+    <message>
+        <source>&amp;Beenden</source>
+        <translation>&amp;Quit</translation>
+    </message>
+    <message>
+        <source>&amp;Auftrag</source>
+        <translation>&amp;Job</translation>
+    </message>
+    <message>
+        <source>Fenster &amp;anzeigen</source>
+        <translation>&amp;Show window</translation>
+    </message>
+    <message>
+        <source>Das Dokument dieses Auftrags ist nicht mehr da:
+%1</source>
+        <translation>The document of this job is gone:
+%1</translation>
+    </message>
+    <message>
+        <source>Der Auftrag %1 an %2 ist noch nicht gesendet. Nur den Eintrag im Journal entfernen?</source>
+        <translation>Job %1 to %2 has not been sent yet. Remove only its entry in the journal?</translation>
+    </message>
+    <message>
+        <source>Journal: %1</source>
+        <translation>Journal: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n Auftrag wartet noch. Er wird beim nächsten Start von KALMO!fax gesendet. Trotzdem beenden?</source>
+        <translation><numerusform>%n job is still waiting. It will be sent when KALMO!fax starts next. Quit all the same?</numerusform><numerusform>%n jobs are still waiting. They will be sent when KALMO!fax starts next. Quit all the same?</numerusform></translation>
+    </message>
+    <message>
+        <source>Kein Datenordner</source>
+        <translation>No data folder</translation>
+    </message>
+    <message>
+        <source>Das Journal ist leer: Faxe, die Sie auf den Faxdrucker drucken, erscheinen hier.</source>
+        <translation>The journal is empty: faxes you print to the fax printer appear here.</translation>
+    </message>
+    <message numerus="yes">
+        <source>Journal: %n Einträge</source>
+        <translation><numerusform>Journal: %n entry</numerusform><numerusform>Journal: %n entries</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n Aufträge warten</source>
+        <translation><numerusform>%n job waiting</numerusform><numerusform>%n jobs waiting</numerusform></translation>
+    </message>
+</context>
+<context>
+    <name>faxapp::QueueService</name>
+    <message>
+        <source>Versand gestoppt: %1</source>
+        <translation>Sending stopped: %1</translation>
+    </message>
+    <message>
+        <source>Faxserver nicht erreichbar (%1); nächster Versuch um %2</source>
+        <translation>Fax server not reachable (%1); next try at %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>Faxserver %1:%2: %n Aufträge in Arbeit</source>
+        <translation><numerusform>Fax server %1:%2: %n job in progress</numerusform><numerusform>Fax server %1:%2: %n jobs in progress</numerusform></translation>
+    </message>
+</context>
+<context>
+    <name>faxapp::VersionWindow</name>
+    <message>
+        <source>vorhanden (sendfax)</source>
+        <translation>present (sendfax)</translation>
+    </message>
+    <message>
+        <source>nicht gefunden</source>
+        <translation>not found</translation>
+    </message>
+    <message>
+        <source>KALMO!fax – Version</source>
+        <translation>KALMO!fax – Version</translation>
+    </message>
+    <message>
+        <source>&lt;b&gt;KALMO!fax für Linux&lt;/b&gt;</source>
+        <translation>&lt;b&gt;KALMO!fax for Linux&lt;/b&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>faxapp::ViewerWindow</name>
+    <message>
+        <source>%1 – KALMO!fax Betrachter</source>
+        <translation>%1 – KALMO!fax Viewer</translation>
+    </message>
+    <message>
+        <source>Seiten</source>
+        <translation>Pages</translation>
+    </message>
+    <message>
+        <source>Erste Seite</source>
+        <translation>First page</translation>
+    </message>
+    <message>
+        <source>Vorige Seite (Bild auf)</source>
+        <translation>Previous page (Page Up)</translation>
+    </message>
+    <message>
+        <source> von %1 </source>
+        <translation> of %1 </translation>
+    </message>
+    <message>
+        <source>Nächste Seite (Bild ab)</source>
+        <translation>Next page (Page Down)</translation>
+    </message>
+    <message>
+        <source>Letzte Seite</source>
+        <translation>Last page</translation>
+    </message>
+    <message>
+        <source>Vergrößern</source>
+        <translation>Zoom in</translation>
+    </message>
+    <message>
+        <source>Verkleinern</source>
+        <translation>Zoom out</translation>
+    </message>
+    <message>
+        <source>Seitenbreite</source>
+        <translation>Fit width</translation>
+    </message>
+    <message>
+        <source>Seite %1 von %2</source>
+        <translation>Page %1 of %2</translation>
+    </message>
+    <message numerus="yes">
+        <source> – %n beschädigte Zeilen weiß gezeigt</source>
+        <translation><numerusform> – %n damaged row shown white</numerusform><numerusform> – %n damaged rows shown white</numerusform></translation>
+    </message>
+    <message>
+        <source>Drehen</source>
+        <translation>Rotate</translation>
+    </message>
+    <message>
+        <source>Als PDF speichern…</source>
+        <translation>Save as PDF…</translation>
+    </message>
+    <message>
+        <source>Drucken…</source>
+        <translation>Print…</translation>
+    </message>
+    <message>
+        <source>Das PDF wurde nicht geschrieben: %1</source>
+        <translation>The PDF was not written: %1</translation>
+    </message>
+    <message>
+        <source>Als PDF speichern</source>
+        <translation>Save as PDF</translation>
+    </message>
+    <message>
+        <source>PDF-Dateien (*.pdf)</source>
+        <translation>PDF files (*.pdf)</translation>
+    </message>
+</context>
+</TS>
