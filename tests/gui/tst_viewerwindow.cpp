@@ -8,9 +8,16 @@
 #include "faxapp/ui/ViewerWindow.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QLabel>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QWheelEvent>
 
 using namespace faxapp;
 
@@ -50,13 +57,14 @@ private Q_SLOTS:
     void zoom();
     void reducedPage_data();
     void reducedPage();
+    void wheelRotateAndPdf();
 };
 
 void TestViewerWindow::navigation() {
     ViewerWindow window(Numbered(5), "Fax.sff");
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(window.windowTitle().startsWith("Fax.sff \u2013 KALMO!fax Viewer"));
+    QVERIFY(window.windowTitle().startsWith("Fax.sff \u2013 KALMO!fax Betrachter"));
     QCOMPARE(window.CurrentPage(), 0);
     QCOMPARE(BlackInFirstRow(window.CurrentImage()), 1);
     const auto trigger = [&](const char* name) {
@@ -141,6 +149,56 @@ void TestViewerWindow::reducedPage() {
     for (const QPoint& at : {QPoint(80, 5), QPoint(80, 30), QPoint(99, 69)})
         QVERIFY2(std::abs(qGray(shown.pixel(at)) - 128) < 30,
                  qPrintable(QString::number(qGray(shown.pixel(at)))));
+}
+
+// Ctrl and the wheel zoom and the level shows; a quarter turn swaps the page's sides; the
+// document saved as PDF has a page a fax page, each as large as the fax page is.
+void TestViewerWindow::wheelRotateAndPdf() {
+    ViewerWindow window(Numbered(2), "Fax.sff");
+    window.resize(600, 700);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QSize fitted = window.View()->size();
+    QWidget* viewport = window.View()->parentWidget();
+    QWheelEvent wheel(QPointF(50, 50), viewport->mapToGlobal(QPointF(50, 50)), QPoint(),
+                      QPoint(0, 120), Qt::NoButton, Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(viewport, &wheel);
+    QVERIFY(!window.FitsWidth());
+    QVERIFY(window.View()->width() > fitted.width());
+    const QString percent = QLocale().toString(qRound(window.Zoom() * 100)) + " %";
+    QVERIFY2(window.statusBar()->findChild<QLabel*>()->text().endsWith(percent),
+             qPrintable(window.statusBar()->findChild<QLabel*>()->text()));
+
+    const QSize before = window.View()->size();
+    window.findChild<QAction*>("actionRotate")->trigger();
+    QCOMPARE(window.Rotation(), 90);
+    // The same page on its side: its sides' ratio turned round.
+    const QSize after = window.View()->size();
+    const double ratio = double(after.height()) / after.width();
+    QVERIFY2(qAbs(ratio / (double(before.width()) / before.height()) - 1) < 0.03,
+             qPrintable(QStringLiteral("%1x%2 -> %3x%4")
+                            .arg(before.width())
+                            .arg(before.height())
+                            .arg(after.width())
+                            .arg(after.height())));
+
+    QTemporaryDir dir;
+    const QString pdf = dir.filePath("Fax.pdf");
+    QVERIFY(window.WritePdf(pdf));
+    QCOMPARE(QFile::permissions(pdf) & 0x0077, QFileDevice::Permissions());
+    QProcess info;
+    info.start("pdfinfo", {"-f", "1", "-l", "2", pdf});
+    QVERIFY(info.waitForFinished(20000));
+    const QString text = QString::fromUtf8(info.readAllStandardOutput());
+    QVERIFY2(text.contains(QRegularExpression("Pages: +2\\n")), qPrintable(text));
+    // 1728 x 100 pixels at 204 x 196 dpi (fine), then at 204 x 98 dpi (standard): 609.9 pt wide,
+    // 36.7 pt and 73.5 pt high (the writer gives whole points).
+    QVERIFY2(text.contains(
+                 QRegularExpression("Page +1 size: +6(09|10)(\\.\\d+)? x 3[67](\\.\\d+)? pts")),
+             qPrintable(text));
+    QVERIFY2(text.contains(
+                 QRegularExpression("Page +2 size: +6(09|10)(\\.\\d+)? x 7[34](\\.\\d+)? pts")),
+             qPrintable(text));
 }
 
 QTEST_MAIN(TestViewerWindow)

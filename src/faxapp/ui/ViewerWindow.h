@@ -1,7 +1,9 @@
 #pragma once
 
-// The viewer's window: one page at a time in a scroll area, page navigation, zoom, and fit
-// to width (the default). Pages are decoded when first shown and a few are kept.
+// The viewer's window: one page at a time in a scroll area, page navigation, zoom (also Ctrl
+// and the mouse wheel; the level shown in the status bar), fit to width (the default) and
+// turning the pages by quarter turns; the document printed or saved as PDF. Pages are decoded
+// when first shown and a few are kept.
 
 #include "faxapp/pages/PrintPages.h"
 
@@ -27,6 +29,7 @@ public:
 
     int CurrentPage() const { return m_current; }
     double Zoom() const { return m_zoom; }
+    int Rotation() const { return m_quarterTurns * 90; }
     bool FitsWidth() const { return m_fitWidth; }
     // The decoded page shown now (null when it failed).
     QImage CurrentImage() const { return m_image; }
@@ -41,6 +44,13 @@ public Q_SLOTS:
     void ZoomIn();
     void ZoomOut();
     void FitWidth();
+    // A quarter turn clockwise of every page shown.
+    void RotateRight();
+    // Asks for a file and writes the document there as PDF.
+    void SaveAsPdf();
+    void Print();
+    // Writes the document as PDF; false with the reason shown to the user.
+    bool WritePdf(const QString& path);
 
 Q_SIGNALS:
     // A page could not be decoded; the message names the file and the page.
@@ -54,6 +64,7 @@ private:
     QImage Decoded(int index);
     void Layout();
     void SetZoom(double zoom);
+    void ShowStatus();
 
     std::unique_ptr<PrintPages> m_pages;
     QScrollArea* m_scroll = nullptr;
@@ -64,6 +75,8 @@ private:
     QImage m_image;
     double m_zoom = 1.0;
     bool m_fitWidth = true;
+    int m_quarterTurns = 0;
+    QString m_fileName;
     QHash<int, QImage> m_cache;
     QList<int> m_recent; // cached pages, least recently shown first
 };
