@@ -77,6 +77,7 @@ private Q_SLOTS:
     void certificates();
     void simpleBind();
     void failOver();
+    void administratorsCommand();
     void stoppedServer();
 
 private:
@@ -266,6 +267,36 @@ void TestDirectoryLists::failOver() {
     const DispatchPtr session = faxapp::DirectorySessionClass().create();
     QCOMPARE(LogonError(session, "Twice"), QString());
     QCOMPARE(ReadDefaultList(session).size(), kPeople);
+}
+
+// kalmofax directory: add with the password from standard input into the keyring, list,
+// test, remove.
+void TestDirectoryLists::administratorsCommand() {
+    const auto run = [](const QStringList& args, const QByteArray& input = {}) {
+        QProcess kalmofax;
+        kalmofax.start(qEnvironmentVariable("KALMOFAX"), QStringList{"directory"} << args);
+        kalmofax.write(input);
+        kalmofax.closeWriteChannel();
+        kalmofax.waitForFinished(60000);
+        return QPair<int, QString>(kalmofax.exitCode(),
+                                   QString::fromLocal8Bit(kalmofax.readAllStandardOutput() +
+                                                          kalmofax.readAllStandardError()));
+    };
+    const auto added = run({"add", "Cli", "--uri", m_slapd.Uri(), "--ca-file", m_slapd.CaFile(),
+                            "--bind", "simple", "--bind-dn", PrivateSlapd::kReaderDn},
+                           PrivateSlapd::kReaderPassword.toUtf8() + "\n");
+    QVERIFY2(added.first == 0, qPrintable(added.second));
+    QVERIFY(run({"list"}).second.contains("Cli\t" + m_slapd.Uri() + "\tsimple"));
+    const auto tested = run({"test", "Cli"});
+    QVERIFY2(tested.first == 0 && tested.second.contains("10000") &&
+                 tested.second.contains(PrivateSlapd::kReaderDn),
+             qPrintable(tested.second));
+    // A URI that is no LDAP URI is refused before it reaches the store.
+    const auto bad = run({"add", "Bad", "--uri", "http://127.0.0.1/"});
+    QVERIFY2(bad.first == 1 && bad.second.contains("Uris"), qPrintable(bad.second));
+    QCOMPARE(run({"remove", "Cli"}).first, 0);
+    QVERIFY(!ListProfiles(m_registry.registry()).contains("Cli"));
+    QVERIFY(!run({"list"}).second.contains("Cli"));
 }
 
 // A server that goes away: the list read of a session logged on before, and the next log-on,
