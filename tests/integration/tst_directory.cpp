@@ -20,6 +20,10 @@
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTest>
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 using namespace faxapp::directory;
 
@@ -259,11 +263,47 @@ void TestDirectoryLists::simpleBind() {
     QVERIFY_THROWS_EXCEPTION(AutomationError, Get(session, cdo::kSessionAddressLists));
 }
 
-// Servers are tried in order: one that is down is passed over.
+// A port that takes connections and never answers: the time limit ends the wait.
+class SilentServer {
+public:
+    SilentServer() : m_fd(::socket(AF_INET, SOCK_STREAM, 0)) {
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        if (::bind(m_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+            ::listen(m_fd, 8) == 0 &&
+            ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+            m_port = ntohs(address.sin_port);
+    }
+    ~SilentServer() { ::close(m_fd); }
+    SilentServer(const SilentServer&) = delete;
+    SilentServer& operator=(const SilentServer&) = delete;
+    QString Uri() const { return QStringLiteral("ldap://127.0.0.1:%1").arg(m_port); }
+
+private:
+    int m_fd;
+    quint16 m_port = 0;
+};
+
+// Servers are tried in order: one that is down, or does not answer within the time limit, is
+// passed over; when none answers, each one's reason is told.
 void TestDirectoryLists::failOver() {
+    SilentServer silent;
+    SetProfile(m_registry.User(), "Silent", {{"Uris", silent.Uri()}, {"TimeLimit", "1"}});
+    const DispatchPtr silentSession = faxapp::DirectorySessionClass().create();
+    QElapsedTimer waited;
+    waited.start();
+    const QString timedOut = LogonError(silentSession, "Silent");
+    QVERIFY2(timedOut.contains("Timed out") && timedOut.contains(silent.Uri()),
+             qPrintable(timedOut));
+    QVERIFY(waited.elapsed() < 5000);
+
     const QString down = QStringLiteral("ldap://127.0.0.1:%1").arg(PrivateSlapd::FreePort());
     SetProfile(m_registry.User(), "Twice",
-               {{"Uris", down + "  " + m_slapd.Uri()}, {"CaFile", m_slapd.CaFile()}});
+               {{"Uris", down + "  " + silent.Uri() + " " + m_slapd.Uri()},
+                {"CaFile", m_slapd.CaFile()},
+                {"TimeLimit", "1"}});
     const DispatchPtr session = faxapp::DirectorySessionClass().create();
     QCOMPARE(LogonError(session, "Twice"), QString());
     QCOMPARE(ReadDefaultList(session).size(), kPeople);
