@@ -16,8 +16,8 @@ class ServeCommand final : public Command {
 public:
     QString Name() const override { return QStringLiteral("serve"); }
     QString Description() const override {
-        return QStringLiteral("serve KalmoJournal.Document or KalmoAdr.Document on the session "
-                              "bus (started by D-Bus activation)");
+        return QStringLiteral("serve KalmoJournal.Document, KalmoAdr.Document or MAPI.Session "
+                              "on the session bus (started by D-Bus activation)");
     }
 
     int Execute(int argc, char* argv[], int first) override {
@@ -27,6 +27,9 @@ public:
         }
         QCoreApplication app(argc, argv);
         const QString progId = QString::fromLocal8Bit(argv[first]);
+        // The company directory needs no folders: its profiles are read at each log-on.
+        if (progId == fax::kProgIdMapiSession)
+            return dbusauto::ServeOnSessionBus(app, DirectorySessionClass(), "kalmofax");
         if (progId != fax::kProgIdJournal && progId != fax::kProgIdAddressBook) {
             std::fprintf(stderr, "kalmofax: no class %s\n", argv[first]);
             return 2;

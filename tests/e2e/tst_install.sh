@@ -39,7 +39,7 @@ check_tree() { # check_tree <root> <prefix> <label>
         check "$label: $name leads to kalmofax" \
             test "$(readlink -f "$link")" = "$(readlink -f "$root/bin/kalmofax")"
     done
-    for progid in KalmoJournal.Document KalmoAdr.Document; do
+    for progid in KalmoJournal.Document KalmoAdr.Document MAPI.Session; do
         local service=$root/share/dbus-1/services/$progid.service
         check "$label: $progid.service" test "$(cat "$service" 2>/dev/null)" = \
             "$(printf '[D-BUS Service]\nName=%s\nExec=%s/bin/kalmofax serve %s' "$progid" "$prefix" "$progid")"

@@ -10,5 +10,7 @@ namespace faxapp {
 dbusauto::ServedClass JournalClass(const QString& dataDir);
 // KalmoAdr.Document over the vCard folder.
 dbusauto::ServedClass AddressBookClass(const QString& contactsDir);
+// MAPI.Session over the company directories set up under Fax\Directories.
+dbusauto::ServedClass DirectorySessionClass();
 
 } // namespace faxapp
