@@ -48,4 +48,11 @@
         <translation><numerusform> – %n beschädigte Zeile weiß gezeigt</numerusform><numerusform> – %n beschädigte Zeilen weiß gezeigt</numerusform></translation>
     </message>
 </context>
+<context>
+    <name>faxapp::directory</name>
+    <message numerus="yes">
+        <source>Server %1 erreicht, angemeldet als %2: %n Einträge mit Faxnummer.</source>
+        <translation><numerusform>Server %1 erreicht, angemeldet als %2: %n Eintrag mit Faxnummer.</numerusform><numerusform>Server %1 erreicht, angemeldet als %2: %n Einträge mit Faxnummer.</numerusform></translation>
+    </message>
+</context>
 </TS>

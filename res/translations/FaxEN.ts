@@ -385,4 +385,11 @@
         <translation>PDF files (*.pdf)</translation>
     </message>
 </context>
+<context>
+    <name>faxapp::directory</name>
+    <message numerus="yes">
+        <source>Server %1 erreicht, angemeldet als %2: %n Einträge mit Faxnummer.</source>
+        <translation><numerusform>Server %1 reached, bound as %2: %n entry with a fax number.</numerusform><numerusform>Server %1 reached, bound as %2: %n entries with a fax number.</numerusform></translation>
+    </message>
+</context>
 </TS>

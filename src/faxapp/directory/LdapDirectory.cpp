@@ -435,8 +435,8 @@ Result<QString> TestDirectory(Registry& registry, const QString& profileName) {
         return entries.Error();
     const int count = int(entries->size());
     return QCoreApplication::translate("faxapp::directory",
-                                       "Server %1 reached, bound as %2: %n entries with a fax "
-                                       "number.",
+                                       "Server %1 erreicht, angemeldet als %2: %n Einträge "
+                                       "mit Faxnummer.",
                                        nullptr, count)
         .arg(directory.Uri(), directory.BoundAs());
 }
