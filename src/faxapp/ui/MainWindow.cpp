@@ -177,6 +177,25 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     qApp->quit();
 }
 
+void MainWindow::ShowTrayMessage(const QString& title, const QString& text, bool warning) {
+    if (m_tray)
+        m_tray->showMessage(title, text,
+                            warning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
+}
+
+void MainWindow::ShowJob(const QString& jobFile) {
+    Refresh();
+    ShowFromTray();
+    for (int row = 0; row < m_table->rowCount(); ++row) {
+        const QTableWidgetItem* item = m_table->item(row, kJobFile);
+        if (item && item->text() == jobFile) {
+            m_table->selectRow(row);
+            m_table->scrollToItem(item);
+            return;
+        }
+    }
+}
+
 void MainWindow::SetEngineState(const QString& text) {
     m_engineState->setText(text);
     m_engineState->setVisible(!text.isEmpty());

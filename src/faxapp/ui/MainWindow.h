@@ -5,6 +5,8 @@
 // database (a change of the file or the data folder, and every 30 s), and lives in the tray
 // where the desktop has one.
 
+#include "faxapp/notify/Notifier.h"
+
 #include <QIcon>
 #include <QMainWindow>
 #include <QString>
@@ -22,7 +24,7 @@ namespace faxapp {
 
 class JournalStore;
 
-class MainWindow final : public QMainWindow {
+class MainWindow final : public QMainWindow, public TrayMessages {
     Q_OBJECT
     // A second `kalmofax run` asks the running one to show its window (Show on the presence
     // name, path /).
@@ -38,11 +40,18 @@ public:
     // The sending engine's hook: its state for the status bar ("" when it has none to tell).
     void SetEngineState(const QString& text);
 
+    // Notices where the desktop has no notification service: the tray icon's message.
+    bool TrayAvailable() const override { return m_tray != nullptr; }
+    void ShowTrayMessage(const QString& title, const QString& text, bool warning) override;
+
 public Q_SLOTS:
     // Reads the journal and Comjob again.
     void Refresh();
     void ShowFromTray();
     Q_SCRIPTABLE void Show() { ShowFromTray(); }
+    // Shows the window with the newest journal row of the job file selected ("Show" of a
+    // notice).
+    void ShowJob(const QString& jobFile);
 
 protected:
     void closeEvent(QCloseEvent* event) override;
