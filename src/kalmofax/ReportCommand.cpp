@@ -33,7 +33,8 @@ std::optional<EndedJob> FiledJob(const QString& dataDir, const QString& name, QD
         if (!file.open(QIODevice::ReadOnly))
             continue;
         QString why;
-        auto job = JobFile::Parse(file.read(JobFile::kLineCount * JobFile::kMaxLineBytes), &why);
+        auto job =
+            JobFile::Parse(file.read(qint64{JobFile::kLineCount} * JobFile::kMaxLineBytes), &why);
         if (!job) {
             error = file.fileName() + QStringLiteral(": ") + why;
             return std::nullopt;

@@ -704,9 +704,9 @@ private Q_SLOTS:
         runner->RunOnce();
         other->RunOnce();
         QVERIFY(!QFile::exists(doc)); // filing took it
-        QCOMPARE(recorder.heard, QStringList({"ending 09120001.FX3", "filed 09120001.FX3 2 ",
-                                              "ending 09120000.FX3 with document",
-                                              "filed 09120000.FX3 0 1"}));
+        QCOMPARE(recorder.heard,
+                 QStringList({"ending 09120001.FX3", "filed 09120001.FX3 2 ",
+                              "ending 09120000.FX3 with document", "filed 09120000.FX3 0 1"}));
     }
 };
 

@@ -19,7 +19,7 @@ using Field = JobFile::Field;
 
 // When the job is due: its send time ("YY-MM-DD-hh:mm", local), else when it was written.
 QDateTime DueAt(const JobFile& job, const QDateTime& written) {
-    const QString text = job.Value(Field::SendTime);
+    const QString& text = job.Value(Field::SendTime);
     const QDateTime parsed = QDateTime::fromString(text, QStringLiteral("yy-MM-dd-HH:mm"));
     if (!parsed.isValid())
         return written;
@@ -68,7 +68,8 @@ void JobNotices::PassEnded() {
         QFile file(info.filePath());
         if (!file.open(QIODevice::ReadOnly))
             continue;
-        const auto job = JobFile::Parse(file.read(JobFile::kLineCount * JobFile::kMaxLineBytes));
+        const auto job =
+            JobFile::Parse(file.read(qint64{JobFile::kLineCount} * JobFile::kMaxLineBytes));
         if (!job)
             continue;
         const QDateTime written = info.lastModified();

@@ -12,6 +12,7 @@
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
+#include <cmath>
 
 namespace faxapp {
 
@@ -27,7 +28,7 @@ constexpr int kDpi = 300;
 constexpr double kMarginMm = 15;
 
 int Dots(double mm) {
-    return static_cast<int>(mm / 25.4 * kDpi + 0.5);
+    return static_cast<int>(std::lround(mm / 25.4 * kDpi));
 }
 
 } // namespace
