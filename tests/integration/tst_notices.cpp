@@ -208,6 +208,39 @@ private Q_SLOTS:
         QVERIFY(tray.shown.isEmpty());
     }
 
+    // `kalmofax run --once` (a terminal, a user unit) tells the daemon too, and keeps the
+    // report: a job whose document is missing is refused without a server.
+    void runOnceNotifies() {
+        if (m_dunst.state() != QProcess::Running)
+            QFAIL("the notification daemon is not running");
+        const QString home = m_dir.path() + QStringLiteral("/home");
+        const QString data = home + QStringLiteral("/share/KALMO!/Fax");
+        QVERIFY(QDir().mkpath(data + u'/' + fax::kFolderComjob));
+        const QString job = data + u'/' + fax::kFolderComjob + QStringLiteral("/09120005.FX3");
+        QFile file(job);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(SendJobBytes(QStringLiteral("/nowhere/_FX00009.SFF"), QStringLiteral("030 777"),
+                                QStringLiteral("SFF"), 196, QStringLiteral("IMMED")));
+        file.close();
+        const time_t old = QDateTime::currentDateTime().addSecs(-300).toSecsSinceEpoch();
+        const utimbuf times{old, old};
+        QCOMPARE(::utime(QFile::encodeName(job).constData(), &times), 0);
+
+        QProcess run;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("HOME"), home);
+        env.insert(QStringLiteral("XDG_DATA_HOME"), home + QStringLiteral("/share"));
+        run.setProcessEnvironment(env);
+        run.start(qEnvironmentVariable("KALMOFAX"),
+                  {QStringLiteral("run"), QStringLiteral("--once")});
+        QVERIFY(run.waitForFinished(60000));
+        QCOMPARE(run.exitCode(), 0);
+        QVERIFY(QFile::exists(data + QStringLiteral("/Reports/09120005.FX3.pdf")));
+        Dunstctl({QStringLiteral("close-all")});
+        QTRY_VERIFY(Dunstctl({QStringLiteral("history")}).contains("\"Fax refused\""));
+        QVERIFY(Dunstctl({QStringLiteral("history")}).contains("To 030 777: the document"));
+    }
+
     // Off, failures only, and a job waiting longer than the set minutes (told once; a job
     // due later is not waiting).
     void whatTheSettingsLetThrough() {
