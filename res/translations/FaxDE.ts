@@ -20,6 +20,21 @@
     </message>
 </context>
 <context>
+    <name>faxapp::JobNotice</name>
+    <message numerus="yes">
+        <source>%n Seiten an %1 gesendet.</source>
+        <translation><numerusform>%n Seite an %1 gesendet.</numerusform><numerusform>%n Seiten an %1 gesendet.</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>Vor dem Fehler wurden %n Seiten gesendet.</source>
+        <translation><numerusform>Vor dem Fehler wurde %n Seite gesendet.</numerusform><numerusform>Vor dem Fehler wurden %n Seiten gesendet.</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>An %1: wartet seit %n Minuten auf den Faxserver.</source>
+        <translation><numerusform>An %1: wartet seit %n Minute auf den Faxserver.</numerusform><numerusform>An %1: wartet seit %n Minuten auf den Faxserver.</numerusform></translation>
+    </message>
+</context>
+<context>
     <name>faxapp::MainWindow</name>
     <message numerus="yes">
         <source>%n Auftrag wartet noch. Er wird beim nächsten Start von KALMO!fax gesendet. Trotzdem beenden?</source>
@@ -39,6 +54,17 @@
     <message numerus="yes">
         <source>Faxserver %1:%2: %n Aufträge in Arbeit</source>
         <translation><numerusform>Faxserver %1:%2: %n Auftrag in Arbeit</numerusform><numerusform>Faxserver %1:%2: %n Aufträge in Arbeit</numerusform></translation>
+    </message>
+</context>
+<context>
+    <name>faxapp::SendReport</name>
+    <message numerus="yes">
+        <source>%n Seiten gesendet</source>
+        <translation><numerusform>%n Seite gesendet</numerusform><numerusform>%n Seiten gesendet</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>von %n</source>
+        <translation><numerusform>von %n</numerusform><numerusform>von %n</numerusform></translation>
     </message>
 </context>
 <context>

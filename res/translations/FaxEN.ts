@@ -113,6 +113,61 @@
     </message>
 </context>
 <context>
+    <name>faxapp::JobNotice</name>
+    <message>
+        <source>Anzeigen</source>
+        <translation>Show</translation>
+    </message>
+    <message>
+        <source>Erneut senden</source>
+        <translation>Send again</translation>
+    </message>
+    <message>
+        <source>%1 (%2)</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>Fax gesendet</source>
+        <translation>Fax sent</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n Seiten an %1 gesendet.</source>
+        <translation><numerusform>%n page sent to %1.</numerusform><numerusform>%n pages sent to %1.</numerusform></translation>
+    </message>
+    <message>
+        <source>Fax nicht gesendet</source>
+        <translation>Fax not sent</translation>
+    </message>
+    <message>
+        <source>An %1: %2</source>
+        <translation>To %1: %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>Vor dem Fehler wurden %n Seiten gesendet.</source>
+        <translation><numerusform>%n page was sent before it failed.</numerusform><numerusform>%n pages were sent before it failed.</numerusform></translation>
+    </message>
+    <message>
+        <source>Fax abgewiesen</source>
+        <translation>Fax refused</translation>
+    </message>
+    <message>
+        <source>Fax abgebrochen</source>
+        <translation>Fax cancelled</translation>
+    </message>
+    <message>
+        <source>An %1: Der Auftrag wurde am Faxserver gelöscht.</source>
+        <translation>To %1: the job was removed at the fax server.</translation>
+    </message>
+    <message>
+        <source>Fax wartet</source>
+        <translation>Fax waiting</translation>
+    </message>
+    <message numerus="yes">
+        <source>An %1: wartet seit %n Minuten auf den Faxserver.</source>
+        <translation><numerusform>To %1: waiting for the fax server for %n minute.</numerusform><numerusform>To %1: waiting for the fax server for %n minutes.</numerusform></translation>
+    </message>
+</context>
+<context>
     <name>faxapp::JournalModel</name>
     <message>
         <source>wartet</source>
@@ -289,6 +344,73 @@
     <message numerus="yes">
         <source>Faxserver %1:%2: %n Aufträge in Arbeit</source>
         <translation><numerusform>Fax server %1:%2: %n job in progress</numerusform><numerusform>Fax server %1:%2: %n jobs in progress</numerusform></translation>
+    </message>
+</context>
+<context>
+    <name>faxapp::SendReport</name>
+    <message>
+        <source>gesendet</source>
+        <translation>sent</translation>
+    </message>
+    <message>
+        <source>abgewiesen, nicht gesendet</source>
+        <translation>refused, not sent</translation>
+    </message>
+    <message>
+        <source>abgebrochen</source>
+        <translation>cancelled</translation>
+    </message>
+    <message>
+        <source>nicht gesendet</source>
+        <translation>not sent</translation>
+    </message>
+    <message>
+        <source>Sendebericht</source>
+        <translation>Transmission report</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n Seiten gesendet</source>
+        <translation><numerusform>%n page sent</numerusform><numerusform>%n pages sent</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>von %n</source>
+        <translation><numerusform>of %n</numerusform><numerusform>of %n</numerusform></translation>
+    </message>
+    <message>
+        <source>Absender</source>
+        <translation>Sender</translation>
+    </message>
+    <message>
+        <source>Empfänger</source>
+        <translation>Recipient</translation>
+    </message>
+    <message>
+        <source>Faxnummer</source>
+        <translation>Fax number</translation>
+    </message>
+    <message>
+        <source>Datum und Uhrzeit</source>
+        <translation>Date and time</translation>
+    </message>
+    <message>
+        <source>Seiten</source>
+        <translation>Pages</translation>
+    </message>
+    <message>
+        <source>Ergebnis</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>Fehler</source>
+        <translation>Error</translation>
+    </message>
+    <message>
+        <source>Faxserver-Auftrag</source>
+        <translation>Fax server job</translation>
+    </message>
+    <message>
+        <source>Auftragsdatei</source>
+        <translation>Job file</translation>
     </message>
 </context>
 <context>

@@ -13,6 +13,7 @@ std::unique_ptr<Command> MakeJournalCommand();     // journal [--json]
 std::unique_ptr<Command> MakeConvertPageCommand(); // convert-page <bitmap> <output>
 std::unique_ptr<Command> MakePasswordCommand();    // password [--delete]
 std::unique_ptr<Command> MakeDirectoryCommand();   // directory add|list|password|test|remove
+std::unique_ptr<Command> MakeReportCommand();      // report [--write] [--print] <job file>
 
 // with windows
 std::unique_ptr<Command> MakeAddressBookCommand(); // addressbook

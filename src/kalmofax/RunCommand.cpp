@@ -1,6 +1,10 @@
 #include "fax/FaxContract.h"
 #include "fax/FaxFolders.h"
 #include "faxapp/contacts/ContactFolder.h"
+#include "faxapp/notify/DesktopNotifier.h"
+#include "faxapp/notify/JobNotices.h"
+#include "faxapp/notify/NoticeRouter.h"
+#include "faxapp/report/SendReports.h"
 #include "faxapp/sending/FaxSettings.h"
 #include "faxapp/sending/QueueService.h"
 #include "faxapp/ui/JournalModel.h"
@@ -8,8 +12,10 @@
 #include "faxapp/ui/SignalQuitter.h"
 #include "faxapp/ui/WindowLanguage.h"
 #include "kalmofax/Commands.h"
+#include "platform/PosixProcessLauncher.h"
 #include "platform/Presence.h"
 #include "platform/RegistryStore.h"
+#include "support/Clock.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -63,6 +69,25 @@ MainWindowServices WindowServices(const FaxSettings& settings) {
     return services;
 }
 
+// What is done with each job the engine files or finds waiting too long: a send report, a
+// notice (desktop, else tray, else only the journal).
+struct Outcomes {
+    Outcomes(const FaxSettings& settings, DesktopNotifier* desktop, TrayMessages* tray)
+        : router(desktop, tray),
+          notices(LoadNoticeSettings(), settings.dataDir, settings.contactsDir, router, clock),
+          reports(LoadReportSettings(settings.server.user), settings.dataDir, settings.contactsDir,
+                  launcher, clock) {
+        all.Add(&reports);
+        all.Add(&notices);
+    }
+    SystemClock clock;
+    PosixProcessLauncher launcher;
+    NoticeRouter router;
+    JobNotices notices;
+    SendReports reports;
+    JobObservers all;
+};
+
 // run: the fax application itself. While it runs it owns the presence name that kalmosend
 // asks for, so a second start only reports the first one and leaves.
 class RunCommand final : public Command {
@@ -96,7 +121,16 @@ public:
             // print files are drawn with fonts, which need a GUI application, not a display.
             qputenv("QT_QPA_PLATFORM", "offscreen");
             QGuiApplication app(argc, argv);
-            return QueueService::RunOnce(LoadFaxSettings(ServerPassword::Read));
+            const WindowLanguage language; // of the notices and the send reports
+            const FaxSettings settings = LoadFaxSettings(ServerPassword::Read);
+            // Run from a terminal or a user unit, it tells the desktop too where there is one;
+            // nobody is left to answer actions once it has ended.
+            QDBusConnection bus = QDBusConnection::sessionBus();
+            std::unique_ptr<DesktopNotifier> desktop;
+            if (bus.isConnected())
+                desktop = std::make_unique<DesktopNotifier>(bus, false);
+            Outcomes outcomes(settings, desktop.get(), nullptr);
+            return QueueService::RunOnce(settings, &outcomes.all);
         }
 
         QApplication app(argc, argv);
@@ -147,9 +181,14 @@ public:
         if (!settings.error.isEmpty())
             window.statusBar()->showMessage(settings.error);
         window.SetEngineState({});
+        DesktopNotifier desktop(bus, true);
+        QObject::connect(&desktop, &DesktopNotifier::OpenRequested, &window, &MainWindow::ShowJob);
+        QObject::connect(&desktop, &DesktopNotifier::ResendRequested, &window,
+                         &MainWindow::ShowJob);
+        Outcomes outcomes(settings, &desktop, &window);
         std::unique_ptr<QueueService> queue;
         if (!settings.dataDir.isEmpty()) {
-            queue = std::make_unique<QueueService>(settings);
+            queue = std::make_unique<QueueService>(settings, &outcomes.all);
             QObject::connect(queue.get(), &QueueService::StateChanged, &window,
                              &MainWindow::SetEngineState);
             queue->Start();

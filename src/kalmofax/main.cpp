@@ -31,6 +31,7 @@ std::vector<CommandEntry> CommandTable() {
         {MakeJournalCommand, {}},
         {MakePasswordCommand, {}},
         {MakeDirectoryCommand, {}},
+        {MakeReportCommand, {}},
     };
 }
 

@@ -5,10 +5,14 @@
 #include "support/StringTable.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <limits>
 #include <sys/stat.h>
+#include <unistd.h>
 
 QByteArray NativePath(const QString& path) {
     return QFile::encodeName(path);
@@ -54,4 +58,46 @@ QString GetErrorText(int errorNumber) {
 
 QString GetLastErrorText() {
     return GetErrorText(errno);
+}
+
+Result<void> ReplaceFilePrivately(const QString& path, const QByteArray& bytes) {
+    static std::atomic<int> counter = 0;
+    const QFileInfo info(path);
+    const QString temp = info.absolutePath() + QStringLiteral("/.") + info.fileName() +
+                         QStringLiteral(".tmp-%1-%2").arg(::getpid()).arg(++counter);
+    const QByteArray tempName = NativePath(temp);
+    const auto failed = [&](const QString& what) {
+        const int error = errno;
+        ::unlink(tempName.constData());
+        return Problem{0, what, GetErrorText(error)};
+    };
+    const int fd =
+        ::open(tempName.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return Problem{0, temp, GetLastErrorText()};
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            ::close(fd);
+            return failed(temp);
+        }
+        done += n;
+    }
+    if (::fsync(fd) != 0) {
+        ::close(fd);
+        return failed(temp);
+    }
+    if (::close(fd) != 0)
+        return failed(temp);
+    if (::rename(tempName.constData(), NativePath(path).constData()) != 0)
+        return failed(path);
+    const int dir =
+        ::open(NativePath(info.absolutePath()).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return {};
 }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "support/Result.h"
+
+#include <QByteArray>
 #include <QString>
 #include <cstdint>
 
@@ -22,3 +25,8 @@ QString StripTrailingCrLf(const QString& text);
 
 // Native (UTF-8) form of a path for the C library.
 QByteArray NativePath(const QString& path);
+
+// Writes bytes as the file at path, private to the user (0600): to a new hidden file in the
+// same folder, synced, then renamed over path, so that readers see the old file or the whole
+// new one. A link of that name is replaced, never written through.
+Result<void> ReplaceFilePrivately(const QString& path, const QByteArray& bytes);

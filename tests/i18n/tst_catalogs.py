@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """kalmofax's language catalogs are complete: every text the windows and the sending engine
-mark for translation (tr("…"), QCoreApplication::translate("context", "…"), QueueService::tr)
+mark for translation (tr("…"), QCoreApplication::translate("context", "…"), QueueService::tr,
+QT_TRANSLATE_NOOP("context", "…"))
 has a finished English translation in FaxEN.ts, and every text with a count (%n) has its
 German plural forms in FaxDE.ts. Nothing is left that no source uses."""
 
@@ -13,7 +14,8 @@ ROOT = pathlib.Path(sys.argv[1])
 SOURCES = [p for d in ("src/faxapp", "src/kalmofax") for p in (ROOT / d).rglob("*.cpp")]
 LITERAL = r'"(?:[^"\\]|\\.)*"'
 CALL = re.compile(
-    r'(?:\btr|QCoreApplication::translate\(\s*"[^"]*"\s*,)\(?\s*((?:' + LITERAL + r'\s*)+)(,)?')
+    r'(?:\btr|(?:QCoreApplication::translate|QT_TRANSLATE_(?:N_)?NOOP)\(\s*"[^"]*"\s*,)\(?\s*((?:' +
+    LITERAL + r'\s*)+)(,)?')
 
 
 ESCAPES = {"n": "\n", "t": "\t", '"': '"', "\\": "\\"}

@@ -668,6 +668,46 @@ private Q_SLOTS:
         QCOMPARE(pass.deferred, 1);
         QVERIFY(InComjob(QStringLiteral("09120000.FX3")));
     }
+
+    // Observers (notices, reports) hear of a job once, from the runner whose move filed it,
+    // and before filing, while the document is still there; with the server's job id.
+    void observersAreToldOnce() {
+        struct Recorder final : JobObserver {
+            QStringList heard;
+            void JobEnding(const QString& name, const JobFile& job) override {
+                const QString doc = job.Value(Field::FileName);
+                heard << QStringLiteral("ending ") + name +
+                             (QFile::exists(doc) ? QStringLiteral(" with document") : QString());
+            }
+            void JobFiled(const EndedJob& ended) override {
+                heard << QStringLiteral("filed %1 %2 %3")
+                             .arg(ended.name)
+                             .arg(int(ended.outcome))
+                             .arg(ended.serverJobId);
+            }
+        } recorder;
+        const QString doc = Document(QStringLiteral("_FX00001.SFF"));
+        WriteSff(doc);
+        AddJob(QStringLiteral("09120000.FX3"),
+               SendJobBytes(doc, QStringLiteral("0301"), QStringLiteral("SFF"), 196,
+                            QStringLiteral("IMMED")));
+        AddJob(QStringLiteral("09120001.FX3"),
+               PollJobBytes(QStringLiteral("999"), QStringLiteral("IMMED")));
+        m_script->refuseNumber = QStringLiteral("999");
+        auto runner = Runner();
+        auto other = Runner(); // follows the same jobs: files nothing twice
+        runner->AddObserver(&recorder);
+        other->AddObserver(&recorder);
+        runner->RunOnce();
+        m_script->jobs[QStringLiteral("1")].status.state = State::Done;
+        m_clock.now = m_clock.now.addSecs(QueueRunner::kJournalGraceSecs);
+        runner->RunOnce();
+        other->RunOnce();
+        QVERIFY(!QFile::exists(doc)); // filing took it
+        QCOMPARE(recorder.heard,
+                 QStringList({"ending 09120001.FX3", "filed 09120001.FX3 2 ",
+                              "ending 09120000.FX3 with document", "filed 09120000.FX3 0 1"}));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestQueueRunner)

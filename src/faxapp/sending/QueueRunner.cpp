@@ -482,6 +482,8 @@ void QueueRunner::FollowJob(const QString& name, const SendingRecord& record, Ru
 
 void QueueRunner::File(const QString& name, const JobFile& job, Outcome outcome,
                        const QString& journalText, RunnerPass& pass) {
+    for (JobObserver* observer : m_observers)
+        observer->JobEnding(name, job);
     QString problem;
     const JobFiler::Filed filed =
         m_filer->File(name, job, outcome, journalText, problem, m_rowsFrom);
@@ -494,6 +496,12 @@ void QueueRunner::File(const QString& name, const JobFile& job, Outcome outcome,
             record && record->phase == SendingRecord::Phase::Claimed)
             m_state.Release(name);
         return;
+    }
+    if (filed == JobFiler::Filed::Here && !m_observers.empty()) {
+        const auto record = m_state.Read(name);
+        const EndedJob ended{name, job, outcome, record ? record->jobId : QString(), journalText};
+        for (JobObserver* observer : m_observers)
+            observer->JobFiled(ended);
     }
     m_state.Release(name);
     if (filed == JobFiler::Filed::Elsewhere)

@@ -12,6 +12,7 @@
 #include "fax/JobFile.h"
 #include "faxapp/sending/FaxServer.h"
 #include "faxapp/sending/JobFiler.h"
+#include "faxapp/sending/JobObserver.h"
 #include "faxapp/sending/SendingState.h"
 
 #include <QDateTime>
@@ -21,6 +22,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <vector>
 
 class Clock;
 
@@ -96,6 +98,9 @@ public:
     // Ends the pass at work after the job at hand; callable from any thread.
     void RequestStop() { m_stop = true; }
 
+    // Told of every job this runner files (notices, reports); called on the runner's thread.
+    void AddObserver(JobObserver* observer) { m_observers.push_back(observer); }
+
 private:
     struct Folders;
     using Outcome = JobFiler::Outcome;
@@ -132,6 +137,7 @@ private:
     QHash<QString, QString> m_converted; // document and rows → TIFF, in this pass
     std::unique_ptr<JobFiler> m_filer;
     std::atomic<bool> m_stop = false;
+    std::vector<JobObserver*> m_observers;
     // Journal rows of the job at hand are recorded from then on: a little before its job
     // file was written (an older row of the same name is another job's).
     QDateTime m_rowsFrom;

@@ -1,6 +1,7 @@
 #include "faxapp/sending/QueueService.h"
 
 #include "fax/FaxContract.h"
+#include "faxapp/sending/JobObserver.h"
 #include "faxapp/sending/QueueRunner.h"
 #include "faxapp/sending/ServerFactory.h"
 #include "support/Clock.h"
@@ -34,9 +35,12 @@ QString Summary(const RunnerPass& pass) {
 
 class QueueService::Worker : public QObject {
 public:
-    Worker(QueueService* service, const FaxSettings& settings)
+    Worker(QueueService* service, const FaxSettings& settings, JobObserver* observer)
         : m_service(service), m_settings(settings),
-          m_runner(settings.dataDir, Servers(settings.server), m_clock) {}
+          m_runner(settings.dataDir, Servers(settings.server), m_clock), m_observer(observer) {
+        if (m_observer)
+            m_runner.AddObserver(m_observer);
+    }
 
     // Called from the window's thread when the application ends.
     void Stop() { m_runner.RequestStop(); }
@@ -65,6 +69,8 @@ private:
         const RunnerPass pass = m_runner.RunOnce();
         for (const QString& problem : pass.problems)
             std::fprintf(stderr, "kalmofax: %s\n", qPrintable(problem));
+        if (m_observer)
+            m_observer->PassEnded();
         const int inFlight = m_runner.InFlight();
         QString text;
         int next = kRescanMs;
@@ -93,11 +99,13 @@ private:
     QueueRunner m_runner;
     QTimer* m_timer = nullptr;
     QFileSystemWatcher* m_watcher = nullptr;
+    JobObserver* m_observer;
     int m_failures = 0;
 };
 
-QueueService::QueueService(const FaxSettings& settings, QObject* parent) : QObject(parent) {
-    m_worker = new Worker(this, settings);
+QueueService::QueueService(const FaxSettings& settings, JobObserver* observer, QObject* parent)
+    : QObject(parent) {
+    m_worker = new Worker(this, settings, observer);
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     // The worker starts on its own thread, once that runs.
@@ -122,9 +130,11 @@ int QueueService::RetryDelayMs(int failures) {
     return static_cast<int>(std::min<qint64>(delay, kMaxRetryMs));
 }
 
-int QueueService::RunOnce(const FaxSettings& settings) {
+int QueueService::RunOnce(const FaxSettings& settings, JobObserver* observer) {
     SystemClock clock;
     QueueRunner runner(settings.dataDir, Servers(settings.server), clock);
+    if (observer)
+        runner.AddObserver(observer);
     QString error;
     if (settings.dataDir.isEmpty() || !runner.Open(error)) {
         std::fprintf(stderr, "kalmofax: %s\n",
@@ -132,6 +142,8 @@ int QueueService::RunOnce(const FaxSettings& settings) {
         return 1;
     }
     const RunnerPass pass = runner.RunOnce();
+    if (observer)
+        observer->PassEnded();
     for (const QString& problem : pass.problems)
         std::fprintf(stderr, "kalmofax: %s\n", qPrintable(problem));
     std::printf("kalmofax: %s\n", qPrintable(Summary(pass)));

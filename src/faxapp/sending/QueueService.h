@@ -14,6 +14,8 @@
 
 namespace faxapp {
 
+class JobObserver;
+
 class QueueService : public QObject {
     Q_OBJECT
 public:
@@ -23,7 +25,10 @@ public:
     static constexpr int kFirstRetryMs = 10 * 1000;
     static constexpr int kMaxRetryMs = 15 * 60 * 1000;
 
-    explicit QueueService(const FaxSettings& settings, QObject* parent = nullptr);
+    // observer (may be null) is told of the jobs filed, on the service's thread; it must
+    // outlive the service.
+    explicit QueueService(const FaxSettings& settings, JobObserver* observer = nullptr,
+                          QObject* parent = nullptr);
     ~QueueService() override; // ends the thread after the pass at work
 
     void Start();
@@ -31,7 +36,7 @@ public:
     // What `kalmofax run --once` does: one pass, a summary on standard output, problems on
     // standard error. 0 when the pass was done, 75 when the server could not be reached
     // (the jobs wait in Comjob), 1 when the spool, the journal or a job could not be handled.
-    static int RunOnce(const FaxSettings& settings);
+    static int RunOnce(const FaxSettings& settings, JobObserver* observer = nullptr);
 
     // The delay before the try after failures unsuccessful ones in a row.
     static int RetryDelayMs(int failures);

@@ -294,6 +294,12 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     qApp->quit();
 }
 
+void MainWindow::ShowTrayMessage(const QString& title, const QString& text, bool warning) {
+    if (m_tray)
+        m_tray->showMessage(title, text,
+                            warning ? QSystemTrayIcon::Warning : QSystemTrayIcon::Information);
+}
+
 void MainWindow::SetEngineState(const QString& text) {
     m_engineState->setText(text);
     m_engineState->setVisible(!text.isEmpty());

@@ -7,6 +7,7 @@
 // in the tray where the desktop has one.
 
 #include "faxapp/journal/JournalStore.h"
+#include "faxapp/notify/Notifier.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -43,7 +44,7 @@ struct MainWindowServices {
     std::function<void(const QByteArray&)> writeLayout;
 };
 
-class MainWindow final : public QMainWindow {
+class MainWindow final : public QMainWindow, public TrayMessages {
     Q_OBJECT
     // A second `kalmofax run` asks the running one to show its window (Show on the presence
     // name, path /).
@@ -63,6 +64,10 @@ public:
     void ShowJob(const QString& jobFile);
     // The entry of the current row, nullptr when none is selected.
     const JournalEntry* CurrentEntry() const;
+
+    // Notices where the desktop has no notification service: the tray icon's message.
+    bool TrayAvailable() const override { return m_tray != nullptr; }
+    void ShowTrayMessage(const QString& title, const QString& text, bool warning) override;
 
 public Q_SLOTS:
     // Reads the journal and Comjob again.
