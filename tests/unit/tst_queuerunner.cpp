@@ -337,19 +337,25 @@ private Q_SLOTS:
 
     // A runner stopped between creating a job at the server and recording it submitted:
     // the next one completes the job when it was not submitted, leaves it when it was, and
-    // sends a job again only when the server never got it.
+    // sends a job again only when the server never got it; one the server no longer knows
+    // long after is filed as failed, its outcome lost.
     void restartFindsItsJobs_data() {
         QTest::addColumn<bool>("atServer");
         QTest::addColumn<bool>("submitted");
         QTest::addColumn<int>("creates");
-        QTest::newRow("created, not submitted") << true << false << 1;
-        QTest::newRow("created and submitted") << true << true << 1;
-        QTest::newRow("never reached the server") << false << false << 2;
+        QTest::addColumn<qint64>("renewedAgo");
+        QTest::newRow("created, not submitted") << true << false << 1 << qint64{0};
+        QTest::newRow("created and submitted") << true << true << 1 << qint64{0};
+        QTest::newRow("never reached the server") << false << false << 2 << qint64{0};
+        // May have been sent, and removed from the server since: not sent a second time.
+        QTest::newRow("unknown long after")
+            << false << false << 1 << QueueRunner::kUnsubmittedGoneSecs;
     }
     void restartFindsItsJobs() {
         QFETCH(bool, atServer);
         QFETCH(bool, submitted);
         QFETCH(int, creates);
+        QFETCH(qint64, renewedAgo);
         const QString name = QStringLiteral("09120003.FX3");
         AddJob(name, PollJobBytes(QStringLiteral("0301"), QStringLiteral("IMMED")));
         m_script->creates = 1;
@@ -362,11 +368,21 @@ private Q_SLOTS:
         QVERIFY(record.open(QIODevice::WriteOnly));
         record.write("phase=created\nowner=elsewhere:1\nsince=0\nserver=faxserver:4559\njob=1\n");
         record.close();
+        const qint64 renewed = m_clock.now.toSecsSinceEpoch() - renewedAgo;
+        const struct utimbuf times { renewed, renewed };
+        QVERIFY(::utime(QFile::encodeName(record.fileName()).constData(), &times) == 0);
 
         auto runner = Runner();
         // Finds the record; a job the server never got is given back and sent in the same pass.
-        runner->RunOnce();
+        const RunnerPass pass = runner->RunOnce();
         QCOMPARE(m_script->creates, creates);
+        if (renewedAgo > 0) {
+            QCOMPARE(pass.failed, 1);
+            const auto filed = Filed(fax::kFolderComerr, name);
+            QVERIFY(filed);
+            QVERIFY(filed->Value(Field::Error).contains(u"outcome is lost"));
+            return;
+        }
         for (const ServerJob& job : std::as_const(m_script->jobs))
             QVERIFY(job.submitted);
         QCOMPARE(runner->InFlight(), 1);

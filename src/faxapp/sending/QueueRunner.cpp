@@ -523,8 +523,10 @@ RunnerPass QueueRunner::Follow() {
         if (record->phase == SendingRecord::Phase::Created && !own) {
             // Another runner at work between creating and submitting its job is left to it;
             // a gone one's job is followed by one runner only, with the record taken over.
-            if (!abandoned || !m_state.TakeOver(name, *record, renewed,
-                                                OwnRecord(SendingRecord::Phase::Created, *record)))
+            // The taken-over record keeps the time its runner was last seen at work on it.
+            SendingRecord ours = OwnRecord(SendingRecord::Phase::Created, *record);
+            ours.since = std::min(ours.since, renewed);
+            if (!abandoned || !m_state.TakeOver(name, *record, renewed, ours))
                 continue;
         }
         const auto current = m_state.Read(name); // ours now, when taken over
@@ -556,7 +558,12 @@ void QueueRunner::FollowJob(const QString& name, const SendingRecord& record, Ru
     }
     using State = FaxJobStatus::State;
     QString error;
-    if (record.phase == SendingRecord::Phase::Created) {
+    // The server forgets a job that was never submitted as soon as the connection that
+    // created it is gone; one it has taken it keeps for a while after it ended.
+    const bool lost =
+        record.phase == SendingRecord::Phase::Created && status->state == State::Gone &&
+        m_clock.Now().toSecsSinceEpoch() - m_state.RenewedAt(name) >= kUnsubmittedGoneSecs;
+    if (record.phase == SendingRecord::Phase::Created && !lost) {
         if (status->state == State::Gone) {
             m_state.Release(name); // never submitted: sent from Comjob again
             ++pass.released;

@@ -78,6 +78,13 @@ public:
     // A job taken by a runner on another machine that does not renew its records (an older
     // version) and has not got as far as the server in this time is taken over.
     static constexpr qint64 kStaleClaimSecs = qint64{10} * 60;
+    // A job whose id was recorded before it was submitted, and that its server no longer
+    // knows: when its record was renewed this recently, the job was never submitted (the
+    // server drops such a job with the connection that created it) and is sent again. Later,
+    // it may have been submitted, sent and then removed from the server's queue of ended
+    // jobs (a HylaFAX server keeps ended jobs 15 minutes at least): it is filed as failed,
+    // its outcome lost, instead of being sent a second time.
+    static constexpr qint64 kUnsubmittedGoneSecs = qint64{10} * 60;
     // A record in .sending that is not a runner's record (a claim a kill cut short) is taken
     // over once it has not changed for this long.
     static constexpr qint64 kUnreadableRecordSecs = 60;
