@@ -83,10 +83,12 @@ public:
         const std::lock_guard lock(m_mutex);
         return m_period;
     }
+    // Renews name's record every period from now on; an empty name stops renewing.
     void Hold(const QString& name) {
         {
             const std::lock_guard lock(m_mutex);
             m_name = name;
+            m_due = std::chrono::steady_clock::now() + m_period;
         }
         if (!m_thread.joinable())
             m_thread = std::thread([this] { Run(); });
@@ -97,10 +99,15 @@ private:
     void Run() {
         std::unique_lock lock(m_mutex);
         while (!m_end) {
-            m_wake.wait_for(lock, m_period);
-            if (m_end || m_name.isEmpty())
+            if (m_name.isEmpty()) {
+                m_wake.wait(lock);
                 continue;
+            }
+            m_wake.wait_until(lock, m_due);
+            if (m_end || m_name.isEmpty() || std::chrono::steady_clock::now() < m_due)
+                continue; // woken early: held anew, or ended
             const QString name = m_name;
+            m_due += m_period;
             lock.unlock();
             m_state.Renew(name, m_clock.Now().toSecsSinceEpoch());
             lock.lock();
@@ -112,6 +119,7 @@ private:
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     std::chrono::milliseconds m_period{QueueRunner::kRenewSecs * 1000};
+    std::chrono::steady_clock::time_point m_due;
     QString m_name;
     bool m_end = false;
     std::thread m_thread;
