@@ -311,6 +311,17 @@ bool PrivateHylafax::Remove(const QString& id, QString& error) const {
     return true;
 }
 
+void PrivateHylafax::AnnounceModem() const {
+    if (!m_impl->fakeModem || !m_impl->spool) {
+        return;
+    }
+    QByteArray output;
+    QString ignored;
+    RunTool(QStringLiteral("/usr/sbin/faxmodem"),
+            {QStringLiteral("-q"), m_impl->spool->path(), QStringLiteral("ttyFAKE")}, output,
+            ignored);
+}
+
 std::optional<PrivateHylafax::Job> PrivateHylafax::WaitUntilEnded(const QString& id, int timeoutMs,
                                                                   QString& error) const {
     QDeadlineTimer deadline(timeoutMs);
@@ -324,12 +335,8 @@ std::optional<PrivateHylafax::Job> PrivateHylafax::WaitUntilEnded(const QString&
         if (state == u"D" || state == u"F") {
             return *job;
         }
-        if (state == u"W" && m_impl->fakeModem && nextAnnouncement.hasExpired()) {
-            QByteArray output;
-            QString ignored;
-            RunTool(QStringLiteral("/usr/sbin/faxmodem"),
-                    {QStringLiteral("-q"), m_impl->spool->path(), QStringLiteral("ttyFAKE")},
-                    output, ignored);
+        if (state == u"W" && nextAnnouncement.hasExpired()) {
+            AnnounceModem();
             nextAnnouncement.setRemainingTime(500);
         }
         QThread::msleep(100);

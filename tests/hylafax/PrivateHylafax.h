@@ -43,6 +43,9 @@ public:
         qint64 sendTime = 0;
     };
     QList<Job> Jobs(QString& error) const;
+    // Announces the fake modem to faxq again (it can miss an announcement made right after it
+    // started, and jobs then wait for a modem).
+    void AnnounceModem() const;
     // faxrm of a job: it ends as failed, "Job aborted by request".
     bool Remove(const QString& id, QString& error) const;
     // Waits until the job is done or failed and returns its row. While the job waits for a

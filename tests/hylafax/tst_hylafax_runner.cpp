@@ -14,13 +14,18 @@
 #include "faxapp/sending/QueueRunner.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <sqlite3.h>
 #include <tiffio.h>
+#include <vector>
 
 using Field = JobFile::Field;
 using faxapp::JournalStore;
@@ -97,6 +102,50 @@ class TestHylafaxRunner : public QObject {
     void Reg(const QStringList& args) const {
         const RunResult r = Run(qEnvironmentVariable("KALMOREG"), args);
         QVERIFY2(r.exitCode == 0, qPrintable(args.join(u' ') + u'\n' + r.err));
+    }
+
+    std::unique_ptr<QProcess> StartOnce() const {
+        auto process = std::make_unique<QProcess>();
+        process->setProcessEnvironment(Environment());
+        process->setStandardOutputFile(QProcess::nullDevice());
+        process->setStandardErrorFile(QProcess::nullDevice());
+        process->start(qEnvironmentVariable("KALMOFAX"),
+                       {QStringLiteral("run"), QStringLiteral("--once")});
+        return process;
+    }
+
+    // Every job file in Comjob names a document that is there.
+    QString DocumentMissing() const {
+        const QDir comjob(Path(fax::kFolderComjob));
+        for (const QString& name : comjob.entryList(QDir::Files)) {
+            QFile file(comjob.filePath(name));
+            if (!file.open(QIODevice::ReadOnly))
+                continue; // filed meanwhile
+            const auto job = JobFile::Parse(file.readAll());
+            if (!job)
+                return name + QStringLiteral(" does not parse");
+            if (!QFile::exists(job->Value(Field::FileName)))
+                return name + QStringLiteral(": ") + job->Value(Field::FileName) +
+                       QStringLiteral(" is gone");
+        }
+        return {};
+    }
+
+    // Whether the journal database passes SQLite's own check.
+    QString JournalIntegrity() const {
+        sqlite3* db = nullptr;
+        QString result;
+        if (sqlite3_open_v2(QFile::encodeName(JournalStore::DatabasePath(m_data)).constData(), &db,
+                            SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+            sqlite3_stmt* stmt = nullptr;
+            if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &stmt, nullptr) == SQLITE_OK &&
+                sqlite3_step(stmt) == SQLITE_ROW)
+                result =
+                    QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+            sqlite3_finalize(stmt);
+        }
+        sqlite3_close(db);
+        return result;
     }
 
     RunResult RunOnce() const {
@@ -361,6 +410,154 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(Path(fax::kFolderComjob, QStringLiteral("09120007.FX3"))));
         QVERIFY(!QFile::exists(Path(QStringLiteral(".sending"), QStringLiteral("09120007.FX3"))));
         QVERIFY(JournalRow(QStringLiteral("09120007.FX3")).startsWith(u"queued"));
+    }
+
+    // `run --once` killed (SIGKILL) at moments drawn from a seeded schedule, one runner or two
+    // at once on the same folder, while it submits, follows and files jobs over shared
+    // documents; then runs that are left alone finish the queue. Every job reaches the server
+    // once and is filed once, with its journal row; no document goes while a job names it;
+    // nothing temporary is left. KILL_SEED draws another schedule.
+    void killedAtRandomMoments() {
+        PrivateHylafax server;
+        PrivateHylafax::Options options;
+        options.fakeModem = true;
+        QString error;
+        QVERIFY2(server.Start(options, error), qPrintable(error));
+        PointAt(server);
+
+        constexpr int kDocuments = 10;
+        constexpr int kJobs = 20;
+        constexpr int kKills = 80;
+        QStringList documents;
+        for (int d = 0; d < kDocuments; ++d) {
+            documents.append(QStringLiteral("_FX%1.SFF").arg(d + 1, 5, 10, QLatin1Char('0')));
+            WriteSff(Path(fax::kFolderFaxsend, documents.last()), 1 + d % 2, 196);
+        }
+        QMap<QString, QString> numberOf; // job file → number: ...0 is sent, ...1 fails
+        for (int j = 0; j < kJobs; ++j) {
+            const QString name = QStringLiteral("0912%1.FX3").arg(j, 4, 10, QLatin1Char('0'));
+            const QString number =
+                QStringLiteral("0301777%1%2").arg(j, 2, 10, QLatin1Char('0')).arg(j % 2);
+            AddJob(name,
+                   SendJobBytes(Path(fax::kFolderFaxsend, documents[j % kDocuments]), number,
+                                QStringLiteral("SFF"), 196, QStringLiteral("IMMED")),
+                   QStringLiteral("kill %1").arg(j));
+            numberOf.insert(name, number);
+        }
+
+        const QString sending = m_data + QStringLiteral("/.sending");
+        const auto queueEmpty = [&] {
+            return QDir(Path(fax::kFolderComjob))
+                       .isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot) &&
+                   QDir(sending)
+                       .entryList(QDir::Files)
+                       .filter(QRegularExpression(QStringLiteral("^\\d{8}\\.FX3$")))
+                       .isEmpty();
+        };
+        const quint32 seed = qEnvironmentVariableIsSet("KILL_SEED")
+                                 ? quint32(qEnvironmentVariableIntValue("KILL_SEED"))
+                                 : 20261210U;
+        QRandomGenerator random(seed);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        int kills = 0;
+        int runs = 0;
+        while (kills < kKills && !queueEmpty() && elapsed.elapsed() < 80000) {
+            std::vector<std::unique_ptr<QProcess>> running;
+            for (int i = random.bounded(2) == 0 ? 2 : 1; i > 0; --i)
+                running.push_back(StartOnce());
+            runs += int(running.size());
+            // Mostly soon after the start, while it submits; now and then later, while it
+            // follows and files, as long as the kills keep pace with the jobs filed.
+            const qsizetype filed = QDir(Path(fax::kFolderComack)).entryList(QDir::Files).size() +
+                                    QDir(Path(fax::kFolderComerr)).entryList(QDir::Files).size();
+            const bool late = random.bounded(8) == 0 && kills >= kKills * filed / kJobs;
+            QThread::msleep(late ? random.bounded(600, 2000) : random.bounded(5, 600));
+            for (const auto& process : running)
+                process->kill();
+            for (const auto& process : running) {
+                QVERIFY(process->waitForFinished(30000));
+                kills += process->exitStatus() == QProcess::CrashExit ? 1 : 0;
+            }
+            const QString missing = DocumentMissing();
+            QVERIFY2(missing.isEmpty(), qPrintable(missing));
+            if (random.bounded(4) == 0)
+                server.AnnounceModem();
+        }
+        const qint64 killPhase = elapsed.elapsed();
+        const qsizetype atServerThen = server.Jobs(error).size();
+        const qsizetype filedThen = QDir(Path(fax::kFolderComack)).entryList(QDir::Files).size() +
+                                    QDir(Path(fax::kFolderComerr)).entryList(QDir::Files).size();
+
+        // Runs left alone until the queue is empty: the jobs of killed runs are taken over,
+        // followed and filed.
+        // Runs left alone until the queue is empty: the jobs of killed runs are taken over,
+        // followed and filed.
+        int finalRuns = 0;
+        QDeadlineTimer deadline(90000);
+        while (!queueEmpty() && !deadline.hasExpired()) {
+            server.AnnounceModem();
+            const RunResult run = RunOnce();
+            ++finalRuns;
+            QVERIFY2(run.exitCode == 0 || run.exitCode == 1, qPrintable(run.out + run.err));
+            const QString missing = DocumentMissing();
+            QVERIFY2(missing.isEmpty(), qPrintable(missing));
+            if (!queueEmpty())
+                QThread::msleep(500);
+        }
+        const RunResult last = RunOnce();
+        qInfo("seed %u: %d runs, %d killed, in %lld ms (by then %lld jobs at the server, %lld "
+              "filed); then %d runs to finish, %lld ms in all",
+              seed, runs, kills, killPhase, qint64(atServerThen), qint64(filedThen), finalRuns,
+              elapsed.elapsed());
+        QVERIFY2(queueEmpty(), qPrintable(QDir(sending).entryList(QDir::Files).join(u' ')));
+        QVERIFY2(last.exitCode == 0, qPrintable(last.out + last.err));
+        QVERIFY2(last.out.contains(u"0 submitted, 0 sent, 0 failed, 0 refused, 0 at the server"),
+                 qPrintable(last.out));
+        QVERIFY2(kills >= 60, qPrintable(QString::number(kills)));
+
+        // At the server: each job once, ended as its number says.
+        QMap<QString, PrivateHylafax::Job> atServer;
+        for (const PrivateHylafax::Job& job : server.Jobs(error)) {
+            QVERIFY2(!atServer.contains(job.number), qPrintable(job.number + " twice"));
+            atServer.insert(job.number, job);
+        }
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(atServer.size(), kJobs);
+
+        // Filed once, in the folder of its outcome, with its journal row.
+        QString journalError;
+        auto journal = JournalStore::Open(m_data, journalError);
+        QVERIFY2(journal, qPrintable(journalError));
+        const auto rows = journal->Entries(journalError);
+        QVERIFY2(rows, qPrintable(journalError));
+        QCOMPARE(rows->size(), kJobs);
+        QCOMPARE(JournalIntegrity(), QStringLiteral("ok"));
+        for (auto it = numberOf.cbegin(); it != numberOf.cend(); ++it) {
+            const QString& name = it.key();
+            const bool sent = it.value().endsWith(u'0');
+            const PrivateHylafax::Job job = atServer.value(it.value());
+            QCOMPARE(job.state, sent ? QStringLiteral("D") : QStringLiteral("F"));
+            QCOMPARE(job.tag, QStringLiteral("kill %1").arg(name.mid(4, 4).toInt()));
+            QVERIFY2(QFile::exists(Path(sent ? fax::kFolderComack : fax::kFolderComerr, name)),
+                     qPrintable(name));
+            QVERIFY(!QFile::exists(Path(sent ? fax::kFolderComerr : fax::kFolderComack, name)));
+            const auto row = std::find_if(rows->cbegin(), rows->cend(),
+                                          [&](const auto& r) { return r.jobFile == name; });
+            QVERIFY(row != rows->cend());
+            QCOMPARE(row->state, sent ? QStringLiteral("sent") : QStringLiteral("failed"));
+            QVERIFY2(row->outcome.startsWith(QStringLiteral("fax server job %1:").arg(job.id)),
+                     qPrintable(name + u' ' + job.id + u' ' + row->outcome));
+        }
+        const auto files = [](const QString& folder) {
+            return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                          QDir::NoDotAndDotDot);
+        };
+        QCOMPARE(files(Path(fax::kFolderComack)).size() + files(Path(fax::kFolderComerr)).size(),
+                 kJobs);
+        QCOMPARE(files(sending), QStringList());
+        for (const QString& left : files(Path(fax::kFolderFaxsend)))
+            QVERIFY2(documents.contains(left), qPrintable(left));
     }
 
     // The running application sends a job as soon as it appears in Comjob.

@@ -14,11 +14,14 @@
 #include "faxapp/sending/ServerFactory.h"
 #include "support/Clock.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <cstring>
 #include <functional>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,6 +45,7 @@ struct ServerScript {
     QString refuseNumber;   // Create of this number is refused
     QString refuseStatusOf; // Status of this job is refused (a damaged job at the server)
     std::function<void(const QString&)> onStatus; // called with each job asked about
+    std::function<void()> onCreate;               // called while a job is being created
     QMap<QString, ServerJob> jobs;
     int creates = 0;
 };
@@ -58,6 +62,8 @@ public:
             return Down();
         if (submission.number == m_script->refuseNumber)
             return Refusal(QStringLiteral("503 bad dial string"));
+        if (m_script->onCreate)
+            m_script->onCreate();
         const QString id = QString::number(++m_script->creates);
         m_script->jobs[id].submission = submission;
         m_script->jobs[id].status.state = State::Pending;
@@ -331,19 +337,25 @@ private Q_SLOTS:
 
     // A runner stopped between creating a job at the server and recording it submitted:
     // the next one completes the job when it was not submitted, leaves it when it was, and
-    // sends a job again only when the server never got it.
+    // sends a job again only when the server never got it; one the server no longer knows
+    // long after is filed as failed, its outcome lost.
     void restartFindsItsJobs_data() {
         QTest::addColumn<bool>("atServer");
         QTest::addColumn<bool>("submitted");
         QTest::addColumn<int>("creates");
-        QTest::newRow("created, not submitted") << true << false << 1;
-        QTest::newRow("created and submitted") << true << true << 1;
-        QTest::newRow("never reached the server") << false << false << 2;
+        QTest::addColumn<qint64>("renewedAgo");
+        QTest::newRow("created, not submitted") << true << false << 1 << qint64{0};
+        QTest::newRow("created and submitted") << true << true << 1 << qint64{0};
+        QTest::newRow("never reached the server") << false << false << 2 << qint64{0};
+        // May have been sent, and removed from the server since: not sent a second time.
+        QTest::newRow("unknown long after")
+            << false << false << 1 << QueueRunner::kUnsubmittedGoneSecs;
     }
     void restartFindsItsJobs() {
         QFETCH(bool, atServer);
         QFETCH(bool, submitted);
         QFETCH(int, creates);
+        QFETCH(qint64, renewedAgo);
         const QString name = QStringLiteral("09120003.FX3");
         AddJob(name, PollJobBytes(QStringLiteral("0301"), QStringLiteral("IMMED")));
         m_script->creates = 1;
@@ -356,11 +368,21 @@ private Q_SLOTS:
         QVERIFY(record.open(QIODevice::WriteOnly));
         record.write("phase=created\nowner=elsewhere:1\nsince=0\nserver=faxserver:4559\njob=1\n");
         record.close();
+        const qint64 renewed = m_clock.now.toSecsSinceEpoch() - renewedAgo;
+        const struct utimbuf times { renewed, renewed };
+        QVERIFY(::utime(QFile::encodeName(record.fileName()).constData(), &times) == 0);
 
         auto runner = Runner();
         // Finds the record; a job the server never got is given back and sent in the same pass.
-        runner->RunOnce();
+        const RunnerPass pass = runner->RunOnce();
         QCOMPARE(m_script->creates, creates);
+        if (renewedAgo > 0) {
+            QCOMPARE(pass.failed, 1);
+            const auto filed = Filed(fax::kFolderComerr, name);
+            QVERIFY(filed);
+            QVERIFY(filed->Value(Field::Error).contains(u"outcome is lost"));
+            return;
+        }
         for (const ServerJob& job : std::as_const(m_script->jobs))
             QVERIFY(job.submitted);
         QCOMPARE(runner->InFlight(), 1);
@@ -549,24 +571,176 @@ private Q_SLOTS:
         QCOMPARE(runner->RunOnce().refused, 1);
     }
 
-    // Of two runners that find one abandoned claim, only one takes it over; a claim made
-    // after the abandoned one was seen stays.
+    // Of two runners that find one abandoned claim, only one takes it over, its claim in the
+    // record's place; a record renewed after it was seen stays as it was. Nothing else is left.
+    void takeOverOnlyWhatWasSeen_data() {
+        QTest::addColumn<bool>("noExchange");
+        QTest::newRow("exchanged") << false;
+        QTest::newRow("under the lock") << true;
+    }
     void takeOverOnlyWhatWasSeen() {
+        QFETCH(bool, noExchange);
         SendingState state;
+        state.testNoExchange = noExchange;
         QString error;
         QVERIFY2(state.Open(m_data, error), qPrintable(error));
         const QString name = QStringLiteral("09120003.FX3");
         SendingRecord abandoned;
         abandoned.owner = QStringLiteral("gone:1");
+        abandoned.since = 1000;
         QVERIFY(state.Claim(name, abandoned, error));
-        QVERIFY(state.TakeOver(name, abandoned));
-        QVERIFY(!state.TakeOver(name, abandoned)); // the second runner
-        SendingRecord fresh;
-        fresh.owner = QStringLiteral("alive:2");
-        QVERIFY(state.Claim(name, fresh, error));
-        QVERIFY(!state.TakeOver(name, abandoned));
-        QCOMPARE(state.Read(name)->owner, QStringLiteral("alive:2"));
-        QCOMPARE(state.Names(), QStringList{name});
+        QCOMPARE(state.RenewedAt(name), 1000);
+        SendingRecord ours;
+        ours.owner = QStringLiteral("us:1");
+        ours.since = 2000;
+        SendingRecord second;
+        second.owner = QStringLiteral("second:1");
+        QVERIFY(state.TakeOver(name, abandoned, 1000, ours));
+        QCOMPARE(state.Read(name)->owner, QStringLiteral("us:1"));
+        QVERIFY(!state.TakeOver(name, abandoned, 1000, second));
+        QCOMPARE(state.Read(name)->owner, QStringLiteral("us:1"));
+
+        QVERIFY(state.Write(name, abandoned, error));
+        const QString path = Folder(SendingState::kFolderName) + u'/' + name;
+        const struct utimbuf renewed { 1500, 1500 };
+        QVERIFY(::utime(QFile::encodeName(path).constData(), &renewed) == 0);
+        QVERIFY(!state.TakeOver(name, abandoned, 1000, ours));
+        QCOMPARE(state.Read(name)->Bytes(), abandoned.Bytes());
+        QCOMPARE(state.RenewedAt(name), 1500);
+        QStringList left = QDir(Folder(SendingState::kFolderName)).entryList(QDir::Files);
+        left.removeAll(QStringLiteral(".takeover.lock"));
+        QCOMPARE(left, QStringList{name});
+    }
+
+    // A take-over that finds a live claim where the abandoned one was (another runner was
+    // first) leaves it there, and meanwhile the job's name is never free: a third runner
+    // finds the job taken, the live runner's record is not lost.
+    void takeOverLeavesALiveClaim_data() { takeOverOnlyWhatWasSeen_data(); }
+    void takeOverLeavesALiveClaim() {
+        QFETCH(bool, noExchange);
+        const QString name = QStringLiteral("09120004.FX3");
+        AddJob(name, PollJobBytes(QStringLiteral("0301"), QStringLiteral("IMMED")));
+        const QString folder = Folder(SendingState::kFolderName);
+        QVERIFY(QDir().mkpath(folder));
+        const auto write = [&](const QString& file, const QByteArray& bytes) {
+            QFile record(folder + u'/' + file);
+            QVERIFY(record.open(QIODevice::WriteOnly));
+            record.write(bytes);
+        };
+        const qint64 now = m_clock.now.toSecsSinceEpoch();
+        write(name,
+              "phase=claimed\nowner=elsewhere:1\nsince=" + QByteArray::number(now - 3600) + "\n");
+        const QByteArray live =
+            "phase=claimed\nowner=elsewhere:2\nsince=" + QByteArray::number(now) + "\nrenews=60\n";
+        auto runner = Runner();
+        auto third = Runner();
+        RunnerPass thirdPass;
+        runner->SetTakeOverHook(
+            [&](const char* step) {
+                if (std::strcmp(step, "take-over") == 0) {
+                    write(QStringLiteral("live"), live);
+                    QVERIFY(QDir(folder).rename(QStringLiteral("live"), name) ||
+                            (QFile::remove(folder + u'/' + name) &&
+                             QDir(folder).rename(QStringLiteral("live"), name)));
+                } else if (std::strcmp(step, "taken") == 0) {
+                    thirdPass = third->SubmitNew();
+                }
+            },
+            noExchange);
+        const RunnerPass pass = runner->SubmitNew();
+        QCOMPARE(pass.submitted + thirdPass.submitted, 0);
+        QCOMPARE(m_script->creates, 0);
+        QFile record(folder + u'/' + name);
+        QVERIFY(record.open(QIODevice::ReadOnly));
+        QCOMPARE(record.readAll(), live);
+        QStringList left = QDir(folder).entryList(QDir::Files);
+        left.removeAll(QStringLiteral(".takeover.lock"));
+        QCOMPARE(left, QStringList{name});
+    }
+
+    // A claim is taken over only from a runner that is gone, however long its job takes:
+    // one of this host whose process lives stays (a record of an older runner, without the
+    // process's start time, too), one whose process id another process has now is taken
+    // over. One of another machine stays while it is renewed, and is taken over once it has
+    // missed several renewals.
+    void liveClaimsStay() {
+        QProcess alive;
+        alive.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+        QVERIFY(alive.waitForStarted());
+        const QByteArray pid = QByteArray::number(alive.processId());
+        const QString own = SendingState::OwnerHere();
+        const QByteArray owner = own.left(own.lastIndexOf(u':')).toUtf8() + ':' + pid;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(alive.processId()));
+        QVERIFY(stat.open(QIODevice::ReadOnly));
+        const QList<QByteArray> fields = stat.readAll().split(')').last().split(' ');
+        const QByteArray start = fields.value(20);
+        QVERIFY(start.toLongLong() > 0);
+        const QString folder = Folder(SendingState::kFolderName);
+        QVERIFY(QDir().mkpath(folder));
+        const qint64 now = m_clock.now.toSecsSinceEpoch();
+        const QByteArray longAgo = QByteArray::number(now - 3600);
+        struct Claim {
+            const char* name;
+            QByteArray record;
+            qint64 renewedAgo;
+        };
+        const Claim claims[] = {
+            {"09120000.FX3", "owner=" + owner + "\nsince=" + longAgo + "\nstart=" + start, 3600},
+            {"09120001.FX3", "owner=" + owner + "\nsince=" + longAgo, 3600},
+            {"09120002.FX3", "owner=" + owner + "\nsince=" + QByteArray::number(now) + "\nstart=1",
+             0},
+            {"09120003.FX3", "owner=elsewhere:7\nsince=" + longAgo + "\nrenews=60", 60},
+        };
+        for (const Claim& claim : claims) {
+            const QString name = QString::fromLatin1(claim.name);
+            AddJob(name, PollJobBytes(name.left(8), QStringLiteral("IMMED")));
+            const QString path = folder + u'/' + name;
+            QFile record(path);
+            QVERIFY(record.open(QIODevice::WriteOnly));
+            record.write("phase=claimed\n" + claim.record + '\n');
+            record.close();
+            const struct utimbuf renewed { now - claim.renewedAgo, now - claim.renewedAgo };
+            QVERIFY(::utime(QFile::encodeName(path).constData(), &renewed) == 0);
+        }
+        auto runner = Runner();
+        runner->RunOnce();
+        QStringList sent;
+        for (const ServerJob& job : std::as_const(m_script->jobs))
+            sent.append(job.submission.number);
+        QCOMPARE(sent, QStringList{QStringLiteral("09120002")});
+
+        // Not renewed for as long as several periods: that machine's runner is gone.
+        m_clock.now = m_clock.now.addSecs(QueueRunner::kMissedRenewals * 60 - 60);
+        runner->RunOnce();
+        QCOMPARE(m_script->jobs.size(), 2);
+        QCOMPARE(m_script->jobs.last().submission.number, QStringLiteral("09120003"));
+        alive.kill();
+        alive.waitForFinished();
+    }
+
+    // The record of the job at hand is renewed while the runner waits for the server.
+    void renewsWhileAtWork() {
+        const QString name = QStringLiteral("09120005.FX3");
+        AddJob(name, PollJobBytes(QStringLiteral("0301"), QStringLiteral("IMMED")));
+        auto runner = Runner();
+        runner->SetRenewPeriod(std::chrono::milliseconds(10));
+        const QByteArray path = QFile::encodeName(Folder(SendingState::kFolderName) + u'/' + name);
+        bool renewed = false;
+        m_script->onCreate = [&] {
+            struct stat before {};
+            QVERIFY(::stat(path.constData(), &before) == 0);
+            QDeadlineTimer deadline(5000);
+            while (!renewed && !deadline.hasExpired()) {
+                struct stat now {};
+                renewed = ::stat(path.constData(), &now) == 0 &&
+                          (now.st_ctim.tv_sec != before.st_ctim.tv_sec ||
+                           now.st_ctim.tv_nsec != before.st_ctim.tv_nsec);
+                QThread::msleep(5);
+            }
+        };
+        QCOMPARE(runner->RunOnce().submitted, 1);
+        QVERIFY(renewed);
+        QVERIFY(runner->SubmitNew().problems.isEmpty());
     }
 
     // A job taken by another live runner is left to it; one taken long ago by a runner on

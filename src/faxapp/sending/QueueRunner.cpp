@@ -11,8 +11,11 @@
 
 #include <QFileInfo>
 #include <cerrno>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace faxapp {
@@ -55,9 +58,120 @@ struct QueueRunner::Folders {
     SpoolFolder comjob, comack, comerr, faxsend;
 };
 
+// Renews the record of the job at hand on a thread of its own, while the runner converts,
+// uploads or waits for the server.
+class QueueRunner::Keeper {
+public:
+    Keeper(const SendingState& state, const Clock& clock) : m_state(state), m_clock(clock) {}
+    ~Keeper() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_end = true;
+        }
+        m_wake.notify_all();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+    Keeper(const Keeper&) = delete;
+    Keeper& operator=(const Keeper&) = delete;
+
+    void SetPeriod(std::chrono::milliseconds period) {
+        const std::lock_guard lock(m_mutex);
+        m_period = period;
+    }
+    std::chrono::milliseconds Period() const {
+        const std::lock_guard lock(m_mutex);
+        return m_period;
+    }
+    // Renews name's record every period from now on; an empty name stops renewing.
+    void Hold(const QString& name) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_name = name;
+            m_due = std::chrono::steady_clock::now() + m_period;
+        }
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { Run(); });
+        m_wake.notify_all();
+    }
+
+private:
+    void Run() {
+        std::unique_lock lock(m_mutex);
+        while (!m_end) {
+            if (m_name.isEmpty()) {
+                m_wake.wait(lock);
+                continue;
+            }
+            m_wake.wait_until(lock, m_due);
+            if (m_end || m_name.isEmpty() || std::chrono::steady_clock::now() < m_due)
+                continue; // woken early: held anew, or ended
+            const QString name = m_name;
+            m_due += m_period;
+            lock.unlock();
+            m_state.Renew(name, m_clock.Now().toSecsSinceEpoch());
+            lock.lock();
+        }
+    }
+
+    const SendingState& m_state;
+    const Clock& m_clock;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::chrono::milliseconds m_period{QueueRunner::kRenewSecs * 1000};
+    std::chrono::steady_clock::time_point m_due;
+    QString m_name;
+    bool m_end = false;
+    std::thread m_thread;
+};
+
+// The job whose record is renewed while this lives.
+class QueueRunner::Holding {
+public:
+    Holding(Keeper& keeper, const QString& name) : m_keeper(keeper) { m_keeper.Hold(name); }
+    ~Holding() { m_keeper.Hold({}); }
+    Holding(const Holding&) = delete;
+    Holding& operator=(const Holding&) = delete;
+
+private:
+    Keeper& m_keeper;
+};
+
 QueueRunner::QueueRunner(QString dataDir, ServerFactory serverFactory, const Clock& clock)
     : m_dataDir(std::move(dataDir)), m_serverFactory(std::move(serverFactory)), m_clock(clock),
-      m_folders(std::make_unique<Folders>()) {}
+      m_folders(std::make_unique<Folders>()), m_keeper(std::make_unique<Keeper>(m_state, m_clock)) {
+}
+
+void QueueRunner::SetRenewPeriod(std::chrono::milliseconds period) {
+    m_keeper->SetPeriod(period);
+}
+
+void QueueRunner::SetTakeOverHook(std::function<void(const char*)> hook, bool noExchange) {
+    m_state.testHook = std::move(hook);
+    m_state.testNoExchange = noExchange;
+}
+
+SendingRecord QueueRunner::OwnRecord(SendingRecord::Phase phase,
+                                     const SendingRecord& record) const {
+    SendingRecord own = record;
+    own.phase = phase;
+    SendingState::Identify(own);
+    own.since = m_clock.Now().toSecsSinceEpoch();
+    own.renews = std::max<qint64>(
+        1, std::chrono::duration_cast<std::chrono::seconds>(m_keeper->Period()).count());
+    return own;
+}
+
+bool QueueRunner::Abandoned(const SendingRecord& record, qint64 renewed, qint64 now) const {
+    if (SendingState::OwnerGone(record))
+        return true;
+    // A runner of this host that is still there is at work, however long it takes.
+    if (SendingState::OwnerOnThisHost(record))
+        return false;
+    if (record.renews > 0)
+        return now - renewed >= kMissedRenewals * record.renews;
+    return now - record.since >= kStaleClaimSecs;
+}
 
 QueueRunner::~QueueRunner() = default;
 
@@ -121,7 +235,7 @@ void QueueRunner::EndPass() {
 bool QueueRunner::TakeOverUnreadable(const QString& name, qint64 now) {
     const qint64 changed = m_state.ChangedAt(name);
     return changed >= 0 && now - changed >= kUnreadableRecordSecs &&
-           m_state.TakeOverUnreadable(name);
+           m_state.TakeOverUnreadable(name, OwnRecord(SendingRecord::Phase::Claimed));
 }
 
 void QueueRunner::Note(RunnerPass& pass, const QString& problem) const {
@@ -181,32 +295,37 @@ RunnerPass QueueRunner::SubmitNew() {
     for (const QString& name : std::as_const(names)) {
         if (m_stop)
             break;
+        bool held = false;
         if (m_state.Holds(name)) {
-            // Taken by a runner that did not get as far as the server: once it is known to
-            // be gone, or has been at it for far too long, the job is free again.
+            // Taken by a runner that did not get as far as the server: once that runner is
+            // gone, the job is ours.
             const auto record = m_state.Read(name);
-            const bool free =
-                record ? record->phase == SendingRecord::Phase::Claimed &&
-                             (SendingState::OwnerGone(*record) ||
-                              (record->owner != SendingState::OwnerHere() &&
-                               now - record->since >= kStaleClaimSecs)) &&
-                             m_state.TakeOver(name, *record) // unless another runner was first
-                       : TakeOverUnreadable(name, now);
-            if (!free)
+            const qint64 renewed = m_state.RenewedAt(name);
+            held = record ? record->phase == SendingRecord::Phase::Claimed &&
+                                Abandoned(*record, renewed, now) &&
+                                m_state.TakeOver(name, *record, renewed,
+                                                 OwnRecord(SendingRecord::Phase::Claimed))
+                          : TakeOverUnreadable(name, now);
+            if (!held)
                 continue;
         }
-        TakeJob(name, pass);
+        TakeJob(name, pass, held);
     }
     EndPass();
     return pass;
 }
 
-void QueueRunner::TakeJob(const QString& name, RunnerPass& pass) {
+void QueueRunner::TakeJob(const QString& name, RunnerPass& pass, bool held) {
     m_rowsFrom = {};
-    SendingRecord claim;
-    claim.owner = SendingState::OwnerHere();
-    claim.since = m_clock.Now().toSecsSinceEpoch();
+    const SendingRecord claim = OwnRecord(SendingRecord::Phase::Claimed);
     QString error;
+    const Holding holding(*m_keeper, name);
+    const auto takes = [&] { return held || m_state.Claim(name, claim, error); };
+    // A job not taken after all is given back.
+    const auto giveBack = [&] {
+        if (held)
+            m_state.Release(name);
+    };
 
     PosixFile file;
     if (!m_folders->comjob.OpenRegular(file, name)) {
@@ -214,17 +333,19 @@ void QueueRunner::TakeJob(const QString& name, RunnerPass& pass) {
             // Gone in the meantime (filed, taken back), or not readable now: not refused.
             if (errno != ENOENT)
                 Note(pass, m_folders->comjob.PathOf(name) + QStringLiteral(": ") + ErrnoText());
+            giveBack();
             return;
         }
         // A link, a FIFO or a folder under a job file's name is not a job.
         const QString why = QStringLiteral("not a regular file: ") + ErrnoText();
-        if (m_state.Claim(name, claim, error))
+        if (takes())
             RefuseMalformed(name, {}, why, pass);
         return;
     }
     QByteArray bytes;
     if (!ReadJobFileBytes(file, bytes)) {
         Note(pass, m_folders->comjob.PathOf(name) + QStringLiteral(": ") + ErrnoText());
+        giveBack();
         return;
     }
     QString why;
@@ -238,7 +359,7 @@ void QueueRunner::TakeJob(const QString& name, RunnerPass& pass) {
     }
     m_rowsFrom = RowsFrom(st);
     if (!job) {
-        if (m_state.Claim(name, claim, error))
+        if (takes())
             RefuseMalformed(name, bytes, why, pass);
         else if (!error.isEmpty())
             Note(pass, error);
@@ -253,10 +374,11 @@ void QueueRunner::TakeJob(const QString& name, RunnerPass& pass) {
             Note(pass, error);
         if (age < kJournalGraceSecs) {
             ++pass.deferred;
+            giveBack();
             return;
         }
     }
-    if (!m_state.Claim(name, claim, error)) {
+    if (!takes()) {
         if (!error.isEmpty())
             Note(pass, error);
         return;
@@ -346,14 +468,17 @@ void QueueRunner::SubmitJob(const QString& name, JobFile job,
         }
         return;
     }
+    // Taken over meanwhile by a runner that found this one gone (another machine that saw no
+    // renewal for long): the job is that runner's now, and the job created here is never
+    // submitted (the server drops it with the connection).
+    if (!m_state.IsOwn(name))
+        return;
     // The job's id is on disk before the job is submitted: a runner stopped in between
     // finds the job again instead of sending it a second time.
-    SendingRecord record;
-    record.phase = SendingRecord::Phase::Created;
-    record.owner = SendingState::OwnerHere();
-    record.since = m_clock.Now().toSecsSinceEpoch();
-    record.server = server->Address();
-    record.jobId = *jobId;
+    SendingRecord created;
+    created.server = server->Address();
+    created.jobId = *jobId;
+    SendingRecord record = OwnRecord(SendingRecord::Phase::Created, created);
     if (!m_state.Write(name, record, error)) {
         Note(pass, error);
         m_state.Release(name); // the unsubmitted job is dropped by the server
@@ -393,19 +518,30 @@ RunnerPass QueueRunner::Follow() {
             TakeOverUnreadable(name, now);
             continue;
         }
-        const bool abandoned =
-            SendingState::OwnerGone(*record) ||
-            (record->owner != SendingState::OwnerHere() && now - record->since >= kStaleClaimSecs);
+        const qint64 renewed = m_state.RenewedAt(name);
+        const bool own = m_state.IsOwn(name);
+        const bool abandoned = !own && Abandoned(*record, renewed, now);
         if (record->phase == SendingRecord::Phase::Claimed) {
-            if (abandoned)
-                m_state.TakeOver(name, *record); // never reached the server: taken again
+            // Never reached the server: given back, to be taken again.
+            if (abandoned &&
+                m_state.TakeOver(name, *record, renewed, OwnRecord(SendingRecord::Phase::Claimed)))
+                m_state.Release(name);
             continue;
         }
-        // Another runner at work between creating and submitting its job: its own business.
-        if (record->phase == SendingRecord::Phase::Created &&
-            record->owner != SendingState::OwnerHere() && !abandoned)
+        if (record->phase == SendingRecord::Phase::Created && !own) {
+            // Another runner at work between creating and submitting its job is left to it;
+            // a gone one's job is followed by one runner only, with the record taken over.
+            // The taken-over record keeps the time its runner was last seen at work on it.
+            SendingRecord ours = OwnRecord(SendingRecord::Phase::Created, *record);
+            ours.since = std::min(ours.since, renewed);
+            if (!abandoned || !m_state.TakeOver(name, *record, renewed, ours))
+                continue;
+        }
+        const auto current = m_state.Read(name); // ours now, when taken over
+        if (!current)
             continue;
-        FollowJob(name, *record, pass);
+        const Holding holding(*m_keeper, name);
+        FollowJob(name, *current, pass);
     }
     EndPass();
     return pass;
@@ -430,7 +566,12 @@ void QueueRunner::FollowJob(const QString& name, const SendingRecord& record, Ru
     }
     using State = FaxJobStatus::State;
     QString error;
-    if (record.phase == SendingRecord::Phase::Created) {
+    // The server forgets a job that was never submitted as soon as the connection that
+    // created it is gone; one it has taken it keeps for a while after it ended.
+    const bool lost =
+        record.phase == SendingRecord::Phase::Created && status->state == State::Gone &&
+        m_clock.Now().toSecsSinceEpoch() - m_state.RenewedAt(name) >= kUnsubmittedGoneSecs;
+    if (record.phase == SendingRecord::Phase::Created && !lost) {
         if (status->state == State::Gone) {
             m_state.Release(name); // never submitted: sent from Comjob again
             ++pass.released;

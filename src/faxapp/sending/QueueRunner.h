@@ -19,6 +19,7 @@
 #include <QHash>
 #include <QString>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -70,9 +71,22 @@ public:
     // A document no job file names is removed only once it is this old: kalmosend has written
     // all jobs of its print by then.
     static constexpr qint64 kJournalGraceSecs = 60;
-    // A job taken by a runner on another machine that has not got as far as the server in
-    // this time is taken over.
+    // A runner renews the records of the job it works on this often. A record another
+    // machine's runner has not renewed for kMissedRenewals of its periods is taken over: the
+    // periods allow for a busy machine, for clocks a little apart and for a network file
+    // system that shows a file's times up to a minute late.
+    static constexpr qint64 kRenewSecs = 60;
+    static constexpr qint64 kMissedRenewals = 5;
+    // A job taken by a runner on another machine that does not renew its records (an older
+    // version) and has not got as far as the server in this time is taken over.
     static constexpr qint64 kStaleClaimSecs = qint64{10} * 60;
+    // A job whose id was recorded before it was submitted, and that its server no longer
+    // knows: when its record was renewed this recently, the job was never submitted (the
+    // server drops such a job with the connection that created it) and is sent again. Later,
+    // it may have been submitted, sent and then removed from the server's queue of ended
+    // jobs (a HylaFAX server keeps ended jobs 15 minutes at least): it is filed as failed,
+    // its outcome lost, instead of being sent a second time.
+    static constexpr qint64 kUnsubmittedGoneSecs = qint64{10} * 60;
     // A record in .sending that is not a runner's record (a claim a kill cut short) is taken
     // over once it has not changed for this long.
     static constexpr qint64 kUnreadableRecordSecs = 60;
@@ -100,9 +114,16 @@ public:
 
     // Told of every job this runner files (notices, reports); called on the runner's thread.
     void AddObserver(JobObserver* observer) { m_observers.push_back(observer); }
+    // How often the records of the job at hand are renewed (tests shorten it).
+    void SetRenewPeriod(std::chrono::milliseconds period);
+    // Called at the steps of a take-over (SendingState::testHook); noExchange: take-overs
+    // under the lock (SendingState::testNoExchange).
+    void SetTakeOverHook(std::function<void(const char*)> hook, bool noExchange = false);
 
 private:
     struct Folders;
+    class Keeper;
+    class Holding;
     using Outcome = JobFiler::Outcome;
 
     void BeginPass();
@@ -110,7 +131,8 @@ private:
     // The server, or nullptr when it could not be reached in this pass (pass tells why).
     FaxServer* Server(const QString& record, RunnerPass& pass);
     void ServerFailed(FaxServer& server, const ServerProblem& problem, RunnerPass& pass);
-    void TakeJob(const QString& name, RunnerPass& pass);
+    // held: the job's record is already ours (taken over).
+    void TakeJob(const QString& name, RunnerPass& pass, bool held = false);
     // job as read and checked by TakeJob, with its journal row when it has one.
     void SubmitJob(const QString& name, JobFile job, const std::optional<JournalEntry>& row,
                    RunnerPass& pass);
@@ -122,8 +144,12 @@ private:
                          RunnerPass& pass);
     QString ConvertedDocument(const JobFile& job, QString& error);
     void Note(RunnerPass& pass, const QString& problem) const;
-    // An unreadable record old enough is taken away: true when the job is free again.
+    // An unreadable record old enough is replaced by ours: true when the job is ours now.
     bool TakeOverUnreadable(const QString& name, qint64 now);
+    // Whether the record's runner is gone (renewed: when the record was last renewed).
+    bool Abandoned(const SendingRecord& record, qint64 renewed, qint64 now) const;
+    // A record of this runner's, taken now, at phase with the job id of record.
+    SendingRecord OwnRecord(SendingRecord::Phase phase, const SendingRecord& record = {}) const;
 
     QString m_dataDir;
     ServerFactory m_serverFactory;
@@ -138,6 +164,7 @@ private:
     std::unique_ptr<JobFiler> m_filer;
     std::atomic<bool> m_stop = false;
     std::vector<JobObserver*> m_observers;
+    std::unique_ptr<Keeper> m_keeper;
     // Journal rows of the job at hand are recorded from then on: a little before its job
     // file was written (an older row of the same name is another job's).
     QDateTime m_rowsFrom;

@@ -4,10 +4,13 @@
 #include "fax/JobFile.h"
 #include "fax/PosixFile.h"
 
+#include <QFile>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -45,6 +48,36 @@ QString FileNameTag(QString text) {
     return text;
 }
 
+// The host's boot id: a process id of an earlier boot means nothing now.
+QString BootId() {
+    static const QString boot = [] {
+        QFile file(QStringLiteral("/proc/sys/kernel/random/boot_id"));
+        return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.read(64).trimmed())
+                                              : QString();
+    }();
+    return boot;
+}
+
+// When process pid started, in clock ticks after boot (field 22 of /proc/<pid>/stat); 0 when
+// unknown. With the id it names one process: an id used again is another start time.
+qint64 ProcessStart(qint64 pid) {
+    QFile file(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray stat = file.read(4096);
+    // The name in parentheses may hold spaces and parentheses: the fields follow the last ")".
+    const qsizetype close = stat.lastIndexOf(')');
+    if (close < 0)
+        return 0;
+    const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+    constexpr qsizetype kStartField = 22 - 3; // fields counted from the state, the third
+    return fields.size() > kStartField ? fields[kStartField].toLongLong() : 0;
+}
+
+int Phase(SendingRecord::Phase phase) {
+    return static_cast<int>(phase);
+}
+
 QString Why(const QString& what) {
     return what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(errno));
 }
@@ -60,6 +93,12 @@ QByteArray SendingRecord::Bytes() const {
         text += QStringLiteral("server=") + server + u'\n';
     if (!jobId.isEmpty())
         text += QStringLiteral("job=") + jobId + u'\n';
+    if (renews > 0)
+        text += QStringLiteral("renews=") + QString::number(renews) + u'\n';
+    if (!boot.isEmpty())
+        text += QStringLiteral("boot=") + boot + u'\n';
+    if (start > 0)
+        text += QStringLiteral("start=") + QString::number(start) + u'\n';
     return text.toUtf8();
 }
 
@@ -87,6 +126,12 @@ std::optional<SendingRecord> SendingRecord::Parse(const QByteArray& bytes) {
             record.server = value;
         } else if (key == "job") {
             record.jobId = value;
+        } else if (key == "renews") {
+            record.renews = value.toLongLong();
+        } else if (key == "boot") {
+            record.boot = value;
+        } else if (key == "start") {
+            record.start = value.toLongLong();
         }
     }
     if (!phaseSeen || (record.phase != Phase::Claimed && record.jobId.isEmpty()))
@@ -123,7 +168,7 @@ bool SendingState::Claim(const QString& jobName, const SendingRecord& record, QS
     // leaves either no claim or a complete one. The link fails with EEXIST as an exclusive
     // create does when another runner has the job.
     const QString temp = jobName + QStringLiteral(".claim.") + OwnerTag();
-    if (!WriteTemporary(temp, record.Bytes(), error))
+    if (!WriteTemporary(temp, record.Bytes(), record.since, error))
         return false;
     const QByteArray from = temp.toUtf8();
     const QByteArray to = jobName.toUtf8();
@@ -146,23 +191,31 @@ bool SendingState::Claim(const QString& jobName, const SendingRecord& record, QS
     return true;
 }
 
-std::optional<SendingRecord> SendingState::Read(const QString& jobName) const {
+std::optional<QByteArray> SendingState::ReadBytes(const QString& name) const {
     PosixFile file;
-    if (!m_folder.OpenRegular(file, jobName))
+    if (!m_folder.OpenRegular(file, name))
         return std::nullopt;
     QByteArray bytes(kMaxRecordBytes, Qt::Uninitialized);
     const ssize_t n = file.Read(bytes.data(), static_cast<std::size_t>(bytes.size()));
     if (n < 0)
         return std::nullopt;
     bytes.truncate(n);
-    return SendingRecord::Parse(bytes);
+    return bytes;
 }
 
-bool SendingState::WriteTemporary(const QString& temp, const QByteArray& bytes, QString& error) {
+std::optional<SendingRecord> SendingState::Read(const QString& jobName) const {
+    const auto bytes = ReadBytes(jobName);
+    return bytes ? SendingRecord::Parse(*bytes) : std::nullopt;
+}
+
+bool SendingState::WriteTemporary(const QString& temp, const QByteArray& bytes, qint64 renewed,
+                                  QString& error) {
     m_folder.Remove(temp); // left by this runner when it stopped halfway
     PosixFile file;
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {renewed, 0}};
     if (!m_folder.CreateExclusive(file, temp, 0600) ||
-        !file.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) || !file.Sync() ||
+        !file.Write(bytes.constData(), static_cast<std::size_t>(bytes.size())) ||
+        (renewed > 0 && ::futimens(file.Descriptor(), times) != 0) || !file.Sync() ||
         !file.Close()) {
         error = Why(m_folder.PathOf(temp));
         m_folder.Remove(temp);
@@ -171,9 +224,10 @@ bool SendingState::WriteTemporary(const QString& temp, const QByteArray& bytes, 
     return true;
 }
 
-bool SendingState::WriteFile(const QString& name, const QByteArray& bytes, QString& error) {
+bool SendingState::WriteFile(const QString& name, const QByteArray& bytes, qint64 renewed,
+                             QString& error) {
     const QString temp = name + QStringLiteral(".new.") + OwnerTag();
-    if (!WriteTemporary(temp, bytes, error))
+    if (!WriteTemporary(temp, bytes, renewed, error))
         return false;
     const QByteArray from = temp.toUtf8();
     const QByteArray to = name.toUtf8();
@@ -188,7 +242,7 @@ bool SendingState::WriteFile(const QString& name, const QByteArray& bytes, QStri
 }
 
 bool SendingState::Write(const QString& jobName, const SendingRecord& record, QString& error) {
-    return WriteFile(jobName, record.Bytes(), error);
+    return WriteFile(jobName, record.Bytes(), record.since, error);
 }
 
 void SendingState::Release(const QString& jobName) {
@@ -196,42 +250,128 @@ void SendingState::Release(const QString& jobName) {
     m_folder.Sync();
 }
 
-bool SendingState::TakeOver(const QString& jobName, const SendingRecord& seen) {
-    // Moved aside first: a rename is atomic, so only one runner gets the record.
-    const QString aside = jobName + QStringLiteral(".taken.") + OwnerTag();
-    const QByteArray from = jobName.toUtf8();
-    const QByteArray to = aside.toUtf8();
-    if (::renameat(m_folder.Descriptor(), from.constData(), m_folder.Descriptor(),
-                   to.constData()) != 0)
+bool SendingState::Renew(const QString& jobName, qint64 now) const {
+    if (!IsOwn(jobName))
         return false;
-    const auto moved = Read(aside);
-    if (!moved || moved->Bytes() != seen.Bytes()) {
-        // A claim made after the record was seen: it goes back unless its name is taken.
-        if (!SpoolFolder::MoveNoReplace(m_folder, aside, m_folder, jobName))
-            m_folder.Remove(aside);
-        return false;
-    }
-    m_folder.Remove(aside);
-    m_folder.Sync();
-    return true;
+    const QByteArray name = jobName.toUtf8();
+    const struct timespec times[2] = {{0, UTIME_OMIT}, {now, 0}};
+    return ::utimensat(m_folder.Descriptor(), name.constData(), times, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
-bool SendingState::TakeOverUnreadable(const QString& jobName) {
-    const QString aside = jobName + QStringLiteral(".taken.") + OwnerTag();
-    const QByteArray from = jobName.toUtf8();
-    const QByteArray to = aside.toUtf8();
-    if (::renameat(m_folder.Descriptor(), from.constData(), m_folder.Descriptor(),
-                   to.constData()) != 0)
+bool SendingState::IsOwn(const QString& jobName) const {
+    SendingRecord own;
+    Identify(own);
+    const auto record = Read(jobName);
+    return record && record->owner == own.owner &&
+           (record->start == 0 || record->start == own.start);
+}
+
+bool SendingState::TakeOver(const QString& jobName, const SendingRecord& seen, qint64 seenRenewed,
+                            const SendingRecord& ours) {
+    const QByteArray seenBytes = seen.Bytes();
+    return Exchange(jobName, ours, [&](const QString& taken) {
+        const auto record = Read(taken);
+        return record && record->Bytes() == seenBytes && RenewedAt(taken) <= seenRenewed;
+    });
+}
+
+bool SendingState::TakeOverUnreadable(const QString& jobName, const SendingRecord& ours) {
+    return Exchange(jobName, ours, [&](const QString& taken) {
+        struct stat st {};
+        const QByteArray name = taken.toUtf8();
+        // Still no runner's record (and no folder or link put in its place).
+        return !Read(taken) &&
+               ::fstatat(m_folder.Descriptor(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+               S_ISREG(st.st_mode);
+    });
+}
+
+bool SendingState::Exchange(const QString& jobName, const SendingRecord& ours,
+                            const std::function<bool(const QString&)>& check) {
+    Step("take-over");
+    // Our claim, written whole under a name of ours, changes places with the record in one
+    // step: the job's name is never empty, so no third runner finds the job free meanwhile.
+    const QString temp = jobName + QStringLiteral(".claim.") + OwnerTag();
+    const QByteArray oursBytes = ours.Bytes();
+    QString error;
+    if (!WriteTemporary(temp, oursBytes, ours.since, error))
         return false;
-    if (Read(aside)) {
-        // A record that can be read now is a runner's: it goes back unless its name is taken.
-        if (!SpoolFolder::MoveNoReplace(m_folder, aside, m_folder, jobName))
-            m_folder.Remove(aside);
+    const QByteArray from = temp.toUtf8();
+    const QByteArray to = jobName.toUtf8();
+    if (testNoExchange)
+        return ReplaceLocked(jobName, temp, check);
+    if (::renameat2(m_folder.Descriptor(), from.constData(), m_folder.Descriptor(), to.constData(),
+                    RENAME_EXCHANGE) != 0) {
+        if (errno == EINVAL || errno == ENOSYS || errno == ENOTSUP || errno == EOPNOTSUPP)
+            return ReplaceLocked(jobName, temp, check);
+        m_folder.Remove(temp); // the record is gone: its job is free to be claimed
         return false;
     }
-    m_folder.Remove(aside);
+    Step("taken");
+    if (check(temp)) {
+        m_folder.Remove(temp);
+        m_folder.Sync();
+        return true;
+    }
+    PutBack(jobName, temp, oursBytes, ReadBytes(temp).value_or(QByteArray()));
+    return false;
+}
+
+void SendingState::PutBack(const QString& jobName, const QString& temp, const QByteArray& ours,
+                           QByteArray holding) {
+    const QByteArray from = temp.toUtf8();
+    const QByteArray to = jobName.toUtf8();
+    // Its runner may have replaced the record by a newer step meanwhile (our claim then went
+    // in its stead): the newest goes in front. Phases only go forward, so this ends.
+    for (int round = 0; round < 4; ++round) {
+        if (::renameat2(m_folder.Descriptor(), from.constData(), m_folder.Descriptor(),
+                        to.constData(), RENAME_EXCHANGE) != 0)
+            break; // the name is gone: its runner has given the job up meanwhile
+        const QByteArray bytes = ReadBytes(temp).value_or(QByteArray());
+        const auto held = SendingRecord::Parse(bytes);
+        const auto placed = SendingRecord::Parse(holding);
+        if (bytes == ours || !held || !placed || Phase(held->phase) <= Phase(placed->phase))
+            break;
+        holding = bytes;
+    }
+    m_folder.Remove(temp);
     m_folder.Sync();
-    return true;
+}
+
+bool SendingState::ReplaceLocked(const QString& jobName, const QString& temp,
+                                 const std::function<bool(const QString&)>& check) {
+    // Take-overs on this folder one at a time: the record is checked and replaced while no
+    // other runner can take it over.
+    PosixFile lock;
+    const QByteArray lockName = QByteArrayLiteral(".takeover.lock");
+    const int fd = ::openat(m_folder.Descriptor(), lockName.constData(),
+                            O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    bool replaced = false;
+    if (fd >= 0) {
+        int rc;
+        do {
+            rc = ::flock(fd, LOCK_EX);
+        } while (rc != 0 && errno == EINTR);
+        Step("taken");
+        const QByteArray from = temp.toUtf8();
+        const QByteArray to = jobName.toUtf8();
+        replaced = rc == 0 && check(jobName) &&
+                   ::renameat(m_folder.Descriptor(), from.constData(), m_folder.Descriptor(),
+                              to.constData()) == 0;
+        ::close(fd); // and with it the lock
+    }
+    if (!replaced)
+        m_folder.Remove(temp);
+    m_folder.Sync();
+    return replaced;
+}
+
+qint64 SendingState::RenewedAt(const QString& jobName) const {
+    struct stat st {};
+    const QByteArray name = jobName.toUtf8();
+    if (::fstatat(m_folder.Descriptor(), name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return -1;
+    return st.st_mtim.tv_sec;
 }
 
 qint64 SendingState::ChangedAt(const QString& jobName) const {
@@ -293,17 +433,32 @@ int SendingState::RemoveLeftovers() {
     return removed;
 }
 
-bool SendingState::OwnerGone(const SendingRecord& record) {
+void SendingState::Identify(SendingRecord& record) {
+    record.owner = OwnerHere();
+    record.boot = BootId();
+    static const qint64 start = ProcessStart(::getpid());
+    record.start = start;
+}
+
+bool SendingState::OwnerOnThisHost(const SendingRecord& record) {
     const qsizetype colon = record.owner.lastIndexOf(u':');
-    if (colon <= 0 || record.owner.left(colon) != HostName())
+    return colon > 0 && record.owner.left(colon) == HostName();
+}
+
+bool SendingState::OwnerGone(const SendingRecord& record) {
+    if (!OwnerOnThisHost(record))
         return false;
     bool ok = false;
-    const qint64 pid = record.owner.mid(colon + 1).toLongLong(&ok);
+    const qint64 pid = record.owner.mid(record.owner.lastIndexOf(u':') + 1).toLongLong(&ok);
     if (!ok || pid <= 0)
         return true;
-    if (pid == ::getpid())
-        return false;
-    return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+    if (!record.boot.isEmpty() && !BootId().isEmpty() && record.boot != BootId())
+        return true; // the host has started again since
+    if (pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+        return true;
+    // The id may be another process's now; records of older runners do not tell.
+    const qint64 start = ProcessStart(pid);
+    return record.start > 0 && start > 0 && start != record.start;
 }
 
 } // namespace faxapp
