@@ -263,6 +263,10 @@ Please choose under Options when the fax is to be sent.</translation>
         <translation>KALMO!fax</translation>
     </message>
     <message>
+        <source>Empfänger (werden gelesen …)</source>
+        <translation>Recipients (reading …)</translation>
+    </message>
+    <message>
         <source>Empfänger</source>
         <translation>Recipients</translation>
     </message>

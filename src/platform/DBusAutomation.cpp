@@ -5,6 +5,7 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QVariant>
+#include <atomic>
 
 namespace {
 
@@ -263,6 +264,23 @@ QString AutomationStatusText(qint32 code) {
 
 DBusAutomationClient::DBusAutomationClient(QDBusConnection connection)
     : m_connection(std::move(connection)) {}
+
+DBusAutomationClient::~DBusAutomationClient() {
+    if (!m_privateName.isEmpty())
+        QDBusConnection::disconnectFromBus(m_privateName);
+}
+
+std::unique_ptr<AutomationClient> DBusAutomationClient::ForOtherThread() {
+    if (m_connection.name() != QDBusConnection::sessionBus().name())
+        return nullptr;
+    static std::atomic<quint64> lastPrivate{0};
+    const QString name = QStringLiteral("kalmo-automation-%1").arg(++lastPrivate);
+    auto client = std::make_unique<DBusAutomationClient>(
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, name));
+    client->m_privateName = name;
+    client->m_timeoutMs = m_timeoutMs;
+    return client;
+}
 
 bool DBusAutomationClient::Initialise() {
     return m_connection.isConnected();
