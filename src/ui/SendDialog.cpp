@@ -2,6 +2,7 @@
 
 #include "addressbook/OutlookContacts.h"
 #include "addressbook/RecipientFill.h"
+#include "app/AddressSources.h"
 #include "app/AppBase.h"
 #include "app/SendApp.h"
 #include "app/SendTime.h"
@@ -520,6 +521,7 @@ bool SendDialog::StoreOutlookContacts(const QString& text) {
 
 void SendDialog::OnOptions() {
     OptionsDialog options(this, &m_services.app);
+    options.SetAddressSources(ReadAddressSources(m_services.app), &m_services.processes);
     options.m_nSendMode = m_bSendLater;
     options.m_timeSend = m_timeSend;
     options.m_nOutlookSource = m_bUseOutlook;
