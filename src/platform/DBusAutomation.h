@@ -72,12 +72,15 @@ public:
 
     bool Initialise() override;
     DispatchPtr CreateInstance(const QString& progId, CreateFailure& failure) override;
-    // A private connection to the session bus when this client uses the session bus (its
-    // objects must be let go before it), else nullptr.
+    // A private connection to the session bus, made at its first use, when this client uses
+    // the session bus (its objects must be let go before it); else nullptr.
     std::unique_ptr<AutomationClient> ForOtherThread() override;
 
 private:
     QDBusConnection m_connection;
+    void ConnectIfPending();
+
     QString m_privateName; // of the private connection this client opened, disconnected with it
+    bool m_connectPending = false;
     int m_timeoutMs = dbusauto::kDefaultTimeoutMs;
 };
