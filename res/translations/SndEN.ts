@@ -255,12 +255,30 @@ Please choose under Options when the fax is to be sent.</translation>
         <comment>636</comment>
         <translation>The number cannot be dialled: digits, blanks and + - / ( ) * # , are allowed</translation>
     </message>
+    <message>
+        <source>Für diese Adressquelle ist in kalmofax nichts eingerichtet; die Wahl wird nicht gespeichert.
+Sollen die Einstellungen von kalmofax geöffnet werden?</source>
+        <comment>637</comment>
+        <translation>Nothing is set up in kalmofax for this address source; the choice is not saved.
+Open kalmofax&apos;s settings?</translation>
+    </message>
+    <message>
+        <source>Die Einstellungen von kalmofax können nicht geöffnet werden.
+%1</source>
+        <comment>638</comment>
+        <translation>kalmofax&apos;s settings cannot be opened.
+%1</translation>
+    </message>
 </context>
 <context>
     <name>SendDialog</name>
     <message>
         <source>KALMO!fax</source>
         <translation>KALMO!fax</translation>
+    </message>
+    <message>
+        <source>Empfänger (werden gelesen …)</source>
+        <translation>Recipients (reading …)</translation>
     </message>
     <message>
         <source>Empfänger</source>
@@ -316,6 +334,26 @@ Please choose under Options when the fax is to be sent.</translation>
     <message>
         <source>Optionen</source>
         <translation>Options</translation>
+    </message>
+    <message>
+        <source>kalmofax-&amp;Einstellungen …</source>
+        <translation>kalmofax &amp;settings …</translation>
+    </message>
+    <message>
+        <source>In kalmofax ist kein Verzeichnis eingerichtet: diese Wahl liest nichts.</source>
+        <translation>No directory is set up in kalmofax: this choice reads nothing.</translation>
+    </message>
+    <message>
+        <source>Liest ein Verzeichnis aus kalmofax (eingerichtet: %1).</source>
+        <translation>Reads a directory set up in kalmofax (set up: %1).</translation>
+    </message>
+    <message>
+        <source>In kalmofax ist kein CardDAV-Konto eingerichtet: diese Wahl liest nichts.</source>
+        <translation>No CardDAV account is set up in kalmofax: this choice reads nothing.</translation>
+    </message>
+    <message>
+        <source>Liest ein CardDAV-Konto aus kalmofax (eingerichtet: %1).</source>
+        <translation>Reads a CardDAV account set up in kalmofax (set up: %1).</translation>
     </message>
     <message>
         <source>Versandzeit</source>

@@ -1,5 +1,6 @@
 #include "addressbook/MapiSession.h"
 
+#include "addressbook/ReadAll.h"
 #include "fax/FaxContract.h"
 
 MapiSession::~MapiSession() {
@@ -79,6 +80,12 @@ QString MapiSession::GetEntryName(int moveDispid) {
         RecordError(error);
         return {};
     }
+}
+
+std::optional<QList<QStringList>> MapiSession::ReadAllEntries() {
+    if (!m_bLoggedOn)
+        return std::nullopt;
+    return ReadAllLines(m_entries, {}, 4);
 }
 
 QString MapiSession::GetEntryField(qint32 tag) {

@@ -3,7 +3,10 @@
 #include "fax/CdoContract.h"
 #include "platform/Automation.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
+#include <optional>
 
 // The CDO connector: one MAPI.Session for the lifetime of the send dialog. Each refresh of the
 // recipients list runs one cycle of Logon, OpenAddressList, the entry walk and Logoff.
@@ -35,6 +38,10 @@ public:
     // The text of one field of the current entry, by MAPI property tag; empty when not logged
     // on or on a recorded error. Fetching the fields collection is not guarded.
     QString GetEntryField(qint32 tag);
+    // Every entry of the opened address list in one call, as name, primary, business and home
+    // fax, when the list offers it; nullopt when not logged on or when the list answers only
+    // the walk. Its errors propagate, as those of moving to an entry do.
+    std::optional<QList<QStringList>> ReadAllEntries();
     // Ends a log-on; nothing when not logged on. The session object is let go.
     void Logoff();
     void RecordError(const AutomationError& error);

@@ -1,6 +1,7 @@
 #include "addressbook/OutlookContacts.h"
 
 #include "addressbook/MapiSession.h"
+#include "addressbook/ReadAll.h"
 #include "addressbook/RecipientList.h"
 #include "fax/FaxContract.h"
 #include "platform/Automation.h"
@@ -52,6 +53,16 @@ void LoadCdoAddresses(RecipientList& list, const OutlookSettings& settings, Mapi
 
         int counter = 0;
         if (session.EntryCount() > 0) {
+            if (const auto entries = session.ReadAllEntries()) {
+                // As in the walk, an entry without a name ends the list.
+                for (const QStringList& e : *entries) {
+                    if (e.at(0).isEmpty())
+                        break;
+                    AddContactEntries(list, counter, e.at(0), e.at(1), e.at(2), e.at(3));
+                }
+                session.Logoff();
+                return;
+            }
             QString name = session.GetFirstEntryName();
             while (!name.isEmpty()) {
                 const QString primary = session.GetEntryField(cdo::kPrimaryFax);
@@ -136,6 +147,12 @@ bool FindContactsFolder(RecipientList& list, DispatchDriver& folders, const QStr
 void ReadContactsFolder(RecipientList& list, DispatchDriver& folder) {
     DispatchDriver items(folder.GetProperty(outlook::kItems, VT_DISPATCH).ToDispatch());
     int counter = 0;
+    if (const auto entries = ReadAllLines(items, {}, 3)) {
+        for (const QStringList& e : *entries)
+            if (!e.at(0).isEmpty())
+                AddContactEntries(list, counter, e.at(0), QString(), e.at(1), e.at(2));
+        return;
+    }
     DispatchDriver item(
         items.InvokeHelper(outlook::kGetFirst, InvokeKind::Method, VT_DISPATCH).ToDispatch());
     while (!item.IsNull()) {

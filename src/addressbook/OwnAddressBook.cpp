@@ -1,6 +1,8 @@
 #include "addressbook/OwnAddressBook.h"
 
+#include "addressbook/ReadAll.h"
 #include "addressbook/RecipientList.h"
+#include "fax/EntryLines.h"
 #include "fax/FaxContract.h"
 #include "platform/Automation.h"
 #include "support/Messenger.h"
@@ -37,6 +39,18 @@ void LoadOwnAddressBook(RecipientList& list, AutomationClient& automation, Messe
     // far stay, and the user is told why the list may be short.
     qint32 handle = 0;
     try {
+        // One call for the whole book where the address book offers it.
+        if (const auto lines = ReadAllLines(book, {AutoVariant::BStr(QStringLiteral("Fax"))}, 2)) {
+            int row = 0;
+            for (const QStringList& fields : *lines) {
+                if (row >= kMaxOwnAddressBookEntries)
+                    break;
+                if (!fields.at(0).isEmpty() && !fields.at(1).isEmpty())
+                    list.InsertRecipient(
+                        row++, {fields.at(0), fields.at(1), RecipientEntry::kOwnAddressBook});
+            }
+            return;
+        }
         handle = book.InvokeHelper(adr::kOpen, InvokeKind::Method, VT_I4,
                                    {AutoVariant::BStr(QStringLiteral("Fax"))})
                      .ToI4();

@@ -41,6 +41,8 @@ inline const QString kProgramAddressBook = QStringLiteral("KalAdr32.exe");
 inline const QString kProgramViewer = QStringLiteral("Kalvw32.exe");
 inline const QString kProgramVersion = QStringLiteral("KalVer32.exe");
 inline const QString kProgramConverter = QStringLiteral("R3ozav.exe");
+// kalmofax itself in the program folder, started with a sub-command ("settings").
+inline const QString kProgramFaxApplication = QStringLiteral("kalmofax");
 inline const QString kHelpFile = QStringLiteral("KalmoFax.Chm");
 
 // Automation classes (ProgIDs).

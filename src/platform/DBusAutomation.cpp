@@ -5,6 +5,8 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QVariant>
+#include <atomic>
+#include <utility>
 
 namespace {
 
@@ -264,11 +266,37 @@ QString AutomationStatusText(qint32 code) {
 DBusAutomationClient::DBusAutomationClient(QDBusConnection connection)
     : m_connection(std::move(connection)) {}
 
+DBusAutomationClient::~DBusAutomationClient() {
+    if (!m_privateName.isEmpty())
+        QDBusConnection::disconnectFromBus(m_privateName);
+}
+
+std::unique_ptr<AutomationClient> DBusAutomationClient::ForOtherThread() {
+    if (m_connection.name() != QDBusConnection::sessionBus().name())
+        return nullptr;
+    static std::atomic<quint64> lastPrivate{0};
+    const QString name = QStringLiteral("kalmo-automation-%1").arg(++lastPrivate);
+    // Connected at its first use, on the thread that uses it: the caller does not wait for it.
+    auto client = std::make_unique<DBusAutomationClient>(QDBusConnection(name));
+    client->m_privateName = name;
+    client->m_connectPending = true;
+    client->m_timeoutMs = m_timeoutMs;
+    return client;
+}
+
+void DBusAutomationClient::ConnectIfPending() {
+    if (!std::exchange(m_connectPending, false))
+        return;
+    m_connection = QDBusConnection::connectToBus(QDBusConnection::SessionBus, m_privateName);
+}
+
 bool DBusAutomationClient::Initialise() {
+    ConnectIfPending();
     return m_connection.isConnected();
 }
 
 DispatchPtr DBusAutomationClient::CreateInstance(const QString& progId, CreateFailure& failure) {
+    ConnectIfPending();
     if (!dbusauto::IsValidBusName(progId)) {
         Fail(failure, scode::kClassNotRegistered);
         return nullptr;

@@ -63,14 +63,24 @@ QString AutomationStatusText(qint32 scode);
 class DBusAutomationClient final : public AutomationClient {
 public:
     explicit DBusAutomationClient(QDBusConnection connection = QDBusConnection::sessionBus());
+    ~DBusAutomationClient() override;
+    DBusAutomationClient(const DBusAutomationClient&) = delete;
+    DBusAutomationClient& operator=(const DBusAutomationClient&) = delete;
 
     void SetTimeout(int milliseconds) { m_timeoutMs = milliseconds; }
     int Timeout() const { return m_timeoutMs; }
 
     bool Initialise() override;
     DispatchPtr CreateInstance(const QString& progId, CreateFailure& failure) override;
+    // A private connection to the session bus, made at its first use, when this client uses
+    // the session bus (its objects must be let go before it); else nullptr.
+    std::unique_ptr<AutomationClient> ForOtherThread() override;
 
 private:
     QDBusConnection m_connection;
+    void ConnectIfPending();
+
+    QString m_privateName; // of the private connection this client opened, disconnected with it
+    bool m_connectPending = false;
     int m_timeoutMs = dbusauto::kDefaultTimeoutMs;
 };

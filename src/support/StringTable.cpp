@@ -68,6 +68,11 @@ constexpr std::array kTable{
           u"Zeichen außerhalb der Codepage 850."},
     Entry{IDS_NOT_DIALABLE, u"Die Rufnummer kann nicht gewählt werden: erlaubt sind Ziffern, "
                             u"Leerzeichen und + - / ( ) * # ,"},
+    Entry{IDS_ASK_SOURCE_NOT_SET_UP,
+          u"Für diese Adressquelle ist in kalmofax nichts eingerichtet; die Wahl wird nicht "
+          u"gespeichert.\nSollen die Einstellungen von kalmofax geöffnet werden?"},
+    Entry{IDS_ERR_START_FAX_SETTINGS,
+          u"Die Einstellungen von kalmofax können nicht geöffnet werden.\n%1"},
 };
 
 static_assert(std::is_sorted(kTable.begin(), kTable.end(),

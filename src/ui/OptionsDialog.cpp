@@ -2,10 +2,17 @@
 
 #include "app/AppBase.h"
 #include "app/SendApp.h"
+#include "fax/FaxContract.h"
+#include "platform/ProcessLauncher.h"
+#include "support/FileUtil.h"
+#include "support/Messenger.h"
+#include "support/PathUtil.h"
+#include "support/StringIds.h"
 #include "ui_OptionsDialog.h"
 
 #include <QButtonGroup>
 #include <QShortcut>
+#include <cerrno>
 #include <ctime>
 
 namespace {
@@ -40,12 +47,20 @@ OptionsDialog::OptionsDialog(QWidget* parent, AppBase* app)
     connect(m_ui->btnOk, &QPushButton::clicked, this, &OptionsDialog::OnOK);
     connect(m_ui->btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_ui->btnHelp, &QPushButton::clicked, this, &OptionsDialog::OnHelp);
+    connect(m_ui->btnFaxSettings, &QPushButton::clicked, this, &OptionsDialog::OnFaxSettings);
+    ShowSourceUse(0);
     // F1 asks for the dialog's help, as the "Hilfe" button does.
     connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this,
             &OptionsDialog::OnHelp);
 }
 
 OptionsDialog::~OptionsDialog() = default;
+
+void OptionsDialog::SetAddressSources(const AddressSources& sources, ProcessLauncher* processes) {
+    m_sources = sources;
+    m_processes = processes;
+    m_checkSources = true;
+}
 
 int OptionsDialog::DoModal() {
     OnInitDialog();
@@ -121,18 +136,60 @@ void OptionsDialog::OnSendLater() {
 
 void OptionsDialog::OnOutlookNone() {
     ShowOutlookFields(false, false);
+    ShowSourceUse(0);
 }
 
 void OptionsDialog::OnOutlookAddressBook() {
     ShowOutlookFields(true, false);
+    ShowSourceUse(1);
 }
 
 void OptionsDialog::OnOutlookContacts() {
     ShowOutlookFields(false, true);
+    ShowSourceUse(2);
+}
+
+void OptionsDialog::ShowSourceUse(int choice) {
+    const bool shown = m_checkSources && choice > 0;
+    m_ui->labelSourceUse->setVisible(shown);
+    m_ui->btnFaxSettings->setVisible(shown && m_processes);
+    if (!shown)
+        return;
+    const QString names = (choice == 1 ? m_sources.directories : m_sources.cardDavAccounts)
+                              .join(QStringLiteral(", "));
+    QString text;
+    if (choice == 1)
+        text = names.isEmpty() ? tr("In kalmofax ist kein Verzeichnis eingerichtet: diese "
+                                    "Wahl liest nichts.")
+                               : tr("Liest ein Verzeichnis aus kalmofax (eingerichtet: %1).");
+    else
+        text = names.isEmpty() ? tr("In kalmofax ist kein CardDAV-Konto eingerichtet: diese "
+                                    "Wahl liest nichts.")
+                               : tr("Liest ein CardDAV-Konto aus kalmofax (eingerichtet: %1).");
+    m_ui->labelSourceUse->setText(names.isEmpty() ? text : text.arg(names));
+}
+
+void OptionsDialog::OnFaxSettings() {
+    if (!m_processes)
+        return;
+    ProcessStart start;
+    start.program = m_app ? JoinPath(m_app->m_strSystemDir, fax::kProgramFaxApplication)
+                          : fax::kProgramFaxApplication;
+    start.arguments = {QStringLiteral("settings")};
+    if (!m_processes->Start(start) && m_app)
+        MessageWarning1(m_app->GetMessenger(), IDS_ERR_START_FAX_SETTINGS, GetErrorText(errno));
 }
 
 void OptionsDialog::OnOK() {
     UpdateData(true);
+    // A source with nothing to read would fail at every start of the dialog ("Invalid class
+    // string"): the choice is not taken; kalmofax's settings are offered instead.
+    if (m_checkSources && !m_sources.HasSourceFor(m_nOutlookSource)) {
+        if (m_app &&
+            MessageQuestion(m_app->GetMessenger(), IDS_ASK_SOURCE_NOT_SET_UP) == MessageAnswer::Yes)
+            OnFaxSettings();
+        return;
+    }
     if (m_nSendMode != 0) {
         const QDate date = m_ui->m_dateCtrl->date();
         const QTime time = m_ui->m_timeCtrl->time();

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "app/AddressSources.h"
+
 #include <QDateTime>
 #include <QDialog>
 #include <memory>
 
 class AppBase;
+class ProcessLauncher;
 class QButtonGroup;
 namespace Ui {
 class OptionsDialog;
@@ -25,6 +28,11 @@ public:
     QString m_strContacts;
     QDateTime m_timeSend;
 
+    // Makes the Outlook choices say what they read, and refuses a choice that has nothing set
+    // up in kalmofax, offering kalmofax's settings (started through processes) instead. Without
+    // this call any choice is taken as it is.
+    void SetAddressSources(const AddressSources& sources, ProcessLauncher* processes);
+
     int DoModal();
     bool OnInitDialog();
     void UpdateData(bool saveAndValidate);
@@ -36,13 +44,19 @@ public:
     void OnOutlookContacts();
     void OnOK();
     void OnHelp();
+    void OnFaxSettings();
 
 private:
     void EnableSendTime(bool enable);
     void ShowOutlookFields(bool profile, bool contacts);
+    // The line under the Outlook choices for the chosen source.
+    void ShowSourceUse(int choice);
 
     std::unique_ptr<Ui::OptionsDialog> m_ui;
     QButtonGroup* m_sendGroup;
     QButtonGroup* m_sourceGroup;
     AppBase* m_app;
+    AddressSources m_sources;
+    ProcessLauncher* m_processes = nullptr;
+    bool m_checkSources = false;
 };

@@ -1,7 +1,8 @@
 #include "ui/SendDialog.h"
 
 #include "addressbook/OutlookContacts.h"
-#include "addressbook/OwnAddressBook.h"
+#include "addressbook/RecipientFill.h"
+#include "app/AddressSources.h"
 #include "app/AppBase.h"
 #include "app/SendApp.h"
 #include "app/SendTime.h"
@@ -45,6 +46,10 @@
 namespace {
 
 constexpr int kNumberRole = Qt::UserRole;
+// The columns of the list: the name, and the number the row dials, so that two numbers of one
+// contact are told apart at a glance.
+constexpr int kNameColumn = 0;
+constexpr int kNumberColumn = 1;
 
 // The two 16x15 row pictures side by side, magenta where the list shows through.
 QList<QIcon> LoadRowImages() {
@@ -116,6 +121,15 @@ SendDialog::SendDialog(const SendServices& services, const SendDialogState& stat
     connect(m_ui->btnOptions, &QPushButton::clicked, this, &SendDialog::OnOptions);
     connect(m_listRecipients, &QTreeWidget::itemSelectionChanged, this,
             &SendDialog::OnRecipientChanged);
+
+    m_listRecipients->setColumnCount(2);
+    m_fill = new RecipientFill(services.automation, services.busy, this);
+    connect(m_fill, &RecipientFill::Rows, this, &SendDialog::InsertRecipients);
+    connect(m_fill, &RecipientFill::Message, this,
+            [this](int id, const QString& text, MessageKind kind) {
+                m_services.app.GetMessenger().Show(id, text, kind);
+            });
+    connect(m_fill, &RecipientFill::Ended, this, [this] { ShowFilling(false); });
 }
 
 SendDialog::~SendDialog() {
@@ -153,9 +167,10 @@ bool SendDialog::OnInitDialog() {
     m_rowImages = LoadRowImages();
     m_comboNumber->SetImages(m_rowImages);
     m_listRecipients->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_listRecipients->setColumnWidth(
-        0, m_listRecipients->viewport()->width() -
-               style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_listRecipients));
+    const int width = m_listRecipients->viewport()->width() -
+                      style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_listRecipients);
+    m_listRecipients->setColumnWidth(kNameColumn, width * 3 / 5);
+    m_listRecipients->setColumnWidth(kNumberColumn, width - width * 3 / 5);
 
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
@@ -251,30 +266,58 @@ void SendDialog::UpdateStatus() {
 }
 
 void SendDialog::RefreshRecipients() {
-    Messenger& messenger = m_services.app.GetMessenger();
-    LoadOwnAddressBook(*this, m_services.automation, messenger, m_services.busy);
-    if (m_bUseOutlook != 0) {
-        const OutlookSettings settings{m_bUseOutlook, m_strOutlookProfile, m_strOutlookAddressBook,
-                                       m_strOutlookContacts};
-        LoadOutlookAddresses(*this, settings, m_mapiSession, m_services.automation, messenger,
-                             m_services.busy);
-    }
+    // A fill still running is overtaken: none of its rows arrive after this.
+    m_fill->Cancel();
+    ClearRecipients();
+    ShowFilling(true);
+    m_fill->Start(OutlookSettings{m_bUseOutlook, m_strOutlookProfile, m_strOutlookAddressBook,
+                                  m_strOutlookContacts});
+    if (!m_fill->IsFilling())
+        ShowFilling(false);
+}
+
+bool SendDialog::IsFilling() const {
+    return m_fill->IsFilling();
+}
+
+void SendDialog::ShowFilling(bool filling) {
+    m_ui->labelRecipients->setText(filling ? tr("Empfänger (werden gelesen …)")
+                                           : LoadString(IDS_RECIPIENTS));
 }
 
 void SendDialog::OnRefresh() {
     RefreshRecipients();
 }
 
+QTreeWidgetItem* SendDialog::MakeRow(const RecipientEntry& entry) const {
+    auto* item = new QTreeWidgetItem;
+    item->setText(kNameColumn, entry.name);
+    item->setText(kNumberColumn, entry.number);
+    if (entry.image >= 0 && entry.image < m_rowImages.size())
+        item->setIcon(kNameColumn, m_rowImages.at(entry.image));
+    item->setData(kNameColumn, kNumberRole, entry.number);
+    return item;
+}
+
 void SendDialog::InsertRecipient(int index, const RecipientEntry& entry) {
     // The list sorts its rows by name, so the index only orders rows of equal names.
     (void)index;
-    auto* item = new QTreeWidgetItem;
-    item->setText(0, entry.name);
-    if (entry.image >= 0 && entry.image < m_rowImages.size())
-        item->setIcon(0, m_rowImages.at(entry.image));
-    item->setData(0, kNumberRole, entry.number);
+    InsertRecipients({entry});
+}
+
+void SendDialog::InsertRecipients(const QList<RecipientEntry>& rows) {
+    if (m_bClosed)
+        return;
+    QList<QTreeWidgetItem*> items;
+    items.reserve(rows.size());
+    for (const RecipientEntry& entry : rows)
+        items.append(MakeRow(entry));
+    // Appended in the order read, then one stable sort for the batch: rows of equal names keep
+    // the order they were read in, as when they were added one at a time.
     const QSignalBlocker block(m_listRecipients);
-    m_listRecipients->addTopLevelItem(item);
+    m_listRecipients->setSortingEnabled(false);
+    m_listRecipients->addTopLevelItems(items);
+    m_listRecipients->setSortingEnabled(true);
 }
 
 void SendDialog::ClearRecipients() {
@@ -321,7 +364,9 @@ void SendDialog::EndDialog(int result) {
 }
 
 void SendDialog::done(int result) {
-    // The window goes: the rows and their numbers go with it.
+    // The window goes: the filling stops, the rows and their numbers go with it.
+    m_fill->Cancel();
+    ShowFilling(false);
     ClearRecipients();
     QDialog::done(result);
 }
@@ -476,6 +521,7 @@ bool SendDialog::StoreOutlookContacts(const QString& text) {
 
 void SendDialog::OnOptions() {
     OptionsDialog options(this, &m_services.app);
+    options.SetAddressSources(ReadAddressSources(m_services.app), &m_services.processes);
     options.m_nSendMode = m_bSendLater;
     options.m_timeSend = m_timeSend;
     options.m_nOutlookSource = m_bUseOutlook;

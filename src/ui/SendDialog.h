@@ -1,6 +1,5 @@
 #pragma once
 
-#include "addressbook/MapiSession.h"
 #include "addressbook/RecipientList.h"
 #include "app/SendDialogState.h"
 #include "job/SendOrder.h"
@@ -13,6 +12,7 @@
 #include <memory>
 
 class CZebComboBox;
+class RecipientFill;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -52,7 +52,10 @@ public:
     void OnOK();
     void OnCancel();
     void OnRefresh();
+    // Empties the list and starts filling it anew; the rows arrive while the dialog is in use.
     void RefreshRecipients();
+    // True while the rows of the last refresh are still being read.
+    bool IsFilling() const;
     void ClearRecipients() override;
     void UpdateStatus();
     bool ParseSendTime(const QString& text);
@@ -89,7 +92,6 @@ public:
     QString m_strOutlookProfile;
     QString m_strOutlookAddressBook;
     QString m_strOutlookContacts;
-    MapiSession m_mapiSession; // kept for the dialog's lifetime
 
     // Controls.
     QTreeWidget* m_listRecipients = nullptr;
@@ -111,6 +113,10 @@ protected:
 
 private:
     void InsertRecipient(int index, const RecipientEntry& entry) override;
+    void InsertRecipients(const QList<RecipientEntry>& rows);
+    QTreeWidgetItem* MakeRow(const RecipientEntry& entry) const;
+    // The label over the list says whether rows are still coming.
+    void ShowFilling(bool filling);
     void EndDialog(int result);
     // The numbers an OK sends to: the typed one, or those of the selected rows.
     QStringList CollectRecipients(bool selection) const;
@@ -124,6 +130,7 @@ private:
 
     SendServices m_services;
     std::unique_ptr<Ui::SendDialog> m_ui;
+    RecipientFill* m_fill = nullptr; // reads the address sources; holds the CDO session
     QList<QIcon> m_rowImages;
     QIcon m_hIcon;
     SendOrder m_order;

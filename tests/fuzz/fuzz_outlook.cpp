@@ -4,6 +4,8 @@
 // answers, each refresh inserts its rows from index 0 on, every row carries a name and a
 // number that the server gave, a refresh tells at most one failure, every log-on is followed
 // by exactly one log-off, the wait cursor ends, and no object is kept once the session goes.
+// A list object's answer to the one-call read (fax::kDispidReadAll) is as much input as the
+// walk's answers.
 
 #include "FuzzServer.h"
 #include "RecordingMessenger.h"
@@ -11,6 +13,7 @@
 #include "ServiceFakes.h"
 #include "addressbook/MapiSession.h"
 #include "addressbook/OutlookContacts.h"
+#include "fax/EntryLines.h"
 #include "fax/FaxContract.h"
 #include "support/StringIds.h"
 #include "support/StringTable.h"
@@ -60,6 +63,11 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         const FuzzServer::Answer& answer = server.answers.at(i);
         if (answer.kind == FuzzServer::Kind::BStr)
             texts.insert(answer.text);
+        // A whole source in one answer: its rows take their texts from the fields.
+        if (answer.kind == FuzzServer::Kind::BStr && call.dispid == fax::kDispidReadAll)
+            for (const QString& line : answer.text.split(u'\n'))
+                for (const QString& field : line.split(u'\t'))
+                    texts.insert(field);
         if (!call.object.startsWith(sessionPrefix))
             continue;
         if (call.dispid == cdo::kSessionLogon && !server.Fails(i, VT_VARIANT))

@@ -5,6 +5,7 @@
 #include "RecordingMessenger.h"
 #include "ServiceFakes.h"
 #include "TestRegistry.h"
+#include "app/AddressSources.h"
 #include "app/SendApp.h"
 #include "fax/FaxContract.h"
 #include "platform/HelpViewer.h"
@@ -211,6 +212,7 @@ private Q_SLOTS:
     void optionsOutlookFields_data();
     void optionsOutlookFields();
     void optionsHiddenTextReturned();
+    void optionsSourceNotSetUp();
 
     void applyOptions_data();
     void applyOptions();
@@ -454,6 +456,8 @@ void TestDialogs::applyOptions() {
     QFETCH(QString, value);
     Harness h;
     TestRegistry::Set(h.reg.User(), kFaxKey, "OutlookProfil", "Outlook");
+    // A directory set up in kalmofax: the personal address book may be chosen.
+    QVERIFY(h.reg.User().CreateKey(kFaxKey + "\\Directories\\Outlook"));
     const QMap<QString, QString> before = h.FaxValues();
     auto dialog = h.Open(QString());
     QCOMPARE(h.AddressBookCreations(), 1);
@@ -833,6 +837,54 @@ void TestDialogs::enterPressesFocusedButton() {
     if (closes)
         QCOMPARE(window->result(),
                  pressed == "btnOk" ? int(QDialog::Accepted) : int(QDialog::Rejected));
+}
+
+void TestDialogs::optionsSourceNotSetUp() {
+    TestRegistry reg;
+    RecordingMessenger messages;
+    AppBase app{reg.registry(), messages};
+    app.SetRegistryKey(fax::kRegistryCompany);
+    app.SetProfileName(fax::kProfileName);
+    app.m_strSystemDir = QStringLiteral("/opt/kalmo");
+    FakeProcessLauncher processes;
+    // A CardDAV account set up machine-wide, a second per user; no directory.
+    const QString cardDav = app.SectionKey(fax::kSectionFax) + QStringLiteral("\\CardDav");
+    QVERIFY(reg.Machine().CreateKey(cardDav + QStringLiteral("\\Büro")));
+    QVERIFY(reg.User().CreateKey(cardDav + QStringLiteral("\\Privat")));
+
+    OptionsDialog options(nullptr, &app);
+    options.SetAddressSources(ReadAddressSources(app), &processes);
+    options.m_nSendMode = 0;
+    options.m_nOutlookSource = 0;
+    options.m_timeSend = Local(QDate(2026, 12, 24), QTime(10, 0));
+    options.OnInitDialog();
+    options.show();
+    auto* use = Child<QLabel>(&options, "labelSourceUse");
+    QVERIFY(!use->isVisible());
+    Child<QRadioButton>(&options, "radioOutlookContacts")->click();
+    QVERIFY(use->isVisible());
+    QVERIFY2(use->text().contains(QStringLiteral("Büro, Privat")), qPrintable(use->text()));
+
+    // The personal address book has nothing to read: OK keeps the dialog open and offers
+    // kalmofax's settings.
+    Child<QRadioButton>(&options, "radioOutlookAddressBook")->click();
+    QVERIFY(use->text().contains(QStringLiteral("kein Verzeichnis")));
+    messages.answers = {MessageAnswer::Yes};
+    Child<QPushButton>(&options, "btnOk")->click();
+    QVERIFY(options.isVisible());
+    QCOMPARE(options.result(), 0);
+    QCOMPARE(messages.Ids(), QList<int>{IDS_ASK_SOURCE_NOT_SET_UP});
+    QCOMPARE(processes.starts.size(), 1);
+    QCOMPARE(processes.starts[0].program, QStringLiteral("/opt/kalmo/kalmofax"));
+    QCOMPARE(processes.starts[0].arguments, QStringList{"settings"});
+
+    // The button starts them as well; a choice with an account is taken.
+    Child<QPushButton>(&options, "btnFaxSettings")->click();
+    QCOMPARE(processes.starts.size(), 2);
+    Child<QRadioButton>(&options, "radioOutlookContacts")->click();
+    Child<QPushButton>(&options, "btnOk")->click();
+    QCOMPARE(options.result(), int(QDialog::Accepted));
+    QCOMPARE(options.m_nOutlookSource, 2);
 }
 
 QTEST_MAIN(TestDialogs)

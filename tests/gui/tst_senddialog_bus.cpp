@@ -17,11 +17,14 @@
 #include <QBitmap>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -98,8 +101,14 @@ private Q_SLOTS:
     void cdo_data();
     void cdo();
     void refusedLogonIsTriedAgainOnRefresh();
+    void ownAddressBookFailureStillLoadsOutlook_data();
     void ownAddressBookFailureStillLoadsOutlook();
     void okOnOutlookRowWritesItsJob();
+    void readAllAndWalkGiveTheSameRows_data();
+    void readAllAndWalkGiveTheSameRows();
+    void usableWhileASourceIsHeld();
+    void refreshOvertakesTheRunningFill();
+    void typingFindsARowByName();
 
 private:
     struct Fixture;
@@ -114,12 +123,18 @@ private:
                         const QString& addressList = {}) {
         return Settings{useOutlook, contacts, profile, addressList};
     }
-    std::unique_ptr<Fixture> Open(const Settings& settings, bool withPrintFile = false);
+    // The dialog after its initialisation, with its rows read unless wait is false.
+    std::unique_ptr<Fixture> Open(const Settings& settings, bool withPrintFile = false,
+                                  bool wait = true);
+    static void Refresh(SendDialog& dialog);
+    // While the returned guard lives the stand-in's own address book holds back its answers.
+    std::shared_ptr<void> HoldAddressBook();
     static QStringList Rows(const SendDialog& dialog);
     static QStringList Messages(const RecordingMessenger& messenger);
 
     QTemporaryDir m_dir;
     QString m_book, m_bookErrors, m_outlook, m_outlookLog, m_mapi, m_mapiLog, m_journal;
+    QString m_bookCalls, m_noReadAll, m_hold;
     DBusAutomationClient m_client;
 };
 
@@ -159,6 +174,9 @@ void TestSendDialogBus::initTestCase() {
     m_mapi = m_dir.filePath(QStringLiteral("mapi.json"));
     m_mapiLog = m_dir.filePath(QStringLiteral("mapi.log"));
     m_journal = m_dir.filePath(QStringLiteral("journal.txt"));
+    m_bookCalls = m_dir.filePath(QStringLiteral("book-calls.txt"));
+    m_noReadAll = m_dir.filePath(QStringLiteral("no-readall"));
+    m_hold = m_dir.filePath(QStringLiteral("hold"));
     // The servers keep these for the whole program; the tests rewrite the files.
     QVERIFY(dbustest::SetActivationEnvironment(
         {{QStringLiteral("KALMO_STANDIN_ADDRESSBOOK"), m_book},
@@ -167,7 +185,10 @@ void TestSendDialogBus::initTestCase() {
          {QStringLiteral("KALMO_STANDIN_OUTLOOK_LOG"), m_outlookLog},
          {QStringLiteral("KALMO_STANDIN_MAPI"), m_mapi},
          {QStringLiteral("KALMO_STANDIN_MAPI_LOG"), m_mapiLog},
-         {QStringLiteral("KALMO_STANDIN_JOURNAL"), m_journal}}));
+         {QStringLiteral("KALMO_STANDIN_JOURNAL"), m_journal},
+         {QStringLiteral("KALMO_STANDIN_ADDRESSBOOK_CALLS"), m_bookCalls},
+         {QStringLiteral("KALMO_STANDIN_NO_READALL"), m_noReadAll},
+         {QStringLiteral("KALMO_STANDIN_HOLD"), m_hold}}));
 }
 
 void TestSendDialogBus::init() {
@@ -178,10 +199,13 @@ void TestSendDialogBus::init() {
     WriteAll(m_outlookLog, QByteArray());
     WriteAll(m_mapiLog, QByteArray());
     WriteAll(m_journal, QByteArray());
+    WriteAll(m_bookCalls, QByteArray());
+    QFile::remove(m_noReadAll);
+    QFile::remove(m_hold);
 }
 
 std::unique_ptr<TestSendDialogBus::Fixture> TestSendDialogBus::Open(const Settings& settings,
-                                                                    bool withPrintFile) {
+                                                                    bool withPrintFile, bool wait) {
     auto f = std::make_unique<Fixture>();
     f->app.SetRegistryKey(fax::kRegistryCompany);
     f->app.SetProfileName(fax::kProfileName);
@@ -210,7 +234,20 @@ std::unique_ptr<TestSendDialogBus::Fixture> TestSendDialogBus::Open(const Settin
                                 f->files, f->busy,  f->clock};
     f->dialog = std::make_unique<SendDialog>(services, f->state);
     f->dialog->OnInitDialog();
+    // A fill that does not end shows as missing rows in the test's comparisons.
+    if (wait)
+        (void)QTest::qWaitFor([&f] { return !f->dialog->IsFilling(); }, 20000);
     return f;
+}
+
+void TestSendDialogBus::Refresh(SendDialog& dialog) {
+    dialog.OnRefresh();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsFilling(), 20000);
+}
+
+std::shared_ptr<void> TestSendDialogBus::HoldAddressBook() {
+    WriteAll(m_hold, "held");
+    return std::shared_ptr<void>(nullptr, [hold = m_hold](void*) { QFile::remove(hold); });
 }
 
 // The rows as "name=number/image", in the list's order.
@@ -261,8 +298,8 @@ void TestSendDialogBus::ownAddressBook() {
     QCOMPARE(shown, rows);
 
     // Refreshing reads the book anew instead of adding to the rows.
-    f->dialog->OnRefresh();
-    f->dialog->OnRefresh();
+    Refresh(*f->dialog);
+    Refresh(*f->dialog);
     shown = Rows(*f->dialog);
     shown.sort();
     QCOMPARE(shown, rows);
@@ -391,7 +428,7 @@ void TestSendDialogBus::refusedLogonIsTriedAgainOnRefresh() {
 
     WriteAll(m_mapi, kCdoMeier);
     f->messages.Clear();
-    f->dialog->OnRefresh();
+    Refresh(*f->dialog);
     QVERIFY(f->messages.messages.isEmpty());
     QCOMPARE(Rows(*f->dialog), (QStringList{"Anna=5/0", "Meier=333/1", "Meier (gesch.)=111/1"}));
     const QStringList log = Lines(m_mapiLog);
@@ -400,9 +437,20 @@ void TestSendDialogBus::refusedLogonIsTriedAgainOnRefresh() {
     QCOMPARE(f->busy.depth, 0);
 }
 
+void TestSendDialogBus::ownAddressBookFailureStillLoadsOutlook_data() {
+    QTest::addColumn<bool>("readAll");
+    QTest::addColumn<QByteArray>("error"); // the failing call
+    QTest::newRow("whole book in one call") << true << QByteArray("19265 1 80004005: kaputt\n");
+    QTest::newRow("opening the walk") << false << QByteArray("2 1 80004005: kaputt\n");
+}
+
 void TestSendDialogBus::ownAddressBookFailureStillLoadsOutlook() {
+    QFETCH(bool, readAll);
+    QFETCH(QByteArray, error);
+    if (!readAll)
+        WriteAll(m_noReadAll, "off");
     WriteAll(m_book, "Anna\t5\n");
-    WriteAll(m_bookErrors, "2 1 80004005: kaputt\n");
+    WriteAll(m_bookErrors, error);
     WriteAll(m_outlook, kMeierBusinessHome);
     const auto f = Open(Use(2));
     QCOMPARE(f->messages.Ids(), QList<int>{IDS_ERR_ADDRESSBOOK_CONNECT});
@@ -429,6 +477,113 @@ void TestSendDialogBus::okOnOutlookRowWritesItsJob() {
     QCOMPARE(journal.size(), 1);
     QCOMPARE(journal[0].dispid, 1);
     QCOMPARE(journal[0].values.value(2), QStringLiteral("222"));
+}
+
+void TestSendDialogBus::readAllAndWalkGiveTheSameRows_data() {
+    QTest::addColumn<bool>("readAll");
+    QTest::addColumn<int>("useOutlook");
+    QTest::addColumn<QStringList>("rows"); // in the list's order
+    // Equal names keep the order of the sources: the own book's row first.
+    const QStringList withCdo{"Anna=5/0",    "Meier=123/0",          "Meier=456/0",
+                              "Meier=333/1", "Meier (gesch.)=111/1", "Schulz=9/0"};
+    const QStringList withContacts{"Anna=5/0",  "Meier=123/0",          "Meier=456/0",
+                                   "Meier=1/1", "Meier (gesch.)=111/1", "Meier (privat)=222/1",
+                                   "Schulz=9/0"};
+    QTest::newRow("CDO, one call a source") << true << 1 << withCdo;
+    QTest::newRow("CDO, walked") << false << 1 << withCdo;
+    QTest::newRow("contacts, one call a source") << true << 2 << withContacts;
+    QTest::newRow("contacts, walked") << false << 2 << withContacts;
+}
+
+void TestSendDialogBus::readAllAndWalkGiveTheSameRows() {
+    QFETCH(bool, readAll);
+    QFETCH(int, useOutlook);
+    QFETCH(QStringList, rows);
+    if (!readAll)
+        WriteAll(m_noReadAll, "off");
+    WriteAll(m_book, "Schulz\t9\nMeier\t123\nOhne\t\nMeier\t456\nAnna\t5\n");
+    WriteAll(m_mapi, R"({"lists": [{"name": "Global", "entries": [
+        {"name": "Meier", "fields": {"0x3A23001E": "333", "0x3A24001E": "111"}},
+        {"name": "", "fields": {"0x3A23001E": "8"}},
+        {"name": "Nach dem Ende", "fields": {"0x3A23001E": "7"}}]}]})");
+    WriteAll(m_outlook, R"({"default": {"name": "Kontakte", "kind": 2, "items": [
+        {"name": "Meier", "business": "111", "home": "222"},
+        {"name": "", "business": "8"},
+        {"name": "Meier", "business": "1"}]}})");
+    const auto f = Open(Use(useOutlook));
+    QCOMPARE(Rows(*f->dialog), rows);
+    QVERIFY(f->messages.messages.isEmpty());
+
+    // One call reads the own book where it offers that; else the walk after the refused call.
+    QStringList calls;
+    for (const dbustest::CallLogLine& line : dbustest::ReadCallLog(m_bookCalls))
+        calls << QString::number(line.dispid);
+    const QStringList walk{"19265", "2", "4", "3", "4", "3", "4", "3", "4", "3", "4", "3", "1"};
+    QCOMPARE(calls, readAll ? QStringList{"19265"} : walk);
+    const QStringList sourceLog = Lines(useOutlook == 1 ? m_mapiLog : m_outlookLog);
+    const bool walked = std::any_of(sourceLog.begin(), sourceLog.end(), [](const QString& line) {
+        return line.contains(u"\t109\t") || line.contains(u"\t86\t");
+    });
+    QCOMPARE(walked, !readAll);
+}
+
+void TestSendDialogBus::usableWhileASourceIsHeld() {
+    WriteAll(m_book, "Anna\t5\nBernd\t6\n");
+    auto hold = HoldAddressBook();
+    const auto f = Open(Use(0), true, false);
+    SendDialog& dialog = *f->dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    // Shown and usable while the address book has not answered.
+    QVERIFY(dialog.IsFilling());
+    QCOMPARE(dialog.m_listRecipients->topLevelItemCount(), 0);
+    QCOMPARE(f->busy.begun, 0);
+    QVERIFY(dialog.findChild<QLabel*>(QStringLiteral("labelRecipients"))->text() != u"Empfänger");
+    QTest::keyClicks(dialog.m_comboNumber->lineEdit(), QStringLiteral("0711 42"));
+    dialog.findChild<QPushButton*>(QStringLiteral("btnOk"))->click();
+    QVERIFY(dialog.IsClosed());
+    QVERIFY(!dialog.IsFilling());
+    QCOMPARE(f->JobAddresses(), QStringList{"0711 42"});
+
+    // The held answer comes after OK: none of its rows reach the list.
+    hold.reset();
+    QTest::qWait(300);
+    QCOMPARE(dialog.m_listRecipients->topLevelItemCount(), 0);
+    QVERIFY(f->messages.messages.isEmpty());
+}
+
+void TestSendDialogBus::refreshOvertakesTheRunningFill() {
+    WriteAll(m_book, "Anna\t5\n");
+    WriteAll(m_outlook, kMeierBusiness);
+    auto hold = HoldAddressBook();
+    const auto f = Open(Use(2), false, false);
+    SendDialog& dialog = *f->dialog;
+    QVERIFY(dialog.IsFilling());
+    // A refresh with Outlook turned off while the first fill waits for the address book.
+    dialog.m_bUseOutlook = 0;
+    dialog.OnRefresh();
+    hold.reset();
+    QTRY_VERIFY_WITH_TIMEOUT(!dialog.IsFilling(), 20000);
+    // The overtaken fill never read Outlook, and the new one shows the book once.
+    QTest::qWait(200);
+    QCOMPARE(Rows(dialog), QStringList{"Anna=5/0"});
+    QCOMPARE(Lines(m_outlookLog).count(QStringLiteral("application\tcreate")), 0);
+    QVERIFY(f->messages.messages.isEmpty());
+}
+
+void TestSendDialogBus::typingFindsARowByName() {
+    WriteAll(m_book, "Anna\t5\nBernd\t6\nSchulz\t7\nSchmidt\t8\n");
+    const auto f = Open(Use(0));
+    SendDialog& dialog = *f->dialog;
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    dialog.m_listRecipients->setFocus();
+    QTest::keyClicks(dialog.m_listRecipients, QStringLiteral("schu"));
+    QCOMPARE(dialog.m_comboNumber->currentText(), QStringLiteral("7"));
+    // The number shows beside the name.
+    const QTreeWidgetItem* row = dialog.m_listRecipients->currentItem();
+    QCOMPARE(row->text(0), QStringLiteral("Schulz"));
+    QCOMPARE(row->text(1), QStringLiteral("7"));
 }
 
 QTEST_MAIN(TestSendDialogBus)

@@ -125,7 +125,10 @@ void TestOutlookBus::initTestCase() {
         {{QStringLiteral("KALMO_STANDIN_OUTLOOK"), m_outlook},
          {QStringLiteral("KALMO_STANDIN_OUTLOOK_LOG"), m_outlookLog},
          {QStringLiteral("KALMO_STANDIN_MAPI"), m_mapi},
-         {QStringLiteral("KALMO_STANDIN_MAPI_LOG"), m_mapiLog}}));
+         {QStringLiteral("KALMO_STANDIN_MAPI_LOG"), m_mapiLog},
+         // The entry walk is tested here: the stand-in does not offer the one-call read.
+         {QStringLiteral("KALMO_STANDIN_NO_READALL"), m_dir.filePath(QStringLiteral("walk"))}}));
+    WriteAll(m_dir.filePath(QStringLiteral("walk")), QStringLiteral("on"));
 }
 
 void TestOutlookBus::init() {

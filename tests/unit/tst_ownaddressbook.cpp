@@ -2,6 +2,7 @@
 #include "RecordingMessenger.h"
 #include "ServiceFakes.h"
 #include "addressbook/OwnAddressBook.h"
+#include "fax/EntryLines.h"
 #include "fax/FaxContract.h"
 #include "support/StringIds.h"
 
@@ -69,10 +70,13 @@ struct FakeBook {
     }
 };
 
+// The DISPIDs of the walk. The fake does not offer the one call for the whole book, which is
+// tried first; it is left out here.
 QList<int> Dispids(const QList<FakeAutomation::Call>& calls) {
     QList<int> dispids;
-    for (const auto& call : calls)
-        dispids << call.dispid;
+    for (qsizetype i = 0; i < calls.size(); ++i)
+        if (i > 0 || calls.at(i).dispid != fax::kDispidReadAll)
+            dispids << calls.at(i).dispid;
     return dispids;
 }
 
@@ -166,10 +170,13 @@ void TestOwnAddressBook::callsAndRelease() {
     LoadOwnAddressBook(list, automation, messenger, busy);
 
     const auto calls = automation.CallsOf(fax::kProgIdAddressBook);
+    QCOMPARE(calls.at(0).dispid, fax::kDispidReadAll);
     QCOMPARE(Dispids(calls), (QList<int>{2, 4, 3, 4, 3, 1}));
-    QCOMPARE(calls.at(0).Signature(), QStringLiteral("s"));
-    QCOMPARE(calls.at(0).args.at(0).ToBStr(), QStringLiteral("Fax"));
-    for (qsizetype i = 1; i < calls.size(); ++i) {
+    for (qsizetype i = 0; i < 2; ++i) {
+        QCOMPARE(calls.at(i).Signature(), QStringLiteral("s"));
+        QCOMPARE(calls.at(i).args.at(0).ToBStr(), QStringLiteral("Fax"));
+    }
+    for (qsizetype i = 2; i < calls.size(); ++i) {
         QCOMPARE(calls.at(i).Signature(), QStringLiteral("i"));
         QCOMPARE(calls.at(i).args.at(0).ToI4(), 7);
     }

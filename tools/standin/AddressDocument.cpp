@@ -1,6 +1,7 @@
 #include "AddressDocument.h"
 
 #include "Server.h"
+#include "fax/EntryLines.h"
 #include "platform/DBusAutomation.h"
 
 #include <QFile>
@@ -64,8 +65,22 @@ public:
         const int count = ++m_calls[dispid];
 
         switch (dispid) {
+        case fax::kDispidReadAll: {
+            if (!ReadAllOffered())
+                ThrowError(dbusauto::kMemberNotFound);
+            ExpectArgs(args, {VT_BSTR});
+            WaitWhileHeld();
+            FailIfScripted(dispid, count);
+            // The per-entry texts as lines: a line feed inside an entry separates its fields.
+            QString lines;
+            if (args.constFirst().ToBStr() == u"Fax")
+                for (const QString& entry : ReadEntries())
+                    fax::AppendEntryLine(lines, entry.split(u'\n'));
+            return AutoVariant::BStr(lines);
+        }
         case kDispidOpen: {
             ExpectArgs(args, {VT_BSTR});
+            WaitWhileHeld();
             FailIfScripted(dispid, count);
             QStringList entries = ReadEntries();
             if (args.constFirst().ToBStr() != u"Fax" || entries.isEmpty())

@@ -2,6 +2,7 @@
 
 #include "AddressData.h"
 #include "Server.h"
+#include "fax/EntryLines.h"
 #include "platform/DBusAutomation.h"
 
 #include <QJsonArray>
@@ -25,6 +26,10 @@ constexpr int kGetNext = 111;
 constexpr int kName = 23;
 constexpr int kFields = 12;
 constexpr int kValue = 43;
+
+constexpr qint32 kPrimaryFax = 0x3A23001E;
+constexpr qint32 kBusinessFax = 0x3A24001E;
+constexpr qint32 kHomeFax = 0x3A25001E;
 
 constexpr qint32 kNotFound = static_cast<qint32>(0x8004010Fu);       // MAPI_E_NOT_FOUND
 constexpr qint32 kLogonFailed = static_cast<qint32>(0x80040111u);    // MAPI_E_LOGON_FAILED
@@ -141,12 +146,55 @@ protected:
             if (m_cursor >= entries.size())
                 return AutoVariant::Dispatch(nullptr);
             return AutoVariant::Dispatch(std::make_shared<Entry>(entries.at(m_cursor).toObject()));
+        case fax::kDispidReadAll:
+            if (!ReadAllOffered())
+                ThrowError(dbusauto::kMemberNotFound);
+            Expect(kind, InvokeKind::Method);
+            ExpectArgs(args, {});
+            return AutoVariant::BStr(EntryLines(entries));
         default:
             ThrowError(dbusauto::kMemberNotFound);
         }
     }
 
 private:
+    // The entries as lines of name, primary, business and home fax, read as the walk reads
+    // them: a name that fails ends the list, a field that fails or is missing is empty.
+    static QString EntryLines(const QJsonArray& entries) {
+        QString lines;
+        for (const QJsonValue& value : entries) {
+            const QJsonObject entry = value.toObject();
+            if (Fails(entry, QString(), kName))
+                break;
+            // Fetching the fields collection is not guarded in the walk either.
+            FailIfScripted(entry, QString(), kFields);
+            QStringList fields{NameOf(entry)};
+            const QJsonObject values = entry.value(QLatin1String("fields")).toObject();
+            for (const qint32 tag : {kPrimaryFax, kBusinessFax, kHomeFax}) {
+                const bool fails = Fails(entry, QStringLiteral("fields"), kItem) ||
+                                   Fails(entry, QStringLiteral("field"), kValue);
+                QString text;
+                for (auto it = values.constBegin(); !fails && it != values.constEnd(); ++it) {
+                    bool ok = false;
+                    if (static_cast<qint32>(it.key().toUInt(&ok, 0)) == tag && ok)
+                        text = it.value().toString();
+                }
+                fields.append(text);
+            }
+            fax::AppendEntryLine(lines, fields);
+        }
+        return lines;
+    }
+
+    static bool Fails(const QJsonObject& node, const QString& role, int dispid) {
+        try {
+            FailIfScripted(node, role, dispid);
+        } catch (const AutomationError&) {
+            return true;
+        }
+        return false;
+    }
+
     qsizetype m_cursor = -1;
 };
 

@@ -2,6 +2,7 @@
 
 #include "AddressData.h"
 #include "Server.h"
+#include "fax/EntryLines.h"
 #include "platform/DBusAutomation.h"
 
 #include <QJsonArray>
@@ -58,6 +59,12 @@ protected:
         case kCount:
             Expect(kind, InvokeKind::PropertyGet);
             return AutoVariant::I4(static_cast<qint32>(members.size()));
+        case fax::kDispidReadAll:
+            if (m_role != u"items" || !ReadAllOffered())
+                ThrowError(dbusauto::kMemberNotFound);
+            Expect(kind, InvokeKind::Method);
+            ExpectArgs(args, {});
+            return AutoVariant::BStr(ItemLines(members));
         default:
             ThrowError(dbusauto::kMemberNotFound);
         }
@@ -65,6 +72,22 @@ protected:
 
 private:
     DispatchPtr Member(const QJsonObject& node) const;
+
+    // The items as lines of name, business and home fax; an item's scripted failure of one of
+    // these members fails the whole call, as it ends the walk.
+    static QString ItemLines(const QJsonArray& items) {
+        QString lines;
+        for (const QJsonValue& value : items) {
+            const QJsonObject item = value.toObject();
+            for (const int member : {kName, kHomeFax, kBusinessFax})
+                FailIfScripted(item, QString(), member);
+            const auto text = [&item](const char* key) {
+                return item.value(QLatin1String(key)).toString();
+            };
+            fax::AppendEntryLine(lines, {text("name"), text("business"), text("home")});
+        }
+        return lines;
+    }
 
     QString m_role; // "folders" or "items"
     qsizetype m_cursor = -1;

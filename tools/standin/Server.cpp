@@ -3,7 +3,9 @@
 #include "Roles.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFile>
+#include <QThread>
 #include <algorithm>
 #include <cstdio>
 
@@ -60,6 +62,20 @@ QString CallLine(int dispid, InvokeKind kind, const QList<AutoVariant>& args) {
         }
     }
     return line;
+}
+
+bool ReadAllOffered() {
+    const QString off = qEnvironmentVariable("KALMO_STANDIN_NO_READALL");
+    return off.isEmpty() || !QFile::exists(off);
+}
+
+void WaitWhileHeld() {
+    const QString hold = qEnvironmentVariable("KALMO_STANDIN_HOLD");
+    if (hold.isEmpty())
+        return;
+    const QDeadlineTimer deadline(20000);
+    while (QFile::exists(hold) && !deadline.hasExpired())
+        QThread::msleep(10);
 }
 
 bool AppendToFile(const QString& path, const QString& text) {

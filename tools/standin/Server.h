@@ -23,6 +23,13 @@ QList<ServedClass> ServedClasses();
 QString CallLine(int dispid, InvokeKind kind, const QList<AutoVariant>& args);
 QString EscapeValue(const QString& value);
 
+// False while the file named by KALMO_STANDIN_NO_READALL exists: the list objects then answer
+// fax::kDispidReadAll with "member not found", as a server that knows only the entry walk.
+bool ReadAllOffered();
+// Waits while the file named by KALMO_STANDIN_HOLD exists (at most 20 s): a slow address
+// book whose answer a test holds back.
+void WaitWhileHeld();
+
 // Appends text to the file in one write; false when it cannot.
 bool AppendToFile(const QString& path, const QString& text);
 

@@ -1,3 +1,4 @@
+#include "fax/EntryLines.h"
 #include "fax/FaxContract.h"
 #include "faxapp/contacts/ContactFolder.h"
 #include "faxapp/served/ServedClasses.h"
@@ -26,9 +27,9 @@ QString OneLine(QString text) {
     return text.trimmed();
 }
 
-// One entry a fax number, sorted by name as the user's language sorts, then by number, so that
-// the send dialog lists equal names in a stable order.
-QStringList FaxEntries(const QString& contactsDir) {
+// One entry a fax number (name and number), sorted by name as the user's language sorts, then
+// by number, so that the send dialog lists equal names in a stable order.
+QList<QStringList> FaxEntries(const QString& contactsDir) {
     const ContactListing listing = ContactFolder(contactsDir).ReadAll();
     for (const QString& problem : listing.problems)
         std::fprintf(stderr, "kalmofax: %s/%s\n", qPrintable(contactsDir), qPrintable(problem));
@@ -51,11 +52,11 @@ QStringList FaxEntries(const QString& contactsDir) {
         const int order = a.key.compare(b.key);
         return order != 0 ? order < 0 : a.number < b.number;
     });
-    QStringList texts;
-    texts.reserve(qsizetype(entries.size()));
-    for (const Entry& entry : entries)
-        texts.append(entry.name + u'\n' + entry.number);
-    return texts;
+    QList<QStringList> pairs;
+    pairs.reserve(qsizetype(entries.size()));
+    for (Entry& entry : entries)
+        pairs.append({std::move(entry.name), std::move(entry.number)});
+    return pairs;
 }
 
 class AddressBookDocument final : public DispatchObject {
@@ -71,9 +72,13 @@ public:
             if (args.constFirst().ToBStr() != u"Fax")
                 return AutoVariant::I4(0);
             // Read at every opening, so that a change of the folder shows at the next refresh.
-            QStringList entries = FaxEntries(m_contactsDir);
-            if (entries.isEmpty())
+            const QList<QStringList> pairs = FaxEntries(m_contactsDir);
+            if (pairs.isEmpty())
                 return AutoVariant::I4(0);
+            QStringList entries;
+            entries.reserve(pairs.size());
+            for (const QStringList& pair : pairs)
+                entries.append(pair.at(0) + u'\n' + pair.at(1));
             if (++m_lastHandle <= 0)
                 m_lastHandle = 1;
             m_open.insert(m_lastHandle, {std::move(entries), 0});
@@ -89,6 +94,15 @@ public:
                 return AutoVariant::I4(0);
             ++open.current;
             return AutoVariant::I4(1);
+        }
+        case fax::kDispidReadAll: {
+            // The whole book in one answer: a line "name TAB number" a fax number.
+            dbusauto::ExpectArgs(args, {VT_BSTR});
+            QString lines;
+            if (args.constFirst().ToBStr() == u"Fax")
+                for (const QStringList& pair : FaxEntries(m_contactsDir))
+                    fax::AppendEntryLine(lines, pair);
+            return AutoVariant::BStr(lines);
         }
         case kDispidClose:
             Find(args);
