@@ -1,7 +1,10 @@
 #include "fax/FaxContract.h"
+#include "faxapp/carddav/BookService.h"
+#include "faxapp/carddav/CardDavClient.h"
 #include "faxapp/sending/FaxSettings.h"
 #include "faxapp/served/ServedClasses.h"
 #include "kalmofax/Commands.h"
+#include "platform/RegistryStore.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -16,8 +19,9 @@ class ServeCommand final : public Command {
 public:
     QString Name() const override { return QStringLiteral("serve"); }
     QString Description() const override {
-        return QStringLiteral("serve KalmoJournal.Document or KalmoAdr.Document on the session "
-                              "bus (started by D-Bus activation)");
+        return QStringLiteral("serve KalmoJournal.Document, KalmoAdr.Document or "
+                              "Outlook.Application on the session bus (started by D-Bus "
+                              "activation)");
     }
 
     int Execute(int argc, char* argv[], int first) override {
@@ -27,7 +31,8 @@ public:
         }
         QCoreApplication app(argc, argv);
         const QString progId = QString::fromLocal8Bit(argv[first]);
-        if (progId != fax::kProgIdJournal && progId != fax::kProgIdAddressBook) {
+        if (progId != fax::kProgIdJournal && progId != fax::kProgIdAddressBook &&
+            progId != fax::kProgIdOutlook) {
             std::fprintf(stderr, "kalmofax: no class %s\n", argv[first]);
             return 2;
         }
@@ -36,6 +41,18 @@ public:
             std::fprintf(stderr, "kalmofax: the settings cannot be read: %s\n",
                          qPrintable(settings.error));
             return 1;
+        }
+        if (progId == fax::kProgIdOutlook) {
+            // The accounts are read anew at every listing, so that a change of the settings
+            // shows without a restart of the server.
+            const auto books = std::make_shared<carddav::BookService>(
+                settings.dataDir,
+                [] {
+                    const auto registry = Registry::OpenDefault();
+                    return carddav::ListAccounts(*registry);
+                },
+                carddav::ReadPassword, carddav::BookService::Options{});
+            return dbusauto::ServeOnSessionBus(app, OutlookApplicationClass(books), "kalmofax");
         }
         const dbusauto::ServedClass served = progId == fax::kProgIdJournal
                                                  ? JournalClass(settings.dataDir)

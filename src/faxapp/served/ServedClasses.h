@@ -4,11 +4,20 @@
 
 #include "platform/AutomationServer.h"
 
+#include <memory>
+
+namespace faxapp::carddav {
+class BookService;
+}
+
 namespace faxapp {
 
 // KalmoJournal.Document over the journal of the data folder.
 dbusauto::ServedClass JournalClass(const QString& dataDir);
 // KalmoAdr.Document over the vCard folder.
 dbusauto::ServedClass AddressBookClass(const QString& contactsDir);
+// Outlook.Application over the CardDAV address books: the accounts are the top-level folders,
+// their address books the contacts folders below them.
+dbusauto::ServedClass OutlookApplicationClass(std::shared_ptr<carddav::BookService> books);
 
 } // namespace faxapp
