@@ -12,6 +12,7 @@ std::unique_ptr<Command> MakeServeCommand();       // serve <ProgID>: an automat
 std::unique_ptr<Command> MakeJournalCommand();     // journal [--json]
 std::unique_ptr<Command> MakeConvertPageCommand(); // convert-page <bitmap> <output>
 std::unique_ptr<Command> MakePasswordCommand();    // password [--delete]
+std::unique_ptr<Command> MakeCardDavCommand();     // carddav add|password|list|test|sync|remove
 
 // with windows
 std::unique_ptr<Command> MakeAddressBookCommand(); // addressbook

@@ -30,6 +30,7 @@ std::vector<CommandEntry> CommandTable() {
         {MakeServeCommand, {}},
         {MakeJournalCommand, {}},
         {MakePasswordCommand, {}},
+        {MakeCardDavCommand, {}},
     };
 }
 
