@@ -187,11 +187,8 @@ private:
                 continue;
             }
             for (const CachedBook& book : cache->books)
-                Out(QStringLiteral("\t%1\t%2")
-                        .arg(book.displayName,
-                             QCoreApplication::translate("CardDavCommand",
-                                                         "%n contact(s) with a fax number", nullptr,
-                                                         int(FaxCards(book).size()))));
+                Out(QStringLiteral("\t%1\t").arg(book.displayName) +
+                    Tr("contacts with a fax number: %1").arg(FaxCards(book).size()));
             Out(QStringLiteral("\t") +
                 Tr("synced %1")
                     .arg(QLocale().toString(cache->syncedAt.toLocalTime(), QLocale::ShortFormat)));
@@ -236,10 +233,9 @@ private:
             for (const CachedBook& book : after->books)
                 withFax += int(FaxCards(book).size());
             Out(listed.name + QStringLiteral(": ") +
-                QCoreApplication::translate("CardDavCommand", "%n address book(s), ", nullptr,
-                                            int(after->books.size())) +
-                QCoreApplication::translate("CardDavCommand", "%n contact(s) with a fax number",
-                                            nullptr, withFax));
+                Tr("address books: %1; contacts with a fax number: %2")
+                    .arg(after->books.size())
+                    .arg(withFax));
         }
         if (!only.isEmpty() && !found) {
             Say(Tr("there is no CardDAV account %1").arg(only));

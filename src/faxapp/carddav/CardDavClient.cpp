@@ -28,9 +28,6 @@ constexpr int kMaxSyncRounds = 1000;
 QString Tr(const char* text) {
     return QCoreApplication::translate("CardDav", text);
 }
-QString Tr(const char* text, int n) {
-    return QCoreApplication::translate("CardDav", text, nullptr, n);
-}
 
 // The same cards whatever way the server writes their hrefs.
 QString Key(const QUrl& base, const QString& href) {
@@ -113,9 +110,9 @@ Result<CardDavClient::Reply> CardDavClient::Send(const QByteArray& verb, const Q
         if (status == 0) {
             if (reply->error() == QNetworkReply::OperationCanceledError ||
                 reply->error() == QNetworkReply::TimeoutError)
-                return Problem{
-                    0, where,
-                    Tr("the server did not answer within %n second(s)", m_account.timeLimit)};
+                return Problem{0, where,
+                               Tr("the server did not answer within the time limit (%1 s)")
+                                   .arg(m_account.timeLimit)};
             return Problem{0, where,
                            Tr("the server cannot be reached: %1").arg(reply->errorString())};
         }
@@ -452,9 +449,10 @@ Result<QString> TestCardDavAccount(const QString& name) {
     int withFax = 0;
     for (const CachedBook& book : cache->books)
         withFax += int(FaxCards(book).size());
-    return Tr("%1 reached: ").arg(account->url.host()) +
-           Tr("%n address book(s), ", int(cache->books.size())) +
-           Tr("%n contact(s) with a fax number", withFax);
+    return Tr("%1 reached; address books: %2; contacts with a fax number: %3")
+        .arg(account->url.host())
+        .arg(cache->books.size())
+        .arg(withFax);
 }
 
 } // namespace faxapp::carddav
