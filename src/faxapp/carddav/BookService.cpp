@@ -66,14 +66,18 @@ void BookService::StartSync(const Account& account) {
         old->wait();
         delete old;
     }
-    const auto password =
-        CheckServerUrl(account.url).isEmpty()
-            ? m_passwords(account)
-            : Result<QString>(Problem{0, account.name, CheckServerUrl(account.url)});
     const QString folder = CacheFolder(m_dataDir, account.name);
     const std::shared_ptr<State> shared = m_state;
-    QThread* thread = QThread::create([account, password, folder, shared] {
+    // The keyring is asked on the sync's thread too: it may wait for the user to unlock it,
+    // and the server's thread answers the bus meanwhile.
+    QThread* thread = QThread::create([account, passwords = m_passwords, folder, shared] {
         QString failure;
+        QString unusable = CheckServerUrl(account.url);
+        if (unusable.isEmpty())
+            unusable = CheckUser(account.user);
+        const auto password = unusable.isEmpty()
+                                  ? passwords(account)
+                                  : Result<QString>(Problem{0, account.name, unusable});
         if (!password) {
             failure = password.Error().Text();
         } else {

@@ -93,11 +93,20 @@ QList<Account> ListAccounts(Registry& registry) {
     return accounts;
 }
 
+QString CheckUser(const QString& user) {
+    for (const QChar c : user)
+        if (c == u':' || c.category() == QChar::Other_Control)
+            return Tr("a user name holds neither ':' nor control characters");
+    return {};
+}
+
 Result<Account> ReadAccount(Registry& registry, const QString& name) {
     for (Account& account : ListAccounts(registry)) {
         if (RegistryStore::FoldName(account.name) != RegistryStore::FoldName(name))
             continue;
-        const QString why = CheckServerUrl(account.url);
+        QString why = CheckServerUrl(account.url);
+        if (why.isEmpty())
+            why = CheckUser(account.user);
         if (!why.isEmpty())
             return Problem{0, account.name, why};
         return std::move(account);
@@ -109,6 +118,8 @@ Result<void> WriteAccount(RegistryStore& store, const Account& account) {
     QString why = CheckAccountName(account.name);
     if (why.isEmpty())
         why = CheckServerUrl(account.url);
+    if (why.isEmpty())
+        why = CheckUser(account.user);
     if (why.isEmpty() && (account.timeLimit <= 0 || account.timeLimit > kMaxTimeLimit))
         why = Tr("the time limit is 1 to %1 seconds").arg(kMaxTimeLimit);
     for (const QString& text : {account.user, account.caFile})

@@ -51,6 +51,10 @@ QString CheckAccountName(const QString& name);
 // in it), empty when it can.
 QString CheckServerUrl(const QUrl& url);
 
+// Why user cannot be sent as a Basic authentication's user (a ':', a control character), empty
+// when it can.
+QString CheckUser(const QString& user);
+
 // The accounts of both stores by name, sorted as the user's language sorts.
 QList<Account> ListAccounts(Registry& registry);
 // One account; a problem when no store has it or its address is unusable.
