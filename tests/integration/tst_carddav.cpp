@@ -20,6 +20,8 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QtTest>
 #include <sys/stat.h>
 
@@ -72,6 +74,64 @@ private:
 template <typename T> QByteArray Why(const Result<T>& result) {
     return result ? QByteArray() : result.Error().Text().toLocal8Bit();
 }
+
+// Between the client and Radicale: passes every request on, but answers 501 to the REPORTs
+// of sync and multiget, as a server without them does. Counts the GETs it passes.
+class RefusingProxy final : public QObject {
+public:
+    explicit RefusingProxy(quint16 upstream) : m_upstream(upstream) {
+        QObject::connect(&m_server, &QTcpServer::newConnection, this, [this] {
+            while (QTcpSocket* client = m_server.nextPendingConnection()) {
+                client->setParent(this);
+                QObject::connect(client, &QTcpSocket::readyRead, this,
+                                 [this, client] { Take(client); });
+            }
+        });
+    }
+    bool Listen() { return m_server.listen(QHostAddress::LocalHost); }
+    QString Url() const { return QString("http://127.0.0.1:%1/").arg(m_server.serverPort()); }
+    int gets = 0;
+    int refused = 0;
+
+private:
+    void Take(QTcpSocket* client) {
+        QByteArray& request = m_pending[client];
+        request += client->readAll();
+        const qsizetype headEnd = request.indexOf("\r\n\r\n");
+        if (headEnd < 0)
+            return;
+        qsizetype length = 0;
+        for (const QByteArray& line : request.left(headEnd).split('\n'))
+            if (line.toLower().startsWith("content-length:"))
+                length = line.mid(15).trimmed().toLongLong();
+        if (request.size() < headEnd + 4 + length)
+            return;
+        const QByteArray whole = std::exchange(request, {});
+        if (whole.startsWith("REPORT") &&
+            (whole.contains("sync-collection") || whole.contains("addressbook-multiget"))) {
+            ++refused;
+            client->write("HTTP/1.1 501 Not Implemented\r\nContent-Length: 0\r\n"
+                          "Connection: close\r\n\r\n");
+        } else {
+            gets += whole.startsWith("GET ") ? 1 : 0;
+            QTcpSocket upstream;
+            upstream.connectToHost(QHostAddress::LocalHost, m_upstream);
+            if (upstream.waitForConnected(5000)) {
+                upstream.write(whole);
+                // Radicale answers HTTP/1.0 and closes the connection after the answer.
+                while (upstream.state() == QAbstractSocket::ConnectedState &&
+                       upstream.waitForReadyRead(5000))
+                    client->write(upstream.readAll());
+                client->write(upstream.readAll());
+            }
+        }
+        client->disconnectFromHost();
+    }
+
+    QTcpServer m_server;
+    quint16 m_upstream;
+    QHash<QTcpSocket*, QByteArray> m_pending;
+};
 
 struct Listing {
     QStringList rows;
@@ -235,6 +295,27 @@ private Q_SLOTS:
         QVERIFY2(synced, Why(synced).constData());
         QCOMPARE(FaxCards(synced->books.at(0)).size(), 4);
         QVERIFY(synced->books.at(0).syncToken.startsWith("http"));
+    }
+
+    void withoutSyncAndMultigetTheBookIsListedAndFetchedCardByCard() {
+        RefusingProxy proxy(m_server.Port());
+        QVERIFY(proxy.Listen());
+        Account account = m_account;
+        account.url = QUrl(proxy.Url());
+        const auto first = SyncAccount(account, PrivateRadicale::kAlicePassword, {});
+        QVERIFY2(first, Why(first).constData());
+        QVERIFY(proxy.refused > 0);
+        QCOMPARE(proxy.gets, 6); // the six cards of both books, one GET each
+        const auto direct = LoadCache(CacheFolder(m_data.path(), m_account.name));
+        const auto office = FaxCards(first->books.at(0));
+        QCOMPARE(office.size(), FaxCards(direct->books.at(0)).size());
+        QCOMPARE(office.at(0).homeFax, "+49-40-3333");
+        QVERIFY(first->books.at(0).syncToken.isEmpty());
+        // Listed again by their etags: nothing unchanged is fetched again.
+        const auto second = SyncAccount(account, PrivateRadicale::kAlicePassword, *first);
+        QVERIFY2(second, Why(second).constData());
+        QCOMPARE(proxy.gets, 6);
+        QCOMPARE(FaxCards(second->books.at(0)).size(), office.size());
     }
 
     void aWrongPasswordFailsInWords() {

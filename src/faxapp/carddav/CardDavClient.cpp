@@ -380,8 +380,14 @@ Result<CachedBook> CardDavClient::SyncBook(const BookInfo& book, const CachedBoo
         return done.Error();
     for (const QString& href : fetch)
         cards.remove(Key(book.url, href));
-    for (const CachedCard& card : fetched)
-        cards.insert(Key(book.url, card.href), card);
+    for (CachedCard& card : fetched) {
+        const QString key = Key(book.url, card.href);
+        // A card fetched by GET has the etag it was listed with, so that it is not fetched
+        // again while it stays the same.
+        if (card.etag.isEmpty())
+            card.etag = changes->present.value(key).second;
+        cards.insert(key, card);
+    }
 
     CachedBook after{book.url, book.displayName, changes->token, {}};
     QStringList keys = cards.keys();

@@ -14,11 +14,11 @@ namespace faxapp {
 enum class FaxPlace { Unspecified, Work, Home };
 
 struct Contact {
-    QString uid;               // the vCard's UID, empty when it has none
-    QString name;              // FN, else built from N
-    QStringList faxNumbers;    // the TEL properties typed FAX, in the file's order
-    QString fileName;          // the file in the vCard folder
-    QList<FaxPlace> faxPlaces; // where each of faxNumbers rings, in the same order
+    QString uid;                    // the vCard's UID, empty when it has none
+    QString name;                   // FN, else built from N
+    QStringList faxNumbers;         // the TEL properties typed FAX, in the file's order
+    QString fileName;               // the file in the vCard folder
+    QList<FaxPlace> faxPlaces = {}; // where each of faxNumbers rings, in the same order
 };
 
 // The first number of the contact that rings at place, empty when there is none.

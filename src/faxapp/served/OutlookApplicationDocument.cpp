@@ -247,7 +247,7 @@ private:
 
 } // namespace
 
-dbusauto::ServedClass OutlookApplicationClass(std::shared_ptr<carddav::BookService> books) {
+dbusauto::ServedClass OutlookApplicationClass(const std::shared_ptr<carddav::BookService>& books) {
     return {fax::kProgIdOutlook, [books] { return std::make_shared<Application>(books); }};
 }
 

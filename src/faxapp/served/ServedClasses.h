@@ -18,6 +18,6 @@ dbusauto::ServedClass JournalClass(const QString& dataDir);
 dbusauto::ServedClass AddressBookClass(const QString& contactsDir);
 // Outlook.Application over the CardDAV address books: the accounts are the top-level folders,
 // their address books the contacts folders below them.
-dbusauto::ServedClass OutlookApplicationClass(std::shared_ptr<carddav::BookService> books);
+dbusauto::ServedClass OutlookApplicationClass(const std::shared_ptr<carddav::BookService>& books);
 
 } // namespace faxapp
