@@ -1,7 +1,10 @@
 #include "fax/FaxContract.h"
+#include "faxapp/carddav/BookService.h"
+#include "faxapp/carddav/CardDavClient.h"
 #include "faxapp/sending/FaxSettings.h"
 #include "faxapp/served/ServedClasses.h"
 #include "kalmofax/Commands.h"
+#include "platform/RegistryStore.h"
 
 #include <QCoreApplication>
 #include <cstdio>
@@ -16,8 +19,9 @@ class ServeCommand final : public Command {
 public:
     QString Name() const override { return QStringLiteral("serve"); }
     QString Description() const override {
-        return QStringLiteral("serve KalmoJournal.Document, KalmoAdr.Document or MAPI.Session "
-                              "on the session bus (started by D-Bus activation)");
+        return QStringLiteral("serve KalmoJournal.Document, KalmoAdr.Document, MAPI.Session or "
+                              "Outlook.Application on the session bus (started by D-Bus "
+                              "activation)");
     }
 
     int Execute(int argc, char* argv[], int first) override {
@@ -30,7 +34,8 @@ public:
         // The company directory needs no folders: its profiles are read at each log-on.
         if (progId == fax::kProgIdMapiSession)
             return dbusauto::ServeOnSessionBus(app, DirectorySessionClass(), "kalmofax");
-        if (progId != fax::kProgIdJournal && progId != fax::kProgIdAddressBook) {
+        if (progId != fax::kProgIdJournal && progId != fax::kProgIdAddressBook &&
+            progId != fax::kProgIdOutlook) {
             std::fprintf(stderr, "kalmofax: no class %s\n", argv[first]);
             return 2;
         }
@@ -39,6 +44,18 @@ public:
             std::fprintf(stderr, "kalmofax: the settings cannot be read: %s\n",
                          qPrintable(settings.error));
             return 1;
+        }
+        if (progId == fax::kProgIdOutlook) {
+            // The accounts are read anew at every listing, so that a change of the settings
+            // shows without a restart of the server.
+            const auto books = std::make_shared<carddav::BookService>(
+                settings.dataDir,
+                [] {
+                    const auto registry = Registry::OpenDefault();
+                    return carddav::ListAccounts(*registry);
+                },
+                carddav::ReadPassword, carddav::BookService::Options{});
+            return dbusauto::ServeOnSessionBus(app, OutlookApplicationClass(books), "kalmofax");
         }
         const dbusauto::ServedClass served = progId == fax::kProgIdJournal
                                                  ? JournalClass(settings.dataDir)

@@ -52,6 +52,7 @@ expect -rw-r--r-- usr/share/ppd/kalmo/kalmofax.ppd usr/share/kalmosend/kalmo-pol
     usr/share/dbus-1/services/KalmoJournal.Document.service \
     usr/share/dbus-1/services/KalmoAdr.Document.service \
     usr/share/dbus-1/services/MAPI.Session.service \
+    usr/share/dbus-1/services/Outlook.Application.service \
     usr/lib/systemd/user/kalmosend-dispatch.path usr/lib/systemd/user/kalmosend-dispatch.service \
     etc/xdg/autostart/kalmosend-dispatch.desktop \
     usr/share/applications/kalmofax.desktop usr/share/applications/kalmofax-addressbook.desktop \

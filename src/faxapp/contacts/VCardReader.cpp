@@ -245,8 +245,10 @@ void Reader::EndCard() {
         if (!IsFax(tel.params))
             continue;
         const QString number = CleanNumber(Unescape(text(tel), card.version21));
-        if (!number.isEmpty())
+        if (!number.isEmpty()) {
             contact.faxNumbers.append(number);
+            contact.faxPlaces.append(FaxPlaceOf(tel.params));
+        }
     }
     if (!card.uid.isEmpty())
         contact.uid = Unescape(text(card.uid.constFirst()), card.version21).trimmed();

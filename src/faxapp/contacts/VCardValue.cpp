@@ -195,6 +195,23 @@ bool IsFax(QByteArrayView params) {
     return fax;
 }
 
+FaxPlace FaxPlaceOf(QByteArrayView params) {
+    bool work = false;
+    bool home = false;
+    ForEachParam(params, [&](QByteArrayView key, QByteArrayView value) {
+        if (!key.isEmpty() && !Is(key, "TYPE"))
+            return;
+        for (const QByteArray& type : Unquote(value).toByteArray().split(',')) {
+            const QByteArrayView word = Unquote(type.trimmed());
+            work = work || Is(word, "WORK");
+            home = home || Is(word, "HOME");
+        }
+    });
+    if (work)
+        return FaxPlace::Work;
+    return home ? FaxPlace::Home : FaxPlace::Unspecified;
+}
+
 QString CleanNumber(QString number) {
     number = number.trimmed();
     if (number.startsWith(u"tel:", Qt::CaseInsensitive)) {

@@ -40,6 +40,9 @@ QString FirstComponent(const QString& text, bool version21);
 // True when the TYPE parameters (TYPE=FAX, type=fax, TYPE="fax,voice", 2.1's bare FAX) say fax.
 bool IsFax(QByteArrayView params);
 
+// Where a fax TEL rings by its TYPE parameters: WORK wins over HOME, neither is Unspecified.
+FaxPlace FaxPlaceOf(QByteArrayView params);
+
 // The number to dial: "tel:" and URI parameters removed, no control characters, trimmed.
 QString CleanNumber(QString number);
 

@@ -4,6 +4,12 @@
 
 #include "platform/AutomationServer.h"
 
+#include <memory>
+
+namespace faxapp::carddav {
+class BookService;
+}
+
 namespace faxapp {
 
 // KalmoJournal.Document over the journal of the data folder.
@@ -12,5 +18,8 @@ dbusauto::ServedClass JournalClass(const QString& dataDir);
 dbusauto::ServedClass AddressBookClass(const QString& contactsDir);
 // MAPI.Session over the company directories set up under Fax\Directories.
 dbusauto::ServedClass DirectorySessionClass();
+// Outlook.Application over the CardDAV address books: the accounts are the top-level folders,
+// their address books the contacts folders below them.
+dbusauto::ServedClass OutlookApplicationClass(const std::shared_ptr<carddav::BookService>& books);
 
 } // namespace faxapp
