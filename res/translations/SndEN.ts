@@ -255,6 +255,13 @@ Please choose under Options when the fax is to be sent.</translation>
         <comment>636</comment>
         <translation>The number cannot be dialled: digits, blanks and + - / ( ) * # , are allowed</translation>
     </message>
+    <message>
+        <source>Die Hilfe kann nicht angezeigt werden. Das Handbuch (Seiten zum Öffnen im Browser) ist hier zu finden:
+%1</source>
+        <comment>637</comment>
+        <translation>Help cannot be shown. The manual (pages to open in a browser) is found here:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>SendDialog</name>

@@ -46,4 +46,5 @@ enum StringId : int {
     IDS_ERR_SEND_TIME = 634,
     IDS_ERR_DATA_FOLDER = 635,
     IDS_NOT_DIALABLE = 636,
+    IDS_ERR_NO_HELP = 637,
 };

@@ -68,6 +68,8 @@ constexpr std::array kTable{
           u"Zeichen außerhalb der Codepage 850."},
     Entry{IDS_NOT_DIALABLE, u"Die Rufnummer kann nicht gewählt werden: erlaubt sind Ziffern, "
                             u"Leerzeichen und + - / ( ) * # ,"},
+    Entry{IDS_ERR_NO_HELP, u"Die Hilfe kann nicht angezeigt werden. Das Handbuch (Seiten zum "
+                           u"Öffnen im Browser) ist hier zu finden:\n%1"},
 };
 
 static_assert(std::is_sorted(kTable.begin(), kTable.end(),
