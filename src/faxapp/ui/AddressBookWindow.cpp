@@ -4,6 +4,8 @@
 #include "faxapp/contacts/ContactImport.h"
 #include "faxapp/contacts/ContactWriter.h"
 #include "faxapp/ui/ContactDialog.h"
+#include "faxapp/ui/HelpMenu.h"
+#include "platform/ManualHelp.h"
 
 #include <QApplication>
 #include <QDir>
@@ -124,6 +126,7 @@ AddressBookWindow::AddressBookWindow(QString folder, QWidget* parent)
     layout->addWidget(m_list);
     layout->addWidget(m_status);
     layout->addLayout(buttons);
+    AddHelpMenu(*this, manual::kAddressBook);
     resize(560, 420);
     Reload();
 }

@@ -2,6 +2,8 @@
 
 #include "fax/FaxContract.h"
 #include "faxapp/journal/JournalStore.h"
+#include "faxapp/ui/HelpMenu.h"
+#include "platform/ManualHelp.h"
 
 #include <QAction>
 #include <QApplication>
@@ -91,6 +93,7 @@ MainWindow::MainWindow(QString dataDir, QWidget* parent)
     QAction* quit = fileMenu->addAction(QStringLiteral("&Beenden"));
     quit->setShortcut(QKeySequence::Quit);
     connect(quit, &QAction::triggered, qApp, &QCoreApplication::quit);
+    AddHelpMenu(*this, manual::kJournal);
 
     m_settle = new QTimer(this);
     m_settle->setSingleShot(true);

@@ -1,6 +1,8 @@
 #include "faxapp/ui/ViewerWindow.h"
 
+#include "faxapp/ui/HelpMenu.h"
 #include "faxapp/ui/PageView.h"
+#include "platform/ManualHelp.h"
 
 #include <QAction>
 #include <QEvent>
@@ -63,6 +65,7 @@ ViewerWindow::ViewerWindow(std::unique_ptr<PrintPages> pages, const QString& fil
     add(tr("Zoom out"), "actionZoomOut", &ViewerWindow::ZoomOut)
         ->setShortcut(QKeySequence::ZoomOut);
     add(tr("Fit width"), "actionFitWidth", &ViewerWindow::FitWidth);
+    AddHelpMenu(*this, manual::kViewer);
     connect(m_pageBox, &QSpinBox::valueChanged, this, [this](int value) { ShowPage(value - 1); });
     for (const auto& [key, slot] : {std::pair{Qt::Key_PageUp, &ViewerWindow::PreviousPage},
                                     std::pair{Qt::Key_PageDown, &ViewerWindow::NextPage},
