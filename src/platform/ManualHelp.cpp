@@ -53,9 +53,11 @@ QStringList Folders() {
     if (!programDir.isEmpty())
         folders << QDir::cleanPath(programDir + QStringLiteral("/../share/doc/kalmosend/manual"));
     folders << QStringLiteral(KALMO_MANUAL_INSTALL_DIR);
-    // In a build tree inside the source tree (build/<preset>/src/<target>/) the programs are
-    // four folders below the source tree, whose manual is docs/manual.
-    if (!programDir.isEmpty())
+    // In a build tree inside the source tree (build/<preset>/src/<target>/, its CMakeCache.txt
+    // two folders up) the programs are four folders below the source tree, whose manual is
+    // docs/manual. An installed program has no such cache and looks nowhere else.
+    if (!programDir.isEmpty() &&
+        QFileInfo::exists(programDir + QStringLiteral("/../../CMakeCache.txt")))
         folders << QDir::cleanPath(programDir + QStringLiteral("/../../../../docs/manual"));
     folders.removeDuplicates();
     return folders;
