@@ -72,6 +72,22 @@
         <source>%1 importiert, %2 schon im Adressbuch, %3 übersprungen.</source>
         <translation>%1 imported, %2 already in the address book, %3 skipped.</translation>
     </message>
+    <message>
+        <source>&amp;Bearbeiten…</source>
+        <translation>&amp;Edit…</translation>
+    </message>
+    <message>
+        <source>&amp;Löschen</source>
+        <translation>&amp;Delete</translation>
+    </message>
+    <message>
+        <source>&amp;Neu…</source>
+        <translation>&amp;New…</translation>
+    </message>
+    <message>
+        <source>&amp;Importieren…</source>
+        <translation>&amp;Import…</translation>
+    </message>
 </context>
 <context>
     <name>faxapp::ContactDialog</name>
@@ -110,6 +126,32 @@
     <message>
         <source>N&amp;eue Nummer:</source>
         <translation>N&amp;ew number:</translation>
+    </message>
+</context>
+<context>
+    <name>faxapp::HelpMenu</name>
+    <message>
+        <source>de</source>
+        <comment>folder of the manual in this language</comment>
+        <translation>en</translation>
+    </message>
+    <message>
+        <source>Die Hilfe kann nicht angezeigt werden. Das Handbuch (Seiten zum Öffnen im Browser) ist hier zu finden:
+%1</source>
+        <translation>Help cannot be shown. The manual (pages to open in a browser) is found here:
+%1</translation>
+    </message>
+    <message>
+        <source>&amp;Hilfe</source>
+        <translation>&amp;Help</translation>
+    </message>
+    <message>
+        <source>&amp;Hilfe zu diesem Fenster</source>
+        <translation>&amp;Help on this window</translation>
+    </message>
+    <message>
+        <source>&amp;Inhalt des Handbuchs</source>
+        <translation>&amp;Contents of the manual</translation>
     </message>
 </context>
 <context>

@@ -269,6 +269,13 @@ Open kalmofax&apos;s settings?</translation>
         <translation>kalmofax&apos;s settings cannot be opened.
 %1</translation>
     </message>
+    <message>
+        <source>Die Hilfe kann nicht angezeigt werden. Das Handbuch (Seiten zum Öffnen im Browser) ist hier zu finden:
+%1</source>
+        <comment>639</comment>
+        <translation>Help cannot be shown. The manual (pages to open in a browser) is found here:
+%1</translation>
+    </message>
 </context>
 <context>
     <name>SendDialog</name>

@@ -4,6 +4,7 @@
 #include "fax/OemFile.h"
 #include "platform/HelpViewer.h"
 #include "platform/LanguageCatalog.h"
+#include "platform/ManualHelp.h"
 #include "platform/RegistryStore.h"
 #include "platform/StoreIntlSource.h"
 #include "support/CInternational.h"
@@ -18,8 +19,9 @@
 #include <QTranslator>
 #include <sys/stat.h>
 
-SendApp::SendApp(Registry& registry, Messenger& messenger, HelpViewer& help, DialogRunner runner)
-    : AppBase(registry, messenger), m_help(help), m_runner(std::move(runner)) {}
+SendApp::SendApp(Registry& registry, Messenger& messenger, HelpViewer& help, UrlOpener& browser,
+                 DialogRunner runner)
+    : AppBase(registry, messenger), m_help(help), m_browser(browser), m_runner(std::move(runner)) {}
 
 SendApp::~SendApp() {
     ExitInstance();
@@ -128,15 +130,22 @@ int SendApp::ExitInstance() {
 }
 
 void SendApp::WinHelp(quint32 data, unsigned command) {
+    // The manual's page follows the caller's context; its language is the dialogs' own.
+    HelpRequest request{m_strHelpFile, HelpViewer::DisplayTopic, data, manual::PageForContext(data),
+                        m_hLanguageDll ? m_hLanguageDll->language() : QString()};
     switch (command) {
     case kHelpContext:
-        m_help.HtmlHelp(m_strHelpFile, HelpViewer::HelpContext, fax::kHelpContextId);
+        request.command = HelpViewer::HelpContext;
+        request.data = fax::kHelpContextId;
         break;
     case kHelpContents:
-        m_help.HtmlHelp(m_strHelpFile, HelpViewer::DisplayIndex, data);
+        request.command = HelpViewer::DisplayIndex;
+        request.page = manual::kIndex;
         break;
     default:
-        m_help.HtmlHelp(m_strHelpFile, HelpViewer::DisplayTopic, data);
         break;
     }
+    const Result<void> shown = ShowHelp(m_help, m_browser, manual::Folders(), request);
+    if (!shown)
+        MessageWarning1(GetMessenger(), IDS_ERR_NO_HELP, shown.Error().what);
 }

@@ -9,6 +9,7 @@
 #include <memory>
 
 class HelpViewer;
+class UrlOpener;
 class QTranslator;
 
 // The application: start-up resolves the language, the folders and the help file, hands the
@@ -18,13 +19,17 @@ public:
     // Runs the send dialog modally on the state handed over.
     using DialogRunner = std::function<void(SendApp&, SendDialogState&)>;
 
-    SendApp(Registry& registry, Messenger& messenger, HelpViewer& help, DialogRunner runner);
+    // Help shows the CHM help file through `help`, else the manual's page through `browser`.
+    SendApp(Registry& registry, Messenger& messenger, HelpViewer& help, UrlOpener& browser,
+            DialogRunner runner);
     ~SendApp() override;
 
     // Always false: the program ends after the dialog.
     bool InitInstance(const QStringList& arguments);
     int ExitInstance();
-    // command 1 (context help), 3 (contents) or another; data as the caller gives it.
+    // command 1 (context help), 3 (contents) or another; data as the caller gives it, the
+    // dialog's help context, which picks the manual's page. Where neither the help file nor the
+    // manual can be shown, a message says where the manual is.
     void WinHelp(quint32 data, unsigned command) override;
 
     const SendCommandLineInfo& CommandLine() const { return m_cmdInfo; }
@@ -53,6 +58,7 @@ private:
     bool CheckStores();
 
     HelpViewer& m_help;
+    UrlOpener& m_browser;
     DialogRunner m_runner;
     SendCommandLineInfo m_cmdInfo;
     std::unique_ptr<QTranslator> m_hLanguageDll;

@@ -1,5 +1,6 @@
 #include "platform/HelpViewer.h"
 
+#include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
 
@@ -24,6 +25,8 @@ QString DesktopHelpViewer::FindViewer() {
 }
 
 bool DesktopHelpViewer::HtmlHelp(const QString& file, int /*command*/, quint32 /*data*/) {
+    if (!QFileInfo(file).isFile())
+        return false;
     const QString viewer = FindViewer();
     if (viewer.isEmpty())
         return false;

@@ -10,11 +10,12 @@ public:
     enum Command : int { DisplayTopic = 0, DisplayIndex = 2, HelpContext = 15 };
 
     virtual ~HelpViewer() = default;
-    // False when no viewer could be started; the caller shows nothing either way.
+    // False when the file is not there or no viewer could be started.
     virtual bool HtmlHelp(const QString& file, int command, quint32 data) = 0;
 };
 
-// Opens the file with the first CHM viewer found on the PATH; without one it does nothing.
+// Opens the file with the first CHM viewer found on the PATH; without one, or without the file,
+// it does nothing.
 // CHM viewers on Linux take no topic ids, so every command opens the file itself.
 class DesktopHelpViewer final : public HelpViewer {
 public:

@@ -48,4 +48,5 @@ enum StringId : int {
     IDS_NOT_DIALABLE = 636,
     IDS_ASK_SOURCE_NOT_SET_UP = 637,
     IDS_ERR_START_FAX_SETTINGS = 638,
+    IDS_ERR_NO_HELP = 639,
 };

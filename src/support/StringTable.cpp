@@ -73,6 +73,8 @@ constexpr std::array kTable{
           u"gespeichert.\nSollen die Einstellungen von kalmofax geöffnet werden?"},
     Entry{IDS_ERR_START_FAX_SETTINGS,
           u"Die Einstellungen von kalmofax können nicht geöffnet werden.\n%1"},
+    Entry{IDS_ERR_NO_HELP, u"Die Hilfe kann nicht angezeigt werden. Das Handbuch (Seiten zum "
+                           u"Öffnen im Browser) ist hier zu finden:\n%1"},
 };
 
 static_assert(std::is_sorted(kTable.begin(), kTable.end(),

@@ -1,6 +1,7 @@
 #include "app/SendApp.h"
 #include "platform/DBusAutomation.h"
 #include "platform/HelpViewer.h"
+#include "platform/ManualHelp.h"
 #include "platform/NonInteractiveMessenger.h"
 #include "platform/PosixProcessLauncher.h"
 #include "platform/Presence.h"
@@ -83,6 +84,7 @@ int main(int argc, char* argv[]) {
 
     auto registry = Registry::OpenDefault();
     DesktopHelpViewer help;
+    DesktopUrlOpener browser;
     DBusAutomationClient automation;
     PosixProcessLauncher processes;
     DBusPresence presence;
@@ -92,7 +94,7 @@ int main(int argc, char* argv[]) {
     BenchExit benchExit;
     const bool bench = qEnvironmentVariable("KALMOSEND_BENCH_EXIT") == u"1";
 
-    SendApp sendApp(*registry, *messenger, help, [&](SendApp& app, SendDialogState& state) {
+    const SendApp::DialogRunner runDialog = [&](SendApp& app, SendDialogState& state) {
         const SendServices services{app,          automation, processes, presence,
                                     *fileDialogs, busy,       clock};
         SendDialog dialog(services, state);
@@ -107,7 +109,8 @@ int main(int argc, char* argv[]) {
         }
         if (exitCode == 0 && dialog.JobsNotPlaced() > 0)
             exitCode = kExitSomeNotPlaced;
-    });
+    };
+    SendApp sendApp(*registry, *messenger, help, browser, runDialog);
     QStringList arguments;
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));

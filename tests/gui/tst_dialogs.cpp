@@ -3,6 +3,7 @@
 #include "FakeAutomation.h"
 #include "FakeFileDialogs.h"
 #include "RecordingMessenger.h"
+#include "RecordingUrlOpener.h"
 #include "ServiceFakes.h"
 #include "TestRegistry.h"
 #include "app/AddressSources.h"
@@ -44,9 +45,10 @@ class RecordingHelp final : public HelpViewer {
 public:
     bool HtmlHelp(const QString& file, int command, quint32 data) override {
         calls.append(QString("%1 %2 %3").arg(file).arg(command).arg(data, 0, 16));
-        return true;
+        return answer;
     }
     QStringList calls;
+    bool answer = true; // false: no CHM viewer or no help file
 };
 
 // The first bytes of an SFF document with one page in fine or normal resolution.
@@ -96,7 +98,8 @@ struct Harness {
     TestRegistry reg;
     RecordingMessenger messages;
     RecordingHelp help;
-    SendApp app{reg.registry(), messages, help, {}};
+    RecordingUrlOpener browser;
+    SendApp app{reg.registry(), messages, help, browser, {}};
     FakeAutomation automation;
     FakeProcessLauncher processes;
     FakePresence presence;
@@ -760,11 +763,22 @@ void TestDialogs::help() {
     }
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window));
-    if (key)
-        QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, Qt::Key_F1);
-    else
-        Child<QPushButton>(window, "btnHelp")->click();
+    const auto ask = [&] {
+        if (key)
+            QTest::keyClick(window->focusWidget() ? window->focusWidget() : window, Qt::Key_F1);
+        else
+            Child<QPushButton>(window, "btnHelp")->click();
+    };
+    ask();
     QCOMPARE(h.help.calls, QStringList{h.app.m_strHelpFile + " 15 70010"});
+    QVERIFY(h.browser.opened.isEmpty());
+    // Without the CHM help the dialog's own page of the manual.
+    h.help.answer = false;
+    ask();
+    QCOMPARE(h.browser.opened.size(), 1);
+    QVERIFY2(h.browser.opened.first().endsWith("/de/" + dialog + "-dialog.html"),
+             qPrintable(h.browser.opened.first()));
+    QVERIFY(h.messages.messages.isEmpty());
     QVERIFY(window->isVisible());
 }
 

@@ -6,6 +6,7 @@
 #include "FakeAutomation.h"
 #include "FakeFileDialogs.h"
 #include "RecordingMessenger.h"
+#include "RecordingUrlOpener.h"
 #include "ServiceFakes.h"
 #include "TestRegistry.h"
 #include "app/SendApp.h"
@@ -69,7 +70,8 @@ void TestPreview::previewStartsTheViewer() {
     TestRegistry reg;
     RecordingMessenger messages;
     NoHelp help;
-    SendApp app{reg.registry(), messages, help, {}};
+    RecordingUrlOpener browser;
+    SendApp app{reg.registry(), messages, help, browser, {}};
     app.SetRegistryKey(fax::kRegistryCompany);
     app.SetProfileName(fax::kProfileName);
     app.m_strSystemDir = programs;

@@ -61,6 +61,13 @@ expect -rw-r--r-- usr/share/ppd/kalmo/kalmofax.ppd usr/share/kalmosend/kalmo-pol
     usr/share/man/man1/kalmoreg.1.gz usr/share/man/man1/kalmosend-dispatch.1.gz \
     usr/share/man/man8/kalmosend-setup-printer.8.gz \
     usr/share/doc/kalmosend/copyright usr/share/doc/kalmosend/changelog.gz
+# The manual that help opens: every page in both languages and its style sheet.
+manual=usr/share/doc/kalmosend/manual
+expect -rw-r--r-- "$manual/manual.css"
+for page in index send-dialog options-dialog recipients journal address-book viewer fax-server \
+    printer; do
+    expect -rw-r--r-- "$manual/de/$page.html" "$manual/en/$page.html"
+done
 for name in KalFax32.exe KalAdr32.exe Kalvw32.exe KalVer32.exe R3ozav.exe; do
     link=usr/lib/kalmo/program/$name
     expect lrwxrwxrwx "$link"

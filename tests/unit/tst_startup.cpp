@@ -1,9 +1,12 @@
 // Start-up: folders, hand-over into the dialog's state, help and the language catalog.
 #include "RecordingMessenger.h"
+#include "RecordingUrlOpener.h"
 #include "TestRegistry.h"
 #include "app/SendApp.h"
 #include "fax/FaxContract.h"
 #include "platform/HelpViewer.h"
+#include "platform/ManualHelp.h"
+#include "support/StringIds.h"
 #include "support/StringTable.h"
 
 #include <QDir>
@@ -25,9 +28,10 @@ class RecordingHelp final : public HelpViewer {
 public:
     bool HtmlHelp(const QString& file, int command, quint32 data) override {
         calls.append(QString("%1 %2 %3").arg(file).arg(command).arg(data, 0, 16));
-        return true;
+        return answer;
     }
     QStringList calls;
+    bool answer = true; // false: no CHM viewer or no help file
 };
 
 // A run of start-up in a temporary current folder, with HOME and XDG_DATA_HOME as given.
@@ -35,6 +39,7 @@ struct Run {
     TestRegistry reg;
     RecordingMessenger messages;
     RecordingHelp help;
+    RecordingUrlOpener browser;
     QTemporaryDir cwd;
     std::optional<SendDialogState> state;
     QString dataDir;
@@ -46,10 +51,11 @@ struct Run {
         QDir::setCurrent(cwd.path());
         qputenv("HOME", home.toUtf8());
         qunsetenv("XDG_DATA_HOME");
-        SendApp app(reg.registry(), messages, help, [this](SendApp& a, SendDialogState& s) {
-            state = s;
-            dataDir = a.m_strDataDir;
-        });
+        SendApp app(reg.registry(), messages, help, browser,
+                    [this](SendApp& a, SendDialogState& s) {
+                        state = s;
+                        dataDir = a.m_strDataDir;
+                    });
         QVERIFY(!app.InitInstance(args));
         app.ExitInstance();
         QDir::setCurrent(oldCwd);
@@ -79,6 +85,8 @@ private Q_SLOTS:
     void handoffGoneOnSecondStart();
     void winHelp_data();
     void winHelp();
+    void winHelpManual_data();
+    void winHelpManual();
     void languageCatalog_data();
     void languageCatalog();
     void unreadableStore_data();
@@ -268,7 +276,7 @@ void TestStartup::winHelp() {
     QFETCH(QString, call);
     Run run;
     TestRegistry::Set(run.reg.Machine(), kShared, "SystemDir", "/opt/kalmo");
-    SendApp app(run.reg.registry(), run.messages, run.help, {});
+    SendApp app(run.reg.registry(), run.messages, run.help, run.browser, {});
     const QString oldCwd = QDir::currentPath();
     QDir::setCurrent(run.cwd.path());
     app.InitInstance({});
@@ -276,6 +284,64 @@ void TestStartup::winHelp() {
     QCOMPARE(app.m_strHelpFile, QString("/opt/kalmo/KalmoFax.Chm"));
     app.WinHelp(data, command);
     QCOMPARE(run.help.calls, QStringList{call});
+}
+
+void TestStartup::winHelpManual_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<uint>("command");
+    QTest::addColumn<uint>("data");
+    QTest::addColumn<bool>("manual");  // the manual is there
+    QTest::addColumn<QString>("page"); // opened, or "" when the message shows
+    QTest::newRow("send dialog, German")
+        << QStringList() << 1u << 0x2012Du << true << "de/send-dialog.html";
+    QTest::newRow("options, English catalog")
+        << QStringList{"/lTEST"} << 1u << 0x2012Fu << true << "en/options-dialog.html";
+    QTest::newRow("contents: the index")
+        << QStringList() << 3u << 0x2012Du << true << "de/index.html";
+    QTest::newRow("no manual: the message") << QStringList() << 1u << 0x2012Du << false << "";
+}
+
+// Without a CHM viewer the dialog's page of the manual in its language; without that either, a
+// message that says where the manual is.
+void TestStartup::winHelpManual() {
+    QFETCH(QStringList, args);
+    QFETCH(uint, command);
+    QFETCH(uint, data);
+    QFETCH(bool, manual);
+    QFETCH(QString, page);
+    qputenv("KALMO_LANGUAGE_PATH", QCoreApplication::applicationDirPath().toUtf8());
+    QTemporaryDir manualDir;
+    if (manual) {
+        for (const QString language : {"de", "en"}) {
+            QVERIFY(QDir(manualDir.path()).mkpath(language));
+            for (const QString& name : manual::Pages()) {
+                QFile file(manualDir.filePath(language + "/" + name + ".html"));
+                QVERIFY(file.open(QIODevice::WriteOnly));
+            }
+        }
+    }
+    const QByteArray oldManual = qgetenv("KALMO_MANUAL_DIR");
+    qputenv("KALMO_MANUAL_DIR", manualDir.path().toUtf8());
+    Run run;
+    run.help.answer = false;
+    SendApp app(run.reg.registry(), run.messages, run.help, run.browser, {});
+    const QString oldCwd = QDir::currentPath();
+    QDir::setCurrent(run.cwd.path());
+    app.InitInstance(args);
+    QDir::setCurrent(oldCwd);
+    app.WinHelp(data, command);
+    app.ExitInstance();
+    qputenv("KALMO_MANUAL_DIR", oldManual);
+    QCOMPARE(run.help.calls.size(), 1); // the CHM viewer was asked first
+    if (page.isEmpty()) {
+        QVERIFY(run.browser.opened.isEmpty());
+        QCOMPARE(run.messages.Ids(), QList<int>{IDS_ERR_NO_HELP});
+        QVERIFY(run.messages.messages.first().text.contains(manualDir.path()));
+    } else {
+        QCOMPARE(run.browser.opened,
+                 QStringList{QUrl::fromLocalFile(manualDir.filePath(page)).toString()});
+        QVERIFY(run.messages.messages.isEmpty());
+    }
 }
 
 void TestStartup::languageCatalog_data() {
@@ -308,7 +374,7 @@ void TestStartup::languageCatalog() {
         TestRegistry::Set(run.reg.User(), kShared, "Sprache", setting);
     QString seen;
     QString caption;
-    SendApp app(run.reg.registry(), run.messages, run.help,
+    SendApp app(run.reg.registry(), run.messages, run.help, run.browser,
                 [&](SendApp&, SendDialogState&) { seen = LoadString(610); });
     const QString oldCwd = QDir::currentPath();
     QDir::setCurrent(run.cwd.path());
@@ -390,8 +456,9 @@ void TestStartup::unreadableStore() {
                       std::make_unique<RegistryStore>(userFile, RegistryStore::Access::ReadWrite));
     RecordingMessenger messages;
     RecordingHelp help;
+    RecordingUrlOpener browser;
     bool ran = false;
-    SendApp app(registry, messages, help, [&](SendApp&, SendDialogState&) { ran = true; });
+    SendApp app(registry, messages, help, browser, [&](SendApp&, SendDialogState&) { ran = true; });
     app.InitInstance({"/d" + dir.filePath("print.sff")});
     app.ExitInstance();
     if (release.joinable()) {

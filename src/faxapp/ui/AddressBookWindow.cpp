@@ -4,6 +4,8 @@
 #include "faxapp/contacts/ContactImport.h"
 #include "faxapp/contacts/ContactWriter.h"
 #include "faxapp/ui/ContactDialog.h"
+#include "faxapp/ui/HelpMenu.h"
+#include "platform/ManualHelp.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -83,9 +85,8 @@ bool ContactMatches(const Contact& contact, const QString& search) {
 
 AddressBookWindow::AddressBookWindow(QString folder, QWidget* parent)
     : QWidget(parent), m_folder(std::move(folder)), m_search(new QLineEdit),
-      m_list(new QTreeWidget),
-      m_edit(Button(QStringLiteral("&Bearbeiten…"), QStringLiteral("edit"))),
-      m_delete(Button(QStringLiteral("&Löschen"), QStringLiteral("delete"))), m_status(new QLabel) {
+      m_list(new QTreeWidget), m_edit(Button(tr("&Bearbeiten…"), QStringLiteral("edit"))),
+      m_delete(Button(tr("&Löschen"), QStringLiteral("delete"))), m_status(new QLabel) {
     setObjectName(QStringLiteral("addressBook"));
     setWindowTitle(tr("Adressbuch"));
     m_search->setObjectName(QStringLiteral("search"));
@@ -100,8 +101,8 @@ AddressBookWindow::AddressBookWindow(QString folder, QWidget* parent)
     m_status->setObjectName(QStringLiteral("status"));
     m_status->setWordWrap(true);
 
-    QPushButton* add = Button(QStringLiteral("&Neu…"), QStringLiteral("add"));
-    QPushButton* import = Button(QStringLiteral("&Importieren…"), QStringLiteral("import"));
+    QPushButton* add = Button(tr("&Neu…"), QStringLiteral("add"));
+    QPushButton* import = Button(tr("&Importieren…"), QStringLiteral("import"));
     connect(add, &QPushButton::clicked, this, &AddressBookWindow::Add);
     connect(m_edit, &QPushButton::clicked, this, &AddressBookWindow::Edit);
     connect(m_delete, &QPushButton::clicked, this, &AddressBookWindow::Delete);
@@ -126,6 +127,7 @@ AddressBookWindow::AddressBookWindow(QString folder, QWidget* parent)
     layout->addWidget(m_list);
     layout->addWidget(m_status);
     layout->addLayout(buttons);
+    AddHelpMenu(*this, manual::kAddressBook);
     resize(560, 420);
     Reload();
 }

@@ -1,6 +1,8 @@
 #include "faxapp/ui/ContactDialog.h"
 
 #include "faxapp/contacts/ContactWriter.h"
+#include "faxapp/ui/HelpMenu.h"
+#include "platform/ManualHelp.h"
 
 #include <QDialogButtonBox>
 #include <QFormLayout>
@@ -60,6 +62,7 @@ ContactDialog::ContactDialog(const Contact& contact, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(form);
     layout->addWidget(buttons);
+    AddHelpKey(*this, manual::kAddressBook);
 }
 
 void ContactDialog::AddNumber() {

@@ -2,7 +2,9 @@
 
 #include "fax/FaxContract.h"
 #include "faxapp/journal/JournalStore.h"
+#include "faxapp/ui/HelpMenu.h"
 #include "faxapp/ui/JournalModel.h"
+#include "platform/ManualHelp.h"
 
 #include <QAction>
 #include <QApplication>
@@ -112,6 +114,7 @@ MainWindow::MainWindow(QString dataDir, MainWindowServices services, QWidget* pa
     statusBar()->addPermanentWidget(m_queueState);
 
     MakeActions();
+    AddHelpMenu(*this, manual::kJournal);
 
     m_settle = new QTimer(this);
     m_settle->setSingleShot(true);

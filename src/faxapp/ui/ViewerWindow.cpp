@@ -1,7 +1,9 @@
 #include "faxapp/ui/ViewerWindow.h"
 
 #include "faxapp/pages/PagesPdf.h"
+#include "faxapp/ui/HelpMenu.h"
 #include "faxapp/ui/PageView.h"
+#include "platform/ManualHelp.h"
 
 #include <QAction>
 #include <QApplication>
@@ -83,6 +85,7 @@ ViewerWindow::ViewerWindow(std::unique_ptr<PrintPages> pages, const QString& fil
     add(tr("Als PDF speichern…"), "actionSavePdf", &ViewerWindow::SaveAsPdf)
         ->setShortcut(QKeySequence::SaveAs);
     add(tr("Drucken…"), "actionPrint", &ViewerWindow::Print)->setShortcut(QKeySequence::Print);
+    AddHelpMenu(*this, manual::kViewer);
     connect(m_pageBox, &QSpinBox::valueChanged, this, [this](int value) { ShowPage(value - 1); });
     for (const auto& [key, slot] : {std::pair{Qt::Key_PageUp, &ViewerWindow::PreviousPage},
                                     std::pair{Qt::Key_PageDown, &ViewerWindow::NextPage},
