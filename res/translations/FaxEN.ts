@@ -456,6 +456,144 @@
     </message>
 </context>
 <context>
+    <name>faxapp::SettingsPage</name>
+    <message>
+        <source>&amp;Neu</source>
+        <translation>&amp;New</translation>
+    </message>
+    <message>
+        <source>&amp;Speichern</source>
+        <translation>&amp;Save</translation>
+    </message>
+    <message>
+        <source>&amp;Entfernen</source>
+        <translation>&amp;Remove</translation>
+    </message>
+    <message>
+        <source>&amp;Verbindung testen</source>
+        <translation>&amp;Test connection</translation>
+    </message>
+    <message>
+        <source>Nicht gespeichert: %1</source>
+        <translation>Not saved: %1</translation>
+    </message>
+    <message>
+        <source>Gespeichert.</source>
+        <translation>Saved.</translation>
+    </message>
+    <message>
+        <source>Nicht entfernt: %1</source>
+        <translation>Not removed: %1</translation>
+    </message>
+    <message>
+        <source>„%1“ ist entfernt.</source>
+        <translation>“%1” is removed.</translation>
+    </message>
+    <message>
+        <source>Die Verbindung wird geprüft …</source>
+        <translation>Checking the connection …</translation>
+    </message>
+    <message>
+        <source>Die Verbindung gelingt nicht: %1</source>
+        <translation>The connection fails: %1</translation>
+    </message>
+</context>
+<context>
+    <name>faxapp::SettingsWindow</name>
+    <message>
+        <source>KALMO!fax – Einstellungen</source>
+        <translation>KALMO!fax – Settings</translation>
+    </message>
+    <message>
+        <source>&amp;Server:</source>
+        <translation>&amp;Server:</translation>
+    </message>
+    <message>
+        <source>&amp;Port:</source>
+        <translation>&amp;Port:</translation>
+    </message>
+    <message>
+        <source>&amp;Benutzer:</source>
+        <translation>&amp;User:</translation>
+    </message>
+    <message>
+        <source>der Anmeldename</source>
+        <translation>the login name</translation>
+    </message>
+    <message>
+        <source>Pass&amp;wort:</source>
+        <translation>Pass&amp;word:</translation>
+    </message>
+    <message>
+        <source>unverändert</source>
+        <translation>unchanged</translation>
+    </message>
+    <message>
+        <source>&amp;Faxserver</source>
+        <translation>&amp;Fax server</translation>
+    </message>
+    <message>
+        <source>&amp;Name:</source>
+        <translation>&amp;Name:</translation>
+    </message>
+    <message>
+        <source>Such&amp;basis:</source>
+        <translation>Search &amp;base:</translation>
+    </message>
+    <message>
+        <source>aus dem Verzeichnis</source>
+        <translation>from the directory</translation>
+    </message>
+    <message>
+        <source>&amp;Anmeldung:</source>
+        <translation>&amp;Bind:</translation>
+    </message>
+    <message>
+        <source>Anmelde-&amp;DN:</source>
+        <translation>Bind &amp;DN:</translation>
+    </message>
+    <message>
+        <source>&amp;CA-Datei:</source>
+        <translation>&amp;CA file:</translation>
+    </message>
+    <message>
+        <source>die Zertifizierungsstellen des Systems</source>
+        <translation>the system's certificate authorities</translation>
+    </message>
+    <message>
+        <source>&amp;Verzeichnisse</source>
+        <translation>&amp;Directories</translation>
+    </message>
+    <message>
+        <source>&amp;Adresse:</source>
+        <translation>&amp;Address:</translation>
+    </message>
+    <message>
+        <source>&amp;CardDAV-Adressbücher</source>
+        <translation>&amp;CardDAV address books</translation>
+    </message>
+    <message>
+        <source>kein Schlüsselbund läuft; das Passwort ist nicht gespeichert</source>
+        <translation>no keyring runs; the password is not saved</translation>
+    </message>
+    <message>
+        <source>das ist kein Port</source>
+        <translation>this is no port</translation>
+    </message>
+    <message>
+        <source>das ist kein Servername</source>
+        <translation>this is no server name</translation>
+    </message>
+    <message>
+        <source>die Einstellungen können nicht gespeichert werden</source>
+        <translation>the settings cannot be saved</translation>
+    </message>
+    <message>
+        <source>Faxserver %1 erreicht, angemeldet.</source>
+        <translation>Fax server %1 reached, logged in.</translation>
+    </message>
+</context>
+<context>
     <name>faxapp::VersionWindow</name>
     <message>
         <source>vorhanden (sendfax)</source>

@@ -14,6 +14,7 @@ std::unique_ptr<Command> MakeConvertPageCommand(); // convert-page <bitmap> <out
 std::unique_ptr<Command> MakePasswordCommand();    // password [--delete]
 std::unique_ptr<Command> MakeDirectoryCommand();   // directory add|list|password|test|remove
 std::unique_ptr<Command> MakeReportCommand();      // report [--write] [--print] <job file>
+std::unique_ptr<Command> MakeSettingsCommand();    // settings (the window)
 std::unique_ptr<Command> MakeCardDavCommand();     // carddav add|password|list|test|sync|remove
 
 // with windows

@@ -32,6 +32,7 @@ std::vector<CommandEntry> CommandTable() {
         {MakePasswordCommand, {}},
         {MakeDirectoryCommand, {}},
         {MakeReportCommand, {}},
+        {MakeSettingsCommand, {}},
         {MakeCardDavCommand, {}},
     };
 }

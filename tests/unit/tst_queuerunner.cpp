@@ -78,6 +78,7 @@ public:
         job.submitted = true;
         return {};
     }
+    ServerResult<void> Check() override { return {}; }
     ServerResult<FaxJobStatus> Status(const QString& jobId) override {
         if (m_script->onStatus)
             m_script->onStatus(jobId);

@@ -78,6 +78,8 @@ public:
     virtual ServerResult<QString> Create(const FaxSubmission& submission) = 0;
     virtual ServerResult<void> Submit(const QString& jobId) = 0;
     virtual ServerResult<FaxJobStatus> Status(const QString& jobId) = 0;
+    // Reaches the server and logs in, for a connection test; nothing is sent.
+    virtual ServerResult<void> Check() = 0;
 };
 
 } // namespace faxapp

@@ -39,6 +39,12 @@ public:
         return Failure(jobId);
     }
 
+    ServerResult<void> Check() override {
+        if (m_client.Connect())
+            return {};
+        return Failure({});
+    }
+
     ServerResult<FaxJobStatus> Status(const QString& jobId) override {
         const auto status = m_client.Status(jobId);
         if (!status)
