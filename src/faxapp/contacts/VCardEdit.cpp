@@ -51,7 +51,8 @@ QList<QByteArray> SplitOutsideQuotes(const QByteArray& text, char sep) {
     return parts;
 }
 
-void ParseNameAndParams(ContentLine& line) {
+// first: the input's first line, the one place where a byte order mark may stand.
+void ParseNameAndParams(ContentLine& line, bool first) {
     bool quoted = false;
     qsizetype colon = -1;
     for (qsizetype i = 0; i < line.text.size() && colon < 0; ++i) {
@@ -64,7 +65,7 @@ void ParseNameAndParams(ContentLine& line) {
     line.value = colon < 0 ? QByteArray() : line.text.mid(colon + 1);
     line.params = SplitOutsideQuotes(head, ';');
     QByteArray name = line.params.takeFirst().trimmed();
-    if (name.startsWith("\xEF\xBB\xBF")) // a byte order mark before BEGIN
+    if (first && name.startsWith("\xEF\xBB\xBF")) // a byte order mark before BEGIN
         name.remove(0, 3);
     const qsizetype dot = name.lastIndexOf('.');
     line.name = name.mid(dot + 1).toUpper();
@@ -106,8 +107,8 @@ QList<ContentLine> ReadContentLines(QByteArrayView bytes, bool& tooMany) {
             content.left(colon < 0 ? content.size() : colon).toUpper().contains("QUOTED-PRINTABLE");
         lines.append(line);
     }
-    for (ContentLine& line : lines)
-        ParseNameAndParams(line);
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        ParseNameAndParams(lines[i], i == 0);
     return lines;
 }
 
@@ -304,6 +305,8 @@ bool EditVCard(QByteArrayView original, const Contact& contact, QByteArray& edit
             begin = i;
         else if (IsEndCard(line) && end < 0)
             end = i;
+        else if (begin < 0 || end >= 0)
+            continue; // lines around the card are kept, but are not the card's
         else if (line.name == "VERSION")
             version = QString::fromLatin1(line.value.trimmed());
         else if (line.name == "FN")
