@@ -32,15 +32,37 @@ QList<QByteArray> ContentLines(const QByteArray& card) {
     return lines;
 }
 
-// A content line's property name, upper case, without its group.
-QByteArray NameOf(QByteArray line) {
-    if (line.startsWith("\xEF\xBB\xBF"))
-        line.remove(0, 3);
+QByteArray WithoutLineEnd(QByteArray line) {
+    if (line.endsWith('\n'))
+        line.chop(1);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return line;
+}
+
+// A content line's property name, upper case, without its group: the unfolded line up to
+// the first ':' or ';' outside double quotes. first: the card's first line, which may start
+// with a byte order mark.
+QByteArray NameOf(const QByteArray& line, bool first) {
+    QByteArray text;
+    for (qsizetype pos = 0; pos < line.size();) {
+        qsizetype end = line.indexOf('\n', pos);
+        end = end < 0 ? line.size() : end + 1;
+        const QByteArray physical = WithoutLineEnd(line.mid(pos, end - pos));
+        text += pos == 0 ? physical : physical.mid(1);
+        pos = end;
+    }
+    bool quoted = false;
     qsizetype end = 0;
-    while (end < line.size() && line[end] != ':' && line[end] != ';' && line[end] != '\r' &&
-           line[end] != '\n')
-        ++end;
-    const QByteArray name = line.left(end).trimmed();
+    for (; end < text.size(); ++end) {
+        if (text[end] == '"')
+            quoted = !quoted;
+        else if ((text[end] == ':' || text[end] == ';') && !quoted)
+            break;
+    }
+    QByteArray name = text.left(end).trimmed();
+    if (first && name.startsWith("\xEF\xBB\xBF"))
+        name.remove(0, 3);
     return name.mid(name.lastIndexOf('.') + 1).toUpper();
 }
 
@@ -77,8 +99,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         FUZZ_CHECK(back.contacts[0].uid == read.contacts[0].uid);
 
     qsizetype from = 0;
-    for (const QByteArray& line : ContentLines(original)) {
-        const QByteArray name = NameOf(line);
+    const QList<QByteArray> lines = ContentLines(original);
+    for (const QByteArray& line : lines) {
+        const QByteArray name = NameOf(line, &line == &lines.first());
         if (name == "FN" || name == "TEL")
             continue;
         const qsizetype at = edited.indexOf(line, from);
