@@ -53,22 +53,25 @@ QList<QByteArray> SplitOutsideQuotes(const QByteArray& text, char sep) {
 
 // first: the input's first line, the one place where a byte order mark may stand.
 void ParseNameAndParams(ContentLine& line, bool first) {
-    bool quoted = false;
-    qsizetype colon = -1;
-    for (qsizetype i = 0; i < line.text.size() && colon < 0; ++i) {
-        if (line.text[i] == '"')
-            quoted = !quoted;
-        else if (line.text[i] == ':' && !quoted)
-            colon = i;
-    }
+    const qsizetype colon = ValueColon(line.text); // where the reader finds the value
     const QByteArray head = colon < 0 ? line.text : line.text.left(colon);
     line.value = colon < 0 ? QByteArray() : line.text.mid(colon + 1);
     line.params = SplitOutsideQuotes(head, ';');
-    QByteArray name = line.params.takeFirst().trimmed();
-    if (first && name.startsWith("\xEF\xBB\xBF")) // a byte order mark before BEGIN
-        name.remove(0, 3);
-    const qsizetype dot = name.lastIndexOf('.');
-    line.name = name.mid(dot + 1).toUpper();
+    line.params.removeFirst();
+    // The name as the reader takes it: from the first physical line, up to the first ';' or ':',
+    // blanks and quotes included.
+    QByteArrayView text = line.raw;
+    const qsizetype lf = text.indexOf('\n');
+    text = lf < 0 ? text : text.first(lf);
+    if (text.endsWith('\r'))
+        text.chop(1);
+    if (first && text.startsWith("\xEF\xBB\xBF")) // a byte order mark before BEGIN
+        text = text.sliced(3);
+    qsizetype end = 0;
+    while (end < text.size() && text[end] != ';' && text[end] != ':')
+        ++end;
+    const QByteArrayView name = text.first(end);
+    line.name = name.sliced(name.lastIndexOf('.') + 1).toByteArray().toUpper();
 }
 
 // Content lines of the bytes: a line starting with a blank or a tab continues the one
