@@ -1,8 +1,9 @@
 // The contact editor's change of a vCard from elsewhere. The input is the card, a NUL, the
 // name, and the fax numbers, each after a NUL. A card edited with what the reader read of it
 // comes back byte for byte; a card edited with a contact fit to be stored reads back with that
-// name and those numbers, keeps every line that is not a name or a phone number in order and
-// byte for byte, and comes back as it is when edited with the same contact again.
+// name and those numbers (a run of blanks in a number read as one), keeps every line that is not a
+// name or a phone number in order and byte for byte, and comes back as it is when edited with the
+// same contact again.
 
 #include "FuzzInput.h"
 #include "faxapp/contacts/ContactWriter.h"
@@ -32,37 +33,17 @@ QList<QByteArray> ContentLines(const QByteArray& card) {
     return lines;
 }
 
-QByteArray WithoutLineEnd(QByteArray line) {
-    if (line.endsWith('\n'))
-        line.chop(1);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    return line;
-}
-
-// A content line's property name, upper case, without its group: the unfolded line up to
-// the first ':' or ';' outside double quotes. first: the card's first line, which may start
-// with a byte order mark.
-QByteArray NameOf(const QByteArray& line, bool first) {
-    QByteArray text;
-    for (qsizetype pos = 0; pos < line.size();) {
-        qsizetype end = line.indexOf('\n', pos);
-        end = end < 0 ? line.size() : end + 1;
-        const QByteArray physical = WithoutLineEnd(line.mid(pos, end - pos));
-        text += pos == 0 ? physical : physical.mid(1);
-        pos = end;
-    }
-    bool quoted = false;
+// A content line's property name, upper case, without its group, as the reader takes it: up
+// to the first ':' or ';'. first: the card's first line, which may start with a byte order mark.
+QByteArray NameOf(QByteArray line, bool first) {
+    if (first && line.startsWith("\xEF\xBB\xBF"))
+        line.remove(0, 3);
     qsizetype end = 0;
-    for (; end < text.size(); ++end) {
-        if (text[end] == '"')
-            quoted = !quoted;
-        else if ((text[end] == ':' || text[end] == ';') && !quoted)
-            break;
-    }
-    QByteArray name = text.left(end).trimmed();
-    if (first && name.startsWith("\xEF\xBB\xBF"))
-        name.remove(0, 3);
+    while (end < line.size() && line[end] != ':' && line[end] != ';' && line[end] != '\n')
+        ++end;
+    QByteArray name = line.left(end);
+    if (name.endsWith('\r') && (end == line.size() || line[end] == '\n'))
+        name.chop(1);
     return name.mid(name.lastIndexOf('.') + 1).toUpper();
 }
 
@@ -94,7 +75,11 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     const faxapp::VCardParse back = faxapp::ParseVCards(edited);
     FUZZ_CHECK(back.contacts.size() == 1);
     FUZZ_CHECK(back.contacts[0].name == wanted.name);
-    FUZZ_CHECK(back.contacts[0].faxNumbers == wanted.faxNumbers);
+    // The reader takes a run of blanks inside a number as one.
+    const QStringList numbers = back.contacts[0].faxNumbers;
+    FUZZ_CHECK(numbers.size() == wanted.faxNumbers.size());
+    for (qsizetype i = 0; i < numbers.size(); ++i)
+        FUZZ_CHECK(numbers[i].simplified() == wanted.faxNumbers[i].simplified());
     if (read.contacts.size() == 1)
         FUZZ_CHECK(back.contacts[0].uid == read.contacts[0].uid);
 
