@@ -88,14 +88,16 @@ QList<ContentLine> ReadContentLines(QByteArrayView bytes, bool& tooMany) {
         const QByteArray physical = bytes.sliced(pos, end - pos).toByteArray();
         pos = end;
         const QByteArray content = WithoutLineEnd(physical);
+        // As the reader: a soft line break goes before folding, and its '=' is no character.
+        if (!lines.isEmpty() && lines.last().quotedPrintable && lines.last().text.endsWith('=')) {
+            lines.last().raw += physical;
+            lines.last().text.chop(1);
+            lines.last().text += content;
+            continue;
+        }
         if (!lines.isEmpty() && (content.startsWith(' ') || content.startsWith('\t'))) {
             lines.last().raw += physical;
             lines.last().text += content.mid(1);
-            continue;
-        }
-        if (!lines.isEmpty() && lines.last().quotedPrintable && lines.last().text.endsWith('=')) {
-            lines.last().raw += physical;
-            lines.last().text += content;
             continue;
         }
         if (lines.size() >= kMaxContentLines) {
