@@ -77,7 +77,8 @@ bool SamePixels(const QImage& a, const QImage& b) {
                       : a.format() == QImage::Format_Indexed8 ? a.width()
                                                               : 3 * a.width();
     for (int y = 0; y < a.height(); ++y)
-        if (std::memcmp(a.constScanLine(y), b.constScanLine(y), static_cast<std::size_t>(bytes)))
+        if (std::memcmp(a.constScanLine(y), b.constScanLine(y), static_cast<std::size_t>(bytes)) !=
+            0)
             return false;
     return true;
 }
