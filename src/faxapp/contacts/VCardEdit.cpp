@@ -51,23 +51,27 @@ QList<QByteArray> SplitOutsideQuotes(const QByteArray& text, char sep) {
     return parts;
 }
 
-void ParseNameAndParams(ContentLine& line) {
-    bool quoted = false;
-    qsizetype colon = -1;
-    for (qsizetype i = 0; i < line.text.size() && colon < 0; ++i) {
-        if (line.text[i] == '"')
-            quoted = !quoted;
-        else if (line.text[i] == ':' && !quoted)
-            colon = i;
-    }
+// first: the input's first line, the one place where a byte order mark may stand.
+void ParseNameAndParams(ContentLine& line, bool first) {
+    const qsizetype colon = ValueColon(line.text); // where the reader finds the value
     const QByteArray head = colon < 0 ? line.text : line.text.left(colon);
     line.value = colon < 0 ? QByteArray() : line.text.mid(colon + 1);
     line.params = SplitOutsideQuotes(head, ';');
-    QByteArray name = line.params.takeFirst().trimmed();
-    if (name.startsWith("\xEF\xBB\xBF")) // a byte order mark before BEGIN
-        name.remove(0, 3);
-    const qsizetype dot = name.lastIndexOf('.');
-    line.name = name.mid(dot + 1).toUpper();
+    line.params.removeFirst();
+    // The name as the reader takes it: from the first physical line, up to the first ';' or ':',
+    // blanks and quotes included.
+    QByteArrayView text = line.raw;
+    const qsizetype lf = text.indexOf('\n');
+    text = lf < 0 ? text : text.first(lf);
+    if (text.endsWith('\r'))
+        text.chop(1);
+    if (first && text.startsWith("\xEF\xBB\xBF")) // a byte order mark before BEGIN
+        text = text.sliced(3);
+    qsizetype end = 0;
+    while (end < text.size() && text[end] != ';' && text[end] != ':')
+        ++end;
+    const QByteArrayView name = text.first(end);
+    line.name = name.sliced(name.lastIndexOf('.') + 1).toByteArray().toUpper();
 }
 
 // Content lines of the bytes: a line starting with a blank or a tab continues the one
@@ -84,14 +88,16 @@ QList<ContentLine> ReadContentLines(QByteArrayView bytes, bool& tooMany) {
         const QByteArray physical = bytes.sliced(pos, end - pos).toByteArray();
         pos = end;
         const QByteArray content = WithoutLineEnd(physical);
+        // As the reader: a soft line break goes before folding, and its '=' is no character.
+        if (!lines.isEmpty() && lines.last().quotedPrintable && lines.last().text.endsWith('=')) {
+            lines.last().raw += physical;
+            lines.last().text.chop(1);
+            lines.last().text += content;
+            continue;
+        }
         if (!lines.isEmpty() && (content.startsWith(' ') || content.startsWith('\t'))) {
             lines.last().raw += physical;
             lines.last().text += content.mid(1);
-            continue;
-        }
-        if (!lines.isEmpty() && lines.last().quotedPrintable && lines.last().text.endsWith('=')) {
-            lines.last().raw += physical;
-            lines.last().text += content;
             continue;
         }
         if (lines.size() >= kMaxContentLines) {
@@ -106,8 +112,8 @@ QList<ContentLine> ReadContentLines(QByteArrayView bytes, bool& tooMany) {
             content.left(colon < 0 ? content.size() : colon).toUpper().contains("QUOTED-PRINTABLE");
         lines.append(line);
     }
-    for (ContentLine& line : lines)
-        ParseNameAndParams(line);
+    for (qsizetype i = 0; i < lines.size(); ++i)
+        ParseNameAndParams(lines[i], i == 0);
     return lines;
 }
 
@@ -304,6 +310,8 @@ bool EditVCard(QByteArrayView original, const Contact& contact, QByteArray& edit
             begin = i;
         else if (IsEndCard(line) && end < 0)
             end = i;
+        else if (begin < 0 || end >= 0)
+            continue; // lines around the card are kept, but are not the card's
         else if (line.name == "VERSION")
             version = QString::fromLatin1(line.value.trimmed());
         else if (line.name == "FN")

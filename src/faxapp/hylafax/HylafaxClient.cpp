@@ -2,6 +2,7 @@
 
 #include "faxapp/hylafax/HylafaxConnection.h"
 #include "faxapp/hylafax/HylafaxJobRequest.h"
+#include "faxapp/hylafax/HylafaxReplies.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -40,53 +41,6 @@ QString LoginName() {
 bool IsJobId(const QString& id) {
     static const QRegularExpression digits(QStringLiteral("^[0-9]{1,9}$"));
     return digits.match(id).hasMatch();
-}
-
-// The file name in "150 FILE: /tmp/doc6.tif (Opening new data connection)."; it goes back on
-// a command line, so only a plain path is taken.
-QByteArray ServerFile(const Reply& reply) {
-    static const QRegularExpression file(QStringLiteral("FILE: (/?[A-Za-z0-9._/-]+)"));
-    const auto match = file.match(QString::fromLatin1(reply.Text()));
-    return match.hasMatch() ? match.captured(1).toLatin1() : QByteArray();
-}
-
-HylafaxJobStatus::State StateFrom(const QByteArray& text, bool& known) {
-    using State = HylafaxJobStatus::State;
-    known = true;
-    if (text == "ACTIVE") {
-        return State::Active;
-    }
-    if (text == "DONE") {
-        return State::Done;
-    }
-    if (text == "FAILED") {
-        return State::Failed;
-    }
-    known = text == "SUSPENDED" || text == "PENDING" || text == "SLEEPING" || text == "BLOCKED" ||
-            text == "READY";
-    return State::Pending;
-}
-
-// Fills what only the job's queue file tells: the rate, data format and receiver of the last
-// call ("signalrate:14400 bit/s", "dataformat:2-D MR", "csi:+49 30 1234567").
-void ReadQueueFile(const QByteArray& bytes, HylafaxJobStatus& status) {
-    for (const QByteArray& line : bytes.split('\n')) {
-        const qsizetype colon = line.indexOf(':');
-        if (colon <= 0) {
-            continue;
-        }
-        const QByteArray key = line.left(colon);
-        // The remote identification comes from the far end of a phone line: nothing of it
-        // reaches a message or the journal unfiltered.
-        const QString value = HylafaxConnection::Printable(line.mid(colon + 1));
-        if (key == "signalrate") {
-            status.signalRate = value.section(u' ', 0, 0).toInt();
-        } else if (key == "dataformat") {
-            status.dataFormat = value;
-        } else if (key == "csi") {
-            status.remoteId = value;
-        }
-    }
 }
 
 } // namespace
@@ -225,9 +179,9 @@ bool HylafaxClient::Impl::Store(QFile& document, QByteArray& serverFile) {
     if (!reply->Positive()) {
         return Trouble(*reply, QStringLiteral("storing the document"));
     }
-    serverFile = ServerFile(preliminary);
+    serverFile = HylafaxReplies::ServerFile(preliminary.Text());
     if (serverFile.isEmpty()) {
-        serverFile = ServerFile(*reply);
+        serverFile = HylafaxReplies::ServerFile(reply->Text());
     }
     return !serverFile.isEmpty() ||
            Fail(Failure::Unreachable,
@@ -276,9 +230,8 @@ std::optional<QString> HylafaxClient::Create(const HylafaxSubmission& submission
     if (!created) {
         return std::nullopt;
     }
-    static const QRegularExpression jobId(QStringLiteral("jobid: ([0-9]+)"));
-    const auto match = jobId.match(QString::fromLatin1(created->Text()));
-    if (!created->Positive() || !match.hasMatch()) {
+    const QString jobId = HylafaxReplies::NewJobId(created->Text());
+    if (!created->Positive() || jobId.isEmpty()) {
         d.Trouble(*created, QStringLiteral("creating the job"));
         return std::nullopt;
     }
@@ -287,7 +240,7 @@ std::optional<QString> HylafaxClient::Create(const HylafaxSubmission& submission
             return std::nullopt;
         }
     }
-    return match.captured(1);
+    return jobId;
 }
 
 bool HylafaxClient::Submit(const QString& jobId) {
@@ -340,13 +293,13 @@ std::optional<HylafaxJobStatus> HylafaxClient::Impl::Query(const QString& jobId)
         }
         values[i] = reply->code == 213 ? reply->Text() : QByteArray();
     }
-    bool known = false;
-    status.state = StateFrom(values[0].trimmed(), known);
-    if (!known) {
+    const auto state = HylafaxReplies::JobState(values[0].trimmed());
+    if (!state) {
         Fail(Failure::Unreachable, QStringLiteral("unknown job state %1")
                                        .arg(HylafaxConnection::Printable(values[0].left(40))));
         return std::nullopt;
     }
+    status.state = *state;
     status.status = HylafaxConnection::Printable(values[1]);
     status.statusCode = values[2].trimmed().toInt();
     status.pagesSent = values[3].trimmed().toInt();
@@ -368,7 +321,7 @@ std::optional<HylafaxJobStatus> HylafaxClient::Impl::Query(const QString& jobId)
                 return std::nullopt;
             }
             if (reply->Positive()) {
-                ReadQueueFile(bytes, status);
+                HylafaxReplies::ReadQueueFile(bytes, status);
                 break;
             }
         }

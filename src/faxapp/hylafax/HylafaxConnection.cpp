@@ -1,8 +1,9 @@
 #include "faxapp/hylafax/HylafaxConnection.h"
 
+#include "faxapp/hylafax/HylafaxReplies.h"
+
 #include <QIODevice>
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -16,10 +17,6 @@ namespace faxapp {
 
 namespace {
 
-// hfaxd's replies are short lines; a line or reply far longer than any of them means the peer
-// is not a HylaFAX server, and reading on would only fill memory.
-constexpr qsizetype kMaxLine = 16 * 1024LL;
-constexpr int kMaxReplyLines = 2000;
 constexpr qint64 kChunk = 64 * 1024LL;
 
 qint64 NowMs() {
@@ -87,52 +84,6 @@ int ConnectTo(const sockaddr* address, socklen_t length, qint64 deadline, QStrin
         return -1;
     }
     return fd;
-}
-
-// A reply's first line: three digits, then a space (last line), a hyphen (more lines follow)
-// or nothing.
-bool ParseCode(const QByteArray& line, int& code, bool& more) {
-    if (line.size() < 3 || !std::isdigit(static_cast<unsigned char>(line[0])) ||
-        !std::isdigit(static_cast<unsigned char>(line[1])) ||
-        !std::isdigit(static_cast<unsigned char>(line[2]))) {
-        return false;
-    }
-    if (line.size() > 3 && line[3] != ' ' && line[3] != '-') {
-        return false;
-    }
-    code = line.left(3).toInt();
-    more = line.size() > 3 && line[3] == '-';
-    return code >= 100 && code < 600;
-}
-
-// The port of "229 Entering Extended Passive Mode (|||60533|)".
-int ExtendedPassivePort(const QByteArray& text) {
-    const qsizetype start = text.indexOf("(|||");
-    const qsizetype end = start < 0 ? -1 : text.indexOf("|)", start + 4);
-    if (end < 0) {
-        return -1;
-    }
-    bool ok = false;
-    const int port = text.mid(start + 4, end - start - 4).toInt(&ok);
-    return ok && port > 0 && port < 65536 ? port : -1;
-}
-
-// The port of "227 Entering passive mode (127,0,0,1,211,107)". The address is not used: data
-// connections go to the address the control connection reached, never elsewhere.
-int PassivePort(const QByteArray& text) {
-    const qsizetype start = text.indexOf('(');
-    const qsizetype end = start < 0 ? -1 : text.indexOf(')', start);
-    if (end < 0) {
-        return -1;
-    }
-    const QList<QByteArray> parts = text.mid(start + 1, end - start - 1).split(',');
-    if (parts.size() != 6) {
-        return -1;
-    }
-    bool high = false;
-    bool low = false;
-    const int port = parts[4].trimmed().toInt(&high) * 256 + parts[5].trimmed().toInt(&low);
-    return high && low && port > 0 && port < 65536 ? port : -1;
 }
 
 } // namespace
@@ -217,21 +168,8 @@ std::optional<HylafaxConnection::Reply> HylafaxConnection::Open(const QString& h
     return ReadReply();
 }
 
-bool HylafaxConnection::ReadLine(QByteArray& line, qint64 deadline) {
+bool HylafaxConnection::Receive(qint64 deadline) {
     for (;;) {
-        const qsizetype end = m_in.indexOf('\n');
-        if (end >= 0) {
-            line = m_in.left(end);
-            m_in.remove(0, end + 1);
-            if (line.endsWith('\r')) {
-                line.chop(1);
-            }
-            return true;
-        }
-        if (m_in.size() > kMaxLine) {
-            m_error = QStringLiteral("the server sent a line too long for a reply");
-            return false;
-        }
         if (!WaitFor(m_fd, POLLIN, deadline)) {
             m_error = QStringLiteral("no reply from the server within %1 ms").arg(m_timeoutMs);
             return false;
@@ -246,6 +184,7 @@ bool HylafaxConnection::ReadLine(QByteArray& line, qint64 deadline) {
             return false;
         }
         m_in.append(buffer, n);
+        return true;
     }
 }
 
@@ -255,30 +194,20 @@ std::optional<HylafaxConnection::Reply> HylafaxConnection::ReadReply() {
     }
     const qint64 deadline = NowMs() + m_timeoutMs;
     Reply reply;
-    QByteArray line;
-    if (!ReadLine(line, deadline)) {
-        return Fail(m_error);
-    }
-    bool more = false;
-    if (!ParseCode(line, reply.code, more)) {
-        return Fail(QStringLiteral("the server's reply does not parse: %1")
-                        .arg(QString::fromUtf8(line.left(80))));
-    }
-    reply.lines.append(line);
-    // A multi-line reply ends with a line that starts with the same code and a space; the
-    // lines between may hold anything, even other codes.
-    const QByteArray last = line.left(3) + ' ';
-    while (more) {
-        if (reply.lines.size() >= kMaxReplyLines) {
-            return Fail(QStringLiteral("the server's reply does not end"));
+    for (;;) {
+        QString error;
+        switch (HylafaxReplies::TakeReply(m_in, reply, error)) {
+        case HylafaxReplies::Scan::Complete:
+            return reply;
+        case HylafaxReplies::Scan::Bad:
+            return Fail(error);
+        case HylafaxReplies::Scan::Incomplete:
+            break;
         }
-        if (!ReadLine(line, deadline)) {
+        if (!Receive(deadline)) {
             return Fail(m_error);
         }
-        reply.lines.append(line);
-        more = !line.startsWith(last);
     }
-    return reply;
 }
 
 bool HylafaxConnection::SendAll(int fd, const char* data, qsizetype size, qint64 deadline) {
@@ -320,13 +249,13 @@ int HylafaxConnection::OpenData() {
     if (!reply) {
         return -1;
     }
-    int port = reply->code == 229 ? ExtendedPassivePort(reply->Text()) : -1;
+    int port = reply->code == 229 ? HylafaxReplies::ExtendedPassivePort(reply->Text()) : -1;
     if (reply->code >= 500) { // a server without EPSV
         reply = Command(QByteArrayLiteral("PASV"));
         if (!reply) {
             return -1;
         }
-        port = reply->code == 227 ? PassivePort(reply->Text()) : -1;
+        port = reply->code == 227 ? HylafaxReplies::PassivePort(reply->Text()) : -1;
     }
     if (port < 0) {
         Fail(QStringLiteral("no data connection: %1").arg(reply->Line()));

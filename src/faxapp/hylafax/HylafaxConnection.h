@@ -66,7 +66,8 @@ public:
 
 private:
     std::optional<Reply> ReadReply();
-    bool ReadLine(QByteArray& line, qint64 deadline);
+    // Waits for bytes from the server and appends them to m_in.
+    bool Receive(qint64 deadline);
     bool SendAll(int fd, const char* data, qsizetype size, qint64 deadline);
     int OpenData();
     std::optional<Reply> Transfer(const QByteArray& command, QIODevice* source, QByteArray* sink,
