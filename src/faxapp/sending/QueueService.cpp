@@ -76,9 +76,10 @@ private:
         int next = kRescanMs;
         if (pass.unreachable) {
             next = RetryDelayMs(++m_failures);
-            text = QueueService::tr("Faxserver nicht erreichbar (%1); nächster Versuch um %2")
-                       .arg(pass.serverError, QLocale().toString(QTime::currentTime().addMSecs(next),
-                                                                 QLocale::ShortFormat));
+            text =
+                QueueService::tr("Faxserver nicht erreichbar (%1); nächster Versuch um %2")
+                    .arg(pass.serverError, QLocale().toString(QTime::currentTime().addMSecs(next),
+                                                              QLocale::ShortFormat));
         } else {
             m_failures = 0;
             text = QueueService::tr("Faxserver %1:%2: %n Aufträge in Arbeit", nullptr, inFlight)
