@@ -11,6 +11,7 @@
 #include "platform/Automation.h"
 #include "platform/HelpViewer.h"
 #include "platform/LanguageCatalog.h"
+#include "platform/ManualHelp.h"
 #include "platform/NonInteractiveMessenger.h"
 #include "platform/Presence.h"
 #include "platform/ProcessLauncher.h"
@@ -89,6 +90,11 @@ public:
     bool HtmlHelp(const QString&, int, quint32) override { return false; }
 };
 
+class NoBrowser final : public UrlOpener {
+public:
+    bool OpenUrl(const QUrl&) override { return false; }
+};
+
 class NoBusy final : public BusyIndicator {
 public:
     void Begin() override {}
@@ -138,7 +144,8 @@ bool SaveDialogs(const QString& folder, const QString& suffix, const QString& pr
                                         RegistryStore::Access::ReadWrite));
     NonInteractiveMessenger messenger;
     NoHelp help;
-    SendApp app(registry, messenger, help, {});
+    NoBrowser browser;
+    SendApp app(registry, messenger, help, browser, {});
     app.SetRegistryKey(fax::kRegistryCompany);
     app.SetProfileName(fax::kProfileName);
     app.m_strSystemDir = QStringLiteral("/opt/kalmofax");
