@@ -472,7 +472,7 @@ private Q_SLOTS:
             const qsizetype filed = QDir(Path(fax::kFolderComack)).entryList(QDir::Files).size() +
                                     QDir(Path(fax::kFolderComerr)).entryList(QDir::Files).size();
             const bool late = random.bounded(8) == 0 && kills >= kKills * filed / kJobs;
-            QThread::msleep(late ? random.bounded(600, 2000) : random.bounded(5, 600));
+            QThread::msleep(late ? random.bounded(600, 2000) : random.bounded(5, 300));
             for (const auto& process : running)
                 process->kill();
             for (const auto& process : running) {
@@ -489,8 +489,6 @@ private Q_SLOTS:
         const qsizetype filedThen = QDir(Path(fax::kFolderComack)).entryList(QDir::Files).size() +
                                     QDir(Path(fax::kFolderComerr)).entryList(QDir::Files).size();
 
-        // Runs left alone until the queue is empty: the jobs of killed runs are taken over,
-        // followed and filed.
         // Runs left alone until the queue is empty: the jobs of killed runs are taken over,
         // followed and filed.
         int finalRuns = 0;
@@ -514,7 +512,8 @@ private Q_SLOTS:
         QVERIFY2(last.exitCode == 0, qPrintable(last.out + last.err));
         QVERIFY2(last.out.contains(u"0 submitted, 0 sent, 0 failed, 0 refused, 0 at the server"),
                  qPrintable(last.out));
-        QVERIFY2(kills >= 60, qPrintable(QString::number(kills)));
+        // Enough kills to have met every step, however fast the machine ends the queue.
+        QVERIFY2(kills >= 40, qPrintable(QString::number(kills)));
 
         // At the server: each job once, ended as its number says.
         QMap<QString, PrivateHylafax::Job> atServer;

@@ -150,6 +150,12 @@ QList<CachedCard> BookService::Cards(const QString& name, const QUrl& url) {
     return cards;
 }
 
+bool BookService::NoteDue(const QString& name) const {
+    const std::lock_guard lock(m_state->mutex);
+    const auto it = m_state->accounts.constFind(name);
+    return it != m_state->accounts.cend() && it->noteDue;
+}
+
 QString BookService::TakeNote(const QString& name) {
     QString failure;
     {

@@ -61,6 +61,8 @@ public:
 
     // The note due for the account after a failed sync, given once: empty when none is due.
     QString TakeNote(const QString& account);
+    // Whether a note is due for the account, without giving it.
+    bool NoteDue(const QString& account) const;
 
     // Waits until no sync runs; false when one still runs after timeout.
     bool WaitForSyncs(std::chrono::milliseconds timeout);

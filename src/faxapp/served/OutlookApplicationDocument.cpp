@@ -81,6 +81,10 @@ public:
         case kCount:
             return AutoVariant::I4(qint32(m_cards.size()));
         case fax::kDispidReadAll: {
+            // The one call has no room for the note that the list may be old: while one is
+            // due, the reader is sent the old way, whose walk ends with it.
+            if (m_service && m_service->NoteDue(m_account))
+                dbusauto::ThrowError(dbusauto::kMemberNotFound);
             QString lines;
             for (const carddav::CachedCard& card : std::as_const(m_cards))
                 fax::AppendEntryLine(lines, {card.name, card.businessFax, card.homeFax});

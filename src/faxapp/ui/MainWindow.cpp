@@ -283,6 +283,12 @@ void MainWindow::ShowFromTray() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    // The application closing its windows as it quits (after asking in Quit) is not asked
+    // again, nor kept in the tray.
+    if (!event->spontaneous()) {
+        event->accept();
+        return;
+    }
     // With a tray, closing the window keeps the application (and its presence) running.
     if (m_tray) {
         hide();

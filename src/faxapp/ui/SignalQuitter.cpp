@@ -63,7 +63,8 @@ void SignalQuitter::OnReadable() {
     unsigned char byte = 0;
     while (::read(g_readEnd, &byte, 1) == 1)
         m_received = byte;
-    QCoreApplication::quit();
+    // exit, not quit: a signal ends the program whatever its windows say.
+    QCoreApplication::exit(0);
 }
 
 } // namespace faxapp
