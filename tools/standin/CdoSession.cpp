@@ -162,7 +162,7 @@ private:
     // them: a name that fails ends the list, a field that fails or is missing is empty.
     static QString EntryLines(const QJsonArray& entries) {
         QString lines;
-        for (const QJsonValue& value : entries) {
+        for (const auto& value : entries) {
             const QJsonObject entry = value.toObject();
             if (Fails(entry, QString(), kName))
                 break;

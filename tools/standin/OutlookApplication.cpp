@@ -77,7 +77,7 @@ private:
     // these members fails the whole call, as it ends the walk.
     static QString ItemLines(const QJsonArray& items) {
         QString lines;
-        for (const QJsonValue& value : items) {
+        for (const auto& value : items) {
             const QJsonObject item = value.toObject();
             for (const int member : {kName, kHomeFax, kBusinessFax})
                 FailIfScripted(item, QString(), member);
