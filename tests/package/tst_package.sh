@@ -124,7 +124,7 @@ named=$(grep -ohE '^(Exec|ExecStart)=/[^ ]+' \
 named+=$'\n'$(sed -n 's/^ppd=\${KALMO_PPD_FILE:-\(.*\)}$/\1/p; s/^policy_file=\${KALMO_POLICY_FILE:-\(.*\)}$/\1/p' \
     "$root/usr/sbin/kalmosend-setup-printer")
 check "the units, services and setup command name paths (found $(wc -w <<<"$named"))" \
-    test "$(wc -w <<<"$named")" -eq 6
+    test "$(wc -w <<<"$named")" -eq 8
 for path in $named; do
     check "$path is in the package" test -e "$root$path"
 done
@@ -158,8 +158,8 @@ for service in "$root"/usr/share/dbus-1/services/*.service; do
     sed "s|^Exec=/usr/bin/kalmofax |Exec=$root/usr/bin/kalmofax |" "$service" \
         >"$work/services/$(basename "$service")"
 done
-check "both services start the root's kalmofax" \
-    test "$(grep -lF "Exec=$root/usr/bin/kalmofax serve " "$work"/services/*.service | wc -l)" -eq 2
+check "the four services start the root's kalmofax" \
+    test "$(grep -lF "Exec=$root/usr/bin/kalmofax serve " "$work"/services/*.service | wc -l)" -eq 4
 start_private_bus "$work/services"
 
 send_example "$root/usr/bin" "$top/examples/example.sff" "0711 123456" \
