@@ -87,6 +87,7 @@ private Q_SLOTS:
     void rowsComeBackNewestFirst();
     void outcomeGoesToTheNewestRowOfTheJob();
     void twoOpenANewJournalAtOnce();
+    void versionOneIsBroughtUp();
     void addFailsOnFaults_data();
     void addFailsOnFaults();
     void openReportsDamage_data();
@@ -128,6 +129,65 @@ void TestJournalStore::twoOpenANewJournalAtOnce() {
     QVERIFY2(store, qPrintable(error));
     JournalEntry row = SendJob("09120000.FX3");
     QVERIFY2(store->Add(row, error), qPrintable(error));
+}
+
+void TestJournalStore::versionOneIsBroughtUp() {
+    // A journal as the first version wrote it: its rows keep their ids and values, the new
+    // columns start empty, and the next row follows the old ones.
+    const QString file = JournalStore::DatabasePath(m_data);
+    QVERIFY(Sql(file, "CREATE TABLE jobs(id INTEGER PRIMARY KEY, recorded TEXT NOT NULL,"
+                      " kind TEXT NOT NULL CHECK(kind IN ('send', 'poll')), document TEXT NOT NULL,"
+                      " job_file TEXT NOT NULL, number TEXT NOT NULL, resolution INTEGER NOT NULL,"
+                      " send_time TEXT NOT NULL, remark TEXT NOT NULL, state TEXT NOT NULL,"
+                      " outcome TEXT NOT NULL);"
+                      "CREATE INDEX jobs_job_file ON jobs(job_file);"
+                      "INSERT INTO jobs VALUES(7, '2026-12-01T09:30:00.000Z', 'poll', '',"
+                      " '09120001.FX3', '0301234', 0, 'IMMED', 'Abruf', 'failed', 'busy');"
+                      "PRAGMA user_version = 1;"));
+    QString error;
+    auto store = JournalStore::Open(m_data, error);
+    QVERIFY2(store, qPrintable(error));
+    auto rows = store->Entries(error);
+    QVERIFY2(rows && rows->size() == 1, qPrintable(error));
+    const JournalEntry old = rows->first();
+    QCOMPARE(old.id, 7);
+    QVERIFY(old.poll && !old.received);
+    QCOMPARE(old.number, u"0301234");
+    QCOMPARE(old.outcome, u"busy");
+    QCOMPARE(old.pages, 0);
+    QVERIFY(old.faxFile.isEmpty() && !old.arrived.isValid() && !old.unread);
+
+    JournalEntry added = SendJob("09120002.FX3", "neu");
+    QVERIFY2(store->Add(added, error), qPrintable(error));
+    QCOMPARE(added.id, 8);
+    QVERIFY2(store->SetUnread(7, true, error), qPrintable(error));
+    store.reset();
+    store = JournalStore::Open(m_data, error); // a second open leaves version 2 as it is
+    QVERIFY2(store, qPrintable(error));
+    rows = store->Entries(error);
+    QVERIFY(rows && rows->size() == 2);
+    QVERIFY(rows->at(1).unread && !rows->at(0).unread);
+
+    // A fax that came in is recorded once for its place at the server.
+    JournalEntry in;
+    in.state = "received";
+    in.serverFile = "127.0.0.1:4559 recvq/fax00001.tif";
+    in.faxFile = m_data + "/Faxrec/F0000001.TIF";
+    in.remoteId = "+49 30 1234";
+    in.pages = 3;
+    in.arrived = QDateTime::currentDateTime().addSecs(-60);
+    in.unread = true;
+    QVERIFY2(store->AddReceived(in, error), qPrintable(error));
+    JournalEntry twice = in;
+    QVERIFY(!store->AddReceived(twice, error));
+    QVERIFY2(error.contains("already"), qPrintable(error));
+    rows = store->Entries(error);
+    QVERIFY(rows && rows->size() == 3);
+    const JournalEntry got = rows->first();
+    QVERIFY(got.received && !got.poll);
+    QCOMPARE(got.pages, 3);
+    QCOMPARE(got.remoteId, in.remoteId);
+    QCOMPARE(got.arrived.toSecsSinceEpoch(), in.arrived.toSecsSinceEpoch());
 }
 
 void TestJournalStore::rowsComeBackNewestFirst() {
@@ -308,7 +368,7 @@ void TestJournalStore::openReportsDamage() {
         bytes = ReadAll(file);
         break;
     case Damage::NewerVersion:
-        QVERIFY(Sql(file, "PRAGMA user_version = 2"));
+        QVERIFY(Sql(file, "PRAGMA user_version = 3"));
         bytes = ReadAll(file);
         break;
     case Damage::Link:

@@ -14,31 +14,58 @@ namespace faxapp {
 
 namespace {
 
-// The schema this program writes; a journal of a later version is left alone.
-constexpr int kSchemaVersion = 1;
+// The schema this program writes; a journal of a later version is left alone, one of an
+// earlier version is brought up to this one when opened.
+constexpr int kSchemaVersion = 2;
 // A journal locked by another program (the sending engine, a second kalmofax) is waited for
 // this long before the row is given up: long enough for any single row, short enough that
 // kalmosend's call does not time out first.
 constexpr int kBusyTimeoutMs = 3000;
 
-constexpr const char* kSchema = "CREATE TABLE jobs("
-                                " id INTEGER PRIMARY KEY,"
-                                " recorded TEXT NOT NULL," // ISO 8601, UTC
-                                " kind TEXT NOT NULL CHECK(kind IN ('send', 'poll')),"
-                                " document TEXT NOT NULL,"
-                                " job_file TEXT NOT NULL,"
-                                " number TEXT NOT NULL,"
-                                " resolution INTEGER NOT NULL,"
-                                " send_time TEXT NOT NULL,"
-                                " remark TEXT NOT NULL,"
-                                " state TEXT NOT NULL,"
-                                " outcome TEXT NOT NULL);"
-                                "CREATE INDEX jobs_job_file ON jobs(job_file);"
-                                "PRAGMA user_version = 1;";
+// The table of version 2; version 1 had the columns up to outcome and no received rows.
+constexpr const char* kTable = "("
+                               " id INTEGER PRIMARY KEY,"
+                               " recorded TEXT NOT NULL," // ISO 8601, UTC
+                               " kind TEXT NOT NULL CHECK(kind IN ('send', 'poll', 'received')),"
+                               " document TEXT NOT NULL,"
+                               " job_file TEXT NOT NULL,"
+                               " number TEXT NOT NULL,"
+                               " resolution INTEGER NOT NULL,"
+                               " send_time TEXT NOT NULL,"
+                               " remark TEXT NOT NULL,"
+                               " state TEXT NOT NULL,"
+                               " outcome TEXT NOT NULL,"
+                               " pages INTEGER NOT NULL DEFAULT 0,"
+                               " fax_file TEXT NOT NULL DEFAULT '',"
+                               " remote_id TEXT NOT NULL DEFAULT '',"
+                               " quality TEXT NOT NULL DEFAULT '',"
+                               " server_file TEXT NOT NULL DEFAULT ''," // "<server> <file>"
+                               " arrived TEXT NOT NULL DEFAULT '',"     // ISO 8601, UTC
+                               " unread INTEGER NOT NULL DEFAULT 0);";
+constexpr const char* kIndexes =
+    "CREATE INDEX jobs_job_file ON jobs(job_file);"
+    "CREATE UNIQUE INDEX jobs_server_file ON jobs(server_file) WHERE server_file <> '';"
+    "PRAGMA user_version = 2;";
+
+QByteArray NewSchema() {
+    return QByteArray("CREATE TABLE jobs") + kTable + kIndexes;
+}
+
+// Version 1 to 2: a new table (SQLite cannot widen a CHECK in place) with the old rows, their
+// ids kept.
+QByteArray FromVersion1() {
+    return QByteArray("CREATE TABLE jobs_v2") + kTable +
+           "INSERT INTO jobs_v2(id, recorded, kind, document, job_file, number, resolution, "
+           "send_time, remark, state, outcome) SELECT id, recorded, kind, document, job_file, "
+           "number, resolution, send_time, remark, state, outcome FROM jobs;"
+           "DROP TABLE jobs;"
+           "ALTER TABLE jobs_v2 RENAME TO jobs;" +
+           kIndexes;
+}
 
 constexpr const char* kColumns =
     "id, recorded, kind, document, job_file, number, resolution, send_time, remark, state, "
-    "outcome";
+    "outcome, pages, fax_file, remote_id, quality, server_file, arrived, unread";
 
 QString FromColumn(sqlite3_stmt* stmt, int column) {
     const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
@@ -86,7 +113,9 @@ JournalEntry RowOf(const Statement& st) {
     JournalEntry e;
     e.id = sqlite3_column_int64(st.get(), 0);
     e.recorded = QDateTime::fromString(FromColumn(st.get(), 1), Qt::ISODateWithMs).toLocalTime();
-    e.poll = FromColumn(st.get(), 2) == QLatin1String("poll");
+    const QString kind = FromColumn(st.get(), 2);
+    e.poll = kind == QLatin1String("poll");
+    e.received = kind == QLatin1String("received");
     e.document = FromColumn(st.get(), 3);
     e.jobFile = FromColumn(st.get(), 4);
     e.number = FromColumn(st.get(), 5);
@@ -95,6 +124,15 @@ JournalEntry RowOf(const Statement& st) {
     e.remark = FromColumn(st.get(), 8);
     e.state = FromColumn(st.get(), 9);
     e.outcome = FromColumn(st.get(), 10);
+    e.pages = sqlite3_column_int(st.get(), 11);
+    e.faxFile = FromColumn(st.get(), 12);
+    e.remoteId = FromColumn(st.get(), 13);
+    e.quality = FromColumn(st.get(), 14);
+    e.serverFile = FromColumn(st.get(), 15);
+    const QString arrived = FromColumn(st.get(), 16);
+    if (!arrived.isEmpty())
+        e.arrived = QDateTime::fromString(arrived, Qt::ISODateWithMs).toLocalTime();
+    e.unread = sqlite3_column_int(st.get(), 17) != 0;
     return e;
 }
 
@@ -162,7 +200,7 @@ bool JournalStore::Impl::CheckSchema(QString& error) const {
         if (!InTransaction(
                 [this, kState] {
                     const std::optional<qint64> still = Integer(kState);
-                    return still && (*still != 0 || Exec(kSchema));
+                    return still && (*still != 0 || Exec(NewSchema().constData()));
                 },
                 error))
             return false;
@@ -172,7 +210,23 @@ bool JournalStore::Impl::CheckSchema(QString& error) const {
             return false;
         }
     }
-    const qint64 version = *state / 1000000;
+    qint64 version = *state / 1000000;
+    if (version == 1) {
+        // Brought up under the write lock, only when another program has not done it first.
+        if (!InTransaction(
+                [this, kState] {
+                    const std::optional<qint64> still = Integer(kState);
+                    return still && (*still / 1000000 != 1 || Exec(FromVersion1().constData()));
+                },
+                error))
+            return false;
+        state = Integer(kState);
+        if (!state) {
+            error = Reason();
+            return false;
+        }
+        version = *state / 1000000;
+    }
     if (version != kSchemaVersion) {
         error = version == 0 ? file + QStringLiteral(": not a journal (foreign tables)")
                              : file + QStringLiteral(": journal version %1, this program "
@@ -184,7 +238,7 @@ bool JournalStore::Impl::CheckSchema(QString& error) const {
     // Every column this program reads and writes must be there.
     const QByteArray probe = QByteArray("SELECT ") + kColumns + " FROM jobs LIMIT 0";
     if (!Statement(db, probe)) {
-        error = file + QStringLiteral(": not a journal of version 1: ") +
+        error = file + QStringLiteral(": not a journal of version 2: ") +
                 QString::fromUtf8(sqlite3_errmsg(db));
         return false;
     }
@@ -284,6 +338,49 @@ bool JournalStore::Add(JournalEntry& entry, QString& error) {
     return true;
 }
 
+bool JournalStore::AddReceived(JournalEntry& entry, QString& error) {
+    JournalEntry row = entry;
+    row.recorded = QDateTime::currentDateTime();
+    row.poll = false;
+    row.received = true;
+    bool taken = false;
+    const bool ok = m_impl->InTransaction(
+        [&] {
+            Statement st(m_impl->db,
+                         "INSERT INTO jobs(recorded, kind, document, job_file, number, resolution, "
+                         "send_time, remark, state, outcome, pages, fax_file, remote_id, quality, "
+                         "server_file, arrived, unread) VALUES(?1, 'received', '', '', ?2, ?3, "
+                         "'', ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)");
+            if (!st)
+                return false;
+            st.Bind(1, RecordedText(row.recorded))
+                .Bind(2, row.number)
+                .Bind(3, qint64{row.resolution})
+                .Bind(4, row.remark)
+                .Bind(5, row.state)
+                .Bind(6, row.outcome)
+                .Bind(7, qint64{row.pages})
+                .Bind(8, row.faxFile)
+                .Bind(9, row.remoteId)
+                .Bind(10, row.quality)
+                .Bind(11, row.serverFile)
+                .Bind(12, RecordedText(row.arrived))
+                .Bind(13, qint64{row.unread ? 1 : 0});
+            const int rc = st.Step();
+            taken = rc == SQLITE_CONSTRAINT_UNIQUE;
+            return rc == SQLITE_DONE;
+        },
+        error);
+    if (!ok) {
+        if (taken)
+            error = m_impl->file + QStringLiteral(": already in the journal: ") + row.serverFile;
+        return false;
+    }
+    row.id = sqlite3_last_insert_rowid(m_impl->db);
+    entry = row;
+    return true;
+}
+
 std::optional<QList<JournalEntry>> JournalStore::Entries(QString& error, int limit) const {
     // The row id gives the order of adding, also when the clock was set back in between.
     const QByteArray sql = QByteArray("SELECT ") + kColumns + " FROM jobs ORDER BY id DESC" +
@@ -340,6 +437,15 @@ bool JournalStore::SetOutcome(const QString& jobFile, const QString& state, cons
     if (ok && !found)
         error = m_impl->file + QStringLiteral(": no row for job file ") + jobFile;
     return ok && found;
+}
+
+bool JournalStore::SetUnread(qint64 id, bool unread, QString& error) {
+    return m_impl->InTransaction(
+        [&] {
+            Statement st(m_impl->db, "UPDATE jobs SET unread = ?2 WHERE id = ?1");
+            return st && st.Bind(1, id).Bind(2, qint64{unread ? 1 : 0}).Step() == SQLITE_DONE;
+        },
+        error);
 }
 
 bool JournalStore::Remove(qint64 id, QString& error) {

@@ -14,16 +14,28 @@ namespace faxapp {
 
 struct JournalEntry {
     qint64 id = 0;
-    QDateTime recorded; // local time the row was added
-    bool poll = false;  // a poll job (DISPID 2), else a send job (DISPID 1)
-    QString document;   // send jobs: the fax document's path
-    QString jobFile;    // the job file's name in Comjob
+    QDateTime recorded;    // local time the row was added
+    bool poll = false;     // a poll job (DISPID 2), else a send job (DISPID 1)
+    bool received = false; // a fax that came in: neither a send nor a poll job
+    QString document;      // send jobs: the fax document's path
+    QString jobFile;       // the job file's name in Comjob
     QString number;
     int resolution = 0; // send jobs
     QString sendTime;   // "IMMED" or the send time text
     QString remark;
     QString state;   // "queued" until the sending engine files an outcome ("sent", "failed", ...)
     QString outcome; // the engine's words on the outcome, empty until then
+    int pages = 0;   // pages sent, or received; 0 when not known
+    // What came in (a received fax, a poll's result): the file in Faxrec, the sender's
+    // identification (TSI; for a sent fax the receiver's CSI), the server's words on its
+    // quality, where it lay at the server (so that it is fetched once: "<server> <file>"),
+    // when it arrived there, and whether the user has not looked at it yet.
+    QString faxFile;
+    QString remoteId;
+    QString quality;
+    QString serverFile;
+    QDateTime arrived;
+    bool unread = false;
 };
 
 class JournalStore {
@@ -41,6 +53,10 @@ public:
     // Adds a row and returns only once it is durable; false with the reason in error when it
     // is not (full disk, read-only folder, a lock held too long, a damaged file).
     bool Add(JournalEntry& entry, QString& error);
+    // Adds a row for a fax that came in, with the state and fields as given; false with the
+    // reason when it is not durable, or when a row of the same serverFile is there already
+    // (another program fetched it first).
+    bool AddReceived(JournalEntry& entry, QString& error);
     // Newest first; at most limit rows when limit > 0.
     std::optional<QList<JournalEntry>> Entries(QString& error, int limit = 0) const;
     // The newest row of the job file recorded at notBefore or later (names come back once
@@ -52,6 +68,8 @@ public:
     bool SetOutcome(const QString& jobFile, const QString& state, const QString& outcome,
                     QString& error, const QDateTime& notBefore = {});
 
+    // Marks a row read or unread; true also when there is no such row.
+    bool SetUnread(qint64 id, bool unread, QString& error);
     // Removes the row; true also when there was none.
     bool Remove(qint64 id, QString& error);
 
