@@ -99,7 +99,7 @@ void RecipientReader::Fill(quint64 generation, const OutlookSettings& settings) 
 }
 
 RecipientFill::RecipientFill(AutomationClient& automation, BusyIndicator& busy, QObject* parent)
-    : QObject(parent), m_threadClient(automation.ForOtherThread()) {
+    : QObject(parent), m_threadClient(automation.ForOtherThread(kReadingTimeoutMs)) {
     if (m_threadClient) {
         m_reader = std::make_unique<RecipientReader>(*m_threadClient, nullptr);
         m_thread = new QThread(this);

@@ -58,9 +58,15 @@ private:
 class RecipientFill final : public QObject {
     Q_OBJECT
 public:
+    // How long a call of the reading thread waits for a source. Nothing waits on that thread
+    // but the rows, so it gives a directory all its time limit allows (searches of 10 s by
+    // default, over several servers and pages) instead of the few seconds after which a call
+    // made on the window's thread gives up.
+    static constexpr int kReadingTimeoutMs = 60000;
+
     RecipientFill(AutomationClient& automation, BusyIndicator& busy, QObject* parent = nullptr);
     // Cancels the running fill and waits for its thread: at most one call's time-out when a
-    // source does not answer.
+    // source does not answer. The dialog is closed by then; only the program's end waits.
     ~RecipientFill() override;
     RecipientFill(const RecipientFill&) = delete;
     RecipientFill& operator=(const RecipientFill&) = delete;

@@ -103,8 +103,12 @@ public:
     // nullptr on failure, with the status code and its text in failure.
     virtual DispatchPtr CreateInstance(const QString& progId, CreateFailure& failure) = 0;
     // A client of the same layer for use on another thread only (its own connection), created
-    // on the calling thread; nullptr when this layer is to be used on its own thread alone.
-    virtual std::unique_ptr<AutomationClient> ForOtherThread() { return nullptr; }
+    // on the calling thread, whose calls wait up to timeoutMs for a reply; nullptr when this
+    // layer is to be used on its own thread alone.
+    virtual std::unique_ptr<AutomationClient> ForOtherThread(int timeoutMs) {
+        Q_UNUSED(timeoutMs);
+        return nullptr;
+    }
 };
 
 // Holds one object of a server, as a dispatch driver does.

@@ -271,7 +271,7 @@ DBusAutomationClient::~DBusAutomationClient() {
         QDBusConnection::disconnectFromBus(m_privateName);
 }
 
-std::unique_ptr<AutomationClient> DBusAutomationClient::ForOtherThread() {
+std::unique_ptr<AutomationClient> DBusAutomationClient::ForOtherThread(int timeoutMs) {
     if (m_connection.name() != QDBusConnection::sessionBus().name())
         return nullptr;
     static std::atomic<quint64> lastPrivate{0};
@@ -280,7 +280,7 @@ std::unique_ptr<AutomationClient> DBusAutomationClient::ForOtherThread() {
     auto client = std::make_unique<DBusAutomationClient>(QDBusConnection(name));
     client->m_privateName = name;
     client->m_connectPending = true;
-    client->m_timeoutMs = m_timeoutMs;
+    client->m_timeoutMs = timeoutMs;
     return client;
 }
 

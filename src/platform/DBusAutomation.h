@@ -74,7 +74,7 @@ public:
     DispatchPtr CreateInstance(const QString& progId, CreateFailure& failure) override;
     // A private connection to the session bus, made at its first use, when this client uses
     // the session bus (its objects must be let go before it); else nullptr.
-    std::unique_ptr<AutomationClient> ForOtherThread() override;
+    std::unique_ptr<AutomationClient> ForOtherThread(int timeoutMs) override;
 
 private:
     QDBusConnection m_connection;
