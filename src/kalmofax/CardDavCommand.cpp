@@ -44,16 +44,6 @@ int Usage() {
     return 2;
 }
 
-// The store the account is written to: the user's own, or with --machine the machine's.
-std::unique_ptr<RegistryStore> OpenStore(bool machine) {
-    const QString file = machine ? Registry::DefaultMachineFile() : Registry::DefaultUserFile();
-    if (machine)
-        Registry::CreateMachineFile(file);
-    else
-        Registry::CreateUserFile(file);
-    return std::make_unique<RegistryStore>(file, RegistryStore::Access::ReadWrite);
-}
-
 int StorePassword(const Account& account) {
     if (account.user.isEmpty())
         return 0;
@@ -147,7 +137,7 @@ private:
             if (!ok)
                 account.timeLimit = 0; // refused below, with the reason
         }
-        const auto store = OpenStore(machine);
+        const auto store = OpenSettingsForWriting(machine);
         if (const auto written = WriteAccount(*store, account); !written) {
             Say(written.Error().Text());
             return 1;
@@ -251,7 +241,7 @@ private:
         }
         const auto registry = Registry::OpenDefault();
         const auto account = ReadAccount(*registry, name);
-        const auto store = OpenStore(machine);
+        const auto store = OpenSettingsForWriting(machine);
         if (const auto removed = RemoveAccount(*store, name); !removed) {
             Say(removed.Error().Text());
             return 1;

@@ -6,7 +6,13 @@
 
 #include <memory>
 
+class RegistryStore;
+
 namespace faxapp {
+
+// The machine's or the user's settings file opened for writing, made first when missing: for
+// the commands that configure kalmofax.
+std::unique_ptr<RegistryStore> OpenSettingsForWriting(bool machine);
 
 std::unique_ptr<Command> MakeServeCommand();       // serve <ProgID>: an automation class
 std::unique_ptr<Command> MakeJournalCommand();     // journal [--json]

@@ -39,17 +39,6 @@ int Usage() {
     return 2;
 }
 
-// The store a change goes to: the user's, or with --machine the machine-wide one (which only
-// an administrator can write).
-std::unique_ptr<RegistryStore> OpenForWriting(bool machine) {
-    const QString file = machine ? Registry::DefaultMachineFile() : Registry::DefaultUserFile();
-    if (machine)
-        Registry::CreateMachineFile(file);
-    else
-        Registry::CreateUserFile(file);
-    return std::make_unique<RegistryStore>(file, RegistryStore::Access::ReadWrite);
-}
-
 // Asks for the bind password and keeps it in the user's keyring.
 int StorePassword(const DirectoryProfile& profile) {
     const QString key = DirectoryPasswordKey(profile);
@@ -115,7 +104,7 @@ int Add(const QStringList& args) {
         }
     }
     QCoreApplication::setApplicationName(QStringLiteral("kalmofax"));
-    const auto store = OpenForWriting(machine);
+    const auto store = OpenSettingsForWriting(machine);
     if (const Result<void> written = WriteProfile(*store, profile); !written) {
         Say(written.Error().Text());
         return 1;
@@ -200,7 +189,7 @@ public:
                 return Usage();
             auto registry = Registry::OpenDefault();
             const Result<DirectoryProfile> profile = ReadProfile(*registry, args.constFirst());
-            const auto store = OpenForWriting(machine);
+            const auto store = OpenSettingsForWriting(machine);
             if (const Result<void> removed = RemoveProfile(*store, args.constFirst()); !removed) {
                 Say(removed.Error().Text());
                 return 1;

@@ -24,13 +24,6 @@ QString Tr(const char* text) {
     return QCoreApplication::translate("faxapp::SettingsWindow", text);
 }
 
-// The user's own store, made when missing: what this window saves is the user's.
-std::unique_ptr<RegistryStore> UserStore() {
-    const QString file = Registry::DefaultUserFile();
-    Registry::CreateUserFile(file);
-    return std::make_unique<RegistryStore>(file, RegistryStore::Access::ReadWrite);
-}
-
 // A password typed is kept in the keyring, never in a file from this window.
 Result<void> KeepPassword(const QString& key, const QString& password) {
     if (password.isEmpty())
@@ -68,7 +61,7 @@ SettingsPageServices ServerServices() {
         account.host = host;
         account.port = quint16(port);
         account.user = values.value(QStringLiteral("user"));
-        const auto store = UserStore();
+        const auto store = OpenSettingsForWriting(false);
         const QString section = fax::SectionKey(fax::kSectionFax);
         const auto name = [&](const char* part) {
             return ServerValueName(account.kind, QString::fromLatin1(part));
@@ -127,12 +120,15 @@ SettingsPageServices DirectoryServices() {
         profile.caFile = values.value(QStringLiteral("caFile"));
         if (const Result<void> checked = CheckProfile(profile); !checked)
             return checked;
-        if (const Result<void> written = WriteProfile(*UserStore(), profile); !written)
+        if (const Result<void> written = WriteProfile(*OpenSettingsForWriting(false), profile);
+            !written)
             return written;
         return KeepPassword(DirectoryPasswordKey(profile),
                             values.value(QStringLiteral("password")));
     };
-    services.remove = [](const QString& name) { return RemoveProfile(*UserStore(), name); };
+    services.remove = [](const QString& name) {
+        return RemoveProfile(*OpenSettingsForWriting(false), name);
+    };
     services.test = [](const QString& name) {
         return TestDirectory(*Registry::OpenDefault(), name);
     };
@@ -170,11 +166,14 @@ SettingsPageServices CardDavServices() {
             if (!fault.isEmpty())
                 return Problem{0, account.name, fault};
         }
-        if (const Result<void> written = WriteAccount(*UserStore(), account); !written)
+        if (const Result<void> written = WriteAccount(*OpenSettingsForWriting(false), account);
+            !written)
             return written;
         return KeepPassword(PasswordKey(account), values.value(QStringLiteral("password")));
     };
-    services.remove = [](const QString& name) { return RemoveAccount(*UserStore(), name); };
+    services.remove = [](const QString& name) {
+        return RemoveAccount(*OpenSettingsForWriting(false), name);
+    };
     services.test = [](const QString& name) { return TestCardDavAccount(name); };
     return services;
 }
