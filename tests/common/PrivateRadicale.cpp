@@ -1,11 +1,15 @@
 #include "PrivateRadicale.h"
 
+#include "TestCertificates.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QEventLoop>
 #include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
+#include <QSslCertificate>
+#include <QSslConfiguration>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -26,11 +30,19 @@ PrivateRadicale::~PrivateRadicale() {
     Stop();
 }
 
-QString PrivateRadicale::Start() {
+QString PrivateRadicale::Start(bool tls) {
     if (!m_dir.isValid())
         return "no temporary folder";
     QDir root(m_dir.path());
     if (m_port == 0) {
+        m_tls = tls;
+        QByteArray ssl;
+        if (tls) {
+            if (QString error = testcerts::Make(m_dir.path()); !error.isEmpty())
+                return error;
+            ssl = "ssl = True\ncertificate = " + root.filePath("server.pem").toUtf8() +
+                  "\nkey = " + root.filePath("server.key").toUtf8() + "\n";
+        }
         QTcpServer probe;
         if (!probe.listen(QHostAddress::LocalHost))
             return "no free port: " + probe.errorString();
@@ -39,8 +51,8 @@ QString PrivateRadicale::Start() {
         const QByteArray users =
             QByteArray("alice:") + kAlicePassword + "\nbob:" + kBobPassword + "\n";
         const QByteArray config =
-            "[server]\nhosts = 127.0.0.1:" + QByteArray::number(m_port) +
-            "\n[auth]\ntype = htpasswd\nhtpasswd_filename = " + root.filePath("users").toUtf8() +
+            "[server]\nhosts = 127.0.0.1:" + QByteArray::number(m_port) + "\n" + ssl +
+            "[auth]\ntype = htpasswd\nhtpasswd_filename = " + root.filePath("users").toUtf8() +
             "\nhtpasswd_encryption = plain\n[storage]\nfilesystem_folder = " +
             root.filePath("storage").toUtf8() +
             "\n[web]\ntype = none\n[logging]\nlevel = warning\n";
@@ -80,7 +92,7 @@ void PrivateRadicale::Stop() {
 }
 
 QString PrivateRadicale::Url(const QString& path) const {
-    return QString("http://127.0.0.1:%1%2").arg(m_port).arg(path);
+    return QString("%1://127.0.0.1:%2%3").arg(m_tls ? "https" : "http").arg(m_port).arg(path);
 }
 
 int PrivateRadicale::Request(const QByteArray& verb, const QString& path, const QString& user,
@@ -89,6 +101,11 @@ int PrivateRadicale::Request(const QByteArray& verb, const QString& path, const 
     QNetworkRequest request(QUrl(Url(path)));
     const QByteArray password = user == "alice" ? kAlicePassword : kBobPassword;
     request.setRawHeader("Authorization", "Basic " + (user.toUtf8() + ':' + password).toBase64());
+    if (m_tls) {
+        QSslConfiguration ssl = QSslConfiguration::defaultConfiguration();
+        ssl.addCaCertificates(QSslCertificate::fromPath(CaFile()));
+        request.setSslConfiguration(ssl);
+    }
     if (!contentType.isEmpty())
         request.setHeader(QNetworkRequest::ContentTypeHeader, contentType);
     QNetworkReply* reply = network.sendCustomRequest(request, verb, body);

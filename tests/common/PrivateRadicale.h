@@ -16,16 +16,19 @@ public:
     PrivateRadicale(const PrivateRadicale&) = delete;
     PrivateRadicale& operator=(const PrivateRadicale&) = delete;
 
-    // Users "alice" and "bob" with the passwords kAlicePassword and kBobPassword. Empty on
-    // success, else why not.
-    QString Start();
+    // Users "alice" and "bob" with the passwords kAlicePassword and kBobPassword; with tls,
+    // HTTPS only, with a certificate signed by CaFile(). Empty on success, else why not.
+    QString Start(bool tls = false);
     void Stop();
 
     static constexpr const char* kAlicePassword = "alice-secret";
     static constexpr const char* kBobPassword = "bob-secret";
 
     quint16 Port() const { return m_port; }
-    // http://127.0.0.1:PORT + path
+    // The CA of a TLS server's certificate, and one that did not sign it.
+    QString CaFile() const { return m_dir.filePath(QStringLiteral("ca.pem")); }
+    QString OtherCaFile() const { return m_dir.filePath(QStringLiteral("other-ca.pem")); }
+    // http://127.0.0.1:PORT + path (https with TLS)
     QString Url(const QString& path = QStringLiteral("/")) const;
 
     // One request as user (with that user's password); the status, 0 when there was no answer.
@@ -39,4 +42,5 @@ private:
     QTemporaryDir m_dir;
     QProcess m_server;
     quint16 m_port = 0;
+    bool m_tls = false;
 };

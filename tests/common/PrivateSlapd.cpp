@@ -1,5 +1,7 @@
 #include "PrivateSlapd.h"
 
+#include "TestCertificates.h"
+
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
@@ -91,42 +93,11 @@ QString PrivateSlapd::LdapsUri() const {
 }
 
 QString PrivateSlapd::Run(const QString& program, const QStringList& args) {
-    QProcess process;
-    process.setWorkingDirectory(m_dir.path());
-    process.setProcessChannelMode(QProcess::MergedChannels);
-    process.start(program, args);
-    if (!process.waitForStarted(10000))
-        return program + ": " + process.errorString();
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
-        process.exitCode() != 0)
-        return program + " " + args.join(' ') + ": " + QString::fromLocal8Bit(process.readAll());
-    return {};
+    return testcerts::Run(m_dir.path(), program, args);
 }
 
 QString PrivateSlapd::MakeCertificates() {
-    const QStringList ec = {"-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"};
-    for (const QString& ca : {QStringLiteral("ca"), QStringLiteral("other-ca")}) {
-        if (QString error =
-                Run("openssl", QStringList{"req", "-x509"}
-                                   << ec
-                                   << QStringList{"-keyout", ca + ".key", "-out", ca + ".pem",
-                                                  "-days", "2", "-subj", "/CN=Kalmo test " + ca});
-            !error.isEmpty())
-            return error;
-    }
-    if (!WriteFile(m_dir.filePath("server.ext"),
-                   "subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\n"
-                   "extendedKeyUsage=serverAuth\n"))
-        return "cannot write server.ext";
-    if (QString error = Run("openssl", QStringList{"req"}
-                                           << ec
-                                           << QStringList{"-keyout", "server.key", "-out",
-                                                          "server.csr", "-subj", "/CN=127.0.0.1"});
-        !error.isEmpty())
-        return error;
-    return Run("openssl",
-               {"x509", "-req", "-in", "server.csr", "-CA", "ca.pem", "-CAkey", "ca.key",
-                "-CAcreateserial", "-out", "server.pem", "-days", "2", "-extfile", "server.ext"});
+    return testcerts::Make(m_dir.path());
 }
 
 QString PrivateSlapd::WriteConfig() {

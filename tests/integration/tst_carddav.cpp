@@ -333,6 +333,30 @@ private Q_SLOTS:
                  qPrintable(listing.messages.at(0).text));
     }
 
+    void overHttpsTheCertificateIsChecked() {
+        PrivateRadicale secure;
+        const QString started = secure.Start(true);
+        QVERIFY2(started.isEmpty(), qPrintable(started));
+        QCOMPARE(secure.MakeBook("alice", "/alice/office/", "Office"), 201);
+        QCOMPARE(secure.PutCard("alice", "/alice/office/meier.vcf", kMeier), 201);
+        Account account = m_account;
+        account.url = QUrl(secure.Url("/"));
+        account.caFile = secure.CaFile();
+        const auto synced = SyncAccount(account, PrivateRadicale::kAlicePassword, {});
+        QVERIFY2(synced, synced ? "" : qPrintable(synced.Error().Text()));
+        QCOMPARE(synced->books.size(), 1);
+        QCOMPARE(FaxCards(synced->books.at(0)).size(), 1);
+        // Signed by a CA the account does not trust, or by none the system knows: refused,
+        // and the password never sent.
+        for (const QString& ca : {secure.OtherCaFile(), QString()}) {
+            account.caFile = ca;
+            const auto refused = SyncAccount(account, PrivateRadicale::kAlicePassword, {});
+            QVERIFY(!refused);
+            QVERIFY2(refused.Error().Text().contains("certificate is not trusted"),
+                     qPrintable(refused.Error().Text()));
+        }
+    }
+
     void withoutTheServerTheCacheAnswersAndSaysItMayBeOld() {
         m_server.Stop();
         const auto books = Service();

@@ -4,7 +4,7 @@
 // after the account, with the values kValueUrl, kValueUser, kValueCaFile and kValueTimeLimit.
 // Accounts are read machine-wide, then per user, each value of the user's store winning. The
 // password is never in the store: it is kept per user in the keyring under
-// CardDavPasswordKey ("carddav://USER@HOST:PORT").
+// PasswordKey ("carddav://USER@HOST:PORT").
 
 #include "support/Result.h"
 

@@ -13,6 +13,7 @@
 #include <QNetworkRequest>
 #include <QSslCertificate>
 #include <QSslConfiguration>
+#include <QSslError>
 #include <algorithm>
 
 namespace faxapp::carddav {
@@ -98,6 +99,14 @@ Result<CardDavClient::Reply> CardDavClient::Send(const QByteArray& verb, const Q
                                  reply->abort();
                              }
                          });
+        // The check's findings in words (not signed by a trusted CA, another name): Qt's
+        // handshake error alone says only that the handshake failed.
+        QStringList untrusted;
+        QObject::connect(reply, &QNetworkReply::sslErrors, reply,
+                         [&untrusted](const QList<QSslError>& errors) {
+                             for (const QSslError& error : errors)
+                                 untrusted.append(error.errorString());
+                         });
         QEventLoop loop;
         QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
         if (!reply->isFinished())
@@ -108,6 +117,10 @@ Result<CardDavClient::Reply> CardDavClient::Send(const QByteArray& verb, const Q
         if (tooLarge)
             return Problem{0, where, Tr("the server's answer is too large")};
         if (status == 0) {
+            if (!untrusted.isEmpty())
+                return Problem{0, where,
+                               Tr("the server's certificate is not trusted: %1")
+                                   .arg(untrusted.join(QStringLiteral("; ")))};
             if (reply->error() == QNetworkReply::OperationCanceledError ||
                 reply->error() == QNetworkReply::TimeoutError)
                 return Problem{0, where,
