@@ -1,14 +1,21 @@
-<?xml version='1.0' encoding='utf-8'?>
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
 <TS version="2.1" language="en" sourcelanguage="de">
 <context>
     <name>faxapp::AddressBookWindow</name>
     <message numerus="yes">
         <source>%n Kontakte</source>
-        <translation><numerusform>%n contact</numerusform><numerusform>%n contacts</numerusform></translation>
+        <translation>
+            <numerusform>%n contact</numerusform>
+            <numerusform>%n contacts</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>… und %n weitere.</source>
-        <translation><numerusform>… and %n more.</numerusform><numerusform>… and %n more.</numerusform></translation>
+        <translation>
+            <numerusform>… and %n more.</numerusform>
+            <numerusform>… and %n more.</numerusform>
+        </translation>
     </message>
     <message>
         <source>Adressbuch</source>
@@ -28,11 +35,17 @@
     </message>
     <message numerus="yes">
         <source>%n Einträge konnten nicht gelesen werden.</source>
-        <translation><numerusform>%n entry could not be read.</numerusform><numerusform>%n entries could not be read.</numerusform></translation>
+        <translation>
+            <numerusform>%n entry could not be read.</numerusform>
+            <numerusform>%n entries could not be read.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>Die Datei %1 enthält %n Kontakte. Das Adressbuch ändert und löscht sie nicht, damit die anderen Kontakte darin erhalten bleiben.</source>
-        <translation><numerusform>The file %1 holds %n contact. The address book does not change or delete it, so that the other contacts in it are kept.</numerusform><numerusform>The file %1 holds %n contacts. The address book does not change or delete it, so that the other contacts in it are kept.</numerusform></translation>
+        <translation>
+            <numerusform>The file %1 holds %n contact. The address book does not change or delete it, so that the other contacts in it are kept.</numerusform>
+            <numerusform>The file %1 holds %n contacts. The address book does not change or delete it, so that the other contacts in it are kept.</numerusform>
+        </translation>
     </message>
     <message>
         <source>„%1“ aus dem Adressbuch löschen?</source>
@@ -90,6 +103,149 @@
     </message>
 </context>
 <context>
+    <name>faxapp::CardDav</name>
+    <message>
+        <source>die Adressbücher werden zum ersten Mal gelesen; bitte gleich noch einmal versuchen</source>
+        <translation>the address books are being read for the first time; try again in a moment</translation>
+    </message>
+    <message>
+        <source>der Server hat kein Adressbuch für dieses Konto</source>
+        <translation>the server has no address book for this account</translation>
+    </message>
+    <message>
+        <source>nie</source>
+        <translation>never</translation>
+    </message>
+    <message>
+        <source>Die Adressbücher von %1 konnten nicht aktualisiert werden (%2). Die Liste zeigt sie mit dem Stand vom %3 und ist vielleicht nicht aktuell.</source>
+        <translation>The address books of %1 could not be brought up to date (%2). The list shows them as of %3 and may be out of date.</translation>
+    </message>
+    <message>
+        <source>der Name eines Kontos hat 1 bis 64 Zeichen</source>
+        <translation>an account&apos;s name has 1 to 64 characters</translation>
+    </message>
+    <message>
+        <source>der Name eines Kontos beginnt nicht mit einem Punkt und beginnt und endet nicht mit einem Leerzeichen</source>
+        <translation>an account&apos;s name neither starts with a dot nor starts or ends with a blank</translation>
+    </message>
+    <message>
+        <source>der Name eines Kontos hat nur Buchstaben, Ziffern, Leerzeichen, &apos;.&apos;, &apos;_&apos; und &apos;-&apos;</source>
+        <translation>an account&apos;s name has letters, digits, blanks, &apos;.&apos;, &apos;_&apos; and &apos;-&apos; only</translation>
+    </message>
+    <message>
+        <source>die Adresse des Servers ist keine http- oder https-Adresse</source>
+        <translation>the server&apos;s address is no http or https address</translation>
+    </message>
+    <message>
+        <source>die Adresse des Servers nennt keinen Rechner</source>
+        <translation>the server&apos;s address has no host</translation>
+    </message>
+    <message>
+        <source>die Adresse des Servers darf keinen Benutzer und kein Passwort enthalten</source>
+        <translation>the server&apos;s address must not hold a user or password</translation>
+    </message>
+    <message>
+        <source>die Adresse des Servers darf keinen Anker (#...) enthalten</source>
+        <translation>the server&apos;s address must not hold a fragment (#...)</translation>
+    </message>
+    <message>
+        <source>ein Benutzername enthält weder &apos;:&apos; noch Steuerzeichen</source>
+        <translation>a user name holds neither &apos;:&apos; nor control characters</translation>
+    </message>
+    <message>
+        <source>es gibt kein CardDAV-Konto dieses Namens</source>
+        <translation>there is no CardDAV account of that name</translation>
+    </message>
+    <message>
+        <source>das Zeitlimit ist 1 bis %1 Sekunden</source>
+        <translation>the time limit is 1 to %1 seconds</translation>
+    </message>
+    <message>
+        <source>ein Wert enthält einen Zeilenumbruch oder ein NUL-Zeichen</source>
+        <translation>a value holds a line break or a NUL character</translation>
+    </message>
+    <message>
+        <source>die Einstellungen können nicht geschrieben werden</source>
+        <translation>the settings cannot be written</translation>
+    </message>
+    <message>
+        <source>die Datei ist zu groß</source>
+        <translation>the file is too large</translation>
+    </message>
+    <message>
+        <source>der Ordner kann nicht angelegt werden</source>
+        <translation>the folder cannot be made</translation>
+    </message>
+    <message>
+        <source>der Server antwortete mit Status %1</source>
+        <translation>the server answered with status %1</translation>
+    </message>
+    <message>
+        <source>die CA-Datei enthält kein PEM-Zertifikat</source>
+        <translation>the CA file holds no PEM certificate</translation>
+    </message>
+    <message>
+        <source>die Antwort des Servers ist zu groß</source>
+        <translation>the server&apos;s answer is too large</translation>
+    </message>
+    <message>
+        <source>dem Zertifikat des Servers wird nicht vertraut: %1</source>
+        <translation>the server&apos;s certificate is not trusted: %1</translation>
+    </message>
+    <message>
+        <source>der Server antwortete nicht innerhalb des Zeitlimits (%1 s)</source>
+        <translation>the server did not answer within the time limit (%1 s)</translation>
+    </message>
+    <message>
+        <source>der Server ist nicht erreichbar: %1</source>
+        <translation>the server cannot be reached: %1</translation>
+    </message>
+    <message>
+        <source>der Server hat den Benutzernamen oder das Passwort abgelehnt</source>
+        <translation>the server refused the user name or the password</translation>
+    </message>
+    <message>
+        <source>der Server leitet zu oft oder an eine unbrauchbare Adresse weiter</source>
+        <translation>the server redirects too often or to an unusable address</translation>
+    </message>
+    <message>
+        <source>die Antwort des Servers ist keine WebDAV-Antwort</source>
+        <translation>the server&apos;s answer is no WebDAV answer</translation>
+    </message>
+    <message>
+        <source>dies ist keine CardDAV-Adresse (der Server beantwortet PROPFIND nicht)</source>
+        <translation>this is no CardDAV address (the server does not answer PROPFIND)</translation>
+    </message>
+    <message>
+        <source>der Ordner der Adressbücher kann nicht gelesen werden</source>
+        <translation>the address book home cannot be listed</translation>
+    </message>
+    <message>
+        <source>die Änderungen des Servers enden nicht</source>
+        <translation>the server&apos;s changes do not end</translation>
+    </message>
+    <message>
+        <source>der Schlüsselbund enthält kein Passwort dafür (kalmofax carddav add legt eines ab)</source>
+        <translation>the keyring holds no password for it (kalmofax carddav add stores one)</translation>
+    </message>
+    <message>
+        <source>%1 erreicht; Adressbücher: %2; Kontakte mit Faxnummer: %3</source>
+        <translation>%1 reached; address books: %2; contacts with a fax number: %3</translation>
+    </message>
+    <message>
+        <source>Es gibt keinen Standardordner der Art %1.</source>
+        <translation>There is no default folder of kind %1.</translation>
+    </message>
+    <message>
+        <source>Es ist kein CardDAV-Konto eingerichtet (kalmofax carddav add).</source>
+        <translation>No CardDAV account is set up (kalmofax carddav add).</translation>
+    </message>
+    <message>
+        <source>Es gibt keinen Namensraum %1.</source>
+        <translation>There is no namespace %1.</translation>
+    </message>
+</context>
+<context>
     <name>faxapp::ContactDialog</name>
     <message>
         <source>Neuer Kontakt</source>
@@ -126,6 +282,104 @@
     <message>
         <source>N&amp;eue Nummer:</source>
         <translation>N&amp;ew number:</translation>
+    </message>
+</context>
+<context>
+    <name>faxapp::Directory</name>
+    <message>
+        <source>der Wert %1 &quot;%2&quot; ist nicht verwendbar</source>
+        <translation>the value %1 &quot;%2&quot; cannot be used</translation>
+    </message>
+    <message>
+        <source>dieses Verzeichnis gibt es nicht</source>
+        <translation>there is no such directory</translation>
+    </message>
+    <message>
+        <source>ein Verzeichnis braucht einen Namen ohne \</source>
+        <translation>a directory needs a name without \</translation>
+    </message>
+    <message>
+        <source>das Verzeichnis hat keine Serveradresse (Uris)</source>
+        <translation>the directory has no server address (Uris)</translation>
+    </message>
+    <message>
+        <source>eine einfache Anmeldung braucht einen BindDn</source>
+        <translation>a simple bind needs a BindDn</translation>
+    </message>
+    <message>
+        <source>das Verzeichnis kann nicht geschrieben werden</source>
+        <translation>the directory cannot be written</translation>
+    </message>
+    <message>
+        <source>das Verzeichnis kann nicht entfernt werden</source>
+        <translation>the directory cannot be removed</translation>
+    </message>
+    <message>
+        <source>TLS gescheitert: %1</source>
+        <translation>TLS failed: %1</translation>
+    </message>
+    <message>
+        <source>die Zertifizierungsstellen des Systems</source>
+        <translation>the system&apos;s certificate authorities</translation>
+    </message>
+    <message>
+        <source>dem Zertifikat des Servers wird nicht vertraut: es ist nicht von %1 unterschrieben oder nicht auf den Namen des Servers ausgestellt (%2)</source>
+        <translation>the server&apos;s certificate is not trusted: it is not signed by %1 or not made out to the server&apos;s name (%2)</translation>
+    </message>
+    <message>
+        <source>StartTLS gescheitert: %1</source>
+        <translation>StartTLS failed: %1</translation>
+    </message>
+    <message>
+        <source>anonym</source>
+        <translation>anonymous</translation>
+    </message>
+    <message>
+        <source>der Server nennt keinen Namenskontext; bitte den Wert Base setzen</source>
+        <translation>the server names no naming context; set the Base value</translation>
+    </message>
+    <message>
+        <source>%1: der Server verweist auf%2 (FollowReferrals ist aus)</source>
+        <translation>%1: the server refers to%2 (FollowReferrals is off)</translation>
+    </message>
+    <message>
+        <source>%1 in %2</source>
+        <translation>%1 in %2</translation>
+    </message>
+    <message>
+        <source>das Verzeichnis hat diese Adressliste nicht</source>
+        <translation>the directory has no such address list</translation>
+    </message>
+    <message>
+        <source>kein Schlüsselbund läuft, das Anmeldepasswort kann nicht gelesen werden</source>
+        <translation>no keyring runs, so the bind password cannot be read</translation>
+    </message>
+    <message>
+        <source>der Schlüsselbund hat kein Anmeldepasswort für das Verzeichnis</source>
+        <translation>the keyring has no bind password for the directory</translation>
+    </message>
+    <message numerus="yes">
+        <source>Server %1 erreicht, angemeldet als %2: %n Einträge mit Faxnummer.</source>
+        <translation>
+            <numerusform>Server %1 reached, bound as %2: %n entry with a fax number.</numerusform>
+            <numerusform>Server %1 reached, bound as %2: %n entries with a fax number.</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Das Verzeichnis liefert dieses Feld nicht.</source>
+        <translation>The directory gives no such field.</translation>
+    </message>
+    <message>
+        <source>Das Verzeichnis hat keine Adressliste %1.</source>
+        <translation>The directory has no address list %1.</translation>
+    </message>
+    <message>
+        <source>Die Sitzung ist nicht angemeldet.</source>
+        <translation>The session is not logged on.</translation>
+    </message>
+    <message>
+        <source>Es ist kein Firmenverzeichnis eingerichtet (kalmofax directory add).</source>
+        <translation>No company directory is set up (kalmofax directory add).</translation>
     </message>
 </context>
 <context>
@@ -174,7 +428,10 @@
     </message>
     <message numerus="yes">
         <source>%n Seiten an %1 gesendet.</source>
-        <translation><numerusform>%n page sent to %1.</numerusform><numerusform>%n pages sent to %1.</numerusform></translation>
+        <translation>
+            <numerusform>%n page sent to %1.</numerusform>
+            <numerusform>%n pages sent to %1.</numerusform>
+        </translation>
     </message>
     <message>
         <source>Fax nicht gesendet</source>
@@ -186,7 +443,10 @@
     </message>
     <message numerus="yes">
         <source>Vor dem Fehler wurden %n Seiten gesendet.</source>
-        <translation><numerusform>%n page was sent before it failed.</numerusform><numerusform>%n pages were sent before it failed.</numerusform></translation>
+        <translation>
+            <numerusform>%n page was sent before it failed.</numerusform>
+            <numerusform>%n pages were sent before it failed.</numerusform>
+        </translation>
     </message>
     <message>
         <source>Fax abgewiesen</source>
@@ -206,7 +466,10 @@
     </message>
     <message numerus="yes">
         <source>An %1: wartet seit %n Minuten auf den Faxserver.</source>
-        <translation><numerusform>To %1: waiting for the fax server for %n minute.</numerusform><numerusform>To %1: waiting for the fax server for %n minutes.</numerusform></translation>
+        <translation>
+            <numerusform>To %1: waiting for the fax server for %n minute.</numerusform>
+            <numerusform>To %1: waiting for the fax server for %n minutes.</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -354,7 +617,10 @@
     </message>
     <message numerus="yes">
         <source>%n Auftrag wartet noch. Er wird beim nächsten Start von KALMO!fax gesendet. Trotzdem beenden?</source>
-        <translation><numerusform>%n job is still waiting. It will be sent when KALMO!fax starts next. Quit all the same?</numerusform><numerusform>%n jobs are still waiting. They will be sent when KALMO!fax starts next. Quit all the same?</numerusform></translation>
+        <translation>
+            <numerusform>%n job is still waiting. It will be sent when KALMO!fax starts next. Quit all the same?</numerusform>
+            <numerusform>%n jobs are still waiting. They will be sent when KALMO!fax starts next. Quit all the same?</numerusform>
+        </translation>
     </message>
     <message>
         <source>Kein Datenordner</source>
@@ -366,11 +632,17 @@
     </message>
     <message numerus="yes">
         <source>Journal: %n Einträge</source>
-        <translation><numerusform>Journal: %n entry</numerusform><numerusform>Journal: %n entries</numerusform></translation>
+        <translation>
+            <numerusform>Journal: %n entry</numerusform>
+            <numerusform>Journal: %n entries</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%n Aufträge warten</source>
-        <translation><numerusform>%n job waiting</numerusform><numerusform>%n jobs waiting</numerusform></translation>
+        <translation>
+            <numerusform>%n job waiting</numerusform>
+            <numerusform>%n jobs waiting</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -385,7 +657,10 @@
     </message>
     <message numerus="yes">
         <source>Faxserver %1:%2: %n Aufträge in Arbeit</source>
-        <translation><numerusform>Fax server %1:%2: %n job in progress</numerusform><numerusform>Fax server %1:%2: %n jobs in progress</numerusform></translation>
+        <translation>
+            <numerusform>Fax server %1:%2: %n job in progress</numerusform>
+            <numerusform>Fax server %1:%2: %n jobs in progress</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -412,11 +687,17 @@
     </message>
     <message numerus="yes">
         <source>%n Seiten gesendet</source>
-        <translation><numerusform>%n page sent</numerusform><numerusform>%n pages sent</numerusform></translation>
+        <translation>
+            <numerusform>%n page sent</numerusform>
+            <numerusform>%n pages sent</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>von %n</source>
-        <translation><numerusform>of %n</numerusform><numerusform>of %n</numerusform></translation>
+        <translation>
+            <numerusform>of %n</numerusform>
+            <numerusform>of %n</numerusform>
+        </translation>
     </message>
     <message>
         <source>Absender</source>
@@ -558,7 +839,7 @@
     </message>
     <message>
         <source>die Zertifizierungsstellen des Systems</source>
-        <translation>the system's certificate authorities</translation>
+        <translation>the system&apos;s certificate authorities</translation>
     </message>
     <message>
         <source>&amp;Verzeichnisse</source>
@@ -660,7 +941,10 @@
     </message>
     <message numerus="yes">
         <source> – %n beschädigte Zeilen weiß gezeigt</source>
-        <translation><numerusform> – %n damaged row shown white</numerusform><numerusform> – %n damaged rows shown white</numerusform></translation>
+        <translation>
+            <numerusform> – %n damaged row shown white</numerusform>
+            <numerusform> – %n damaged rows shown white</numerusform>
+        </translation>
     </message>
     <message>
         <source>Drehen</source>
@@ -685,13 +969,6 @@
     <message>
         <source>PDF-Dateien (*.pdf)</source>
         <translation>PDF files (*.pdf)</translation>
-    </message>
-</context>
-<context>
-    <name>faxapp::directory</name>
-    <message numerus="yes">
-        <source>Server %1 erreicht, angemeldet als %2: %n Einträge mit Faxnummer.</source>
-        <translation><numerusform>Server %1 reached, bound as %2: %n entry with a fax number.</numerusform><numerusform>Server %1 reached, bound as %2: %n entries with a fax number.</numerusform></translation>
     </message>
 </context>
 </TS>

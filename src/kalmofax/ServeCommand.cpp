@@ -3,6 +3,7 @@
 #include "faxapp/carddav/CardDavClient.h"
 #include "faxapp/sending/FaxSettings.h"
 #include "faxapp/served/ServedClasses.h"
+#include "faxapp/ui/WindowLanguage.h"
 #include "kalmofax/Commands.h"
 #include "platform/RegistryStore.h"
 
@@ -30,6 +31,8 @@ public:
             return 2;
         }
         QCoreApplication app(argc, argv);
+        // The words of the errors a caller shows, in the language the fax programs share.
+        const WindowLanguage language;
         const QString progId = QString::fromLocal8Bit(argv[first]);
         // The company directory needs no folders: its profiles are read at each log-on.
         if (progId == fax::kProgIdMapiSession)

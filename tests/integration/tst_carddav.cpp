@@ -321,15 +321,17 @@ private Q_SLOTS:
     void aWrongPasswordFailsInWords() {
         const auto synced = SyncAccount(m_account, "wrong", {});
         QVERIFY(!synced);
-        QVERIFY2(synced.Error().Text().contains("refused the user name or the password"),
-                 qPrintable(synced.Error().Text()));
+        QVERIFY2(
+            synced.Error().Text().contains("hat den Benutzernamen oder das Passwort abgelehnt"),
+            qPrintable(synced.Error().Text()));
         // Never synced: the reader is told why there is nothing.
         QTemporaryDir empty;
         const Listing listing = Read(Service("wrong", empty.path()));
         QVERIFY(listing.rows.isEmpty());
         QCOMPARE(listing.messages.size(), 1);
         QCOMPARE(listing.messages.at(0).id, IDS_ERR_OUTLOOK_READ);
-        QVERIFY2(listing.messages.at(0).text.contains("refused the user name or the password"),
+        QVERIFY2(listing.messages.at(0).text.contains(
+                     "hat den Benutzernamen oder das Passwort abgelehnt"),
                  qPrintable(listing.messages.at(0).text));
     }
 
@@ -352,7 +354,7 @@ private Q_SLOTS:
             account.caFile = ca;
             const auto refused = SyncAccount(account, PrivateRadicale::kAlicePassword, {});
             QVERIFY(!refused);
-            QVERIFY2(refused.Error().Text().contains("certificate is not trusted"),
+            QVERIFY2(refused.Error().Text().contains("Zertifikat des Servers wird nicht vertraut"),
                      qPrintable(refused.Error().Text()));
         }
     }
@@ -371,8 +373,8 @@ private Q_SLOTS:
         QCOMPARE(second.rows, first.rows);
         QCOMPARE(second.messages.size(), 1);
         QCOMPARE(second.messages.at(0).id, IDS_ERR_OUTLOOK_READ);
-        QVERIFY2(second.messages.at(0).text.contains("may be out of date") &&
-                     second.messages.at(0).text.contains("cannot be reached"),
+        QVERIFY2(second.messages.at(0).text.contains("vielleicht nicht aktuell") &&
+                     second.messages.at(0).text.contains("nicht erreichbar"),
                  qPrintable(second.messages.at(0).text));
         QVERIFY(books->WaitForSyncs(std::chrono::seconds(20)));
         const Listing third = Read(books);

@@ -83,7 +83,7 @@ private Q_SLOTS:
         QVERIFY(!added.out.contains(PrivateRadicale::kAlicePassword));
         const Run tested = Kalmofax({"test", "Firma"});
         QVERIFY2(tested.status == 0, qPrintable(tested.err));
-        QVERIFY2(tested.out.contains("address books: 1; contacts with a fax number: 1"),
+        QVERIFY2(tested.out.contains("Adressbücher: 1; Kontakte mit Faxnummer: 1"),
                  qPrintable(tested.out));
     }
 
@@ -107,7 +107,7 @@ private Q_SLOTS:
         QCOMPARE(Kalmofax({"password", "Firma"}, "wrong").status, 0);
         const Run tested = Kalmofax({"test", "Firma"});
         QCOMPARE(tested.status, 1);
-        QVERIFY2(tested.err.contains("refused the user name or the password"),
+        QVERIFY2(tested.err.contains("hat den Benutzernamen oder das Passwort abgelehnt"),
                  qPrintable(tested.err));
     }
 

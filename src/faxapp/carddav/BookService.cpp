@@ -12,7 +12,7 @@ namespace faxapp::carddav {
 namespace {
 
 QString Tr(const char* text) {
-    return QCoreApplication::translate("CardDav", text);
+    return QCoreApplication::translate("faxapp::CardDav", text);
 }
 
 } // namespace
@@ -122,14 +122,16 @@ QList<BookService::AccountView> BookService::Accounts() {
             const std::lock_guard lock(m_state->mutex);
             const State::PerAccount& state = m_state->accounts[account.name];
             if (state.running)
-                view.problem = Tr("the address books are being read for the first time; "
-                                  "try again in a moment");
+                view.problem = Tr(QT_TRANSLATE_NOOP("faxapp::CardDav",
+                                                    "die Adressbücher werden zum ersten Mal "
+                                                    "gelesen; bitte gleich noch einmal versuchen"));
             else if (!state.failure.isEmpty())
                 view.problem = state.failure;
             else if (!cache)
                 view.problem = cache.Error().Text();
             else
-                view.problem = Tr("the server has no address book for this account");
+                view.problem = Tr(QT_TRANSLATE_NOOP(
+                    "faxapp::CardDav", "der Server hat kein Adressbuch für dieses Konto"));
         }
         views.append(std::move(view));
     }
@@ -171,9 +173,11 @@ QString BookService::TakeNote(const QString& name) {
     const QString when =
         cache && cache->syncedAt.isValid()
             ? QLocale().toString(cache->syncedAt.toLocalTime(), QLocale::ShortFormat)
-            : Tr("never");
-    return Tr("The address books of %1 could not be brought up to date (%2). The list shows "
-              "them as of %3 and may be out of date.")
+            : Tr(QT_TRANSLATE_NOOP("faxapp::CardDav", "nie"));
+    return Tr(QT_TRANSLATE_NOOP(
+                  "faxapp::CardDav",
+                  "Die Adressbücher von %1 konnten nicht aktualisiert werden (%2). Die Liste zeigt "
+                  "sie mit dem Stand vom %3 und ist vielleicht nicht aktuell."))
         .arg(name, failure, when);
 }
 

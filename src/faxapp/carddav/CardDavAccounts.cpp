@@ -14,7 +14,7 @@ namespace faxapp::carddav {
 namespace {
 
 QString Tr(const char* text) {
-    return QCoreApplication::translate("CardDav", text);
+    return QCoreApplication::translate("faxapp::CardDav", text);
 }
 
 std::optional<QString> Text(RegistryStore& store, const QString& key, const QString& name) {
@@ -48,25 +48,35 @@ QString AccountKey(const QString& name) {
 
 QString CheckAccountName(const QString& name) {
     if (name.isEmpty() || name.size() > 64)
-        return Tr("an account's name has 1 to 64 characters");
+        return Tr(
+            QT_TRANSLATE_NOOP("faxapp::CardDav", "der Name eines Kontos hat 1 bis 64 Zeichen"));
     if (name.startsWith(u'.') || name.startsWith(u' ') || name.endsWith(u' '))
-        return Tr("an account's name neither starts with a dot nor starts or ends with a blank");
+        return Tr(QT_TRANSLATE_NOOP("faxapp::CardDav",
+                                    "der Name eines Kontos beginnt nicht mit einem Punkt und "
+                                    "beginnt und endet nicht mit einem Leerzeichen"));
     for (const QChar c : name) {
         if (!c.isLetterOrNumber() && c != u' ' && c != u'.' && c != u'_' && c != u'-')
-            return Tr("an account's name has letters, digits, blanks, '.', '_' and '-' only");
+            return Tr(
+                QT_TRANSLATE_NOOP("faxapp::CardDav", "der Name eines Kontos hat nur Buchstaben, "
+                                                     "Ziffern, Leerzeichen, '.', '_' und '-'"));
     }
     return {};
 }
 
 QString CheckServerUrl(const QUrl& url) {
     if (!url.isValid() || (url.scheme() != u"https" && url.scheme() != u"http"))
-        return Tr("the server's address is no http or https address");
+        return Tr(QT_TRANSLATE_NOOP("faxapp::CardDav",
+                                    "die Adresse des Servers ist keine http- oder https-Adresse"));
     if (url.host().isEmpty())
-        return Tr("the server's address has no host");
+        return Tr(
+            QT_TRANSLATE_NOOP("faxapp::CardDav", "die Adresse des Servers nennt keinen Rechner"));
     if (!url.userInfo().isEmpty())
-        return Tr("the server's address must not hold a user or password");
+        return Tr(QT_TRANSLATE_NOOP(
+            "faxapp::CardDav",
+            "die Adresse des Servers darf keinen Benutzer und kein Passwort enthalten"));
     if (url.hasFragment())
-        return Tr("the server's address must not hold a fragment (#...)");
+        return Tr(QT_TRANSLATE_NOOP("faxapp::CardDav",
+                                    "die Adresse des Servers darf keinen Anker (#...) enthalten"));
     return {};
 }
 
@@ -96,7 +106,8 @@ QList<Account> ListAccounts(Registry& registry) {
 QString CheckUser(const QString& user) {
     for (const QChar c : user)
         if (c == u':' || c.category() == QChar::Other_Control)
-            return Tr("a user name holds neither ':' nor control characters");
+            return Tr(QT_TRANSLATE_NOOP("faxapp::CardDav",
+                                        "ein Benutzername enthält weder ':' noch Steuerzeichen"));
     return {};
 }
 
@@ -111,7 +122,9 @@ Result<Account> ReadAccount(Registry& registry, const QString& name) {
             return Problem{0, account.name, why};
         return std::move(account);
     }
-    return Problem{0, name, Tr("there is no CardDAV account of that name")};
+    return Problem{
+        0, name,
+        Tr(QT_TRANSLATE_NOOP("faxapp::CardDav", "es gibt kein CardDAV-Konto dieses Namens"))};
 }
 
 Result<void> WriteAccount(RegistryStore& store, const Account& account) {
@@ -121,10 +134,12 @@ Result<void> WriteAccount(RegistryStore& store, const Account& account) {
     if (why.isEmpty())
         why = CheckUser(account.user);
     if (why.isEmpty() && (account.timeLimit <= 0 || account.timeLimit > kMaxTimeLimit))
-        why = Tr("the time limit is 1 to %1 seconds").arg(kMaxTimeLimit);
+        why = Tr(QT_TRANSLATE_NOOP("faxapp::CardDav", "das Zeitlimit ist 1 bis %1 Sekunden"))
+                  .arg(kMaxTimeLimit);
     for (const QString& text : {account.user, account.caFile})
         if (why.isEmpty() && (text.contains(QChar(0)) || text.contains(u'\n')))
-            why = Tr("a value holds a line break or a NUL character");
+            why = Tr(QT_TRANSLATE_NOOP(
+                "faxapp::CardDav", "ein Wert enthält einen Zeilenumbruch oder ein NUL-Zeichen"));
     if (!why.isEmpty())
         return Problem{0, account.name, why};
     const QString key = AccountKey(account.name);
@@ -143,7 +158,9 @@ Result<void> WriteAccount(RegistryStore& store, const Account& account) {
                store.SetValue(key, kValueTimeLimit, RegValue::FromInteger(account.timeLimit));
     });
     if (!ok)
-        return Problem{0, store.FileName(), Tr("the settings cannot be written")};
+        return Problem{0, store.FileName(),
+                       Tr(QT_TRANSLATE_NOOP("faxapp::CardDav",
+                                            "die Einstellungen können nicht geschrieben werden"))};
     return Success();
 }
 
@@ -152,7 +169,9 @@ Result<void> RemoveAccount(RegistryStore& store, const QString& name) {
     if (!CheckAccountName(name).isEmpty() || !store.KeyExists(key))
         return Success();
     if (!store.DeleteKey(key))
-        return Problem{0, store.FileName(), Tr("the settings cannot be written")};
+        return Problem{0, store.FileName(),
+                       Tr(QT_TRANSLATE_NOOP("faxapp::CardDav",
+                                            "die Einstellungen können nicht geschrieben werden"))};
     return Success();
 }
 

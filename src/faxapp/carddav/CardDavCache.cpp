@@ -24,7 +24,7 @@ const QString kCacheFile = QStringLiteral("books.json");
 constexpr qint64 kMaxCacheBytes = 256LL << 20;
 
 QString Tr(const char* text) {
-    return QCoreApplication::translate("CardDav", text);
+    return QCoreApplication::translate("faxapp::CardDav", text);
 }
 
 QString S(const QJsonObject& object, const char* key) {
@@ -44,7 +44,8 @@ Result<AccountCache> LoadCache(const QString& folder) {
     if (!file.open(QIODevice::ReadOnly))
         return Problem{0, file.fileName(), file.errorString()};
     if (file.size() > kMaxCacheBytes)
-        return Problem{0, file.fileName(), Tr("the file is too large")};
+        return Problem{0, file.fileName(),
+                       Tr(QT_TRANSLATE_NOOP("faxapp::CardDav", "die Datei ist zu groß"))};
     QJsonParseError error;
     const QJsonDocument document = QJsonDocument::fromJson(file.readAll(), &error);
     if (document.isNull())
@@ -73,7 +74,9 @@ Result<void> SaveCache(const QString& folder, const AccountCache& cache) {
     const QString parent = QFileInfo(folder).absolutePath();
     for (const QString& dir : {parent, folder}) {
         if (!QDir().mkpath(dir))
-            return Problem{0, dir, Tr("the folder cannot be made")};
+            return Problem{
+                0, dir,
+                Tr(QT_TRANSLATE_NOOP("faxapp::CardDav", "der Ordner kann nicht angelegt werden"))};
         QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     }
     QJsonArray books;

@@ -27,7 +27,7 @@ constexpr int kMultigetBatch = 100;
 constexpr int kMaxSyncRounds = 1000;
 
 QString Tr(const char* text) {
-    return QCoreApplication::translate("CardDav", text);
+    return QCoreApplication::translate("faxapp::CardDav", text);
 }
 
 // The same cards whatever way the server writes their hrefs.
@@ -44,7 +44,8 @@ bool SameOrigin(const QUrl& a, const QUrl& b) {
 }
 
 QString StatusWords(int status) {
-    return Tr("the server answered with status %1").arg(status);
+    return Tr(QT_TRANSLATE_NOOP("faxapp::CardDav", "der Server antwortete mit Status %1"))
+        .arg(status);
 }
 
 } // namespace
@@ -70,7 +71,9 @@ Result<CardDavClient::Reply> CardDavClient::Send(const QByteArray& verb, const Q
     if (!m_account.caFile.isEmpty()) {
         const QList<QSslCertificate> ca = QSslCertificate::fromPath(m_account.caFile);
         if (ca.isEmpty())
-            return Problem{0, m_account.caFile, Tr("the CA file holds no PEM certificate")};
+            return Problem{0, m_account.caFile,
+                           Tr(QT_TRANSLATE_NOOP("faxapp::CardDav",
+                                                "die CA-Datei enthält kein PEM-Zertifikat"))};
         ssl.addCaCertificates(ca);
     }
     QUrl url = start;
@@ -115,30 +118,44 @@ Result<CardDavClient::Reply> CardDavClient::Send(const QByteArray& verb, const Q
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
         const QString where = url.host();
         if (tooLarge)
-            return Problem{0, where, Tr("the server's answer is too large")};
+            return Problem{
+                0, where,
+                Tr(QT_TRANSLATE_NOOP("faxapp::CardDav", "die Antwort des Servers ist zu groß"))};
         if (status == 0) {
             if (!untrusted.isEmpty())
-                return Problem{0, where,
-                               Tr("the server's certificate is not trusted: %1")
-                                   .arg(untrusted.join(QStringLiteral("; ")))};
+                return Problem{
+                    0, where,
+                    Tr(QT_TRANSLATE_NOOP("faxapp::CardDav",
+                                         "dem Zertifikat des Servers wird nicht vertraut: %1"))
+                        .arg(untrusted.join(QStringLiteral("; ")))};
             if (reply->error() == QNetworkReply::OperationCanceledError ||
                 reply->error() == QNetworkReply::TimeoutError)
-                return Problem{0, where,
-                               Tr("the server did not answer within the time limit (%1 s)")
-                                   .arg(m_account.timeLimit)};
-            return Problem{0, where,
-                           Tr("the server cannot be reached: %1").arg(reply->errorString())};
+                return Problem{
+                    0, where,
+                    Tr(QT_TRANSLATE_NOOP(
+                           "faxapp::CardDav",
+                           "der Server antwortete nicht innerhalb des Zeitlimits (%1 s)"))
+                        .arg(m_account.timeLimit)};
+            return Problem{
+                0, where,
+                Tr(QT_TRANSLATE_NOOP("faxapp::CardDav", "der Server ist nicht erreichbar: %1"))
+                    .arg(reply->errorString())};
         }
         if (status == 401)
-            return Problem{0, where, Tr("the server refused the user name or the password")};
+            return Problem{0, where,
+                           Tr(QT_TRANSLATE_NOOP(
+                               "faxapp::CardDav",
+                               "der Server hat den Benutzernamen oder das Passwort abgelehnt"))};
         if (status >= 300 && status < 400 && status != 304) {
             const QUrl target = url.resolved(QUrl(QString::fromUtf8(reply->rawHeader("Location"))));
             if (redirect >= kMaxRedirects || !target.isValid() ||
                 (target.scheme() != u"https" && target.scheme() != u"http") ||
                 (url.scheme() == u"https" && target.scheme() != u"https"))
-                return Problem{0, where,
-                               Tr("the server redirects too often or to an unusable "
-                                  "address")};
+                return Problem{
+                    0, where,
+                    Tr(QT_TRANSLATE_NOOP(
+                        "faxapp::CardDav",
+                        "der Server leitet zu oft oder an eine unbrauchbare Adresse weiter"))};
             url = target;
             continue;
         }
@@ -161,7 +178,10 @@ Result<QList<BookInfo>> CardDavClient::Discover() {
             return std::optional<Multistatus>();
         auto parsed = ParseMultistatus(reply->body);
         if (!parsed)
-            return Problem{0, url.host(), Tr("the server's answer is no WebDAV answer")};
+            return Problem{
+                0, url.host(),
+                Tr(QT_TRANSLATE_NOOP("faxapp::CardDav",
+                                     "die Antwort des Servers ist keine WebDAV-Antwort"))};
         // Relative hrefs count from where the answer came from.
         for (DavResponse& response : parsed->responses) {
             response.href = reply->url.resolved(QUrl(response.href)).toString();
@@ -186,8 +206,11 @@ Result<QList<BookInfo>> CardDavClient::Discover() {
         if (!direct)
             return direct.Error();
         if (!*direct || (*direct)->responses.isEmpty())
-            return Problem{0, start.toDisplayString(),
-                           Tr("this is no CardDAV address (the server does not answer PROPFIND)")};
+            return Problem{
+                0, start.toDisplayString(),
+                Tr(QT_TRANSLATE_NOOP(
+                    "faxapp::CardDav",
+                    "dies ist keine CardDAV-Adresse (der Server beantwortet PROPFIND nicht)"))};
         context = *direct;
     }
     const DavResponse& here = context->responses.constFirst();
@@ -224,7 +247,10 @@ Result<QList<BookInfo>> CardDavClient::Discover() {
     if (!listing)
         return listing.Error();
     if (!*listing)
-        return Problem{0, home.toDisplayString(), Tr("the address book home cannot be listed")};
+        return Problem{
+            0, home.toDisplayString(),
+            Tr(QT_TRANSLATE_NOOP("faxapp::CardDav",
+                                 "der Ordner der Adressbücher kann nicht gelesen werden"))};
     QList<BookInfo> books;
     for (const DavResponse& response : (*listing)->responses) {
         if (response.properties.value(DavName(kNsDav, QStringLiteral("resourcetype")))
@@ -274,7 +300,9 @@ Result<std::optional<CardDavClient::Changes>> CardDavClient::SyncCollection(cons
         if (!truncated || !moved)
             return std::optional<Changes>(std::move(changes));
     }
-    return Problem{0, book.toDisplayString(), Tr("the server's changes do not end")};
+    return Problem{
+        0, book.toDisplayString(),
+        Tr(QT_TRANSLATE_NOOP("faxapp::CardDav", "die Änderungen des Servers enden nicht"))};
 }
 
 Result<CardDavClient::Changes> CardDavClient::ListEtags(const QUrl& book) {
@@ -287,7 +315,9 @@ Result<CardDavClient::Changes> CardDavClient::ListEtags(const QUrl& book) {
         return Problem{0, book.toDisplayString(), StatusWords(reply->status)};
     const auto parsed = ParseMultistatus(reply->body);
     if (!parsed)
-        return Problem{0, book.toDisplayString(), Tr("the server's answer is no WebDAV answer")};
+        return Problem{0, book.toDisplayString(),
+                       Tr(QT_TRANSLATE_NOOP("faxapp::CardDav",
+                                            "die Antwort des Servers ist keine WebDAV-Antwort"))};
     Changes changes;
     changes.whole = true;
     const QString self = Key(book, book.toString());
@@ -448,9 +478,10 @@ Result<QString> ReadPassword(const Account& account) {
     if (!secret)
         return secret.Error();
     if (!secret->has_value())
-        return Problem{0, key,
-                       Tr("the keyring holds no password for it "
-                          "(kalmofax carddav add stores one)")};
+        return Problem{
+            0, key,
+            Tr(QT_TRANSLATE_NOOP("faxapp::CardDav", "der Schlüsselbund enthält kein Passwort dafür "
+                                                    "(kalmofax carddav add legt eines ab)"))};
     return **secret;
 }
 
@@ -468,7 +499,8 @@ Result<QString> TestCardDavAccount(const QString& name) {
     int withFax = 0;
     for (const CachedBook& book : cache->books)
         withFax += int(FaxCards(book).size());
-    return Tr("%1 reached; address books: %2; contacts with a fax number: %3")
+    return Tr(QT_TRANSLATE_NOOP("faxapp::CardDav",
+                                "%1 erreicht; Adressbücher: %2; Kontakte mit Faxnummer: %3"))
         .arg(account->url.host())
         .arg(cache->books.size())
         .arg(withFax);

@@ -14,7 +14,7 @@ namespace faxapp::directory {
 namespace {
 
 QString Tr(const char* text) {
-    return QCoreApplication::translate("faxapp::directory", text);
+    return QCoreApplication::translate("faxapp::Directory", text);
 }
 
 QString DirectoriesKey() {
@@ -140,7 +140,8 @@ bool UsableAttributes(const QStringList& attributes) {
 
 Problem Bad(const QString& profile, const QString& field, const QString& value) {
     return {0, profile,
-            Tr("the value %1 \"%2\" cannot be used").arg(field, QString(value).left(200))};
+            Tr(QT_TRANSLATE_NOOP("faxapp::Directory", "der Wert %1 \"%2\" ist nicht verwendbar"))
+                .arg(field, QString(value).left(200))};
 }
 
 } // namespace
@@ -220,7 +221,9 @@ Result<DirectoryProfile> ReadProfile(Registry& registry, const QString& name) {
         return p.compare(name, Qt::CaseInsensitive) == 0;
     });
     if (!UsableName(name) || found == profiles.cend())
-        return Problem{0, name, Tr("there is no such directory")};
+        return Problem{
+            0, name,
+            Tr(QT_TRANSLATE_NOOP("faxapp::Directory", "dieses Verzeichnis gibt es nicht"))};
     DirectoryProfile profile = DefaultProfile(*found);
     const QString key = ProfileKey(profile.name);
     const auto value = [&](const QString& valueName) {
@@ -265,9 +268,13 @@ Result<DirectoryProfile> ReadProfile(Registry& registry, const QString& name) {
 
 Result<void> CheckProfile(const DirectoryProfile& profile) {
     if (!UsableName(profile.name))
-        return Problem{0, profile.name, Tr("a directory needs a name without \\")};
+        return Problem{0, profile.name,
+                       Tr(QT_TRANSLATE_NOOP("faxapp::Directory",
+                                            "ein Verzeichnis braucht einen Namen ohne \\"))};
     if (profile.uris.isEmpty())
-        return Problem{0, profile.name, Tr("the directory has no server address (Uris)")};
+        return Problem{0, profile.name,
+                       Tr(QT_TRANSLATE_NOOP("faxapp::Directory",
+                                            "das Verzeichnis hat keine Serveradresse (Uris)"))};
     for (const QString& uri : profile.uris) {
         if (!UsableUri(uri))
             return Bad(profile.name, kValueUris, uri);
@@ -277,7 +284,9 @@ Result<void> CheckProfile(const DirectoryProfile& profile) {
     if (!UsableDn(profile.bindDn))
         return Bad(profile.name, kValueBindDn, profile.bindDn);
     if (profile.bind == BindMethod::Simple && profile.bindDn.isEmpty())
-        return Problem{0, profile.name, Tr("a simple bind needs a BindDn")};
+        return Problem{0, profile.name,
+                       Tr(QT_TRANSLATE_NOOP("faxapp::Directory",
+                                            "eine einfache Anmeldung braucht einen BindDn"))};
     if (profile.timeLimit < 1 || profile.timeLimit > 3600)
         return Bad(profile.name, kValueTimeLimit, QString::number(profile.timeLimit));
     if (!UsableDn(profile.base))
@@ -335,16 +344,22 @@ Result<void> WriteProfile(RegistryStore& store, const DirectoryProfile& profile)
         return written;
     });
     if (!ok)
-        return Problem{0, store.FileName(), Tr("the directory cannot be written")};
+        return Problem{0, store.FileName(),
+                       Tr(QT_TRANSLATE_NOOP("faxapp::Directory",
+                                            "das Verzeichnis kann nicht geschrieben werden"))};
     return Success();
 }
 
 Result<void> RemoveProfile(RegistryStore& store, const QString& name) {
     if (!UsableName(name))
-        return Problem{0, name, Tr("there is no such directory")};
+        return Problem{
+            0, name,
+            Tr(QT_TRANSLATE_NOOP("faxapp::Directory", "dieses Verzeichnis gibt es nicht"))};
     const QString key = ProfileKey(name);
     if (store.KeyExists(key) && !store.DeleteKey(key))
-        return Problem{0, store.FileName(), Tr("the directory cannot be removed")};
+        return Problem{0, store.FileName(),
+                       Tr(QT_TRANSLATE_NOOP("faxapp::Directory",
+                                            "das Verzeichnis kann nicht entfernt werden"))};
     return Success();
 }
 

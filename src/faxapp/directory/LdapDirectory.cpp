@@ -14,7 +14,7 @@ namespace faxapp::directory {
 namespace {
 
 QString Tr(const char* text) {
-    return QCoreApplication::translate("faxapp::directory", text);
+    return QCoreApplication::translate("faxapp::Directory", text);
 }
 
 QString FromLdap(const char* text) {
@@ -163,11 +163,15 @@ bool TlsWithoutCheck(const DirectoryProfile& profile, const QString& uri) {
 // certificate), and whether the certificate is the reason.
 QString TlsFailure(const DirectoryProfile& profile, const QString& uri, const QString& words) {
     if (!TlsWithoutCheck(profile, uri))
-        return Tr("TLS failed: %1").arg(words);
+        return Tr(QT_TRANSLATE_NOOP("faxapp::Directory", "TLS gescheitert: %1")).arg(words);
     const QString authorities =
-        profile.caFile.isEmpty() ? Tr("the system's certificate authorities") : profile.caFile;
-    return Tr("the server's certificate is not trusted: it is not signed by %1 or not made "
-              "out to the server's name (%2)")
+        profile.caFile.isEmpty()
+            ? Tr(QT_TRANSLATE_NOOP("faxapp::Directory", "die Zertifizierungsstellen des Systems"))
+            : profile.caFile;
+    return Tr(QT_TRANSLATE_NOOP(
+                  "faxapp::Directory",
+                  "dem Zertifikat des Servers wird nicht vertraut: es ist nicht von %1 "
+                  "unterschrieben oder nicht auf den Namen des Servers ausgestellt (%2)"))
         .arg(authorities, words);
 }
 
@@ -199,7 +203,9 @@ Result<LdapHandle> ConnectOne(const DirectoryProfile& profile, const QString& ur
         if (rcOut == LDAP_CONNECT_ERROR)
             return Problem{0, uri, TlsFailure(profile, uri, Words(ld.get(), rcOut))};
         if (rcOut != LDAP_SUCCESS)
-            return Problem{0, uri, Tr("StartTLS failed: %1").arg(Words(ld.get(), rcOut))};
+            return Problem{0, uri,
+                           Tr(QT_TRANSLATE_NOOP("faxapp::Directory", "StartTLS gescheitert: %1"))
+                               .arg(Words(ld.get(), rcOut))};
     } else if (IsLdaps(uri)) {
         // The handshake before the bind: the password goes only to a server that was checked.
         rcOut = ldap_connect(ld.get());
@@ -254,7 +260,9 @@ QString LdapDirectory::BoundAs() {
     if (who.startsWith(QStringLiteral("dn:")))
         who = who.mid(3);
     if (who.isEmpty())
-        who = m_profile.bind == BindMethod::Simple ? m_profile.bindDn : Tr("anonymous");
+        who = m_profile.bind == BindMethod::Simple
+                  ? m_profile.bindDn
+                  : Tr(QT_TRANSLATE_NOOP("faxapp::Directory", "anonym"));
     return who;
 }
 
@@ -283,7 +291,10 @@ Result<QStringList> LdapDirectory::DefaultBases() {
         }
     }
     if (bases.isEmpty())
-        return Problem{0, m_uri, Tr("the server names no naming context; set the Base value")};
+        return Problem{0, m_uri,
+                       Tr(QT_TRANSLATE_NOOP(
+                           "faxapp::Directory",
+                           "der Server nennt keinen Namenskontext; bitte den Wert Base setzen"))};
     return bases;
 }
 
@@ -349,9 +360,12 @@ Result<void> LdapDirectory::Search(const QString& base, const QString& filter,
         if (code == LDAP_REFERRAL)
             return Problem{
                 0, m_uri,
-                Tr("%1: the server refers to%2 (FollowReferrals is off)").arg(words, referralText)};
+                Tr(QT_TRANSLATE_NOOP("faxapp::Directory",
+                                     "%1: der Server verweist auf%2 (FollowReferrals ist aus)"))
+                    .arg(words, referralText)};
         if (code != LDAP_SUCCESS)
-            return Problem{0, m_uri, Tr("%1 in %2").arg(words, base)};
+            return Problem{0, m_uri,
+                           Tr(QT_TRANSLATE_NOOP("faxapp::Directory", "%1 in %2")).arg(words, base)};
         if (LDAPControl* answer =
                 ldap_control_find(LDAP_CONTROL_PAGEDRESULTS, returned.get(), nullptr)) {
             ber_int_t estimate = 0;
@@ -369,7 +383,9 @@ Result<QList<DirectoryEntry>> LdapDirectory::ReadList(const QString& listName) {
     if (!listName.isEmpty()) {
         const auto list = m_profile.List(listName);
         if (!list)
-            return Problem{0, listName, Tr("the directory has no such address list")};
+            return Problem{0, listName,
+                           Tr(QT_TRANSLATE_NOOP("faxapp::Directory",
+                                                "das Verzeichnis hat diese Adressliste nicht"))};
         if (!list->base.isEmpty())
             bases.append(list->base);
         if (!list->filter.isEmpty())
@@ -410,12 +426,19 @@ Result<QString> ReadDirectoryPassword(const DirectoryProfile& profile) {
         return QString();
     const QString key = DirectoryPasswordKey(profile);
     if (!secrets::KeyringAvailable())
-        return Problem{0, key, Tr("no keyring runs, so the bind password cannot be read")};
+        return Problem{
+            0, key,
+            Tr(QT_TRANSLATE_NOOP(
+                "faxapp::Directory",
+                "kein Schlüsselbund läuft, das Anmeldepasswort kann nicht gelesen werden"))};
     Result<std::optional<QString>> secret = secrets::ReadSecret(key);
     if (!secret)
         return secret.Error();
     if (!secret->has_value())
-        return Problem{0, key, Tr("the keyring has no bind password for the directory")};
+        return Problem{0, key,
+                       Tr(QT_TRANSLATE_NOOP(
+                           "faxapp::Directory",
+                           "der Schlüsselbund hat kein Anmeldepasswort für das Verzeichnis"))};
     return **secret;
 }
 
@@ -434,7 +457,7 @@ Result<QString> TestDirectory(Registry& registry, const QString& profileName) {
     if (!entries)
         return entries.Error();
     const int count = int(entries->size());
-    return QCoreApplication::translate("faxapp::directory",
+    return QCoreApplication::translate("faxapp::Directory",
                                        "Server %1 erreicht, angemeldet als %2: %n Einträge "
                                        "mit Faxnummer.",
                                        nullptr, count)

@@ -20,7 +20,7 @@ constexpr qint32 kNetworkError = static_cast<qint32>(0x80040115u); // MAPI_E_NET
 constexpr qint32 kNotLoggedOn = static_cast<qint32>(0x80040605u);  // CDO: not logged on
 
 QString Tr(const char* text) {
-    return QCoreApplication::translate("faxapp::directory", text);
+    return QCoreApplication::translate("faxapp::Directory", text);
 }
 
 void Expect(InvokeKind kind, InvokeKind wanted) {
@@ -66,7 +66,9 @@ public:
         case cdo::kHomeFax:
             return AutoVariant::Dispatch(std::make_shared<Field>(entry.homeFax));
         default:
-            dbusauto::ThrowError(kNotFound, Tr("The directory gives no such field."));
+            dbusauto::ThrowError(
+                kNotFound, Tr(QT_TRANSLATE_NOOP("faxapp::Directory",
+                                                "Das Verzeichnis liefert dieses Feld nicht.")));
         }
     }
 
@@ -183,13 +185,17 @@ public:
                     return List({});
                 if (const auto list = m_directory->Profile().List(name))
                     return List(list->name);
-                dbusauto::ThrowError(kNotFound,
-                                     Tr("The directory has no address list %1.").arg(name));
+                dbusauto::ThrowError(
+                    kNotFound, Tr(QT_TRANSLATE_NOOP("faxapp::Directory",
+                                                    "Das Verzeichnis hat keine Adressliste %1."))
+                                   .arg(name));
             }
             const qint32 index = which.ToI4();
             if (index < 1 || index > lists.size() + 1)
-                dbusauto::ThrowError(kNotFound,
-                                     Tr("The directory has no address list %1.").arg(index));
+                dbusauto::ThrowError(
+                    kNotFound, Tr(QT_TRANSLATE_NOOP("faxapp::Directory",
+                                                    "Das Verzeichnis hat keine Adressliste %1."))
+                                   .arg(index));
             return List(index == 1 ? QString() : lists.at(index - 2).name);
         }
         default:
@@ -224,7 +230,9 @@ public:
         case cdo::kSessionAddressLists:
             Expect(kind, InvokeKind::PropertyGet);
             if (!m_directory)
-                dbusauto::ThrowError(kNotLoggedOn, Tr("The session is not logged on."));
+                dbusauto::ThrowError(kNotLoggedOn,
+                                     Tr(QT_TRANSLATE_NOOP("faxapp::Directory",
+                                                          "Die Sitzung ist nicht angemeldet.")));
             return AutoVariant::Dispatch(std::make_shared<AddressLists>(m_directory));
         default:
             dbusauto::ThrowError(dbusauto::kMemberNotFound);
@@ -238,8 +246,11 @@ private:
         if (profileName.trimmed().isEmpty())
             profileName = DefaultProfileName(*registry);
         if (profileName.isEmpty())
-            dbusauto::ThrowError(kLogonFailed, Tr("No company directory is set up (kalmofax "
-                                                  "directory add)."));
+            dbusauto::ThrowError(
+                kLogonFailed,
+                Tr(QT_TRANSLATE_NOOP(
+                    "faxapp::Directory",
+                    "Es ist kein Firmenverzeichnis eingerichtet (kalmofax directory add).")));
         Result<DirectoryProfile> profile = ReadProfile(*registry, profileName);
         if (!profile)
             dbusauto::ThrowError(kLogonFailed, profile.Error().Text());

@@ -32,7 +32,7 @@ using carddav::BookService;
 using Service = std::shared_ptr<BookService>;
 
 QString Tr(const char* text) {
-    return QCoreApplication::translate("CardDav", text);
+    return QCoreApplication::translate("faxapp::CardDav", text);
 }
 
 class Item final : public DispatchObject {
@@ -204,8 +204,9 @@ public:
             dbusauto::ExpectArgs(args, {VT_I4});
             if (args.constFirst().ToI4() != kContactsFolder)
                 dbusauto::ThrowError(
-                    kNotFound,
-                    Tr("There is no default folder of kind %1.").arg(args.constFirst().ToI4()));
+                    kNotFound, Tr(QT_TRANSLATE_NOOP("faxapp::CardDav",
+                                                    "Es gibt keinen Standardordner der Art %1."))
+                                   .arg(args.constFirst().ToI4()));
             return AutoVariant::Dispatch(DefaultBook());
         }
         default:
@@ -218,8 +219,10 @@ private:
     DispatchPtr DefaultBook() {
         const QList<BookService::AccountView> accounts = m_service->Accounts();
         if (accounts.isEmpty())
-            dbusauto::ThrowError(kNotFound, Tr("No CardDAV account is set up "
-                                               "(kalmofax carddav add)."));
+            dbusauto::ThrowError(
+                kNotFound, Tr(QT_TRANSLATE_NOOP(
+                               "faxapp::CardDav",
+                               "Es ist kein CardDAV-Konto eingerichtet (kalmofax carddav add).")));
         const BookService::AccountView& first = accounts.constFirst();
         if (first.books.isEmpty()) {
             m_service->TakeNote(first.name); // the problem says it already
@@ -240,8 +243,9 @@ public:
             dbusauto::ThrowError(dbusauto::kMemberNotFound);
         dbusauto::ExpectArgs(args, {VT_BSTR});
         if (args.constFirst().ToBStr() != u"MAPI")
-            dbusauto::ThrowError(kNotFound,
-                                 Tr("There is no namespace %1.").arg(args.constFirst().ToBStr()));
+            dbusauto::ThrowError(
+                kNotFound, Tr(QT_TRANSLATE_NOOP("faxapp::CardDav", "Es gibt keinen Namensraum %1."))
+                               .arg(args.constFirst().ToBStr()));
         return AutoVariant::Dispatch(std::make_shared<Namespace>(m_service));
     }
 
