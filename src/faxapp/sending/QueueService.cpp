@@ -159,14 +159,15 @@ int QueueService::RunOnce(const FaxSettings& settings, JobObserver* observer,
         return 1;
     }
     RunnerPass pass = runner.RunOnce();
+    // What the server received is fetched when it can be reached; when it cannot, that is
+    // said, but the exit status tells of the jobs alone.
     if (after && !pass.unreachable) {
         QString serverError;
         if (!after->Open(error))
             pass.problems.append(error);
-        else if (!after->Run(observer, serverError, pass.problems)) {
-            pass.unreachable = true;
-            pass.serverError = serverError;
-        }
+        else if (!after->Run(observer, serverError, pass.problems))
+            std::fprintf(stderr, "kalmofax: received faxes not fetched: %s\n",
+                         qPrintable(serverError));
     }
     if (observer)
         observer->PassEnded();
