@@ -4,9 +4,9 @@
 #include "faxapp/notify/DesktopNotifier.h"
 #include "faxapp/notify/JobNotices.h"
 #include "faxapp/notify/NoticeRouter.h"
+#include "faxapp/receiving/ReceiveStep.h"
 #include "faxapp/report/SendReports.h"
 #include "faxapp/sending/FaxSettings.h"
-#include "faxapp/receiving/ReceiveStep.h"
 #include "faxapp/sending/QueueService.h"
 #include "faxapp/ui/JournalModel.h"
 #include "faxapp/ui/MainWindow.h"
@@ -190,8 +190,8 @@ public:
         Outcomes outcomes(settings, &desktop, &window);
         std::unique_ptr<QueueService> queue;
         if (!settings.dataDir.isEmpty()) {
-            queue = std::make_unique<QueueService>(settings, &outcomes.all,
-                                                   MakeReceiveStep(settings));
+            queue =
+                std::make_unique<QueueService>(settings, &outcomes.all, MakeReceiveStep(settings));
             QObject::connect(queue.get(), &QueueService::StateChanged, &window,
                              &MainWindow::SetEngineState);
             queue->Start();

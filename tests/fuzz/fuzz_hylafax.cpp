@@ -131,7 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     static const QRegularExpression faxName(QStringLiteral("^fax[0-9]+\\.tif$"));
     QByteArray listing;
     for (const faxapp::HylafaxReceived& fax : faxes) {
-        FUZZ_CHECK(faxName.match(fax.file).hasMatch() && Replies::IsReceivedFile(fax.file.toLatin1()));
+        FUZZ_CHECK(faxName.match(fax.file).hasMatch() &&
+                   Replies::IsReceivedFile(fax.file.toLatin1()));
         FUZZ_CHECK(Printable(fax.sender) && Printable(fax.error) && Printable(fax.owner));
         FUZZ_CHECK(fax.pages >= 0 && fax.size >= 0);
         listing += fax.file.toLatin1() + '|' +

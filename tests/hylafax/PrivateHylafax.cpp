@@ -306,8 +306,7 @@ bool PrivateHylafax::PlaceReceived(const QString& tiff, const QString& name, QSt
     const QString temp = queue + QStringLiteral("/.") + name;
     const QString path = queue + u'/' + name;
     struct stat folder {};
-    if (!QFile::copy(tiff, temp) ||
-        ::stat(QFile::encodeName(queue).constData(), &folder) != 0 ||
+    if (!QFile::copy(tiff, temp) || ::stat(QFile::encodeName(queue).constData(), &folder) != 0 ||
         ::chown(QFile::encodeName(temp).constData(), folder.st_uid, folder.st_gid) != 0 ||
         ::chmod(QFile::encodeName(temp).constData(), static_cast<mode_t>(mode)) != 0 ||
         ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) != 0) {

@@ -256,9 +256,9 @@ private Q_SLOTS:
         QCOMPARE(pass.polls, 0);
 
         for (const QString& job : {poll.jobFile, empty.jobFile})
-            QVERIFY2(journal->SetOutcome(job, QStringLiteral("sent"), QStringLiteral("polled"),
-                                         error),
-                     qPrintable(error));
+            QVERIFY2(
+                journal->SetOutcome(job, QStringLiteral("sent"), QStringLiteral("polled"), error),
+                qPrintable(error));
         pass = receiver->Pass();
         QVERIFY2(pass.problems.isEmpty(), qPrintable(pass.problems.join(u'\n')));
         QCOMPARE(pass.fetched + pass.damaged, 0);
@@ -274,9 +274,8 @@ private Q_SLOTS:
         QVERIFY(in.unread);
         QVERIFY(in.arrived.isValid());
         QCOMPARE(Bytes(in.faxFile), Bytes(fax));
-        const JournalEntry bad = *std::find_if(rows.begin(), rows.end(), [](const auto& r) {
-            return r.state == u"damaged";
-        });
+        const JournalEntry bad = *std::find_if(rows.begin(), rows.end(),
+                                               [](const auto& r) { return r.state == u"damaged"; });
         QVERIFY(bad.received);
         QVERIFY2(bad.outcome.contains(QLatin1String("page 1")), qPrintable(bad.outcome));
         QCOMPARE(Bytes(bad.faxFile), Bytes(damaged)); // kept as it came

@@ -322,9 +322,10 @@ private Q_SLOTS:
             "Damaged fax received|From an unknown sender: page 1, row 5 does not decode\nThe "
             "file was kept as it came.",
             "Poll without a document|Nothing was received from 0301."};
-        QCOMPARE(notifier.shown,
-                 QStringList{"Fax received|3 pages received from Erika Mustermann (+49 30 12345)."} +
-                     trouble + trouble);
+        QCOMPARE(
+            notifier.shown,
+            QStringList{"Fax received|3 pages received from Erika Mustermann (+49 30 12345)."} +
+                trouble + trouble);
     }
 
 private:

@@ -50,7 +50,6 @@ struct ServerScript {
     int creates = 0;
     QList<ReceivedFax> received;             // what the server lists as received
     QMap<QString, QByteArray> receivedBytes; // by file
-
 };
 
 class ScriptedServer final : public FaxServer {

@@ -340,16 +340,16 @@ std::optional<QList<HylafaxReceived>> HylafaxClient::Received(int* rejectedLines
         return std::nullopt;
     }
     if (!d.receivedFormat) {
-        d.receivedFormat = d.RequireOfServer(
-            QByteArray("RCVFMT \"") + HylafaxReplies::kReceivedFormat + '"',
-            QStringLiteral("RCVFMT"));
+        d.receivedFormat =
+            d.RequireOfServer(QByteArray("RCVFMT \"") + HylafaxReplies::kReceivedFormat + '"',
+                              QStringLiteral("RCVFMT"));
         if (!d.receivedFormat) {
             return std::nullopt;
         }
     }
     QByteArray bytes;
-    const auto reply = d.connection.Download(QByteArrayLiteral("LIST recvq"), bytes,
-                                             kMaxReceivedList);
+    const auto reply =
+        d.connection.Download(QByteArrayLiteral("LIST recvq"), bytes, kMaxReceivedList);
     if (!reply) {
         d.loggedIn = false;
         d.Fail(Failure::Unreachable, d.connection.Error());
@@ -371,8 +371,7 @@ bool HylafaxClient::Retrieve(const QString& file, QIODevice& sink, qint64 maxByt
     if (!d.Login() || !d.ImageType()) {
         return false;
     }
-    const auto reply =
-        d.connection.DownloadTo("RETR recvq/" + file.toLatin1(), sink, maxBytes);
+    const auto reply = d.connection.DownloadTo("RETR recvq/" + file.toLatin1(), sink, maxBytes);
     if (!reply) {
         d.loggedIn = false;
         return d.Fail(Failure::Unreachable, d.connection.Error());

@@ -2,7 +2,8 @@
 
 // A client of a HylaFAX server over its client protocol (the one sendfax and faxstat speak):
 // log in, store a document, create a job, set its parameters, submit it, and ask for a job's
-// state later; list, fetch and remove the faxes it received. One object is one connection; calls block with a time limit.
+// state later; list, fetch and remove the faxes it received. One object is one connection; calls
+// block with a time limit.
 
 #include "faxapp/hylafax/HylafaxJob.h"
 

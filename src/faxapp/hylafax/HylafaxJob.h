@@ -33,18 +33,18 @@ struct HylafaxJobStatus {
 
 // A fax in the server's receive queue (recvq), as LIST recvq tells of it.
 struct HylafaxReceived {
-    QString file;          // its name in recvq, checked: "fax00000012.tif"
-    QString sender;        // the sender's identification (TSI), printable
+    QString file;   // its name in recvq, checked: "fax00000012.tif"
+    QString sender; // the sender's identification (TSI), printable
     int pages = 0;
-    QDateTime arrived;     // when the receive began, invalid when not told
-    int resolution = 0;    // lines per inch: 98 (normal) or 196 (fine)
-    int signalRate = 0;    // bit/s
-    QString dataFormat;    // e.g. "2-D MR"
-    QString error;         // the receiver's words on trouble during the receive, else empty
+    QDateTime arrived;      // when the receive began, invalid when not told
+    int resolution = 0;     // lines per inch: 98 (normal) or 196 (fine)
+    int signalRate = 0;     // bit/s
+    QString dataFormat;     // e.g. "2-D MR"
+    QString error;          // the receiver's words on trouble during the receive, else empty
     bool receiving = false; // still being received: not to be fetched yet
-    QString owner;         // whom the server counts it to
-    QString mode;          // the server's protection string, e.g. "-rw----"
-    qint64 size = 0;       // bytes
+    QString owner;          // whom the server counts it to
+    QString mode;           // the server's protection string, e.g. "-rw----"
+    qint64 size = 0;        // bytes
 };
 
 } // namespace faxapp

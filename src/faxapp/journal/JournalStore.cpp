@@ -458,9 +458,8 @@ std::optional<JournalEntry> JournalStore::FindServerFile(const QString& serverFi
     return std::nullopt;
 }
 
-std::optional<QList<JournalEntry>> JournalStore::Polls(const QString& state,
-                                                       const QDateTime& notBefore,
-                                                       QString& error) const {
+std::optional<QList<JournalEntry>>
+JournalStore::Polls(const QString& state, const QDateTime& notBefore, QString& error) const {
     Statement st(m_impl->db, QByteArray("SELECT ") + kColumns +
                                  " FROM jobs WHERE kind = 'poll' AND state = ?1 AND "
                                  "recorded >= ?2 ORDER BY id");
@@ -475,8 +474,7 @@ std::optional<QList<JournalEntry>> JournalStore::Polls(const QString& state,
     return entries;
 }
 
-bool JournalStore::SwapClaim(qint64 id, const QString& seen, const QString& claim,
-                             QString& error) {
+bool JournalStore::SwapClaim(qint64 id, const QString& seen, const QString& claim, QString& error) {
     error.clear();
     bool swapped = false;
     const bool ok = m_impl->InTransaction(
@@ -525,21 +523,19 @@ bool JournalStore::UpdateReceived(const JournalEntry& entry, QString& error,
                          "fax_file = ?6, remote_id = ?7, quality = ?8, arrived = ?9, "
                          "unread = ?10, resolution = ?11 WHERE id = ?1 AND (?12 = '' OR "
                          "state = ?12)");
-            const bool done =
-                st &&
-                st.Bind(1, entry.id)
-                           .Bind(2, entry.state)
-                           .Bind(3, entry.outcome)
-                           .Bind(4, entry.document)
-                           .Bind(5, qint64{entry.pages})
-                           .Bind(6, entry.faxFile)
-                           .Bind(7, entry.remoteId)
-                           .Bind(8, entry.quality)
-                           .Bind(9, RecordedText(entry.arrived))
-                           .Bind(10, qint64{entry.unread ? 1 : 0})
-                           .Bind(11, qint64{entry.resolution})
-                           .Bind(12, onlyInState)
-                           .Step() == SQLITE_DONE;
+            const bool done = st && st.Bind(1, entry.id)
+                                            .Bind(2, entry.state)
+                                            .Bind(3, entry.outcome)
+                                            .Bind(4, entry.document)
+                                            .Bind(5, qint64{entry.pages})
+                                            .Bind(6, entry.faxFile)
+                                            .Bind(7, entry.remoteId)
+                                            .Bind(8, entry.quality)
+                                            .Bind(9, RecordedText(entry.arrived))
+                                            .Bind(10, qint64{entry.unread ? 1 : 0})
+                                            .Bind(11, qint64{entry.resolution})
+                                            .Bind(12, onlyInState)
+                                            .Step() == SQLITE_DONE;
             changed = done && sqlite3_changes(m_impl->db) > 0;
             return done;
         },

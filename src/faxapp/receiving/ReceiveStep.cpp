@@ -12,9 +12,8 @@ class ReceiveStep final : public ServiceStep {
 public:
     explicit ReceiveStep(const FaxSettings& settings)
         : m_receiver(
-              settings.dataDir,
-              [account = settings.server] { return MakeFaxServer(account, {}); }, m_clock,
-              Receiver::Options{settings.deleteReceived}) {}
+              settings.dataDir, [account = settings.server] { return MakeFaxServer(account, {}); },
+              m_clock, Receiver::Options{settings.deleteReceived}) {}
 
     bool Open(QString& error) override { return m_receiver.Open(error); }
 

@@ -21,8 +21,7 @@ struct Errors {
     QString first;
 };
 
-int OnError(TIFF* /*tiff*/, void* user, const char* /*module*/, const char* format,
-            va_list args) {
+int OnError(TIFF* /*tiff*/, void* user, const char* /*module*/, const char* format, va_list args) {
     auto* errors = static_cast<Errors*>(user);
     if (errors->first.isEmpty()) {
         char text[512];
@@ -52,7 +51,8 @@ Result<int> CheckReceivedTiff(const QString& path) {
         TIFFOpenExt(QFile::encodeName(path).constData(), "r", options));
     TIFFOpenOptionsFree(options);
     const auto failed = [&](const QString& what) {
-        return Problem{0, path, errors.first.isEmpty() ? what : what + QStringLiteral(": ") + errors.first};
+        return Problem{0, path,
+                       errors.first.isEmpty() ? what : what + QStringLiteral(": ") + errors.first};
     };
     if (!tiff)
         return failed(QStringLiteral("not a TIFF file"));

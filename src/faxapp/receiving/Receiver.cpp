@@ -169,8 +169,8 @@ QString Receiver::FinalPath(const ReceivedFax& fax) const {
 const JournalEntry* Receiver::PollOf(const ReceivedFax& fax,
                                      const QList<JournalEntry>& polls) const {
     for (const JournalEntry& poll : polls) {
-        const bool after = !fax.arrived.isValid() ||
-                           fax.arrived.secsTo(poll.recorded) <= kClockSlackSecs;
+        const bool after =
+            !fax.arrived.isValid() || fax.arrived.secsTo(poll.recorded) <= kClockSlackSecs;
         if (after && (fax.sender.isEmpty() || SameStation(poll.number, fax.sender)))
             return &poll;
     }

@@ -1,9 +1,9 @@
 #pragma once
 
 // The fax server as the queue runner and the receiver see it: create a job, submit it, ask for
-// its state; list, fetch and remove the faxes it received; in terms of no server in particular. ServerFactory.h makes the one the settings or a sending
-// record name; the runner's tests put a scripted one in its place where they need failures a
-// real server does not produce on demand.
+// its state; list, fetch and remove the faxes it received; in terms of no server in particular.
+// ServerFactory.h makes the one the settings or a sending record name; the runner's tests put a
+// scripted one in its place where they need failures a real server does not produce on demand.
 
 #include "support/Result.h"
 
@@ -47,14 +47,14 @@ struct FaxJobStatus {
 
 // A fax the server received, as it lists it.
 struct ReceivedFax {
-    QString file;       // the server's name of it, plain: fit for a command and a file name
-    QString sender;     // the sender's identification (TSI), printable; empty when not told
+    QString file;   // the server's name of it, plain: fit for a command and a file name
+    QString sender; // the sender's identification (TSI), printable; empty when not told
     int pages = 0;
-    QDateTime arrived;  // invalid when not told
-    int resolution = 0; // lines per inch, 0 when not told
-    QString quality;    // the server's words on trouble during the receive, else empty
+    QDateTime arrived;      // invalid when not told
+    int resolution = 0;     // lines per inch, 0 when not told
+    QString quality;        // the server's words on trouble during the receive, else empty
     bool receiving = false; // still coming in
-    QString owner;      // whom the server counts it to, and its protection, as it tells them
+    QString owner;          // whom the server counts it to, and its protection, as it tells them
     QString protection;
     qint64 size = 0;
 };

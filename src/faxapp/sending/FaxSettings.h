@@ -47,7 +47,7 @@ struct FaxSettings {
     ServerAccount server;
     bool receive = true;         // fetch received faxes into Faxrec
     bool deleteReceived = false; // remove them at the server once fetched
-    QString error; // why the store could not be read; the folders are then empty
+    QString error;               // why the store could not be read; the folders are then empty
 };
 
 // The receiving values of the user's store into settings; values that are not 0 or 1 keep

@@ -27,13 +27,13 @@ struct EndedJob {
 struct ArrivedFax {
     enum class Kind { Received, Damaged, Polled, NothingPolled };
     Kind kind = Kind::Received;
-    qint64 rowId = 0;   // its journal row
-    QString jobFile;    // a poll's job file, else empty
-    QString sender;     // the sender's identification, empty when not told
-    QString number;     // a poll's number
+    qint64 rowId = 0; // its journal row
+    QString jobFile;  // a poll's job file, else empty
+    QString sender;   // the sender's identification, empty when not told
+    QString number;   // a poll's number
     int pages = 0;
-    QString file;       // the file in Faxrec, empty when nothing came
-    QString reason;     // for a damaged one: why it does not decode
+    QString file;   // the file in Faxrec, empty when nothing came
+    QString reason; // for a damaged one: why it does not decode
 
     bool IsPoll() const { return !jobFile.isEmpty() || kind == Kind::NothingPolled; }
 };

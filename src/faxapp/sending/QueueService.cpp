@@ -146,8 +146,7 @@ int QueueService::RetryDelayMs(int failures) {
     return static_cast<int>(std::min<qint64>(delay, kMaxRetryMs));
 }
 
-int QueueService::RunOnce(const FaxSettings& settings, JobObserver* observer,
-                          ServiceStep* after) {
+int QueueService::RunOnce(const FaxSettings& settings, JobObserver* observer, ServiceStep* after) {
     SystemClock clock;
     QueueRunner runner(settings.dataDir, Servers(settings.server), clock);
     if (observer)
