@@ -19,7 +19,7 @@ using Reply = HylafaxConnection::Reply;
 // A job's queue file: a few kB of "key:value" lines.
 constexpr qint64 kMaxQueueFile = 256 * 1024LL;
 // The receive queue's listing: a line of about 100 bytes a fax.
-constexpr qint64 kMaxReceivedList = 16 * 1024 * 1024LL;
+constexpr qint64 kMaxReceivedList = 16LL * 1024 * 1024;
 
 // Said of a server that answers but cannot be used (it refuses a login before asking for a
 // password, it cannot store a document or make a job): the likely cause on Debian 12.

@@ -48,7 +48,7 @@ public:
     static constexpr qint64 kStaleClaimSecs = qint64{15} * 60;
     // How far the server's and this machine's clocks may be apart, when a fax is matched to
     // the poll that brought it.
-    static constexpr qint64 kClockSlackSecs = 5 * 60;
+    static constexpr qint64 kClockSlackSecs = qint64{5} * 60;
     // Polls older than this are not matched any more.
     static constexpr qint64 kPollDays = 3;
 
