@@ -216,7 +216,9 @@ void TestJournalStore::fetchClaimsGoToOneProgram() {
     done.pages = 2;
     done.faxFile = m_data + "/Faxrec/x.tif";
     done.unread = true;
-    QVERIFY2(two->UpdateReceived(done, error, "fetching"), qPrintable(error));
+    QVERIFY(!one->UpdateReceived(done, error, "fetching", "claim one")); // not its claim now
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY2(two->UpdateReceived(done, error, "fetching", "claim two"), qPrintable(error));
     QVERIFY(!one->UpdateReceived(done, error, "fetching"));
     QVERIFY2(error.isEmpty(), qPrintable(error));
     QVERIFY(!one->SwapClaim(in.id, "", "claim one", error)); // not fetching any more

@@ -513,7 +513,7 @@ bool JournalStore::ClaimForPoll(qint64 id, const QString& pollState, const QStri
 }
 
 bool JournalStore::UpdateReceived(const JournalEntry& entry, QString& error,
-                                  const QString& onlyInState) {
+                                  const QString& onlyInState, const QString& claim) {
     error.clear();
     bool changed = false;
     const bool ok = m_impl->InTransaction(
@@ -522,7 +522,7 @@ bool JournalStore::UpdateReceived(const JournalEntry& entry, QString& error,
                          "UPDATE jobs SET state = ?2, outcome = ?3, document = ?4, pages = ?5, "
                          "fax_file = ?6, remote_id = ?7, quality = ?8, arrived = ?9, "
                          "unread = ?10, resolution = ?11 WHERE id = ?1 AND (?12 = '' OR "
-                         "state = ?12)");
+                         "state = ?12) AND (?13 = '' OR document = ?13)");
             const bool done = st && st.Bind(1, entry.id)
                                             .Bind(2, entry.state)
                                             .Bind(3, entry.outcome)
@@ -535,12 +535,13 @@ bool JournalStore::UpdateReceived(const JournalEntry& entry, QString& error,
                                             .Bind(10, qint64{entry.unread ? 1 : 0})
                                             .Bind(11, qint64{entry.resolution})
                                             .Bind(12, onlyInState)
+                                            .Bind(13, claim)
                                             .Step() == SQLITE_DONE;
             changed = done && sqlite3_changes(m_impl->db) > 0;
             return done;
         },
         error);
-    return ok && (changed || onlyInState.isEmpty());
+    return ok && (changed || (onlyInState.isEmpty() && claim.isEmpty()));
 }
 
 bool JournalStore::SetUnread(qint64 id, bool unread, QString& error) {

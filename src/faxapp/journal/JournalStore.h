@@ -84,8 +84,10 @@ public:
                       const QString& claim, QString& error);
     // Writes what came in on the row entry.id: its state, outcome, document, pages, fax file,
     // sender, quality, arrival, resolution and unread mark; when onlyInState is given, only
-    // while the row is in that state (false with error empty when it is not).
-    bool UpdateReceived(const JournalEntry& entry, QString& error, const QString& onlyInState = {});
+    // while the row is in that state, and when claim is given, only while its document is
+    // that claim (false with error empty when it is not).
+    bool UpdateReceived(const JournalEntry& entry, QString& error, const QString& onlyInState = {},
+                        const QString& claim = {});
 
     // Marks a row read or unread; true also when there is no such row.
     bool SetUnread(qint64 id, bool unread, QString& error);

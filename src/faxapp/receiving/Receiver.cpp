@@ -291,6 +291,7 @@ void Receiver::Fetch(FaxServer& server, const ReceivedFax& fax, JournalEntry row
                      ReceivePass& pass) {
     QString error;
     const auto note = [&pass](const QString& problem) { pass.problems.append(problem); };
+    const QString claim = row.document;
     const QString temp = TemporaryPath(row.serverFile);
     const QByteArray tempName = QFile::encodeName(temp);
     ::unlink(tempName.constData()); // what a fetcher before us left
@@ -299,7 +300,7 @@ void Receiver::Fetch(FaxServer& server, const ReceivedFax& fax, JournalEntry row
     const bool renamedBefore = !row.faxFile.isEmpty() && IsRegularFile(row.faxFile);
     if (!renamedBefore) {
         row.faxFile = FinalPath(fax);
-        if (!m_journal->UpdateReceived(row, error, kFetching)) {
+        if (!m_journal->UpdateReceived(row, error, kFetching, claim)) {
             if (!error.isEmpty())
                 note(error);
             return;
@@ -349,7 +350,9 @@ void Receiver::Fetch(FaxServer& server, const ReceivedFax& fax, JournalEntry row
     row.arrived = fax.arrived;
     row.resolution = fax.resolution;
     row.unread = true;
-    if (!m_journal->UpdateReceived(row, error, kFetching)) {
+    // Only while the claim is still ours: a fetcher taken over for being too slow records
+    // nothing over the one that took its place.
+    if (!m_journal->UpdateReceived(row, error, kFetching, claim)) {
         if (!error.isEmpty())
             note(error);
         return;
