@@ -165,6 +165,8 @@ private Q_SLOTS:
         QVERIFY(!tiff.isEmpty());
         QVERIFY2(server.PlaceReceived(tiff, QStringLiteral("fax00000007.tif"), error, 0666),
                  qPrintable(error));
+        QVERIFY2(server.PlaceReceived(tiff, QStringLiteral("fax00000008.tif"), error, 0600),
+                 qPrintable(error));
 
         faxapp::HylafaxAccount account;
         account.host = QStringLiteral("127.0.0.1");
@@ -172,8 +174,10 @@ private Q_SLOTS:
         faxapp::HylafaxClient client(account, 5000);
         const auto listed = client.Received();
         QVERIFY2(listed, qPrintable(client.LastError()));
+        // The one the server's default protection keeps to the fax user is not offered.
         QCOMPARE(listed->size(), 1);
         const faxapp::HylafaxReceived& fax = listed->first();
+        QVERIFY(fax.readable);
         QCOMPARE(fax.file, QStringLiteral("fax00000007.tif"));
         QCOMPARE(fax.sender, QStringLiteral("+49 89 1"));
         QCOMPARE(fax.pages, 2);
@@ -195,7 +199,7 @@ private Q_SLOTS:
             QVERIFY(!client.Delete(QString::fromLatin1(bad)));
         }
         QVERIFY2(client.Delete(fax.file), qPrintable(client.LastError()));
-        QVERIFY(server.ReceiveQueue().isEmpty());
+        QCOMPARE(server.ReceiveQueue(), QStringList{QStringLiteral("fax00000008.tif")});
     }
 
     void fetchesReceivedAndPolledOnce() {
@@ -214,6 +218,9 @@ private Q_SLOTS:
         QVERIFY2(server.PlaceReceived(fax, QStringLiteral("fax00000001.tif"), error, 0666),
                  qPrintable(error));
         QVERIFY2(server.PlaceReceived(damaged, QStringLiteral("fax00000002.tif"), error, 0666),
+                 qPrintable(error));
+        // The server's default protection: listed to everyone, readable by the fax user alone.
+        QVERIFY2(server.PlaceReceived(fax, QStringLiteral("fax00000004.tif"), error, 0600),
                  qPrintable(error));
 
         const QString data = NewData();
@@ -242,7 +249,7 @@ private Q_SLOTS:
         QVERIFY2(id && client.Submit(*id), qPrintable(client.LastError()));
         const auto ended = server.WaitUntilEnded(*id, 30000, error);
         QVERIFY2(ended && ended->state == u"D", qPrintable(error));
-        QVERIFY2(server.ReceiveQueue().size() == 3, qPrintable(server.ReceiveQueue().join(u' ')));
+        QVERIFY2(server.ReceiveQueue().size() == 4, qPrintable(server.ReceiveQueue().join(u' ')));
 
         // While the poll is at work, what it may bring waits.
         Arrivals arrivals;
@@ -309,13 +316,13 @@ private Q_SLOTS:
         QCOMPARE(pass.fetched + pass.damaged + pass.polls + pass.deferred, 0);
         QCOMPARE(Rows(data).size(), 4);
         QCOMPARE(Faxrec(data).size(), 3);
-        QCOMPARE(server.ReceiveQueue().size(), 3);
+        QCOMPARE(server.ReceiveQueue().size(), 4);
 
         // Removed at the server only when the settings say so, after it is filed.
         const QString other = NewData();
         pass = MakeReceiver(other, server.Port(), m_clock, true)->Pass();
         QCOMPARE(pass.fetched + pass.damaged, 3);
-        QVERIFY2(server.ReceiveQueue().isEmpty(), qPrintable(server.ReceiveQueue().join(u' ')));
+        QCOMPARE(server.ReceiveQueue(), QStringList{QStringLiteral("fax00000004.tif")});
         QCOMPARE(Faxrec(other).size(), 3);
     }
 

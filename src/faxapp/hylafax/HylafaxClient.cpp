@@ -359,7 +359,16 @@ std::optional<QList<HylafaxReceived>> HylafaxClient::Received(int* rejectedLines
         d.Trouble(*reply, QStringLiteral("listing the received faxes"));
         return std::nullopt;
     }
-    return HylafaxReplies::ReceivedList(bytes, rejectedLines);
+    QList<HylafaxReceived> faxes = HylafaxReplies::ReceivedList(bytes, rejectedLines);
+    // The server lists every fax to every client unless told otherwise, but lets a client
+    // read only those its protection allows: "-rw-r--" is the owner's and everyone's rights.
+    const QString user = d.User();
+    for (HylafaxReceived& fax : faxes) {
+        if (fax.mode.size() == 7 && fax.mode.at(0) == u'-') {
+            fax.readable = fax.mode.at(4) == u'r' || (fax.owner == user && fax.mode.at(1) == u'r');
+        }
+    }
+    return faxes;
 }
 
 bool HylafaxClient::Retrieve(const QString& file, QIODevice& sink, qint64 maxBytes) {

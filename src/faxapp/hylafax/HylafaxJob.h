@@ -44,6 +44,7 @@ struct HylafaxReceived {
     bool receiving = false; // still being received: not to be fetched yet
     QString owner;          // whom the server counts it to
     QString mode;           // the server's protection string, e.g. "-rw----"
+    bool readable = true;   // whether the protection lets this login read it
     qint64 size = 0;        // bytes
 };
 

@@ -216,6 +216,9 @@ ReceivePass Receiver::Pass() {
             ++pass.deferred;
             continue;
         }
+        if (!fax.readable)
+            continue; // another user's, as the server's protection says
+
         const QString serverFile = server.Address() + u' ' + fax.file;
         const QString claim = OwnClaim();
         auto row = m_journal->FindServerFile(serverFile, error);

@@ -54,6 +54,7 @@ struct ReceivedFax {
     int resolution = 0;     // lines per inch, 0 when not told
     QString quality;        // the server's words on trouble during the receive, else empty
     bool receiving = false; // still coming in
+    bool readable = true;   // whether this login may fetch it
     QString owner;          // whom the server counts it to, and its protection, as it tells them
     QString protection;
     qint64 size = 0;

@@ -78,6 +78,7 @@ public:
             fax.resolution = from.resolution;
             fax.quality = from.error;
             fax.receiving = from.receiving;
+            fax.readable = from.readable;
             fax.owner = from.owner;
             fax.protection = from.mode;
             fax.size = from.size;
