@@ -207,6 +207,8 @@ ReceivePass Receiver::Pass() {
         return a.arrived < b.arrived;
     });
     for (const ReceivedFax& fax : faxes) {
+        if (pass.unreachable)
+            break; // the server went away: the rest waits for the next pass
         if (!PlainName(fax.file)) {
             note(QStringLiteral("%1: the server names a received fax \"%2\"; it is left there")
                      .arg(server.Name(), Printable(fax.file)));
@@ -276,7 +278,10 @@ ReceivePass Receiver::Pass() {
         }
         Fetch(server, fax, fresh, pass);
     }
-    // The polls that ended well and brought nothing this login can see.
+    // The polls that ended well and brought nothing this login can see; only told when the
+    // whole listing was gone through.
+    if (pass.unreachable || !pass.problems.isEmpty())
+        return pass;
     for (JournalEntry poll : *ended) {
         poll.state = kNothing;
         poll.outcome = QStringLiteral("nothing received: the polled station sent no document");
