@@ -60,6 +60,36 @@ int ChildPass(const QString& spec) {
     return pass.problems.isEmpty() && !pass.unreachable ? 0 : 1;
 }
 
+// The real server, with the fax taken away between the listing and the fetch (as another
+// desktop that removes what it fetched does).
+class VanishingServer final : public faxapp::FaxServer {
+public:
+    VanishingServer(std::unique_ptr<faxapp::FaxServer> real, QString spool)
+        : m_real(std::move(real)), m_spool(std::move(spool)) {}
+    QString Name() const override { return m_real->Name(); }
+    QString Address() const override { return m_real->Address(); }
+    faxapp::ServerResult<QString> Create(const faxapp::FaxSubmission& s) override {
+        return m_real->Create(s);
+    }
+    faxapp::ServerResult<void> Submit(const QString& id) override { return m_real->Submit(id); }
+    faxapp::ServerResult<faxapp::FaxJobStatus> Status(const QString& id) override {
+        return m_real->Status(id);
+    }
+    faxapp::ServerResult<void> Check() override { return m_real->Check(); }
+    faxapp::ServerResult<QList<faxapp::ReceivedFax>> Received() override {
+        return m_real->Received();
+    }
+    faxapp::ServerResult<void> Fetch(const QString& file, QIODevice& sink) override {
+        QFile::remove(m_spool + QStringLiteral("/recvq/") + file);
+        return m_real->Fetch(file, sink);
+    }
+    faxapp::ServerResult<void> Delete(const QString& file) override { return m_real->Delete(file); }
+
+private:
+    std::unique_ptr<faxapp::FaxServer> m_real;
+    QString m_spool;
+};
+
 struct Arrivals final : faxapp::JobObserver {
     QList<ArrivedFax> faxes;
     void JobFiled(const faxapp::EndedJob& /*job*/) override {}
@@ -324,6 +354,36 @@ private Q_SLOTS:
         QCOMPARE(pass.fetched + pass.damaged, 3);
         QCOMPARE(server.ReceiveQueue(), QStringList{QStringLiteral("fax00000004.tif")});
         QCOMPARE(Faxrec(other).size(), 3);
+    }
+
+    // A fax the server no longer gives leaves no row, no file and no claim behind.
+    void refusedFetchLeavesNothing() {
+        PrivateHylafax server;
+        QString error;
+        QVERIFY2(server.Start({}, error), qPrintable(error));
+        const QString fax = MakeFax(QStringLiteral("gone.tif"), 1, QStringLiteral("+49 40 6"));
+        QVERIFY2(server.PlaceReceived(fax, QStringLiteral("fax00000005.tif"), error, 0666),
+                 qPrintable(error));
+        const QString data = NewData();
+        const quint16 port = server.Port();
+        const QString spool = server.Spool();
+        Receiver receiver(data,
+                          [port, spool]() -> Result<std::unique_ptr<faxapp::FaxServer>> {
+                              auto real = faxapp::MakeFaxServer(Account(port), {});
+                              if (!real)
+                                  return real.Error();
+                              return std::unique_ptr<faxapp::FaxServer>(
+                                  std::make_unique<VanishingServer>(std::move(*real), spool));
+                          },
+                          m_clock, {});
+        QVERIFY2(receiver.Open(error), qPrintable(error));
+        const faxapp::ReceivePass pass = receiver.Pass();
+        QCOMPARE(pass.problems.size(), 1);
+        QVERIFY2(pass.problems.first().contains(QLatin1String("fax00000005.tif")),
+                 qPrintable(pass.problems.first()));
+        QCOMPARE(pass.fetched + pass.damaged, 0);
+        QVERIFY(Rows(data).isEmpty());
+        QVERIFY2(Faxrec(data).isEmpty(), qPrintable(Faxrec(data).join(u' ')));
     }
 
     void killedFetchIsTakenUp() {

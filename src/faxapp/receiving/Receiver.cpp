@@ -328,16 +328,18 @@ void Receiver::Fetch(FaxServer& server, const ReceivedFax& fax, JournalEntry row
         ::close(fd);
         if (!written) {
             ::unlink(tempName.constData());
-            // The claim stays this process's: the next pass takes the fax up again.
             if (!fetched && fetched.Error().kind == ServerProblem::Kind::Unreachable) {
+                // The claim stays this process's: the next pass takes the fax up again.
                 pass.unreachable = true;
                 pass.serverError = fetched.Error().Text();
-            } else {
-                note(QStringLiteral("%1: fetching %2: %3")
-                         .arg(server.Name(), fax.file,
-                              fetched ? temp + QStringLiteral(": ") + ErrnoText()
-                                      : fetched.Error().Text()));
+                return;
             }
+            note(QStringLiteral("%1: fetching %2: %3")
+                     .arg(server.Name(), fax.file,
+                          fetched ? temp + QStringLiteral(": ") + ErrnoText()
+                                  : fetched.Error().Text()));
+            if (!fetched)
+                GiveUp(row, claim);
             return;
         }
     }
@@ -377,6 +379,22 @@ void Receiver::Fetch(FaxServer& server, const ReceivedFax& fax, JournalEntry row
                      .arg(server.Name(), fax.file, removed.Error().Text()));
     }
     Tell(row, row.outcome);
+}
+
+void Receiver::GiveUp(JournalEntry row, const QString& claim) {
+    // The server refuses the fax (another desktop removed it meanwhile, its protection
+    // changed): no row stays "fetching" for it. A poll's row goes back to its end at the
+    // server, where the next pass finds that it brought nothing.
+    QString error;
+    if (!row.poll) {
+        if (m_journal->SwapClaim(row.id, claim, claim, error))
+            m_journal->Remove(row.id, error);
+        return;
+    }
+    row.state = kPollDone;
+    row.document.clear();
+    row.faxFile.clear();
+    m_journal->UpdateReceived(row, error, kFetching, claim);
 }
 
 void Receiver::Tell(const JournalEntry& row, const QString& reason) {

@@ -74,6 +74,8 @@ private:
     void Fetch(FaxServer& server, const ReceivedFax& fax, JournalEntry row, ReceivePass& pass);
     // The poll row in state "sent" that fax answers, if any.
     const JournalEntry* PollOf(const ReceivedFax& fax, const QList<JournalEntry>& polls) const;
+    // Lets go of a fax the server refused to give.
+    void GiveUp(JournalEntry row, const QString& claim);
     bool Abandoned(const JournalEntry& row) const;
     QString OwnClaim() const;
     QString TemporaryPath(const QString& serverFile) const;
