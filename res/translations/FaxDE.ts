@@ -65,6 +65,14 @@
             <numerusform>An %1: wartet seit %n Minuten auf den Faxserver.</numerusform>
         </translation>
     </message>
+    <message numerus="yes">
+        <source>%n Seiten von %1 empfangen.</source>
+        <translation><numerusform>%n Seite von %1 empfangen.</numerusform><numerusform>%n Seiten von %1 empfangen.</numerusform></translation>
+    </message>
+    <message numerus="yes">
+        <source>%n Seiten von %1 abgerufen.</source>
+        <translation><numerusform>%n Seite von %1 abgerufen.</numerusform><numerusform>%n Seiten von %1 abgerufen.</numerusform></translation>
+    </message>
 </context>
 <context>
     <name>faxapp::MainWindow</name>

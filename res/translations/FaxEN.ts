@@ -471,6 +471,44 @@
             <numerusform>To %1: waiting for the fax server for %n minutes.</numerusform>
         </translation>
     </message>
+    <message>
+        <source>unbekanntem Absender</source>
+        <translation>an unknown sender</translation>
+    </message>
+    <message>
+        <source>Fax empfangen</source>
+        <translation>Fax received</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n Seiten von %1 empfangen.</source>
+        <translation><numerusform>%n page received from %1.</numerusform><numerusform>%n pages received from %1.</numerusform></translation>
+    </message>
+    <message>
+        <source>Fax beschädigt empfangen</source>
+        <translation>Damaged fax received</translation>
+    </message>
+    <message>
+        <source>Von %1: %2
+Die Datei wurde so aufbewahrt, wie sie ankam.</source>
+        <translation>From %1: %2
+The file was kept as it came.</translation>
+    </message>
+    <message>
+        <source>Fax abgerufen</source>
+        <translation>Fax polled</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n Seiten von %1 abgerufen.</source>
+        <translation><numerusform>%n page polled from %1.</numerusform><numerusform>%n pages polled from %1.</numerusform></translation>
+    </message>
+    <message>
+        <source>Abruf ohne Dokument</source>
+        <translation>Poll without a document</translation>
+    </message>
+    <message>
+        <source>Von %1 wurde nichts empfangen.</source>
+        <translation>Nothing was received from %1.</translation>
+    </message>
 </context>
 <context>
     <name>faxapp::JournalModel</name>

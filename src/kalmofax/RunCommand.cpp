@@ -4,6 +4,7 @@
 #include "faxapp/notify/DesktopNotifier.h"
 #include "faxapp/notify/JobNotices.h"
 #include "faxapp/notify/NoticeRouter.h"
+#include "faxapp/receiving/ReceiveStep.h"
 #include "faxapp/report/SendReports.h"
 #include "faxapp/sending/FaxSettings.h"
 #include "faxapp/sending/QueueService.h"
@@ -130,7 +131,8 @@ public:
             if (bus.isConnected())
                 desktop = std::make_unique<DesktopNotifier>(bus, false);
             Outcomes outcomes(settings, desktop.get(), nullptr);
-            return QueueService::RunOnce(settings, &outcomes.all);
+            const auto receiving = MakeReceiveStep(settings);
+            return QueueService::RunOnce(settings, &outcomes.all, receiving.get());
         }
 
         QApplication app(argc, argv);
@@ -188,7 +190,8 @@ public:
         Outcomes outcomes(settings, &desktop, &window);
         std::unique_ptr<QueueService> queue;
         if (!settings.dataDir.isEmpty()) {
-            queue = std::make_unique<QueueService>(settings, &outcomes.all);
+            queue =
+                std::make_unique<QueueService>(settings, &outcomes.all, MakeReceiveStep(settings));
             QObject::connect(queue.get(), &QueueService::StateChanged, &window,
                              &MainWindow::SetEngineState);
             queue->Start();

@@ -2,12 +2,14 @@
 // into the same replies however they arrive (all at once or in pieces), each reply with a
 // code from 100 to 599, its lines as sent, ending as the protocol says; the names taken from
 // replies are plain (a data port, a job id of digits, a file name that may go on a command
-// line); a queue file's values hold no control characters and read back as they were read.
+// line); a queue file's values hold no control characters and read back as they were read; a
+// receive queue's listing names only plain fax files and reads back as it was read.
 
 #include "FuzzInput.h"
 #include "faxapp/hylafax/HylafaxReplies.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace Replies = faxapp::HylafaxReplies;
 using Reply = Replies::Reply;
@@ -117,6 +119,43 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
                            again);
     FUZZ_CHECK(again.remoteId == status.remoteId && again.dataFormat == status.dataFormat &&
                again.signalRate == status.signalRate);
+
+    // The same bytes as a listing of the receive queue: every fax named is a plain file name,
+    // each line is taken or counted as rejected, and what was taken reads back alike.
+    int rejected = 0;
+    const QList<faxapp::HylafaxReceived> faxes = Replies::ReceivedList(stream, &rejected);
+    qsizetype lines = 0;
+    for (const QByteArray& line : stream.split('\n'))
+        lines += line.trimmed().isEmpty() || line == "\r" ? 0 : 1;
+    FUZZ_CHECK(faxes.size() + rejected == lines);
+    static const QRegularExpression faxName(QStringLiteral("^fax[0-9]+\\.tif$"));
+    QByteArray listing;
+    for (const faxapp::HylafaxReceived& fax : faxes) {
+        FUZZ_CHECK(faxName.match(fax.file).hasMatch() &&
+                   Replies::IsReceivedFile(fax.file.toLatin1()));
+        FUZZ_CHECK(Printable(fax.sender) && Printable(fax.error) && Printable(fax.owner));
+        FUZZ_CHECK(fax.pages >= 0 && fax.size >= 0);
+        listing += fax.file.toLatin1() + '|' +
+                   QByteArray::number(fax.arrived.isValid() ? fax.arrived.toSecsSinceEpoch() : 0) +
+                   '|' + QByteArray::number(fax.pages) + '|' + QByteArray::number(fax.resolution) +
+                   '|' + (fax.receiving ? "*" : " ") + '|' + QByteArray::number(fax.signalRate) +
+                   '|' + fax.owner.toUtf8() + '|' + fax.mode.toUtf8() + '|' +
+                   QByteArray::number(fax.size) + '|' + fax.dataFormat.toUtf8() + '|' +
+                   fax.sender.toUtf8() + '|' + fax.error.toUtf8() + '\n';
+    }
+    int rejectedAgain = 0;
+    const QList<faxapp::HylafaxReceived> reread = Replies::ReceivedList(listing, &rejectedAgain);
+    if (std::all_of(faxes.begin(), faxes.end(), [](const faxapp::HylafaxReceived& fax) {
+            return !fax.error.contains(u'|') && !fax.owner.contains(u'|') &&
+                   !fax.mode.contains(u'|') && !fax.dataFormat.contains(u'|');
+        })) {
+        FUZZ_CHECK(rejectedAgain == 0 && reread.size() == faxes.size());
+        for (qsizetype i = 0; i < faxes.size(); ++i)
+            FUZZ_CHECK(reread[i].file == faxes[i].file && reread[i].sender == faxes[i].sender &&
+                       reread[i].pages == faxes[i].pages &&
+                       reread[i].receiving == faxes[i].receiving &&
+                       reread[i].arrived == faxes[i].arrived);
+    }
 
     // Ports said the way servers say them read back.
     const int port = 1 + (size * 2654435761U) % 65535;

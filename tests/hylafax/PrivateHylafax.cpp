@@ -295,6 +295,36 @@ QList<PrivateHylafax::Job> PrivateHylafax::Jobs(QString& error) const {
     return jobs;
 }
 
+bool PrivateHylafax::PlaceReceived(const QString& tiff, const QString& name, QString& error,
+                                   int mode) const {
+    if (!m_impl->spool) {
+        error = QStringLiteral("not started");
+        return false;
+    }
+    // Written aside and renamed, so that the server never lists half a file.
+    const QString queue = m_impl->spool->filePath(QStringLiteral("recvq"));
+    const QString temp = queue + QStringLiteral("/.") + name;
+    const QString path = queue + u'/' + name;
+    struct stat folder {};
+    if (!QFile::copy(tiff, temp) || ::stat(QFile::encodeName(queue).constData(), &folder) != 0 ||
+        ::chown(QFile::encodeName(temp).constData(), folder.st_uid, folder.st_gid) != 0 ||
+        ::chmod(QFile::encodeName(temp).constData(), static_cast<mode_t>(mode)) != 0 ||
+        ::rename(QFile::encodeName(temp).constData(), QFile::encodeName(path).constData()) != 0) {
+        error = QStringLiteral("cannot put %1 into %2").arg(tiff, queue);
+        QFile::remove(temp);
+        return false;
+    }
+    return true;
+}
+
+QStringList PrivateHylafax::ReceiveQueue() const {
+    if (!m_impl->spool) {
+        return {};
+    }
+    return QDir(m_impl->spool->filePath(QStringLiteral("recvq")))
+        .entryList({QStringLiteral("fax*")}, QDir::Files, QDir::Name);
+}
+
 bool PrivateHylafax::Remove(const QString& id, QString& error) const {
     QByteArray output;
     if (!m_impl->home ||

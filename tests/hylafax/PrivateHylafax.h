@@ -21,6 +21,9 @@ public:
         // 0 done (pages, 14400 bit/s, "2-D MR", a CSI), 1 failed ("Busy signal detected"),
         // else tried again later.
         bool fakeModem = false;
+        // A TIFF file the fake modem "receives" when a poll job ends done: put into the
+        // receive queue as the server does, readable and removable by every client.
+        QString pollDocument;
     };
 
     PrivateHylafax();
@@ -46,6 +49,13 @@ public:
     // Announces the fake modem to faxq again (it can miss an announcement made right after it
     // started, and jobs then wait for a modem).
     void AnnounceModem() const;
+    // Puts a received fax (a TIFF file) into the receive queue under name, as the server
+    // leaves one: owned by the server's user, with the server's RecvFileMode: 0644 lets every
+    // client read it, 0666 also remove it.
+    bool PlaceReceived(const QString& tiff, const QString& name, QString& error,
+                       int mode = 0644) const;
+    // The names in the receive queue.
+    QStringList ReceiveQueue() const;
     // faxrm of a job: it ends as failed, "Job aborted by request".
     bool Remove(const QString& id, QString& error) const;
     // Waits until the job is done or failed and returns its row. While the job waits for a

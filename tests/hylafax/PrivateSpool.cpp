@@ -37,6 +37,13 @@ for try in 1 2 3 4 5 6 7 8 9 10; do
     sleep 0.2
     grep -q "$check" "$q" && break
 done
+# A poll that ends done "receives" the document the test left in etc/polled.tif.
+if [ $rc = 2 ] && grep -q '^poll' "$q" && [ -f etc/polled.tif ]; then
+    n=$(ls recvq | grep -c '^fax')
+    name=$(printf 'fax%08d.tif' $((n + 9001)))
+    cp etc/polled.tif "recvq/.$name" && chown --reference=recvq "recvq/.$name" &&
+        chmod 666 "recvq/.$name" && mv "recvq/.$name" "recvq/$name"
+fi
 exit $rc
 )";
 
@@ -102,6 +109,13 @@ bool PrivateSpool::Fill(const QString& s, const QString& home,
             return false;
         }
         config += "SendFaxCmd:\tbin/fake-faxsend\n";
+        const QString polled = root.filePath(QStringLiteral("etc/polled.tif"));
+        if (!options.pollDocument.isEmpty() &&
+            (!QFile::copy(options.pollDocument, polled) ||
+             ::chmod(QFile::encodeName(polled).constData(), 0644) != 0)) {
+            error = QStringLiteral("cannot copy %1 into the spool").arg(options.pollDocument);
+            return false;
+        }
     }
     if (!AppendTo(root.filePath(QStringLiteral("etc/config")), config)) {
         error = QStringLiteral("cannot extend %1/etc/config").arg(s);

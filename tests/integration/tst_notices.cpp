@@ -296,6 +296,38 @@ private Q_SLOTS:
         QCOMPARE(st.st_mode & 0777, 0600u);
     }
 
+    // A fax that came in is told with its sender's name from the address book and its pages;
+    // a damaged one and a poll that brought nothing also under "failures only".
+    void arrivalsAreTold() {
+        RecordingNotifier notifier;
+        FixedClock clock;
+        faxapp::ArrivedFax in;
+        in.sender = QStringLiteral("+49 30 12345");
+        in.pages = 3;
+        faxapp::ArrivedFax damaged;
+        damaged.kind = faxapp::ArrivedFax::Kind::Damaged;
+        damaged.reason = QStringLiteral("page 1, row 5 does not decode");
+        faxapp::ArrivedFax nothing;
+        nothing.kind = faxapp::ArrivedFax::Kind::NothingPolled;
+        nothing.jobFile = QStringLiteral("09120000.FX3");
+        nothing.number = QStringLiteral("0301");
+        JobNotices all({}, {}, m_contacts, notifier, clock);
+        NoticeSettings failures;
+        failures.failuresOnly = true;
+        JobNotices onlyFailures(failures, {}, m_contacts, notifier, clock);
+        for (JobNotices* notices : {&all, &onlyFailures})
+            for (const auto* fax : {&in, &damaged, &nothing})
+                notices->FaxArrived(*fax);
+        const QStringList trouble = {
+            "Damaged fax received|From an unknown sender: page 1, row 5 does not decode\nThe "
+            "file was kept as it came.",
+            "Poll without a document|Nothing was received from 0301."};
+        QCOMPARE(
+            notifier.shown,
+            QStringList{"Fax received|3 pages received from Erika Mustermann (+49 30 12345)."} +
+                trouble + trouble);
+    }
+
 private:
     std::unique_ptr<faxapp::WindowLanguage> m_language;
 };

@@ -87,6 +87,7 @@ private Q_SLOTS:
     void rowsComeBackNewestFirst();
     void outcomeGoesToTheNewestRowOfTheJob();
     void twoOpenANewJournalAtOnce();
+    void fetchClaimsGoToOneProgram();
     void versionOneIsBroughtUp();
     void addFailsOnFaults_data();
     void addFailsOnFaults();
@@ -188,6 +189,60 @@ void TestJournalStore::versionOneIsBroughtUp() {
     QCOMPARE(got.pages, 3);
     QCOMPARE(got.remoteId, in.remoteId);
     QCOMPARE(got.arrived.toSecsSinceEpoch(), in.arrived.toSecsSinceEpoch());
+}
+
+// Two programs on one journal (two desktops sharing the data folder): a received fax's row and
+// a poll's result are claimed by one of them, and a claim moves only from the claim seen.
+void TestJournalStore::fetchClaimsGoToOneProgram() {
+    QString error;
+    auto one = JournalStore::Open(m_data, error);
+    auto two = JournalStore::Open(m_data, error);
+    QVERIFY2(one && two, qPrintable(error));
+    JournalEntry in;
+    in.state = "fetching";
+    in.document = "claim one";
+    in.serverFile = "hylafax://fax:4559 fax00000001.tif";
+    QVERIFY2(one->AddReceived(in, error), qPrintable(error));
+    auto found = two->FindServerFile(in.serverFile, error);
+    QVERIFY2(found && found->document == "claim one", qPrintable(error));
+    QVERIFY(!two->FindServerFile("hylafax://fax:4559 fax00000002.tif", error) && error.isEmpty());
+
+    QVERIFY2(two->SwapClaim(in.id, "claim one", "claim two", error), qPrintable(error));
+    QVERIFY(!one->SwapClaim(in.id, "claim one", "claim one again", error));
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    JournalEntry done = *two->FindServerFile(in.serverFile, error);
+    done.state = "received";
+    done.document.clear();
+    done.pages = 2;
+    done.faxFile = m_data + "/Faxrec/x.tif";
+    done.unread = true;
+    QVERIFY(!one->UpdateReceived(done, error, "fetching", "claim one")); // not its claim now
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY2(two->UpdateReceived(done, error, "fetching", "claim two"), qPrintable(error));
+    QVERIFY(!one->UpdateReceived(done, error, "fetching"));
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QVERIFY(!one->SwapClaim(in.id, "", "claim one", error)); // not fetching any more
+    found = one->FindServerFile(in.serverFile, error);
+    QVERIFY(found && found->state == "received" && found->pages == 2 && found->unread);
+
+    // A poll that ended is linked to one fax, once; a fax another row has is not linked.
+    JournalEntry poll;
+    poll.poll = true;
+    poll.jobFile = "09120005.FX3";
+    QVERIFY2(one->Add(poll, error), qPrintable(error));
+    QVERIFY(one->SetOutcome(poll.jobFile, "sent", "polled", error));
+    auto ended = two->Polls("sent", QDateTime::currentDateTime().addDays(-1), error);
+    QVERIFY2(ended && ended->size() == 1 && ended->first().id == poll.id, qPrintable(error));
+    QVERIFY(!one->ClaimForPoll(poll.id, "sent", in.serverFile, "claim one", error));
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const QString polled = "hylafax://fax:4559 fax00000003.tif";
+    QVERIFY2(one->ClaimForPoll(poll.id, "sent", polled, "claim one", error), qPrintable(error));
+    QVERIFY(!two->ClaimForPoll(poll.id, "sent", polled, "claim two", error));
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    found = two->FindServerFile(polled, error);
+    QVERIFY(found && found->poll && found->state == "fetching" && found->document == "claim one");
+    ended = two->Polls("sent", QDateTime::currentDateTime().addDays(-1), error);
+    QVERIFY(ended && ended->isEmpty());
 }
 
 void TestJournalStore::rowsComeBackNewestFirst() {

@@ -48,6 +48,8 @@ struct ServerScript {
     std::function<void()> onCreate;               // called while a job is being created
     QMap<QString, ServerJob> jobs;
     int creates = 0;
+    QList<ReceivedFax> received;             // what the server lists as received
+    QMap<QString, QByteArray> receivedBytes; // by file
 };
 
 class ScriptedServer final : public FaxServer {
@@ -79,6 +81,25 @@ public:
         return {};
     }
     ServerResult<void> Check() override { return {}; }
+    ServerResult<QList<ReceivedFax>> Received() override {
+        if (m_script->down)
+            return Down();
+        return m_script->received;
+    }
+    ServerResult<void> Fetch(const QString& file, QIODevice& sink) override {
+        if (m_script->down)
+            return Down();
+        if (!m_script->receivedBytes.contains(file))
+            return Refusal(QStringLiteral("550 ") + file + QStringLiteral(": No such file"));
+        sink.write(m_script->receivedBytes.value(file));
+        return {};
+    }
+    ServerResult<void> Delete(const QString& file) override {
+        if (m_script->down)
+            return Down();
+        m_script->receivedBytes.remove(file);
+        return {};
+    }
     ServerResult<FaxJobStatus> Status(const QString& jobId) override {
         if (m_script->onStatus)
             m_script->onStatus(jobId);

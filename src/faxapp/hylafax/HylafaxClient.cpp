@@ -18,6 +18,8 @@ using Reply = HylafaxConnection::Reply;
 
 // A job's queue file: a few kB of "key:value" lines.
 constexpr qint64 kMaxQueueFile = 256 * 1024LL;
+// The receive queue's listing: a line of about 100 bytes a fax.
+constexpr qint64 kMaxReceivedList = 16LL * 1024 * 1024;
 
 // Said of a server that answers but cannot be used (it refuses a login before asking for a
 // password, it cannot store a document or make a job): the likely cause on Debian 12.
@@ -50,6 +52,7 @@ struct HylafaxClient::Impl {
     HylafaxConnection connection;
     bool loggedIn = false;
     bool imageType = false;
+    bool receivedFormat = false;
     Failure failure = Failure::None;
     QString error;
 
@@ -109,6 +112,7 @@ bool HylafaxClient::Impl::Login() {
     connection.Close();
     loggedIn = false;
     imageType = false;
+    receivedFormat = false;
     const QString user = User();
     if (user.isEmpty() || !HylafaxJobRequest::Travels(user) ||
         !HylafaxJobRequest::Travels(account.password)) {
@@ -327,6 +331,71 @@ std::optional<HylafaxJobStatus> HylafaxClient::Impl::Query(const QString& jobId)
         }
     }
     return status;
+}
+
+std::optional<QList<HylafaxReceived>> HylafaxClient::Received(int* rejectedLines) {
+    Impl& d = *m_impl;
+    d.Succeed();
+    if (!d.Login()) {
+        return std::nullopt;
+    }
+    if (!d.receivedFormat) {
+        d.receivedFormat =
+            d.RequireOfServer(QByteArray("RCVFMT \"") + HylafaxReplies::kReceivedFormat + '"',
+                              QStringLiteral("RCVFMT"));
+        if (!d.receivedFormat) {
+            return std::nullopt;
+        }
+    }
+    QByteArray bytes;
+    const auto reply =
+        d.connection.Download(QByteArrayLiteral("LIST recvq"), bytes, kMaxReceivedList);
+    if (!reply) {
+        d.loggedIn = false;
+        d.Fail(Failure::Unreachable, d.connection.Error());
+        return std::nullopt;
+    }
+    if (!reply->Positive()) {
+        d.Trouble(*reply, QStringLiteral("listing the received faxes"));
+        return std::nullopt;
+    }
+    QList<HylafaxReceived> faxes = HylafaxReplies::ReceivedList(bytes, rejectedLines);
+    // The server lists every fax to every client unless told otherwise, but lets a client
+    // read only those its protection allows: "-rw-r--" is the owner's and everyone's rights.
+    const QString user = d.User();
+    for (HylafaxReceived& fax : faxes) {
+        if (fax.mode.size() == 7 && fax.mode.at(0) == u'-') {
+            fax.readable = fax.mode.at(4) == u'r' || (fax.owner == user && fax.mode.at(1) == u'r');
+        }
+    }
+    return faxes;
+}
+
+bool HylafaxClient::Retrieve(const QString& file, QIODevice& sink, qint64 maxBytes) {
+    Impl& d = *m_impl;
+    d.Succeed();
+    if (!HylafaxReplies::IsReceivedFile(file.toLatin1()) || file.toLatin1() != file.toUtf8()) {
+        return d.Fail(Failure::Refused, QStringLiteral("%1 is no received fax").arg(file));
+    }
+    if (!d.Login() || !d.ImageType()) {
+        return false;
+    }
+    const auto reply = d.connection.DownloadTo("RETR recvq/" + file.toLatin1(), sink, maxBytes);
+    if (!reply) {
+        d.loggedIn = false;
+        return d.Fail(Failure::Unreachable, d.connection.Error());
+    }
+    return reply->Positive() || d.Refusal(*reply, QStringLiteral("RETR recvq/%1").arg(file));
+}
+
+bool HylafaxClient::Delete(const QString& file) {
+    Impl& d = *m_impl;
+    d.Succeed();
+    if (!HylafaxReplies::IsReceivedFile(file.toLatin1()) || file.toLatin1() != file.toUtf8()) {
+        return d.Fail(Failure::Refused, QStringLiteral("%1 is no received fax").arg(file));
+    }
+    return d.Login() &&
+           d.Require("DELE recvq/" + file.toLatin1(), QStringLiteral("DELE recvq/%1").arg(file));
 }
 
 void HylafaxClient::Close() {

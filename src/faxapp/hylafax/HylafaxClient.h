@@ -2,13 +2,17 @@
 
 // A client of a HylaFAX server over its client protocol (the one sendfax and faxstat speak):
 // log in, store a document, create a job, set its parameters, submit it, and ask for a job's
-// state later. One object is one connection; calls block with a time limit.
+// state later; list, fetch and remove the faxes it received. One object is one connection; calls
+// block with a time limit.
 
 #include "faxapp/hylafax/HylafaxJob.h"
 
+#include <QList>
 #include <QString>
 #include <memory>
 #include <optional>
+
+class QIODevice;
 
 namespace faxapp {
 
@@ -38,7 +42,18 @@ public:
     std::optional<QString> Create(const HylafaxSubmission& submission);
     bool Submit(const QString& jobId);
     std::optional<HylafaxJobStatus> Status(const QString& jobId);
+    // The faxes in the server's receive queue that this login may see; lines that name no
+    // plain file are left out (rejectedLines counts them).
+    std::optional<QList<HylafaxReceived>> Received(int* rejectedLines = nullptr);
+    // Writes the received fax file (a name Received gave) to sink as it arrives, at most
+    // maxBytes, within the connection's transfer limit.
+    bool Retrieve(const QString& file, QIODevice& sink, qint64 maxBytes = kMaxReceivedBytes);
+    // Removes the received fax from the server's receive queue.
+    bool Delete(const QString& file);
     void Close();
+
+    // Far more than a long fine fax (a 20-page one is about 1 MB).
+    static constexpr qint64 kMaxReceivedBytes = qint64{512} * 1024 * 1024;
 
     Failure LastFailure() const;
     QString LastError() const;

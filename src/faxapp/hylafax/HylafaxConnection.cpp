@@ -278,7 +278,7 @@ int HylafaxConnection::OpenData() {
 
 std::optional<HylafaxConnection::Reply>
 HylafaxConnection::Transfer(const QByteArray& command, QIODevice* source, QByteArray* sink,
-                            qint64 maxBytes, Reply* preliminary) {
+                            QIODevice* sinkDevice, qint64 maxBytes, Reply* preliminary) {
     const int data = OpenData();
     if (data < 0) {
         return std::nullopt;
@@ -297,6 +297,7 @@ HylafaxConnection::Transfer(const QByteArray& command, QIODevice* source, QByteA
     // and then would otherwise hold the pass for days.
     const qint64 transferEnd = NowMs() + qint64{kTransferTimeouts} * m_timeoutMs;
     const auto deadline = [&] { return std::min(NowMs() + m_timeoutMs, transferEnd); };
+    qint64 received = 0;
     for (;;) {
         if (source != nullptr) {
             const qint64 n = source->read(buffer, kChunk);
@@ -328,11 +329,18 @@ HylafaxConnection::Transfer(const QByteArray& command, QIODevice* source, QByteA
             failure = QStringLiteral("data connection lost: %1").arg(ErrnoText(errno));
             break;
         }
-        if (sink->size() + n > maxBytes) {
+        received += n;
+        if (received > maxBytes) {
             failure = QStringLiteral("the server sent more than %1 bytes").arg(maxBytes);
             break;
         }
-        sink->append(buffer, n);
+        if (sinkDevice == nullptr) {
+            sink->append(buffer, n);
+        } else if (sinkDevice->write(buffer, n) != n) {
+            failure = QStringLiteral("cannot write what the server sent: %1")
+                          .arg(sinkDevice->errorString());
+            break;
+        }
     }
     ::close(data);
     if (!failure.isEmpty()) {
@@ -343,13 +351,18 @@ HylafaxConnection::Transfer(const QByteArray& command, QIODevice* source, QByteA
 
 std::optional<HylafaxConnection::Reply>
 HylafaxConnection::Upload(const QByteArray& command, QIODevice& source, Reply& preliminary) {
-    return Transfer(command, &source, nullptr, 0, &preliminary);
+    return Transfer(command, &source, nullptr, nullptr, 0, &preliminary);
 }
 
 std::optional<HylafaxConnection::Reply>
 HylafaxConnection::Download(const QByteArray& command, QByteArray& data, qint64 maxBytes) {
     data.clear();
-    return Transfer(command, nullptr, &data, maxBytes, nullptr);
+    return Transfer(command, nullptr, &data, nullptr, maxBytes, nullptr);
+}
+
+std::optional<HylafaxConnection::Reply>
+HylafaxConnection::DownloadTo(const QByteArray& command, QIODevice& sink, qint64 maxBytes) {
+    return Transfer(command, nullptr, nullptr, &sink, maxBytes, nullptr);
 }
 
 } // namespace faxapp

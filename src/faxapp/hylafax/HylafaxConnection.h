@@ -61,6 +61,9 @@ public:
     // preliminary one; preliminary receives the preliminary reply.
     std::optional<Reply> Upload(const QByteArray& command, QIODevice& source, Reply& preliminary);
     std::optional<Reply> Download(const QByteArray& command, QByteArray& data, qint64 maxBytes);
+    // The same, the bytes written to sink as they arrive; a sink that takes no more ends the
+    // transfer (and the connection) with the reason.
+    std::optional<Reply> DownloadTo(const QByteArray& command, QIODevice& sink, qint64 maxBytes);
 
     QString Error() const { return m_error; }
 
@@ -71,7 +74,7 @@ private:
     bool SendAll(int fd, const char* data, qsizetype size, qint64 deadline);
     int OpenData();
     std::optional<Reply> Transfer(const QByteArray& command, QIODevice* source, QByteArray* sink,
-                                  qint64 maxBytes, Reply* preliminary);
+                                  QIODevice* sinkDevice, qint64 maxBytes, Reply* preliminary);
     std::nullopt_t Fail(const QString& error);
 
     int m_timeoutMs;

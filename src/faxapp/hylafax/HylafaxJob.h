@@ -1,7 +1,7 @@
 #pragma once
 
 // A job as a HylaFAX server takes it and tells of it: what is submitted, and the state and
-// outcome the server reports.
+// outcome the server reports. And a fax the server received, as its receive queue lists it.
 
 #include <QDateTime>
 #include <QString>
@@ -29,6 +29,23 @@ struct HylafaxJobStatus {
     QString remoteId;      // the receiver's identification (CSI)
     QDateTime started;     // the transmission's start, invalid when unknown
     int durationSecs = -1; // -1 when unknown
+};
+
+// A fax in the server's receive queue (recvq), as LIST recvq tells of it.
+struct HylafaxReceived {
+    QString file;   // its name in recvq, checked: "fax00000012.tif"
+    QString sender; // the sender's identification (TSI), printable
+    int pages = 0;
+    QDateTime arrived;      // when the receive began, invalid when not told
+    int resolution = 0;     // lines per inch: 98 (normal) or 196 (fine)
+    int signalRate = 0;     // bit/s
+    QString dataFormat;     // e.g. "2-D MR"
+    QString error;          // the receiver's words on trouble during the receive, else empty
+    bool receiving = false; // still being received: not to be fetched yet
+    QString owner;          // whom the server counts it to
+    QString mode;           // the server's protection string, e.g. "-rw----"
+    bool readable = true;   // whether the protection lets this login read it
+    qint64 size = 0;        // bytes
 };
 
 } // namespace faxapp

@@ -1,6 +1,8 @@
 #include "faxapp/hylafax/HylafaxReplies.h"
 
 #include <QRegularExpression>
+#include <QTimeZone>
+#include <algorithm>
 #include <cctype>
 
 namespace faxapp::HylafaxReplies {
@@ -138,6 +140,62 @@ void ReadQueueFile(const QByteArray& bytes, HylafaxJobStatus& status) {
             status.remoteId = value;
         }
     }
+}
+
+bool IsReceivedFile(const QByteArray& name) {
+    static const QRegularExpression plain(QStringLiteral("^fax[0-9]{1,20}\\.tif$"));
+    return plain.match(QString::fromLatin1(name)).hasMatch();
+}
+
+namespace {
+
+constexpr int kPlainFields = 10; // before the sender and the error words
+
+std::optional<HylafaxReceived> ReceivedLine(const QByteArray& line) {
+    QList<QByteArray> fields = line.split('|');
+    if (fields.size() < kPlainFields + 2 || !IsReceivedFile(fields[0]))
+        return std::nullopt;
+    HylafaxReceived fax;
+    fax.file = QString::fromLatin1(fields[0]);
+    bool ok = false;
+    const qint64 arrived = fields[1].trimmed().toLongLong(&ok);
+    if (ok && arrived > 0)
+        fax.arrived = QDateTime::fromSecsSinceEpoch(arrived, QTimeZone::utc());
+    fax.pages = std::max(0, fields[2].trimmed().toInt());
+    fax.resolution = std::max(0, fields[3].trimmed().toInt());
+    fax.receiving = fields[4].trimmed() == "*";
+    fax.signalRate = std::max(0, fields[5].trimmed().toInt());
+    fax.owner = HylafaxConnection::Printable(fields[6]);
+    fax.mode = HylafaxConnection::Printable(fields[7]);
+    fax.size = std::max<qint64>(0, fields[8].trimmed().toLongLong());
+    fax.dataFormat = HylafaxConnection::Printable(fields[9]);
+    // The sender's identification comes from the far end of the phone line and may hold the
+    // separator; the error words are the server's own: split at the last one.
+    const QByteArray rest = fields.mid(kPlainFields).join('|');
+    const qsizetype last = rest.lastIndexOf('|');
+    fax.sender = HylafaxConnection::Printable(rest.left(last));
+    fax.error = HylafaxConnection::Printable(rest.mid(last + 1));
+    return fax;
+}
+
+} // namespace
+
+QList<HylafaxReceived> ReceivedList(const QByteArray& bytes, int* rejected) {
+    QList<HylafaxReceived> list;
+    int bad = 0;
+    for (QByteArray line : bytes.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        if (line.trimmed().isEmpty())
+            continue;
+        if (auto fax = ReceivedLine(line))
+            list.append(std::move(*fax));
+        else
+            ++bad;
+    }
+    if (rejected != nullptr)
+        *rejected = bad;
+    return list;
 }
 
 } // namespace faxapp::HylafaxReplies

@@ -45,4 +45,15 @@ std::optional<HylafaxJobStatus::State> JobState(const QByteArray& text);
 // call ("signalrate:14400 bit/s", "dataformat:2-D MR", "csi:+49 30 1234567").
 void ReadQueueFile(const QByteArray& bytes, HylafaxJobStatus& status);
 
+// The format the client sets with RCVFMT for LIST recvq: the fields ReceivedList reads, the
+// plain ones first, the sender's identification and the receiver's error words, which may hold
+// anything, last.
+inline constexpr const char* kReceivedFormat = "%f|%Z|%p|%r|%z|%b|%o|%m|%n|%d|%s|%e";
+// Whether a name from the receive queue may go on a command line and become part of a file
+// name: "fax" and digits, ".tif"; nothing with a slash, "..", blanks or control characters.
+bool IsReceivedFile(const QByteArray& name);
+// The faxes of a LIST recvq in kReceivedFormat, one a line. A line that does not parse, or
+// names a file IsReceivedFile refuses, is left out and counted in rejected.
+QList<HylafaxReceived> ReceivedList(const QByteArray& bytes, int* rejected = nullptr);
+
 } // namespace faxapp::HylafaxReplies

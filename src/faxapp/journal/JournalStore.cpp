@@ -349,7 +349,7 @@ bool JournalStore::AddReceived(JournalEntry& entry, QString& error) {
             Statement st(m_impl->db,
                          "INSERT INTO jobs(recorded, kind, document, job_file, number, resolution, "
                          "send_time, remark, state, outcome, pages, fax_file, remote_id, quality, "
-                         "server_file, arrived, unread) VALUES(?1, 'received', '', '', ?2, ?3, "
+                         "server_file, arrived, unread) VALUES(?1, 'received', ?14, '', ?2, ?3, "
                          "'', ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)");
             if (!st)
                 return false;
@@ -365,7 +365,8 @@ bool JournalStore::AddReceived(JournalEntry& entry, QString& error) {
                 .Bind(10, row.quality)
                 .Bind(11, row.serverFile)
                 .Bind(12, RecordedText(row.arrived))
-                .Bind(13, qint64{row.unread ? 1 : 0});
+                .Bind(13, qint64{row.unread ? 1 : 0})
+                .Bind(14, row.document);
             const int rc = st.Step();
             taken = rc == SQLITE_CONSTRAINT_UNIQUE;
             return rc == SQLITE_DONE;
@@ -437,6 +438,110 @@ bool JournalStore::SetOutcome(const QString& jobFile, const QString& state, cons
     if (ok && !found)
         error = m_impl->file + QStringLiteral(": no row for job file ") + jobFile;
     return ok && found;
+}
+
+std::optional<JournalEntry> JournalStore::FindServerFile(const QString& serverFile,
+                                                         QString& error) const {
+    error.clear();
+    Statement st(m_impl->db,
+                 QByteArray("SELECT ") + kColumns + " FROM jobs WHERE server_file = ?1 LIMIT 1");
+    if (!st) {
+        error = m_impl->Reason();
+        return std::nullopt;
+    }
+    st.Bind(1, serverFile);
+    const int rc = st.Step();
+    if (rc == SQLITE_ROW)
+        return RowOf(st);
+    if (rc != SQLITE_DONE)
+        error = m_impl->Reason();
+    return std::nullopt;
+}
+
+std::optional<QList<JournalEntry>>
+JournalStore::Polls(const QString& state, const QDateTime& notBefore, QString& error) const {
+    Statement st(m_impl->db, QByteArray("SELECT ") + kColumns +
+                                 " FROM jobs WHERE kind = 'poll' AND state = ?1 AND "
+                                 "recorded >= ?2 ORDER BY id");
+    QList<JournalEntry> entries;
+    int rc = st ? st.Bind(1, state).Bind(2, RecordedText(notBefore)).Step() : SQLITE_ERROR;
+    for (; rc == SQLITE_ROW; rc = st.Step())
+        entries.append(RowOf(st));
+    if (rc != SQLITE_DONE) {
+        error = m_impl->Reason();
+        return std::nullopt;
+    }
+    return entries;
+}
+
+bool JournalStore::SwapClaim(qint64 id, const QString& seen, const QString& claim, QString& error) {
+    error.clear();
+    bool swapped = false;
+    const bool ok = m_impl->InTransaction(
+        [&] {
+            Statement st(m_impl->db, "UPDATE jobs SET document = ?3 WHERE id = ?1 AND "
+                                     "state = 'fetching' AND document = ?2");
+            if (!st || st.Bind(1, id).Bind(2, seen).Bind(3, claim).Step() != SQLITE_DONE)
+                return false;
+            swapped = sqlite3_changes(m_impl->db) > 0;
+            return true;
+        },
+        error);
+    return ok && swapped;
+}
+
+bool JournalStore::ClaimForPoll(qint64 id, const QString& pollState, const QString& serverFile,
+                                const QString& claim, QString& error) {
+    error.clear();
+    bool claimed = false;
+    int rc = SQLITE_OK;
+    const bool ok = m_impl->InTransaction(
+        [&] {
+            Statement st(m_impl->db,
+                         "UPDATE jobs SET state = 'fetching', document = ?4, server_file = ?3 "
+                         "WHERE id = ?1 AND kind = 'poll' AND state = ?2 AND server_file = ''");
+            if (!st)
+                return false;
+            rc = st.Bind(1, id).Bind(2, pollState).Bind(3, serverFile).Bind(4, claim).Step();
+            claimed = rc == SQLITE_DONE && sqlite3_changes(m_impl->db) > 0;
+            return rc == SQLITE_DONE;
+        },
+        error);
+    if (!ok && rc == SQLITE_CONSTRAINT_UNIQUE)
+        error.clear(); // the fax is another row's
+    return ok && claimed;
+}
+
+bool JournalStore::UpdateReceived(const JournalEntry& entry, QString& error,
+                                  const QString& onlyInState, const QString& claim) {
+    error.clear();
+    bool changed = false;
+    const bool ok = m_impl->InTransaction(
+        [&] {
+            Statement st(m_impl->db,
+                         "UPDATE jobs SET state = ?2, outcome = ?3, document = ?4, pages = ?5, "
+                         "fax_file = ?6, remote_id = ?7, quality = ?8, arrived = ?9, "
+                         "unread = ?10, resolution = ?11 WHERE id = ?1 AND (?12 = '' OR "
+                         "state = ?12) AND (?13 = '' OR document = ?13)");
+            const bool done = st && st.Bind(1, entry.id)
+                                            .Bind(2, entry.state)
+                                            .Bind(3, entry.outcome)
+                                            .Bind(4, entry.document)
+                                            .Bind(5, qint64{entry.pages})
+                                            .Bind(6, entry.faxFile)
+                                            .Bind(7, entry.remoteId)
+                                            .Bind(8, entry.quality)
+                                            .Bind(9, RecordedText(entry.arrived))
+                                            .Bind(10, qint64{entry.unread ? 1 : 0})
+                                            .Bind(11, qint64{entry.resolution})
+                                            .Bind(12, onlyInState)
+                                            .Bind(13, claim)
+                                            .Step() == SQLITE_DONE;
+            changed = done && sqlite3_changes(m_impl->db) > 0;
+            return done;
+        },
+        error);
+    return ok && (changed || (onlyInState.isEmpty() && claim.isEmpty()));
 }
 
 bool JournalStore::SetUnread(qint64 id, bool unread, QString& error) {

@@ -68,6 +68,27 @@ public:
     bool SetOutcome(const QString& jobFile, const QString& state, const QString& outcome,
                     QString& error, const QDateTime& notBefore = {});
 
+    // The row of a fax fetched from the server ("<server> <file>"), nullopt with error empty
+    // when there is none.
+    std::optional<JournalEntry> FindServerFile(const QString& serverFile, QString& error) const;
+    // Poll rows in that state recorded at notBefore or later, oldest first.
+    std::optional<QList<JournalEntry>> Polls(const QString& state, const QDateTime& notBefore,
+                                             QString& error) const;
+    // Puts claim in the document of the row, in state "fetching", only when the row is still in
+    // that state with the document seen: of two programs that both try, one succeeds. false
+    // with error empty when the row has changed.
+    bool SwapClaim(qint64 id, const QString& seen, const QString& claim, QString& error);
+    // Links a poll row in state pollState to the fax it brought, with a claim as SwapClaim
+    // puts it: false with error empty when the row has changed or the fax is another row's.
+    bool ClaimForPoll(qint64 id, const QString& pollState, const QString& serverFile,
+                      const QString& claim, QString& error);
+    // Writes what came in on the row entry.id: its state, outcome, document, pages, fax file,
+    // sender, quality, arrival, resolution and unread mark; when onlyInState is given, only
+    // while the row is in that state, and when claim is given, only while its document is
+    // that claim (false with error empty when it is not).
+    bool UpdateReceived(const JournalEntry& entry, QString& error, const QString& onlyInState = {},
+                        const QString& claim = {});
+
     // Marks a row read or unread; true also when there is no such row.
     bool SetUnread(qint64 id, bool unread, QString& error);
     // Removes the row; true also when there was none.

@@ -47,6 +47,16 @@ void JobNotices::JobFiled(const EndedJob& ended) {
     m_notifier.Notify(notice);
 }
 
+void JobNotices::FaxArrived(const ArrivedFax& fax) {
+    if (!m_settings.enabled)
+        return;
+    const QString number = fax.IsPoll() ? fax.number : fax.sender;
+    const Notice notice = MakeNotice(FactsOf(fax, NameOfNumberIn(m_contactsDir, number)));
+    if (m_settings.failuresOnly && !notice.IsTrouble())
+        return;
+    m_notifier.Notify(notice);
+}
+
 void JobNotices::PassEnded() {
     if (!m_settings.enabled || m_settings.waitMinutes <= 0 || m_dataDir.isEmpty())
         return;

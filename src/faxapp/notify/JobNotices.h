@@ -27,6 +27,7 @@ public:
 
     void JobFiled(const EndedJob& ended) override;
     void PassEnded() override;
+    void FaxArrived(const ArrivedFax& fax) override;
 
 private:
     NoticeSettings m_settings;

@@ -18,6 +18,12 @@ bool IsCancellation(const QString& error) {
     return error.contains(QLatin1String("by request"), Qt::CaseInsensitive);
 }
 
+// A sender that did not tell who it is.
+QString From(const QString& sender) {
+    return sender.isEmpty() ? Tr(QT_TRANSLATE_NOOP("faxapp::JobNotice", "unbekanntem Absender"))
+                            : sender;
+}
+
 } // namespace
 
 QString ReasonOf(const QString& error) {
@@ -50,6 +56,30 @@ NoticeFacts FactsOf(const EndedJob& ended, const QString& name) {
         break;
     case JobFiler::Outcome::Failed:
         facts.kind = IsCancellation(error) ? Notice::Kind::Cancelled : Notice::Kind::Failed;
+        break;
+    }
+    return facts;
+}
+
+NoticeFacts FactsOf(const ArrivedFax& fax, const QString& name) {
+    NoticeFacts facts;
+    facts.job = fax.jobFile;
+    facts.number = fax.IsPoll() ? fax.number : fax.sender;
+    facts.name = name;
+    facts.pages = fax.pages;
+    facts.reason = fax.reason;
+    switch (fax.kind) {
+    case ArrivedFax::Kind::Received:
+        facts.kind = Notice::Kind::Received;
+        break;
+    case ArrivedFax::Kind::Damaged:
+        facts.kind = Notice::Kind::Damaged;
+        break;
+    case ArrivedFax::Kind::Polled:
+        facts.kind = Notice::Kind::Polled;
+        break;
+    case ArrivedFax::Kind::NothingPolled:
+        facts.kind = Notice::Kind::NothingPolled;
         break;
     }
     return facts;
@@ -92,6 +122,30 @@ Notice MakeNotice(const NoticeFacts& facts) {
                                              "An %1: wartet seit %n Minuten auf den Faxserver."),
                          facts.waitedMins)
                           .arg(to);
+        break;
+    case Notice::Kind::Received:
+        notice.summary = Tr(QT_TRANSLATE_NOOP("faxapp::JobNotice", "Fax empfangen"));
+        notice.body =
+            Tr(QT_TRANSLATE_N_NOOP("faxapp::JobNotice", "%n Seiten von %1 empfangen."), facts.pages)
+                .arg(From(to));
+        break;
+    case Notice::Kind::Damaged:
+        notice.summary = Tr(QT_TRANSLATE_NOOP("faxapp::JobNotice", "Fax beschädigt empfangen"));
+        notice.body = Tr(QT_TRANSLATE_NOOP("faxapp::JobNotice",
+                                           "Von %1: %2\nDie Datei wurde so aufbewahrt, wie sie "
+                                           "ankam."))
+                          .arg(From(to), facts.reason);
+        break;
+    case Notice::Kind::Polled:
+        notice.summary = Tr(QT_TRANSLATE_NOOP("faxapp::JobNotice", "Fax abgerufen"));
+        notice.body =
+            Tr(QT_TRANSLATE_N_NOOP("faxapp::JobNotice", "%n Seiten von %1 abgerufen."), facts.pages)
+                .arg(to);
+        break;
+    case Notice::Kind::NothingPolled:
+        notice.summary = Tr(QT_TRANSLATE_NOOP("faxapp::JobNotice", "Abruf ohne Dokument"));
+        notice.body =
+            Tr(QT_TRANSLATE_NOOP("faxapp::JobNotice", "Von %1 wurde nichts empfangen.")).arg(to);
         break;
     }
     return notice;

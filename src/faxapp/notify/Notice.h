@@ -1,7 +1,8 @@
 #pragma once
 
 // A notice of a job: what the user is told when a fax was sent, failed, was refused or
-// cancelled, or has waited for the fax server too long. The texts are the catalog's
+// cancelled, or has waited for the fax server too long; and when a fax came in, or a poll
+// ended. The texts are the catalog's
 // (context "JobNotice"), English as the source.
 
 #include "faxapp/sending/JobObserver.h"
@@ -11,14 +12,26 @@
 namespace faxapp {
 
 struct Notice {
-    enum class Kind { Sent, Failed, Refused, Cancelled, Waiting };
+    enum class Kind {
+        Sent,
+        Failed,
+        Refused,
+        Cancelled,
+        Waiting,
+        Received,     // a fax came in
+        Damaged,      // a fax came in whose pages do not all decode; kept as it came
+        Polled,       // a poll brought a document
+        NothingPolled // a poll ended without one
+    };
     Kind kind = Kind::Sent;
     QString job; // the job file's name: the journal row "Show" opens
     QString summary;
     QString body;
 
     // Anything but a fax sent: what the setting "failures only" still shows.
-    bool IsTrouble() const { return kind != Kind::Sent; }
+    bool IsTrouble() const {
+        return kind != Kind::Sent && kind != Kind::Received && kind != Kind::Polled;
+    }
     // "Send again" is offered for these.
     bool CanResend() const { return kind == Kind::Failed || kind == Kind::Cancelled; }
 };
@@ -33,6 +46,10 @@ struct NoticeFacts {
     QString reason;     // in words, for a job not sent
     int waitedMins = 0; // for a waiting job
 };
+
+// The facts of a fax that came in (or of a poll's end). name is the sender's (or the polled
+// station's), when known.
+NoticeFacts FactsOf(const ArrivedFax& fax, const QString& name);
 
 // The facts of a filed job: its kind from the outcome and the server's words, the pages and
 // the reason from its job file. name is the recipient's, when known.

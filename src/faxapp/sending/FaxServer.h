@@ -1,15 +1,18 @@
 #pragma once
 
-// The fax server as the queue runner sees it: create a job, submit it, ask for its state, in
-// terms of no server in particular. ServerFactory.h makes the one the settings or a sending
-// record name; the runner's tests put a scripted one in its place where they need failures a
-// real server does not produce on demand.
+// The fax server as the queue runner and the receiver see it: create a job, submit it, ask for
+// its state; list, fetch and remove the faxes it received; in terms of no server in particular.
+// ServerFactory.h makes the one the settings or a sending record name; the runner's tests put a
+// scripted one in its place where they need failures a real server does not produce on demand.
 
 #include "support/Result.h"
 
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <optional>
+
+class QIODevice;
 
 namespace faxapp {
 
@@ -40,6 +43,21 @@ struct FaxJobStatus {
     QString remoteId;      // the receiver's identification (CSI)
     QDateTime started;     // the transmission's start, invalid when unknown
     int durationSecs = -1; // -1 when unknown
+};
+
+// A fax the server received, as it lists it.
+struct ReceivedFax {
+    QString file;   // the server's name of it, plain: fit for a command and a file name
+    QString sender; // the sender's identification (TSI), printable; empty when not told
+    int pages = 0;
+    QDateTime arrived;      // invalid when not told
+    int resolution = 0;     // lines per inch, 0 when not told
+    QString quality;        // the server's words on trouble during the receive, else empty
+    bool receiving = false; // still coming in
+    bool readable = true;   // whether this login may fetch it
+    QString owner;          // whom the server counts it to, and its protection, as it tells them
+    QString protection;
+    qint64 size = 0;
 };
 
 // Why the server did not do what it was asked, with its words in reason.
@@ -80,6 +98,12 @@ public:
     virtual ServerResult<FaxJobStatus> Status(const QString& jobId) = 0;
     // Reaches the server and logs in, for a connection test; nothing is sent.
     virtual ServerResult<void> Check() = 0;
+    // The received faxes this login may read.
+    virtual ServerResult<QList<ReceivedFax>> Received() = 0;
+    // Writes a received fax (a file Received named) to sink as it arrives.
+    virtual ServerResult<void> Fetch(const QString& file, QIODevice& sink) = 0;
+    // Removes a received fax at the server.
+    virtual ServerResult<void> Delete(const QString& file) = 0;
 };
 
 } // namespace faxapp

@@ -33,6 +33,18 @@ QString MachineThenUser(Registry& registry, const QString& name) {
 
 } // namespace
 
+void ReadReceiveSettings(RegistryStore& user, FaxSettings& settings) {
+    const auto flag = [&user](const QString& name) -> std::optional<bool> {
+        const auto value = user.QueryValue(fax::SectionKey(fax::kSectionFax), name);
+        const auto number = value ? value->ToInteger() : std::nullopt;
+        if (!number || (*number != 0 && *number != 1))
+            return std::nullopt;
+        return *number == 1;
+    };
+    settings.receive = flag(kValueReceive).value_or(settings.receive);
+    settings.deleteReceived = flag(kValueDeleteReceived).value_or(settings.deleteReceived);
+}
+
 QString ServerValueName(const QString& kind, const QString& part) {
     return kind.left(1).toUpper() + kind.mid(1) + part;
 }
@@ -95,6 +107,7 @@ FaxSettings LoadFaxSettings(ServerPassword password) {
                      qPrintable(name("Port")), qPrintable(portText),
                      unsigned{settings.server.port});
     settings.server.user = folders.GetUserString(fax::kSectionFax, name("User"), {});
+    ReadReceiveSettings(registry->User(), settings);
     if (password == ServerPassword::Read)
         settings.server.password = ReadServerPassword(settings.server, registry->User());
     return settings;

@@ -24,6 +24,12 @@ inline const QString kValueServerKind = QStringLiteral("FaxServerKind");
 // "<Kind>Password" value of the user's store is its stand-in where no keyring runs.
 QString ServerValueName(const QString& kind, const QString& part);
 
+// Receiving (section "Fax", per user, 0/1): whether the faxes the server received are fetched
+// into Faxrec (default 1), and whether the server's copy is removed once fetched (default 0:
+// never removed at the server).
+inline const QString kValueReceive = QStringLiteral("Empfangen");
+inline const QString kValueDeleteReceived = QStringLiteral("EmpfangeneLoeschen");
+
 // The fax server that sends the jobs and the account used there. The defaults are those of
 // the default kind.
 struct ServerAccount {
@@ -39,8 +45,14 @@ struct FaxSettings {
     QString dataDir;     // data folder with its spool folders, created when missing
     QString contactsDir; // vCard folder, not created here
     ServerAccount server;
-    QString error; // why the store could not be read; the folders are then empty
+    bool receive = true;         // fetch received faxes into Faxrec
+    bool deleteReceived = false; // remove them at the server once fetched
+    QString error;               // why the store could not be read; the folders are then empty
 };
+
+// The receiving values of the user's store into settings; values that are not 0 or 1 keep
+// the defaults.
+void ReadReceiveSettings(RegistryStore& user, FaxSettings& settings);
 
 // Whether the server's password is read too: only the commands that send need it, and asking
 // the keyring may wait for the user to unlock it.

@@ -1,6 +1,7 @@
 #pragma once
 
-// What the sending engine tells of the jobs it ends, for notices and reports: called on the
+// What the sending engine tells of the jobs it ends (and the receiver of the faxes it fetches),
+// for notices and reports: called on the
 // engine's thread, in the middle of a pass, so an observer does its work quickly or hands it
 // on (a notice to the window's thread, a print job to a process of its own).
 
@@ -22,6 +23,21 @@ struct EndedJob {
     QString words;       // the engine's words on the outcome, as the journal has them
 };
 
+// A fax that came in, or what a poll brought, as the receiver filed it.
+struct ArrivedFax {
+    enum class Kind { Received, Damaged, Polled, NothingPolled };
+    Kind kind = Kind::Received;
+    qint64 rowId = 0; // its journal row
+    QString jobFile;  // a poll's job file, else empty
+    QString sender;   // the sender's identification, empty when not told
+    QString number;   // a poll's number
+    int pages = 0;
+    QString file;   // the file in Faxrec, empty when nothing came
+    QString reason; // for a damaged one: why it does not decode
+
+    bool IsPoll() const { return !jobFile.isEmpty() || kind == Kind::NothingPolled; }
+};
+
 class JobObserver {
 public:
     virtual ~JobObserver() = default;
@@ -34,6 +50,8 @@ public:
     virtual void JobFiled(const EndedJob& job) = 0;
     // After each pass of the engine (jobs may wait longer than they should).
     virtual void PassEnded() {}
+    // A fax was fetched from the server and filed in Faxrec, or a poll ended without one.
+    virtual void FaxArrived(const ArrivedFax& fax) { Q_UNUSED(fax); }
 };
 
 // Several observers told in turn, in the order added.
@@ -51,6 +69,10 @@ public:
     void PassEnded() override {
         for (JobObserver* observer : m_observers)
             observer->PassEnded();
+    }
+    void FaxArrived(const ArrivedFax& fax) override {
+        for (JobObserver* observer : m_observers)
+            observer->FaxArrived(fax);
     }
 
 private:

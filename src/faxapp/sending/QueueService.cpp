@@ -35,9 +35,11 @@ QString Summary(const RunnerPass& pass) {
 
 class QueueService::Worker : public QObject {
 public:
-    Worker(QueueService* service, const FaxSettings& settings, JobObserver* observer)
+    Worker(QueueService* service, const FaxSettings& settings, JobObserver* observer,
+           std::unique_ptr<ServiceStep> after)
         : m_service(service), m_settings(settings),
-          m_runner(settings.dataDir, Servers(settings.server), m_clock), m_observer(observer) {
+          m_runner(settings.dataDir, Servers(settings.server), m_clock), m_observer(observer),
+          m_after(std::move(after)) {
         if (m_observer)
             m_runner.AddObserver(m_observer);
     }
@@ -50,6 +52,10 @@ public:
         if (!m_runner.Open(error)) {
             Q_EMIT m_service->StateChanged(QueueService::tr("Versand gestoppt: %1").arg(error));
             return;
+        }
+        if (m_after && !m_after->Open(error)) {
+            std::fprintf(stderr, "kalmofax: %s\n", qPrintable(error));
+            m_after.reset();
         }
         m_timer = new QTimer(this);
         m_timer->setSingleShot(true);
@@ -66,7 +72,14 @@ public:
 
 private:
     void Pass() {
-        const RunnerPass pass = m_runner.RunOnce();
+        RunnerPass pass = m_runner.RunOnce();
+        if (m_after && !pass.unreachable) {
+            QString serverError;
+            if (!m_after->Run(m_observer, serverError, pass.problems)) {
+                pass.unreachable = true;
+                pass.serverError = serverError;
+            }
+        }
         for (const QString& problem : pass.problems)
             std::fprintf(stderr, "kalmofax: %s\n", qPrintable(problem));
         if (m_observer)
@@ -101,12 +114,14 @@ private:
     QTimer* m_timer = nullptr;
     QFileSystemWatcher* m_watcher = nullptr;
     JobObserver* m_observer;
+    std::unique_ptr<ServiceStep> m_after;
     int m_failures = 0;
 };
 
-QueueService::QueueService(const FaxSettings& settings, JobObserver* observer, QObject* parent)
+QueueService::QueueService(const FaxSettings& settings, JobObserver* observer,
+                           std::unique_ptr<ServiceStep> after, QObject* parent)
     : QObject(parent) {
-    m_worker = new Worker(this, settings, observer);
+    m_worker = new Worker(this, settings, observer, std::move(after));
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
     // The worker starts on its own thread, once that runs.
@@ -131,7 +146,7 @@ int QueueService::RetryDelayMs(int failures) {
     return static_cast<int>(std::min<qint64>(delay, kMaxRetryMs));
 }
 
-int QueueService::RunOnce(const FaxSettings& settings, JobObserver* observer) {
+int QueueService::RunOnce(const FaxSettings& settings, JobObserver* observer, ServiceStep* after) {
     SystemClock clock;
     QueueRunner runner(settings.dataDir, Servers(settings.server), clock);
     if (observer)
@@ -142,7 +157,17 @@ int QueueService::RunOnce(const FaxSettings& settings, JobObserver* observer) {
                      qPrintable(error.isEmpty() ? settings.error : error));
         return 1;
     }
-    const RunnerPass pass = runner.RunOnce();
+    RunnerPass pass = runner.RunOnce();
+    // What the server received is fetched when it can be reached; when it cannot, that is
+    // said, but the exit status tells of the jobs alone.
+    if (after && !pass.unreachable) {
+        QString serverError;
+        if (!after->Open(error))
+            pass.problems.append(error);
+        else if (!after->Run(observer, serverError, pass.problems))
+            std::fprintf(stderr, "kalmofax: received faxes not fetched: %s\n",
+                         qPrintable(serverError));
+    }
     if (observer)
         observer->PassEnded();
     for (const QString& problem : pass.problems)

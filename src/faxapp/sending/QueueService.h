@@ -9,12 +9,24 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QThread>
 #include <memory>
 
 namespace faxapp {
 
 class JobObserver;
+
+// Work done after each sending pass, on the same thread (fetching the faxes the server
+// received): opened once when the service starts.
+class ServiceStep {
+public:
+    virtual ~ServiceStep() = default;
+    virtual bool Open(QString& error) = 0;
+    // One pass, told to observer (may be null); false when the server could not be reached,
+    // with its words in serverError. Local problems go to problems, one line each.
+    virtual bool Run(JobObserver* observer, QString& serverError, QStringList& problems) = 0;
+};
 
 class QueueService : public QObject {
     Q_OBJECT
@@ -27,8 +39,9 @@ public:
 
     // observer (may be null) is told of the jobs filed, on the service's thread; it must
     // outlive the service.
+    // after (may be null) runs after each sending pass.
     explicit QueueService(const FaxSettings& settings, JobObserver* observer = nullptr,
-                          QObject* parent = nullptr);
+                          std::unique_ptr<ServiceStep> after = nullptr, QObject* parent = nullptr);
     ~QueueService() override; // ends the thread after the pass at work
 
     void Start();
@@ -36,7 +49,8 @@ public:
     // What `kalmofax run --once` does: one pass, a summary on standard output, problems on
     // standard error. 0 when the pass was done, 75 when the server could not be reached
     // (the jobs wait in Comjob), 1 when the spool, the journal or a job could not be handled.
-    static int RunOnce(const FaxSettings& settings, JobObserver* observer = nullptr);
+    static int RunOnce(const FaxSettings& settings, JobObserver* observer = nullptr,
+                       ServiceStep* after = nullptr);
 
     // The delay before the try after failures unsuccessful ones in a row.
     static int RetryDelayMs(int failures);

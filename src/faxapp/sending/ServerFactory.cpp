@@ -63,6 +63,42 @@ public:
         return neutral;
     }
 
+    ServerResult<QList<ReceivedFax>> Received() override {
+        const auto listed = m_client.Received();
+        if (!listed)
+            return Failure({});
+        QList<ReceivedFax> faxes;
+        faxes.reserve(listed->size());
+        for (const HylafaxReceived& from : *listed) {
+            ReceivedFax fax;
+            fax.file = from.file;
+            fax.sender = from.sender;
+            fax.pages = from.pages;
+            fax.arrived = from.arrived;
+            fax.resolution = from.resolution;
+            fax.quality = from.error;
+            fax.receiving = from.receiving;
+            fax.readable = from.readable;
+            fax.owner = from.owner;
+            fax.protection = from.mode;
+            fax.size = from.size;
+            faxes.append(fax);
+        }
+        return faxes;
+    }
+
+    ServerResult<void> Fetch(const QString& file, QIODevice& sink) override {
+        if (m_client.Retrieve(file, sink))
+            return {};
+        return Failure(file);
+    }
+
+    ServerResult<void> Delete(const QString& file) override {
+        if (m_client.Delete(file))
+            return {};
+        return Failure(file);
+    }
+
 private:
     static FaxJobStatus::State StateOf(HylafaxJobStatus::State state) {
         using From = HylafaxJobStatus::State;
