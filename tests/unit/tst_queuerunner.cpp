@@ -79,6 +79,20 @@ public:
         return {};
     }
     ServerResult<void> Check() override { return {}; }
+    // As a HylaFAX server kills a job: failed, by request; an ended job is refused.
+    ServerResult<void> Cancel(const QString& jobId) override {
+        if (m_script->down)
+            return Down();
+        if (!m_script->jobs.contains(jobId))
+            return Refusal(QStringLiteral("500 Cannot set job %1; job does not exist").arg(jobId));
+        FaxJobStatus& status = m_script->jobs[jobId].status;
+        if (status.state == State::Done || status.state == State::Failed)
+            return Refusal(QStringLiteral("504 Job %1 not killed; already done").arg(jobId));
+        status.state = State::Failed;
+        status.status = QStringLiteral("Job aborted by request");
+        status.byRequest = true;
+        return {};
+    }
     ServerResult<FaxJobStatus> Status(const QString& jobId) override {
         if (m_script->onStatus)
             m_script->onStatus(jobId);

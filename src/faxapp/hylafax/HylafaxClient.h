@@ -38,6 +38,9 @@ public:
     std::optional<QString> Create(const HylafaxSubmission& submission);
     bool Submit(const QString& jobId);
     std::optional<HylafaxJobStatus> Status(const QString& jobId);
+    // Kills a job that has not ended (JKILL): the server ends it as failed, "aborted by
+    // request". Refused when the server does not know the job or it has ended already.
+    bool Kill(const QString& jobId);
     void Close();
 
     Failure LastFailure() const;

@@ -4,6 +4,7 @@
 // same rules as kalmosend, so that both sides agree on the program and data folders. And the
 // fax server that sends the jobs, with the account used there.
 
+#include "faxapp/journal/KeptDocuments.h"
 #include "faxapp/sending/FaxServer.h"
 
 #include <QString>
@@ -34,11 +35,16 @@ struct ServerAccount {
     QString password; // sent only when the server asks for one
 };
 
+// The per-user value (section "Fax"): the days a sent job's document is kept so that it can be
+// sent again (KeptDocuments::kDefaultSentDays when not set).
+inline const QString kValueKeepSentDays = QStringLiteral("DokumenteTage");
+
 struct FaxSettings {
     QString systemDir;   // program folder (SystemDir)
     QString dataDir;     // data folder with its spool folders, created when missing
     QString contactsDir; // vCard folder, not created here
     ServerAccount server;
+    int keepSentDays = KeptDocuments::kDefaultSentDays; // days a sent job's document is kept
     QString error; // why the store could not be read; the folders are then empty
 };
 

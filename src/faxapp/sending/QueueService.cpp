@@ -40,6 +40,7 @@ public:
           m_runner(settings.dataDir, Servers(settings.server), m_clock), m_observer(observer) {
         if (m_observer)
             m_runner.AddObserver(m_observer);
+        m_runner.SetKeepSentDays(settings.keepSentDays);
     }
 
     // Called from the window's thread when the application ends.
@@ -136,6 +137,7 @@ int QueueService::RunOnce(const FaxSettings& settings, JobObserver* observer) {
     QueueRunner runner(settings.dataDir, Servers(settings.server), clock);
     if (observer)
         runner.AddObserver(observer);
+    runner.SetKeepSentDays(settings.keepSentDays);
     QString error;
     if (settings.dataDir.isEmpty() || !runner.Open(error)) {
         std::fprintf(stderr, "kalmofax: %s\n",
