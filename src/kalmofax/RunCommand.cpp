@@ -204,7 +204,7 @@ public:
         DesktopNotifier desktop(bus, true);
         QObject::connect(&desktop, &DesktopNotifier::OpenRequested, &window, &MainWindow::ShowJob);
         QObject::connect(&desktop, &DesktopNotifier::ResendRequested, &window,
-                         &MainWindow::ShowJob);
+                         &MainWindow::SendJobAgain);
         Outcomes outcomes(settings, &desktop, &window);
         std::unique_ptr<QueueService> queue;
         if (!settings.dataDir.isEmpty()) {

@@ -414,6 +414,13 @@ void MainWindow::SendAgain() {
     ShowJob(*sent);
 }
 
+void MainWindow::SendJobAgain(const QString& jobFile) {
+    ShowJob(jobFile);
+    const JournalEntry* entry = CurrentEntry();
+    if (entry && entry->jobFile == jobFile && m_sendAgain->isEnabled())
+        SendAgain();
+}
+
 void MainWindow::CancelJob() {
     const JournalEntry* entry = CurrentEntry();
     if (!entry || !m_cancel->isEnabled())

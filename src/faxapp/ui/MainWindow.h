@@ -74,6 +74,8 @@ public:
     void SetEngineState(const QString& text);
     // Selects the row of the job file's newest entry and shows the window.
     void ShowJob(const QString& jobFile);
+    // The same, and sends the job again where it can be (a notice's "send again").
+    void SendJobAgain(const QString& jobFile);
     // The entry of the current row, nullptr when none is selected.
     const JournalEntry* CurrentEntry() const;
 
