@@ -706,6 +706,14 @@
         <source>Faxserver %1 erreicht, angemeldet.</source>
         <translation>Fax server %1 reached, logged in.</translation>
     </message>
+    <message>
+        <source>Dokumente gesendeter Faxe &amp;aufbewahren (Tage):</source>
+        <translation>&amp;Keep documents of sent faxes (days):</translation>
+    </message>
+    <message>
+        <source>das ist keine Zahl von Tagen (0 bis 3650)</source>
+        <translation>that is no number of days (0 to 3650)</translation>
+    </message>
 </context>
 <context>
     <name>faxapp::VersionWindow</name>

@@ -864,7 +864,7 @@ private Q_SLOTS:
         struct Recorder final : JobObserver {
             QStringList heard;
             void JobEnding(const QString& name, const JobFile& job) override {
-                const QString doc = job.Value(Field::FileName);
+                const QString& doc = job.Value(Field::FileName);
                 heard << QStringLiteral("ending ") + name +
                              (QFile::exists(doc) ? QStringLiteral(" with document") : QString());
             }

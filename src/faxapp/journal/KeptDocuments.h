@@ -21,7 +21,7 @@ inline const QString kFolderName = QStringLiteral("Documents");
 // The days a sent job's document is kept when the settings name none.
 inline constexpr int kDefaultSentDays = 30;
 // A kept document no row names is left this long: a job sent again is written before its row.
-inline constexpr qint64 kUnnamedGraceSecs = 10 * 60;
+inline constexpr qint64 kUnnamedGraceSecs = qint64{10} * 60;
 
 QString FolderOf(const QString& dataDir);
 // Whether document lies in the data folder's kept documents.

@@ -104,6 +104,10 @@ MainWindow::MainWindow(QString dataDir, MainWindowServices services, QWidget* pa
     header->resizeSection(JournalModel::kSendTime, 120);
     header->resizeSection(JournalModel::kRemark, 200);
     header->resizeSection(JournalModel::kState, 120);
+    header->resizeSection(JournalModel::kPages, 60);
+    // The pages beside the state they tell of.
+    header->moveSection(header->visualIndex(JournalModel::kPages),
+                        header->visualIndex(JournalModel::kJobFile));
     if (m_services.readLayout)
         header->restoreState(m_services.readLayout());
     setCentralWidget(m_table);
