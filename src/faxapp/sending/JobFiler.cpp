@@ -121,8 +121,10 @@ JobFiler::Filed JobFiler::File(const QString& name, const JobFile& job, Outcome 
     // Decided before the document is kept: a hard link counts as a status change.
     const QString& document = job.Value(Field::FileName);
     const bool pastGrace = PastGrace(QFileInfo(document).fileName());
-    // Kept before Faxsend's copy may go, so that the job can be sent again.
-    if (!job.IsPoll() && filed == Filed::Here && !m_dataDir.isEmpty() && !document.isEmpty()) {
+    // Kept before Faxsend's copy may go, so that the job can be sent again; a job refused for
+    // want of its document has none to keep.
+    if (!job.IsPoll() && filed == Filed::Here && !m_dataDir.isEmpty() && !document.isEmpty() &&
+        QFileInfo::exists(document)) {
         const auto kept = KeptDocuments::Keep(m_dataDir, document, name);
         if (kept)
             ended.document = *kept;
