@@ -75,6 +75,13 @@
     </message>
 </context>
 <context>
+    <name>faxapp::JournalModel</name>
+    <message numerus="yes">
+        <source>%n Seiten</source>
+        <translation><numerusform>%n Seite</numerusform><numerusform>%n Seiten</numerusform></translation>
+    </message>
+</context>
+<context>
     <name>faxapp::MainWindow</name>
     <message numerus="yes">
         <source>%n Auftrag wartet noch. Er wird beim nächsten Start von KALMO!fax gesendet. Trotzdem beenden?</source>

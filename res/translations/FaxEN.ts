@@ -549,10 +549,6 @@ The file was kept as it came.</translation>
         <translation>now</translation>
     </message>
     <message>
-        <source>%1 – Meldung: %2</source>
-        <translation>%1 – message: %2</translation>
-    </message>
-    <message>
         <source>Zeit</source>
         <translation>Time</translation>
     </message>
@@ -583,6 +579,74 @@ The file was kept as it came.</translation>
     <message>
         <source>Auftrag</source>
         <translation>Job</translation>
+    </message>
+    <message>
+        <source>empfangen</source>
+        <translation>received</translation>
+    </message>
+    <message>
+        <source>beschädigt empfangen</source>
+        <translation>received damaged</translation>
+    </message>
+    <message>
+        <source>wird abgeholt</source>
+        <translation>being fetched</translation>
+    </message>
+    <message>
+        <source>Der Faxserver nimmt den Auftrag nicht an. Server: „%1“</source>
+        <translation>The fax server does not take the job. Server: “%1”</translation>
+    </message>
+    <message>
+        <source>Das Dokument ließ sich nicht umwandeln.</source>
+        <translation>The document could not be converted.</translation>
+    </message>
+    <message>
+        <source>Die Auftragsdatei ist nicht lesbar.</source>
+        <translation>The job file cannot be read.</translation>
+    </message>
+    <message>
+        <source>Der Auftrag hat keine Faxnummer.</source>
+        <translation>The job has no fax number.</translation>
+    </message>
+    <message>
+        <source>Die Sendezeit ist ungültig.</source>
+        <translation>The send time is not valid.</translation>
+    </message>
+    <message>
+        <source>von „%1“</source>
+        <translation>from “%1”</translation>
+    </message>
+    <message>
+        <source>Auftrag %1</source>
+        <translation>job %1</translation>
+    </message>
+    <message>
+        <source>Auftrag %1 bei %2</source>
+        <translation>job %1 at %2</translation>
+    </message>
+    <message>
+        <source>an „%1“</source>
+        <translation>to “%1”</translation>
+    </message>
+    <message>
+        <source>der Faxserver kennt den Auftrag nicht mehr, sein Ergebnis ist unbekannt</source>
+        <translation>the fax server no longer knows the job, its outcome is unknown</translation>
+    </message>
+    <message>
+        <source>Server: „%1“</source>
+        <translation>Server: “%1”</translation>
+    </message>
+    <message>
+        <source>Empfang</source>
+        <translation>Received</translation>
+    </message>
+    <message>
+        <source>Seiten</source>
+        <translation>Pages</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n Seiten</source>
+        <translation><numerusform>%n page</numerusform><numerusform>%n pages</numerusform></translation>
     </message>
 </context>
 <context>
@@ -681,6 +745,56 @@ The file was kept as it came.</translation>
             <numerusform>%n job waiting</numerusform>
             <numerusform>%n jobs waiting</numerusform>
         </translation>
+    </message>
+    <message>
+        <source>Erneut &amp;senden</source>
+        <translation>&amp;Send again</translation>
+    </message>
+    <message>
+        <source>Auftrag a&amp;bbrechen</source>
+        <translation>&amp;Cancel job</translation>
+    </message>
+    <message>
+        <source>Sende&amp;bericht anzeigen</source>
+        <translation>Show send &amp;report</translation>
+    </message>
+    <message>
+        <source>Empfangen</source>
+        <translation>Received</translation>
+    </message>
+    <message>
+        <source>Der Auftrag %1 ließ sich nicht erneut senden:
+%2</source>
+        <translation>Job %1 could not be sent again:
+%2</translation>
+    </message>
+    <message>
+        <source>Den Auftrag %1 an %2 beim Faxserver abbrechen?</source>
+        <translation>Cancel job %1 to %2 at the fax server?</translation>
+    </message>
+    <message>
+        <source>Auftrag %1 wird beim Faxserver abgebrochen …</source>
+        <translation>Cancelling job %1 at the fax server …</translation>
+    </message>
+    <message>
+        <source>Auftrag %1 beim Faxserver abgebrochen</source>
+        <translation>Job %1 cancelled at the fax server</translation>
+    </message>
+    <message>
+        <source>Der Auftrag %1 ist nicht (mehr) beim Faxserver.</source>
+        <translation>Job %1 is not (or no longer) at the fax server.</translation>
+    </message>
+    <message>
+        <source>Der Auftrag %1 ließ sich nicht abbrechen.
+%2: „%3“</source>
+        <translation>Job %1 could not be cancelled.
+%2: “%3”</translation>
+    </message>
+    <message>
+        <source>Der Sendebericht lässt sich nicht öffnen:
+%1</source>
+        <translation>The send report cannot be opened:
+%1</translation>
     </message>
 </context>
 <context>
@@ -910,6 +1024,14 @@ The file was kept as it came.</translation>
     <message>
         <source>Faxserver %1 erreicht, angemeldet.</source>
         <translation>Fax server %1 reached, logged in.</translation>
+    </message>
+    <message>
+        <source>Dokumente gesendeter Faxe &amp;aufbewahren (Tage):</source>
+        <translation>&amp;Keep documents of sent faxes (days):</translation>
+    </message>
+    <message>
+        <source>das ist keine Zahl von Tagen (0 bis 3650)</source>
+        <translation>that is no number of days (0 to 3650)</translation>
     </message>
 </context>
 <context>

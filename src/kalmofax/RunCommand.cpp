@@ -1,18 +1,21 @@
 #include "fax/FaxContract.h"
 #include "fax/FaxFolders.h"
 #include "faxapp/contacts/ContactFolder.h"
+#include "faxapp/journal/JournalStore.h"
 #include "faxapp/notify/DesktopNotifier.h"
 #include "faxapp/notify/JobNotices.h"
 #include "faxapp/notify/NoticeRouter.h"
 #include "faxapp/receiving/ReceiveStep.h"
 #include "faxapp/report/SendReports.h"
 #include "faxapp/sending/FaxSettings.h"
+#include "faxapp/sending/JobActions.h"
 #include "faxapp/sending/QueueService.h"
 #include "faxapp/ui/JournalModel.h"
 #include "faxapp/ui/MainWindow.h"
 #include "faxapp/ui/SignalQuitter.h"
 #include "faxapp/ui/WindowLanguage.h"
 #include "kalmofax/Commands.h"
+#include "platform/ManualHelp.h"
 #include "platform/PosixProcessLauncher.h"
 #include "platform/Presence.h"
 #include "platform/RegistryStore.h"
@@ -26,6 +29,7 @@
 #include <QGuiApplication>
 #include <QProcess>
 #include <QStatusBar>
+#include <QUrl>
 #include <cstdio>
 
 namespace faxapp {
@@ -61,6 +65,22 @@ MainWindowServices WindowServices(const FaxSettings& settings) {
         const auto value =
             registry->User().QueryValue(fax::SectionKey(fax::kSectionFax), kValueJournalLayout);
         return value ? QByteArray::fromBase64(value->ToText().toLatin1()) : QByteArray();
+    };
+    services.sendAgain = [dataDir =
+                              settings.dataDir](const JournalEntry& entry) -> Result<QString> {
+        QString error;
+        const auto journal = JournalStore::Open(dataDir, error);
+        if (!journal)
+            return Problem{0, JournalStore::DatabasePath(dataDir), error};
+        const SystemClock clock;
+        return SendAgain(dataDir, *journal, entry, clock);
+    };
+    services.cancelJob = [settings](const JournalEntry& entry) {
+        return CancelAtServer(settings, entry.jobFile);
+    };
+    services.openFile = [](const QString& path) {
+        DesktopUrlOpener viewer;
+        return viewer.OpenUrl(QUrl::fromLocalFile(path));
     };
     services.writeLayout = [](const QByteArray& layout) {
         const auto registry = Registry::OpenDefault();
@@ -186,7 +206,7 @@ public:
         DesktopNotifier desktop(bus, true);
         QObject::connect(&desktop, &DesktopNotifier::OpenRequested, &window, &MainWindow::ShowJob);
         QObject::connect(&desktop, &DesktopNotifier::ResendRequested, &window,
-                         &MainWindow::ShowJob);
+                         &MainWindow::SendJobAgain);
         Outcomes outcomes(settings, &desktop, &window);
         std::unique_ptr<QueueService> queue;
         if (!settings.dataDir.isEmpty()) {

@@ -44,7 +44,8 @@ SettingsPageServices ServerServices() {
             return Problem{0, {}, settings.error};
         return SettingValues{{QStringLiteral("host"), settings.server.host},
                              {QStringLiteral("port"), QString::number(settings.server.port)},
-                             {QStringLiteral("user"), settings.server.user}};
+                             {QStringLiteral("user"), settings.server.user},
+                             {QStringLiteral("keepDays"), QString::number(settings.keepSentDays)}};
     };
     services.write = [](const SettingValues& values) -> Result<void> {
         ServerAccount account = LoadFaxSettings().server;
@@ -58,6 +59,12 @@ SettingsPageServices ServerServices() {
             return Problem{
                 0, host,
                 Tr(QT_TRANSLATE_NOOP("faxapp::SettingsWindow", "das ist kein Servername"))};
+        const QString daysText = values.value(QStringLiteral("keepDays")).trimmed();
+        const int days = daysText.isEmpty() ? KeptDocuments::kDefaultSentDays : daysText.toInt(&ok);
+        if (!ok || days < 0 || days > 3650)
+            return Problem{0, daysText,
+                           Tr(QT_TRANSLATE_NOOP("faxapp::SettingsWindow",
+                                                "das ist keine Zahl von Tagen (0 bis 3650)"))};
         account.host = host;
         account.port = quint16(port);
         account.user = values.value(QStringLiteral("user"));
@@ -70,7 +77,9 @@ SettingsPageServices ServerServices() {
             return store->CreateKey(section) &&
                    store->SetValue(section, name("Host"), RegValue::FromText(account.host)) &&
                    store->SetValue(section, name("Port"), RegValue::FromInteger(account.port)) &&
-                   store->SetValue(section, name("User"), RegValue::FromText(account.user));
+                   store->SetValue(section, name("User"), RegValue::FromText(account.user)) &&
+                   store->SetValue(section, kValueKeepSentDays,
+                                   RegValue::FromText(QString::number(days)));
         });
         if (!written)
             return Problem{

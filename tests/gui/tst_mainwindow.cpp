@@ -3,6 +3,7 @@
 // its selection, is found by state and text, shows its document and can be removed.
 
 #include "faxapp/journal/JournalStore.h"
+#include "faxapp/sending/JobOutcome.h"
 #include "faxapp/ui/JournalModel.h"
 #include "faxapp/ui/MainWindow.h"
 #include "faxapp/ui/WindowLanguage.h"
@@ -11,6 +12,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTableView>
@@ -73,6 +75,7 @@ private Q_SLOTS:
     void queueCountFollowsComjob();
     void journalInWords();
     void rowsActOnTheirJob();
+    void outcomesInWords();
     void damagedJournalInStatusLine();
 
 private:
@@ -137,7 +140,13 @@ void TestMainWindow::journalInWords() {
     poll.number = "089 555";
     poll.sendTime = "26-12-24-09:30";
     QVERIFY2(store->Add(poll, error), qPrintable(error));
-    QVERIFY2(store->SetOutcome("09120001.FX3", "failed", "NO CARRIER", error), qPrintable(error));
+    faxapp::FaxJobStatus busy;
+    busy.state = faxapp::FaxJobStatus::State::Failed;
+    busy.statusCode = 3;
+    busy.status = "NO CARRIER";
+    QVERIFY2(
+        store->SetOutcome("09120001.FX3", "failed", faxapp::JobOutcome::Describe(busy, "7"), error),
+        qPrintable(error));
     QTRY_COMPARE_WITH_TIMEOUT(Table(window)->model()->rowCount(), 2, 5000);
     const QList<int> columns{JournalModel::kKind,     JournalModel::kName,   JournalModel::kNumber,
                              JournalModel::kSendTime, JournalModel::kRemark, JournalModel::kState};
@@ -148,7 +157,8 @@ void TestMainWindow::journalInWords() {
                                  {"Senden", "Müller GmbH", "0711 123456", "sofort",
                                   "Angebot Müller", "fehlgeschlagen"}}));
     const QModelIndex state = Table(window)->model()->index(1, JournalModel::kState);
-    QVERIFY(state.data(Qt::ToolTipRole).toString().endsWith("NO CARRIER"));
+    // The engine's sentence never shows: the state in words, the server's words as its.
+    QCOMPARE(state.data(Qt::ToolTipRole).toString(), "fehlgeschlagen, Server: „NO CARRIER“");
     QCOMPARE(Text(window, "journalState"), "Journal: 2 Einträge");
 
     // The English catalog, loaded as for an English desktop, also takes Qt's own texts.
@@ -160,6 +170,12 @@ void TestMainWindow::journalInWords() {
                       {JournalModel::kKind, JournalModel::kSendTime, JournalModel::kState}),
                  (QList<QStringList>{{"Poll", christmas, "waiting"}, {"Send", "now", "failed"}}));
         QCOMPARE(Text(englishWindow, "journalState"), "Journal: 2 entries");
+        QCOMPARE(englishWindow.findChild<QTableView*>("journal")
+                     ->model()
+                     ->index(1, JournalModel::kState)
+                     .data(Qt::ToolTipRole)
+                     .toString(),
+                 "failed, Server: “NO CARRIER”");
     }
     m_language = std::make_unique<faxapp::WindowLanguage>(QString());
 }
@@ -218,6 +234,65 @@ void TestMainWindow::rowsActOnTheirJob() {
     QCOMPARE(table->model()->rowCount(), 3);
     QVERIFY(!store->Find("09120001.FX3", error));
     QVERIFY(error.isEmpty());
+}
+
+// What each kind of row tells in words: a sent job its pages and receiver, a job at the
+// server its id there, a refusal its cause; a received fax its pages and sender, in bold while
+// unread.
+void TestMainWindow::outcomesInWords() {
+    QTemporaryDir data;
+    QString error;
+    auto store = faxapp::JournalStore::Open(data.path(), error);
+    QVERIFY2(store, qPrintable(error));
+    JournalEntry sent = Send("09120001.FX3", "0711 1");
+    JournalEntry waiting = Send("09120002.FX3", "0711 2");
+    JournalEntry refused = Send("09120003.FX3", "0711 3");
+    for (JournalEntry* entry : {&sent, &waiting, &refused})
+        QVERIFY2(store->Add(*entry, error), qPrintable(error));
+    faxapp::JournalOutcome done;
+    done.state = "sent";
+    faxapp::FaxJobStatus status;
+    status.state = faxapp::FaxJobStatus::State::Done;
+    status.pagesSent = 3;
+    done.outcome = faxapp::JobOutcome::Describe(status, "5");
+    done.pages = 3;
+    done.remoteId = "+49 711 1";
+    QVERIFY2(store->SetOutcome("09120001.FX3", done, error), qPrintable(error));
+    QVERIFY2(
+        store->SetOutcome("09120002.FX3", "submitted", "fax server job 6 at 127.0.0.1:4559", error),
+        qPrintable(error));
+    QVERIFY2(store->SetOutcome("09120003.FX3", "refused",
+                               "the fax server does not take the job: 503 bad dial string", error),
+             qPrintable(error));
+    JournalEntry received;
+    received.state = "received";
+    received.remoteId = "+49 89 555";
+    received.pages = 2;
+    received.unread = true;
+    received.serverFile = "hylafax://127.0.0.1:4559 recvq/fax00001.tif";
+    QVERIFY2(store->AddReceived(received, error), qPrintable(error));
+
+    MainWindow window(data.path());
+    const QAbstractItemModel* model = Table(window)->model();
+    const auto cell = [&](int row, int column, int role = Qt::DisplayRole) {
+        return model->index(row, column).data(role);
+    };
+    QCOMPARE(Rows(window, {JournalModel::kKind, JournalModel::kNumber, JournalModel::kPages,
+                           JournalModel::kState}),
+             (QList<QStringList>{{"Empfang", "+49 89 555", "2", "empfangen"},
+                                 {"Senden", "0711 3", "", "abgelehnt"},
+                                 {"Senden", "0711 2", "", "beim Faxserver"},
+                                 {"Senden", "0711 1", "3", "gesendet"}}));
+    QCOMPARE(cell(0, JournalModel::kState, Qt::ToolTipRole).toString(),
+             "empfangen, 2 Seiten, von „+49 89 555“");
+    QVERIFY(cell(0, JournalModel::kRemark, Qt::FontRole).value<QFont>().bold());
+    QVERIFY(!cell(1, JournalModel::kRemark, Qt::FontRole).value<QFont>().bold());
+    QCOMPARE(cell(1, JournalModel::kState, Qt::ToolTipRole).toString(),
+             "abgelehnt, Der Faxserver nimmt den Auftrag nicht an. Server: „503 bad dial string“");
+    QCOMPARE(cell(2, JournalModel::kState, Qt::ToolTipRole).toString(),
+             "beim Faxserver, Auftrag 6 bei 127.0.0.1:4559");
+    QCOMPARE(cell(3, JournalModel::kState, Qt::ToolTipRole).toString(),
+             "gesendet, 3 Seiten, an „+49 711 1“");
 }
 
 // The window still comes up, with the journal's own words on what is wrong.

@@ -383,7 +383,8 @@ private Q_SLOTS:
         const auto aborted = Filed(fax::kFolderComerr, QStringLiteral("09120002.FX3"));
         QVERIFY(aborted);
         QVERIFY(aborted->Value(Field::Error).contains(u"Job aborted by request"));
-        QVERIFY(JournalRow(QStringLiteral("09120002.FX3")).startsWith(u"failed: "));
+        // Ended at the server by request: cancelled, its document kept for sending it again.
+        QVERIFY(JournalRow(QStringLiteral("09120002.FX3")).startsWith(u"cancelled: "));
         for (const QString& gone : {QStringLiteral("09120000.FX3"), QStringLiteral("09120001.FX3"),
                                     QStringLiteral("09120002.FX3")})
             QVERIFY(!QFile::exists(Path(fax::kFolderComjob, gone)));

@@ -404,7 +404,7 @@ void TestJournalStore::openReportsDamage() {
         }
     }
     QByteArray bytes = ReadAll(file);
-    QVERIFY(bytes.size() > 5 * 4096);
+    QVERIFY(bytes.size() > qsizetype{5} * 4096);
     QString opened = m_data;
     switch (damage) {
     case Damage::Garbage:
@@ -415,7 +415,7 @@ void TestJournalStore::openReportsDamage() {
         bytes.truncate(bytes.size() / 2);
         break;
     case Damage::PageOverwritten:
-        bytes.replace(3 * 4096, 4096, QByteArray(4096, '\xa5'));
+        bytes.replace(qsizetype{3} * 4096, 4096, QByteArray(4096, '\xa5'));
         break;
     case Damage::Foreign:
         QVERIFY(QFile::remove(file));

@@ -100,6 +100,20 @@ public:
         m_script->receivedBytes.remove(file);
         return {};
     }
+    // As a HylaFAX server kills a job: failed, by request; an ended job is refused.
+    ServerResult<void> Cancel(const QString& jobId) override {
+        if (m_script->down)
+            return Down();
+        if (!m_script->jobs.contains(jobId))
+            return Refusal(QStringLiteral("500 Cannot set job %1; job does not exist").arg(jobId));
+        FaxJobStatus& status = m_script->jobs[jobId].status;
+        if (status.state == State::Done || status.state == State::Failed)
+            return Refusal(QStringLiteral("504 Job %1 not killed; already done").arg(jobId));
+        status.state = State::Failed;
+        status.status = QStringLiteral("Job aborted by request");
+        status.byRequest = true;
+        return {};
+    }
     ServerResult<FaxJobStatus> Status(const QString& jobId) override {
         if (m_script->onStatus)
             m_script->onStatus(jobId);
@@ -871,7 +885,7 @@ private Q_SLOTS:
         struct Recorder final : JobObserver {
             QStringList heard;
             void JobEnding(const QString& name, const JobFile& job) override {
-                const QString doc = job.Value(Field::FileName);
+                const QString& doc = job.Value(Field::FileName);
                 heard << QStringLiteral("ending ") + name +
                              (QFile::exists(doc) ? QStringLiteral(" with document") : QString());
             }

@@ -1,10 +1,12 @@
 // Pictures of the dialogs for the documentation: the send, options and about dialogs with
-// example data, in German and in English, saved as PNG files.
+// example data, and kalmofax's journal window and a send report, in German and in English,
+// saved as PNG files (the report as PDF).
 //
 //   kalmo-screenshots <folder>
 //
 // Everything outside the process is replaced by example services: an address book of four
 // entries, a store in a temporary folder, programs that are never started.
+#include "JournalPictures.h"
 #include "addressbook/OwnAddressBook.h"
 #include "app/SendApp.h"
 #include "fax/FaxContract.h"
@@ -212,6 +214,7 @@ int main(int argc, char* argv[]) {
     bool ok =
         SaveDialogs(folder, QStringLiteral("de"), printFile, QStringLiteral("Angebot 2024-117"),
                     QStringLiteral("Persönliches Adressbuch"));
+    ok = SaveJournalPictures(folder, QStringLiteral("de"), {}) && ok;
 
     const std::unique_ptr<QTranslator> english = LoadLanguageCatalog(QStringLiteral("EN"));
     if (!english) {
@@ -226,5 +229,6 @@ int main(int argc, char* argv[]) {
          ok;
     QApplication::removeTranslator(english.get());
     SetStringCatalog(nullptr);
+    ok = SaveJournalPictures(folder, QStringLiteral("en"), QStringLiteral("EN")) && ok;
     return ok ? 0 : 1;
 }

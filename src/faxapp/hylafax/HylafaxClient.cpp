@@ -269,6 +269,17 @@ std::optional<HylafaxJobStatus> HylafaxClient::Status(const QString& jobId) {
     return d.Query(jobId);
 }
 
+bool HylafaxClient::Kill(const QString& jobId) {
+    Impl& d = *m_impl;
+    d.Succeed();
+    if (!IsJobId(jobId)) {
+        return d.Fail(Failure::Refused, QStringLiteral("%1 is no job id").arg(jobId));
+    }
+    // JKILL acts on the current job: a JOB that fails leaves another one current.
+    return d.Login() && d.Require("JOB " + jobId.toLatin1(), QStringLiteral("JOB")) &&
+           d.Require("JKILL " + jobId.toLatin1(), QStringLiteral("JKILL"));
+}
+
 std::optional<HylafaxJobStatus> HylafaxClient::Impl::Query(const QString& jobId) {
     HylafaxJobStatus status;
     const auto selected = Ask("JOB " + jobId.toLatin1());
@@ -308,6 +319,9 @@ std::optional<HylafaxJobStatus> HylafaxClient::Impl::Query(const QString& jobId)
     status.statusCode = values[2].trimmed().toInt();
     status.pagesSent = values[3].trimmed().toInt();
     status.totalPages = values[4].trimmed().toInt();
+    // What hfaxd and faxrm leave on a killed job.
+    status.byRequest = status.state == HylafaxJobStatus::State::Failed &&
+                       status.status.contains(QLatin1String("by request"), Qt::CaseInsensitive);
     if (status.state == HylafaxJobStatus::State::Done ||
         status.state == HylafaxJobStatus::State::Failed) {
         // The queue file is readable by every client unless the server's administrator made

@@ -50,6 +50,9 @@ public:
     bool Retrieve(const QString& file, QIODevice& sink, qint64 maxBytes = kMaxReceivedBytes);
     // Removes the received fax from the server's receive queue.
     bool Delete(const QString& file);
+    // Kills a job that has not ended (JKILL): the server ends it as failed, "aborted by
+    // request". Refused when the server does not know the job or it has ended already.
+    bool Kill(const QString& jobId);
     void Close();
 
     // Far more than a long fine fax (a 20-page one is about 1 MB).

@@ -24,11 +24,12 @@ struct HylafaxJobStatus {
     int statusCode = 0;
     int pagesSent = 0;
     int totalPages = 0;
-    int signalRate = 0;    // bit/s, 0 when unknown
-    QString dataFormat;    // e.g. "2-D MR", empty when unknown
-    QString remoteId;      // the receiver's identification (CSI)
-    QDateTime started;     // the transmission's start, invalid when unknown
-    int durationSecs = -1; // -1 when unknown
+    int signalRate = 0;     // bit/s, 0 when unknown
+    QString dataFormat;     // e.g. "2-D MR", empty when unknown
+    QString remoteId;       // the receiver's identification (CSI)
+    QDateTime started;      // the transmission's start, invalid when unknown
+    int durationSecs = -1;  // -1 when unknown
+    bool byRequest = false; // Failed: killed by a client ("Job aborted by request")
 };
 
 // A fax in the server's receive queue (recvq), as LIST recvq tells of it.

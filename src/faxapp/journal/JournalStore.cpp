@@ -419,16 +419,32 @@ std::optional<JournalEntry> JournalStore::Find(const QString& jobFile, QString& 
 
 bool JournalStore::SetOutcome(const QString& jobFile, const QString& state, const QString& outcome,
                               QString& error, const QDateTime& notBefore) {
+    JournalOutcome ended;
+    ended.state = state;
+    ended.outcome = outcome;
+    return SetOutcome(jobFile, ended, error, notBefore);
+}
+
+bool JournalStore::SetOutcome(const QString& jobFile, const JournalOutcome& ended, QString& error,
+                              const QDateTime& notBefore) {
     bool found = false;
+    // Pages, receiver and document only where they are known: a row keeps what it has.
     const bool ok = m_impl->InTransaction(
         [&] {
             Statement st(m_impl->db,
-                         "UPDATE jobs SET state = ?2, outcome = ?3 WHERE id = "
+                         "UPDATE jobs SET state = ?2, outcome = ?3,"
+                         " pages = CASE WHEN ?5 > 0 THEN ?5 ELSE pages END,"
+                         " remote_id = CASE WHEN ?6 <> '' THEN ?6 ELSE remote_id END,"
+                         " document = CASE WHEN ?7 <> '' THEN ?7 ELSE document END"
+                         " WHERE id = "
                          "(SELECT max(id) FROM jobs WHERE job_file = ?1 AND recorded >= ?4)");
             if (!st || st.Bind(1, jobFile)
-                               .Bind(2, state)
-                               .Bind(3, outcome)
+                               .Bind(2, ended.state)
+                               .Bind(3, ended.outcome)
                                .Bind(4, RecordedText(notBefore))
+                               .Bind(5, qint64{ended.pages})
+                               .Bind(6, ended.remoteId)
+                               .Bind(7, ended.document)
                                .Step() != SQLITE_DONE)
                 return false;
             found = sqlite3_changes(m_impl->db) > 0;
@@ -542,6 +558,19 @@ bool JournalStore::UpdateReceived(const JournalEntry& entry, QString& error,
         },
         error);
     return ok && (changed || (onlyInState.isEmpty() && claim.isEmpty()));
+}
+
+std::optional<bool> JournalStore::Names(const QString& document, QString& error) const {
+    Statement st(m_impl->db, "SELECT 1 FROM jobs WHERE document = ?1 LIMIT 1");
+    if (!st) {
+        error = m_impl->Reason();
+        return std::nullopt;
+    }
+    const int rc = st.Bind(1, document).Step();
+    if (rc == SQLITE_ROW || rc == SQLITE_DONE)
+        return rc == SQLITE_ROW;
+    error = m_impl->Reason();
+    return std::nullopt;
 }
 
 bool JournalStore::SetUnread(qint64 id, bool unread, QString& error) {

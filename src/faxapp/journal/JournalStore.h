@@ -38,6 +38,15 @@ struct JournalEntry {
     bool unread = false;
 };
 
+// What the sending engine files on a row once its job has ended.
+struct JournalOutcome {
+    QString state;    // "sent", "failed", "refused", "cancelled"
+    QString outcome;  // the engine's words
+    int pages = 0;    // pages sent
+    QString remoteId; // the receiver's identification, empty when not known
+    QString document; // where the document is kept now; empty: the row's stays
+};
+
 class JournalStore {
 public:
     // The database file of a data folder.
@@ -67,6 +76,11 @@ public:
     // Files the sending engine's outcome on that row.
     bool SetOutcome(const QString& jobFile, const QString& state, const QString& outcome,
                     QString& error, const QDateTime& notBefore = {});
+    // The same with the pages sent, the receiver and the kept document.
+    bool SetOutcome(const QString& jobFile, const JournalOutcome& ended, QString& error,
+                    const QDateTime& notBefore = {});
+    // Whether any row names document; nullopt with the reason when the journal cannot be read.
+    std::optional<bool> Names(const QString& document, QString& error) const;
 
     // The row of a fax fetched from the server ("<server> <file>"), nullopt with error empty
     // when there is none.

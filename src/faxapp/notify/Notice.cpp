@@ -54,6 +54,9 @@ NoticeFacts FactsOf(const EndedJob& ended, const QString& name) {
     case JobFiler::Outcome::Refused:
         facts.kind = Notice::Kind::Refused;
         break;
+    case JobFiler::Outcome::Cancelled:
+        facts.kind = Notice::Kind::Cancelled;
+        break;
     case JobFiler::Outcome::Failed:
         facts.kind = IsCancellation(error) ? Notice::Kind::Cancelled : Notice::Kind::Failed;
         break;

@@ -60,8 +60,10 @@ ReportFacts ReportFactsOf(const EndedJob& ended, const QDateTime& endedAt) {
         facts.result = Tr(QT_TRANSLATE_NOOP("faxapp::SendReport", "abgewiesen, nicht gesendet"));
         facts.error = ReasonOf(error);
         break;
+    case JobFiler::Outcome::Cancelled:
     case JobFiler::Outcome::Failed:
-        facts.result = error.contains(QLatin1String("by request"), Qt::CaseInsensitive)
+        facts.result = ended.outcome == JobFiler::Outcome::Cancelled ||
+                               error.contains(QLatin1String("by request"), Qt::CaseInsensitive)
                            ? Tr(QT_TRANSLATE_NOOP("faxapp::SendReport", "abgebrochen"))
                            : Tr(QT_TRANSLATE_NOOP("faxapp::SendReport", "nicht gesendet"));
         facts.error = ReasonOf(error);

@@ -38,11 +38,12 @@ struct FaxJobStatus {
     int statusCode = 0;
     int pagesSent = 0;
     int totalPages = 0;
-    int signalRate = 0;    // bit/s, 0 when unknown
-    QString dataFormat;    // e.g. "2-D MR", empty when unknown
-    QString remoteId;      // the receiver's identification (CSI)
-    QDateTime started;     // the transmission's start, invalid when unknown
-    int durationSecs = -1; // -1 when unknown
+    int signalRate = 0;     // bit/s, 0 when unknown
+    QString dataFormat;     // e.g. "2-D MR", empty when unknown
+    QString remoteId;       // the receiver's identification (CSI)
+    QDateTime started;      // the transmission's start, invalid when unknown
+    int durationSecs = -1;  // -1 when unknown
+    bool byRequest = false; // Failed: ended because someone cancelled it
 };
 
 // A fax the server received, as it lists it.
@@ -96,6 +97,8 @@ public:
     virtual ServerResult<QString> Create(const FaxSubmission& submission) = 0;
     virtual ServerResult<void> Submit(const QString& jobId) = 0;
     virtual ServerResult<FaxJobStatus> Status(const QString& jobId) = 0;
+    // Ends a job that has not ended yet; the server then reports it failed by request.
+    virtual ServerResult<void> Cancel(const QString& jobId) = 0;
     // Reaches the server and logs in, for a connection test; nothing is sent.
     virtual ServerResult<void> Check() = 0;
     // The received faxes this login may read.

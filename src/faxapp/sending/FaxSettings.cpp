@@ -108,6 +108,11 @@ FaxSettings LoadFaxSettings(ServerPassword password) {
                      unsigned{settings.server.port});
     settings.server.user = folders.GetUserString(fax::kSectionFax, name("User"), {});
     ReadReceiveSettings(registry->User(), settings);
+    bool daysOk = false;
+    const int days =
+        folders.GetUserString(fax::kSectionFax, kValueKeepSentDays, {}).trimmed().toInt(&daysOk);
+    if (daysOk && days >= 0)
+        settings.keepSentDays = days;
     if (password == ServerPassword::Read)
         settings.server.password = ReadServerPassword(settings.server, registry->User());
     return settings;

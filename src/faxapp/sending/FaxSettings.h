@@ -4,6 +4,7 @@
 // same rules as kalmosend, so that both sides agree on the program and data folders. And the
 // fax server that sends the jobs, with the account used there.
 
+#include "faxapp/journal/KeptDocuments.h"
 #include "faxapp/sending/FaxServer.h"
 
 #include <QString>
@@ -40,6 +41,10 @@ struct ServerAccount {
     QString password; // sent only when the server asks for one
 };
 
+// The per-user value (section "Fax"): the days a sent job's document is kept so that it can be
+// sent again (KeptDocuments::kDefaultSentDays when not set).
+inline const QString kValueKeepSentDays = QStringLiteral("DokumenteTage");
+
 struct FaxSettings {
     QString systemDir;   // program folder (SystemDir)
     QString dataDir;     // data folder with its spool folders, created when missing
@@ -47,7 +52,8 @@ struct FaxSettings {
     ServerAccount server;
     bool receive = true;         // fetch received faxes into Faxrec
     bool deleteReceived = false; // remove them at the server once fetched
-    QString error;               // why the store could not be read; the folders are then empty
+    int keepSentDays = KeptDocuments::kDefaultSentDays; // days a sent job's document is kept
+    QString error; // why the store could not be read; the folders are then empty
 };
 
 // The receiving values of the user's store into settings; values that are not 0 or 1 keep

@@ -3,6 +3,7 @@
 #include "fax/FolderListing.h"
 #include "fax/PosixFile.h"
 #include "faxapp/journal/JournalStore.h"
+#include "faxapp/journal/KeptDocuments.h"
 #include "faxapp/sending/JobOutcome.h"
 #include "faxapp/sending/SendingState.h"
 #include "support/Clock.h"
@@ -31,6 +32,8 @@ QString StateOf(JobFiler::Outcome outcome) {
         return QStringLiteral("sent");
     case JobFiler::Outcome::Failed:
         return QStringLiteral("failed");
+    case JobFiler::Outcome::Cancelled:
+        return QStringLiteral("cancelled");
     case JobFiler::Outcome::Refused:
         break;
     }
@@ -110,16 +113,34 @@ JobFiler::Filed JobFiler::File(const QString& name, const JobFile& job, Outcome 
     m_comjob.Remove(name);
     m_comjob.Sync();
     m_comjobChanged = ComjobChanged(); // this removal is no reason to count again
+    JournalOutcome ended;
+    ended.state = StateOf(outcome);
+    ended.outcome = journalText;
+    ended.pages = job.Value(Field::Pages).toInt();
+    ended.remoteId = job.Value(Field::ReceivId);
+    // Decided before the document is kept: a hard link counts as a status change.
+    const QString& document = job.Value(Field::FileName);
+    const bool pastGrace = PastGrace(QFileInfo(document).fileName());
+    // Kept before Faxsend's copy may go, so that the job can be sent again; a job refused for
+    // want of its document has none to keep.
+    if (!job.IsPoll() && filed == Filed::Here && !m_dataDir.isEmpty() && !document.isEmpty() &&
+        QFileInfo::exists(document)) {
+        const auto kept = KeptDocuments::Keep(m_dataDir, document, name);
+        if (kept)
+            ended.document = *kept;
+        else
+            Append(problem, kept.Error().Text());
+    }
     QString error;
     // A job file without a row (written by another program) is filed all the same.
     QString findError;
-    if (!m_journal.SetOutcome(name, StateOf(outcome), journalText, error, rowsFrom) &&
+    if (!m_journal.SetOutcome(name, ended, error, rowsFrom) &&
         (m_journal.Find(name, findError, rowsFrom) || !findError.isEmpty()))
         Append(problem, error);
     // The runner whose move filed the job decides about its document; one that found it
     // filed leaves that to it (or to the sweep, when it stopped first).
     if (!job.IsPoll() && filed == Filed::Here)
-        RemoveDocumentIfUnused(name, job.Value(Field::FileName), problem);
+        RemoveDocumentIfUnused(name, document, pastGrace, problem);
     return filed;
 }
 
@@ -178,7 +199,7 @@ void JobFiler::CountDocuments() {
 }
 
 void JobFiler::RemoveDocumentIfUnused(const QString& jobName, const QString& document,
-                                      QString& problem) {
+                                      bool pastGrace, QString& problem) {
     m_documentOf.remove(jobName); // out of Comjob now
     if (document.isEmpty())
         return;
@@ -192,7 +213,7 @@ void JobFiler::RemoveDocumentIfUnused(const QString& jobName, const QString& doc
         return;
     // A young document may still get jobs: kalmosend writes a print's recipients one after
     // the other. The sweep of a later pass takes it.
-    if (!PastGrace(info.fileName()))
+    if (!pastGrace)
         return;
     RemoveDocument(info.fileName(), problem);
 }

@@ -21,7 +21,8 @@ class JournalStore;
 
 class JobFiler {
 public:
-    enum class Outcome { Sent, Failed, Refused };
+    // Cancelled: ended at the server by someone's request; filed like a failed job.
+    enum class Outcome { Sent, Failed, Refused, Cancelled };
     // Filed by this filer's own move, found filed already (by another runner following the
     // same job, or by one that stopped before it took the job out of Comjob), or not filed.
     enum class Filed { Here, Elsewhere, No };
@@ -33,6 +34,10 @@ public:
     JobFiler(const SpoolFolder& comjob, const SpoolFolder& comack, const SpoolFolder& comerr,
              const SpoolFolder& faxsend, const SpoolFolder& work, JournalStore& journal,
              const Clock& clock, qint64 graceSecs);
+
+    // From now on the document of each job filed here is kept in the data folder's kept
+    // documents (KeptDocuments) and its journal row names it there.
+    void KeepDocumentsOf(const QString& dataDir) { m_dataDir = dataDir; }
 
     // Counts of documents named in Comjob are taken afresh in the next filing.
     void Forget();
@@ -59,8 +64,10 @@ private:
     void CountDocuments();
     // Comjob's modification time in nanoseconds, -1 when unknown.
     qint64 ComjobChanged() const;
-    // Removes document unless a job file in Comjob other than jobName names it.
-    void RemoveDocumentIfUnused(const QString& jobName, const QString& document, QString& problem);
+    // Removes document unless a job file in Comjob other than jobName names it, or it is
+    // young (pastGrace false).
+    void RemoveDocumentIfUnused(const QString& jobName, const QString& document, bool pastGrace,
+                                QString& problem);
     // The document in Faxsend has been there for the grace.
     bool PastGrace(const QString& fileName) const;
     void RemoveDocument(const QString& fileName, QString& problem);
@@ -73,6 +80,7 @@ private:
     JournalStore& m_journal;
     const Clock& m_clock;
     qint64 m_graceSecs;
+    QString m_dataDir;                    // where documents are kept; empty: they are not
     QHash<QString, QString> m_documentOf; // job file in Comjob → the document it names
     bool m_documentUseKnown = false;
     qint64 m_comjobChanged = -1; // when the count was taken

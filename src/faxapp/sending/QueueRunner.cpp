@@ -5,6 +5,7 @@
 #include "fax/PosixFile.h"
 #include "faxapp/faxtiff/FaxTiff.h"
 #include "faxapp/journal/JournalStore.h"
+#include "faxapp/journal/KeptDocuments.h"
 #include "faxapp/sending/JobFiler.h"
 #include "faxapp/sending/JobOutcome.h"
 #include "support/Clock.h"
@@ -201,6 +202,7 @@ bool QueueRunner::Open(QString& error) {
     m_filer = std::make_unique<JobFiler>(m_folders->comjob, m_folders->comack, m_folders->comerr,
                                          m_folders->faxsend, m_state.Folder(), *m_journal, m_clock,
                                          kJournalGraceSecs);
+    m_filer->KeepDocumentsOf(m_dataDir);
     return true;
 }
 
@@ -281,6 +283,10 @@ RunnerPass QueueRunner::SubmitNew() {
     m_filer->Sweep(problem);
     if (!problem.isEmpty())
         Note(pass, problem);
+    if (const auto pruned =
+            KeptDocuments::Prune(m_dataDir, *m_journal, m_keepSentDays, m_clock.Now());
+        !pruned)
+        Note(pass, pruned.Error().Text());
     QStringList names;
     if (!ListFolder(m_folders->comjob.Path(), [&](std::string_view entry) {
             const QString name =
@@ -603,10 +609,13 @@ void QueueRunner::FollowJob(const QString& name, const SendingRecord& record, Ru
         // Filed by another runner following the same job, or removed by hand: the journal
         // still gets the outcome.
         const bool sent = status->state == State::Done;
+        const QString state = sent                ? QStringLiteral("sent")
+                              : status->byRequest ? QStringLiteral("cancelled")
+                                                  : QStringLiteral("failed");
         // No row is no failure here: the job file may not have been kalmosend's.
         QString findError;
-        if (!m_journal->SetOutcome(name, sent ? QStringLiteral("sent") : QStringLiteral("failed"),
-                                   JobOutcome::Describe(*status, record.jobId), error) &&
+        if (!m_journal->SetOutcome(name, state, JobOutcome::Describe(*status, record.jobId),
+                                   error) &&
             (m_journal->Find(name, findError) || !findError.isEmpty()))
             Note(pass, error);
         m_state.Release(name);
@@ -617,8 +626,10 @@ void QueueRunner::FollowJob(const QString& name, const SendingRecord& record, Ru
     m_rowsFrom = RowsFrom(st);
     JobFile job = JobFile::Parse(bytes).value_or(JobOutcome::Salvage(bytes));
     JobOutcome::ApplyServerOutcome(job, *status, record.jobId);
-    File(name, job, status->state == State::Done ? Outcome::Sent : Outcome::Failed,
-         JobOutcome::Describe(*status, record.jobId), pass);
+    const Outcome outcome = status->state == State::Done ? Outcome::Sent
+                            : status->byRequest          ? Outcome::Cancelled
+                                                         : Outcome::Failed;
+    File(name, job, outcome, JobOutcome::Describe(*status, record.jobId), pass);
 }
 
 void QueueRunner::File(const QString& name, const JobFile& job, Outcome outcome,
@@ -652,6 +663,7 @@ void QueueRunner::File(const QString& name, const JobFile& job, Outcome outcome,
         ++pass.sent;
         break;
     case Outcome::Failed:
+    case Outcome::Cancelled:
         ++pass.failed;
         break;
     case Outcome::Refused:

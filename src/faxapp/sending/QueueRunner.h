@@ -3,13 +3,15 @@
 // The fax application's sending engine: takes the job files in Comjob, turns each document
 // into the fax server's TIFF, hands the job to the fax server, follows it to its end, and
 // files the outcome: the job file with its outcome fields in Comack (sent) or Comerr (not
-// sent), the journal row, the document removed from Faxsend once no job names it. A job that
+// sent), the journal row, the document kept in the data folder for sending it again
+// (KeptDocuments) and removed from Faxsend once no job names it. A job that
 // is not a job file, or whose document does not convert, goes to Comerr with the reason and
 // is never sent. A server that cannot be reached leaves the jobs in Comjob.
 //
 // One pass at a time, blocking; QueueService runs passes on a thread of its own.
 
 #include "fax/JobFile.h"
+#include "faxapp/journal/KeptDocuments.h"
 #include "faxapp/sending/FaxServer.h"
 #include "faxapp/sending/JobFiler.h"
 #include "faxapp/sending/JobObserver.h"
@@ -114,6 +116,8 @@ public:
 
     // Told of every job this runner files (notices, reports); called on the runner's thread.
     void AddObserver(JobObserver* observer) { m_observers.push_back(observer); }
+    // The days a sent job's kept document stays (KeptDocuments); each pass removes older ones.
+    void SetKeepSentDays(int days) { m_keepSentDays = days; }
     // How often the records of the job at hand are renewed (tests shorten it).
     void SetRenewPeriod(std::chrono::milliseconds period);
     // Called at the steps of a take-over (SendingState::testHook); noExchange: take-overs
@@ -163,6 +167,7 @@ private:
     QHash<QString, QString> m_converted; // document and rows → TIFF, in this pass
     std::unique_ptr<JobFiler> m_filer;
     std::atomic<bool> m_stop = false;
+    int m_keepSentDays = KeptDocuments::kDefaultSentDays;
     std::vector<JobObserver*> m_observers;
     std::unique_ptr<Keeper> m_keeper;
     // Journal rows of the job at hand are recorded from then on: a little before its job

@@ -42,6 +42,7 @@ public:
           m_after(std::move(after)) {
         if (m_observer)
             m_runner.AddObserver(m_observer);
+        m_runner.SetKeepSentDays(settings.keepSentDays);
     }
 
     // Called from the window's thread when the application ends.
@@ -151,6 +152,7 @@ int QueueService::RunOnce(const FaxSettings& settings, JobObserver* observer, Se
     QueueRunner runner(settings.dataDir, Servers(settings.server), clock);
     if (observer)
         runner.AddObserver(observer);
+    runner.SetKeepSentDays(settings.keepSentDays);
     QString error;
     if (settings.dataDir.isEmpty() || !runner.Open(error)) {
         std::fprintf(stderr, "kalmofax: %s\n",

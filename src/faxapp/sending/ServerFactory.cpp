@@ -39,6 +39,12 @@ public:
         return Failure(jobId);
     }
 
+    ServerResult<void> Cancel(const QString& jobId) override {
+        if (m_client.Kill(jobId))
+            return {};
+        return Failure(jobId);
+    }
+
     ServerResult<void> Check() override {
         if (m_client.Connect())
             return {};
@@ -60,6 +66,7 @@ public:
         neutral.remoteId = status->remoteId;
         neutral.started = status->started;
         neutral.durationSecs = status->durationSecs;
+        neutral.byRequest = status->byRequest;
         return neutral;
     }
 

@@ -1,5 +1,6 @@
 #include "faxapp/ui/JournalModel.h"
 
+#include <QFont>
 #include <QLocale>
 #include <QRegularExpression>
 #include <algorithm>
@@ -70,13 +71,92 @@ QString JournalModel::StateWord(const QString& state) {
         return tr("abgelehnt");
     if (state == u"cancelled")
         return tr("abgebrochen");
+    if (state == u"received")
+        return tr("empfangen");
+    if (state == u"damaged")
+        return tr("beschädigt empfangen");
+    if (state == u"fetching")
+        return tr("wird abgeholt");
     return state;
+}
+
+namespace {
+
+// The engine's words on a job at or from the server: "fax server job 5 at host:port",
+// "fax server job 5: sent, 2 page(s)", "fax server job 5: 1 Busy signal detected".
+const QRegularExpression& ServerJobForm() {
+    static const QRegularExpression form(
+        QStringLiteral(R"(^fax server job (\d+)(?: at (\S+))?(?:: (?:(\d+) )?(.*))?$)"));
+    return form;
+}
+
+// The engine's words on a job it refused, by their beginning.
+QString RefusalWords(const QString& outcome) {
+    static const QString serverRefused = QStringLiteral("the fax server does not take the job: ");
+    if (outcome.startsWith(serverRefused))
+        return JournalModel::tr("Der Faxserver nimmt den Auftrag nicht an. Server: „%1“")
+            .arg(outcome.mid(serverRefused.size()));
+    if (outcome.startsWith(u"the document did not convert"))
+        return JournalModel::tr("Das Dokument ließ sich nicht umwandeln.");
+    if (outcome.startsWith(u"not a job file"))
+        return JournalModel::tr("Die Auftragsdatei ist nicht lesbar.");
+    if (outcome.startsWith(u"the job has no fax number"))
+        return JournalModel::tr("Der Auftrag hat keine Faxnummer.");
+    if (outcome.startsWith(u"the send time is not"))
+        return JournalModel::tr("Die Sendezeit ist ungültig.");
+    return {};
+}
+
+} // namespace
+
+QString JournalModel::ServerWords(const QString& outcome) {
+    const auto match = ServerJobForm().match(outcome);
+    const QString words = match.hasMatch() ? match.captured(4).trimmed() : QString();
+    // "failed" is the engine's word for a failure the server did not explain.
+    if (words == u"failed" || words.startsWith(u"sent, "))
+        return {};
+    return words;
+}
+
+QString JournalModel::OutcomeWords(const JournalEntry& entry) {
+    const int pages = entry.pages;
+    const QString& state = entry.state;
+    QStringList words{StateWord(state)};
+    if (entry.received) {
+        if (pages > 0)
+            words << tr("%n Seiten", nullptr, pages);
+        if (!entry.remoteId.isEmpty())
+            words << tr("von „%1“").arg(entry.remoteId);
+        return words.join(QStringLiteral(", "));
+    }
+    const auto match = ServerJobForm().match(entry.outcome);
+    if (state == u"submitted" && match.hasMatch())
+        words << (match.captured(2).isEmpty()
+                      ? tr("Auftrag %1").arg(match.captured(1))
+                      : tr("Auftrag %1 bei %2").arg(match.captured(1), match.captured(2)));
+    if (state == u"sent" && pages > 0)
+        words << tr("%n Seiten", nullptr, pages);
+    if (state == u"sent" && !entry.remoteId.isEmpty())
+        words << tr("an „%1“").arg(entry.remoteId);
+    if (state == u"failed" && entry.outcome.contains(u"is no longer known to the server"))
+        words << tr("der Faxserver kennt den Auftrag nicht mehr, sein Ergebnis ist unbekannt");
+    if (state == u"refused") {
+        if (const QString refusal = RefusalWords(entry.outcome); !refusal.isEmpty())
+            words << refusal;
+    }
+    if (state != u"sent" && state != u"submitted") {
+        if (const QString server = ServerWords(entry.outcome); !server.isEmpty())
+            words << tr("Server: „%1“").arg(server);
+    }
+    return words.join(QStringLiteral(", "));
 }
 
 JournalModel::StateClass JournalModel::ClassOf(const QString& state) {
     if (state == u"sent")
         return StateClass::Sent;
-    if (state == u"queued" || state == u"submitted")
+    if (state == u"received")
+        return StateClass::Received;
+    if (state == u"queued" || state == u"submitted" || state == u"fetching")
         return StateClass::Waiting;
     return StateClass::Failed;
 }
@@ -90,7 +170,9 @@ int JournalModel::columnCount(const QModelIndex& parent) const {
 }
 
 QString JournalModel::NameOf(const JournalEntry& entry) const {
-    return m_names.value(NumberKey(entry.number));
+    const QString name = m_names.value(NumberKey(entry.number));
+    // A received fax without a known number is named by its sender's identification.
+    return name.isEmpty() && entry.received && !entry.number.isEmpty() ? entry.remoteId : name;
 }
 
 QString JournalModel::Cell(const JournalEntry& entry, int column) const {
@@ -99,12 +181,17 @@ QString JournalModel::Cell(const JournalEntry& entry, int column) const {
     case kTime:
         return locale.toString(entry.recorded, QLocale::ShortFormat);
     case kKind:
-        return entry.poll ? tr("Abruf") : tr("Senden");
+        return entry.received ? tr("Empfang") : entry.poll ? tr("Abruf") : tr("Senden");
     case kName:
         return NameOf(entry);
     case kNumber:
-        return entry.number;
+        // A received fax: the sender's number where the server learnt it, else its
+        // identification.
+        return entry.received && entry.number.isEmpty() ? entry.remoteId : entry.number;
     case kSendTime: {
+        if (entry.received)
+            return entry.arrived.isValid() ? locale.toString(entry.arrived, QLocale::ShortFormat)
+                                           : QString();
         if (entry.sendTime.isEmpty() || entry.sendTime == u"IMMED")
             return tr("sofort");
         const QDateTime at = JobSendTime(entry.sendTime);
@@ -116,6 +203,8 @@ QString JournalModel::Cell(const JournalEntry& entry, int column) const {
         return StateWord(entry.state);
     case kJobFile:
         return entry.jobFile;
+    case kPages:
+        return entry.pages > 0 ? locale.toString(entry.pages) : QString();
     default:
         return {};
     }
@@ -130,12 +219,21 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
         return Cell(*entry, index.column());
     case Qt::ToolTipRole:
         // The whole of a long message; the fax server's and the sending engine's own words.
-        if (index.column() == kState && !entry->outcome.isEmpty())
-            return tr("%1 – Meldung: %2").arg(StateWord(entry->state), entry->outcome);
+        if (index.column() == kState)
+            return OutcomeWords(*entry);
         if (index.column() == kNumber || index.column() == kName)
             return NameOf(*entry).isEmpty() ? entry->number
                                             : NameOf(*entry) + u'\n' + entry->number;
         return {};
+    case Qt::FontRole:
+        if (entry->received && entry->unread) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
+    case Qt::TextAlignmentRole:
+        return index.column() == kPages ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
     case kIdRole:
         return entry->id;
     case kStateClassRole:
@@ -145,7 +243,9 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
         case kTime:
             return entry->id; // the order of adding, also when the clock was set back
         case kSendTime:
-            return JobSendTime(entry->sendTime);
+            return entry->received ? entry->arrived : JobSendTime(entry->sendTime);
+        case kPages:
+            return entry->pages;
         default:
             return Cell(*entry, index.column()).toLower();
         }
@@ -174,6 +274,8 @@ QVariant JournalModel::headerData(int section, Qt::Orientation orientation, int 
         return tr("Status");
     case kJobFile:
         return tr("Auftrag");
+    case kPages:
+        return tr("Seiten");
     default:
         return {};
     }

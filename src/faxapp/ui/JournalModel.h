@@ -1,8 +1,10 @@
 #pragma once
 
 // The journal's rows as the main window shows them: dates and times in the user's regional
-// format, the state in words, the recipient's name where the own address book knows the
-// number. JournalFilter narrows them by state and by a search text.
+// format, the state in words, the recipient's (a received fax's sender's) name where the own
+// address book knows the number, the pages; the outcome in the catalog's words made of the
+// row's state and fields, the fax server's own words marked as its. Unread received faxes in
+// bold. JournalFilter narrows them by state and by a search text.
 
 #include "faxapp/journal/JournalStore.h"
 
@@ -24,9 +26,20 @@ QString NumberKey(const QString& number);
 class JournalModel final : public QAbstractTableModel {
     Q_OBJECT
 public:
-    enum Column { kTime, kKind, kName, kNumber, kSendTime, kRemark, kState, kJobFile, kColumns };
+    enum Column {
+        kTime,
+        kKind,
+        kName,
+        kNumber,
+        kSendTime,
+        kRemark,
+        kState,
+        kJobFile,
+        kPages,
+        kColumns
+    };
     // The state filter's classes.
-    enum class StateClass { Waiting, Sent, Failed };
+    enum class StateClass { Waiting, Sent, Failed, Received };
     static constexpr int kIdRole = Qt::UserRole + 1;
     static constexpr int kSortRole = Qt::UserRole + 2;
     static constexpr int kStateClassRole = Qt::UserRole + 3;
@@ -41,6 +54,13 @@ public:
     int RowOf(qint64 id) const;
 
     static QString StateWord(const QString& state);
+    // The outcome in words: the state with what the row's fields tell (pages, the receiver,
+    // the server's job), and the server's own words as "Server: „…“"; never the engine's
+    // English sentences.
+    static QString OutcomeWords(const JournalEntry& entry);
+    // The server's own status text in the engine's words on an ended job, empty when they
+    // hold none.
+    static QString ServerWords(const QString& outcome);
     static StateClass ClassOf(const QString& state);
 
     int rowCount(const QModelIndex& parent = {}) const override;

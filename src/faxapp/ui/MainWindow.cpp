@@ -2,6 +2,9 @@
 
 #include "fax/FaxContract.h"
 #include "faxapp/journal/JournalStore.h"
+#include "faxapp/journal/KeptDocuments.h"
+#include "faxapp/report/SendReport.h"
+#include "faxapp/sending/JobActions.h"
 #include "faxapp/ui/HelpMenu.h"
 #include "faxapp/ui/JournalModel.h"
 #include "platform/ManualHelp.h"
@@ -14,6 +17,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QFileSystemWatcher>
+#include <QFutureWatcher>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
@@ -27,6 +31,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
+#include <QtConcurrent/QtConcurrentRun>
 #include <sys/stat.h>
 
 namespace faxapp {
@@ -99,6 +104,10 @@ MainWindow::MainWindow(QString dataDir, MainWindowServices services, QWidget* pa
     header->resizeSection(JournalModel::kSendTime, 120);
     header->resizeSection(JournalModel::kRemark, 200);
     header->resizeSection(JournalModel::kState, 120);
+    header->resizeSection(JournalModel::kPages, 60);
+    // The pages beside the state they tell of.
+    header->moveSection(header->visualIndex(JournalModel::kPages),
+                        header->visualIndex(JournalModel::kJobFile));
     if (m_services.readLayout)
         header->restoreState(m_services.readLayout());
     setCentralWidget(m_table);
@@ -149,13 +158,28 @@ void MainWindow::MakeActions() {
     m_showDocument->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(m_showDocument, &QAction::triggered, this, &MainWindow::ShowDocument);
     connect(m_table, &QTableView::activated, this, &MainWindow::ShowDocument);
+    m_sendAgain = new QAction(tr("Erneut &senden"), this);
+    m_sendAgain->setObjectName(QStringLiteral("sendAgain"));
+    m_sendAgain->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    m_sendAgain->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(m_sendAgain, &QAction::triggered, this, &MainWindow::SendAgain);
+    m_cancel = new QAction(tr("Auftrag a&bbrechen"), this);
+    m_cancel->setObjectName(QStringLiteral("cancelJob"));
+    m_cancel->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_K));
+    m_cancel->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(m_cancel, &QAction::triggered, this, &MainWindow::CancelJob);
+    m_showReport = new QAction(tr("Sende&bericht anzeigen"), this);
+    m_showReport->setObjectName(QStringLiteral("showReport"));
+    m_showReport->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_B));
+    m_showReport->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    connect(m_showReport, &QAction::triggered, this, &MainWindow::ShowReport);
     m_remove = new QAction(tr("Eintrag &entfernen"), this);
     m_remove->setShortcut(QKeySequence::Delete);
     m_remove->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(m_remove, &QAction::triggered, this, &MainWindow::RemoveEntry);
-    m_table->addActions({m_showDocument, m_remove});
-    bar->addAction(m_showDocument);
-    bar->addAction(m_remove);
+    const QList<QAction*> rowActions{m_showDocument, m_sendAgain, m_cancel, m_showReport, m_remove};
+    m_table->addActions(rowActions);
+    bar->addActions(rowActions);
     bar->addSeparator();
 
     m_stateFilter = new QComboBox(bar);
@@ -164,6 +188,7 @@ void MainWindow::MakeActions() {
     m_stateFilter->addItem(tr("Wartend"), int(JournalModel::StateClass::Waiting));
     m_stateFilter->addItem(tr("Gesendet"), int(JournalModel::StateClass::Sent));
     m_stateFilter->addItem(tr("Fehlgeschlagen"), int(JournalModel::StateClass::Failed));
+    m_stateFilter->addItem(tr("Empfangen"), int(JournalModel::StateClass::Received));
     connect(m_stateFilter, &QComboBox::currentIndexChanged, this, [this] {
         const QVariant chosen = m_stateFilter->currentData();
         m_filter->SetStateClass(chosen.isValid()
@@ -200,8 +225,7 @@ void MainWindow::MakeActions() {
     quit->setShortcut(QKeySequence::Quit);
     connect(quit, &QAction::triggered, this, &MainWindow::Quit);
     QMenu* jobMenu = menuBar()->addMenu(tr("&Auftrag"));
-    jobMenu->addAction(m_showDocument);
-    jobMenu->addAction(m_remove);
+    jobMenu->addActions(rowActions);
 
     connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &MainWindow::UpdateActions);
@@ -350,10 +374,103 @@ void MainWindow::ShowJob(const QString& jobFile) {
     ShowFromTray();
 }
 
+namespace {
+
+// A job that ended without going out, and may be sent again.
+bool NotSent(const JournalEntry& entry) {
+    return !entry.received &&
+           (entry.state == u"failed" || entry.state == u"refused" || entry.state == u"cancelled");
+}
+
+} // namespace
+
+QString MainWindow::ReportOf(const JournalEntry& entry) const {
+    if (m_dataDir.isEmpty() || entry.received || entry.jobFile.isEmpty() ||
+        JournalModel::ClassOf(entry.state) == JournalModel::StateClass::Waiting)
+        return {};
+    const QString path = ReportPath(m_dataDir, entry.jobFile);
+    return QFileInfo(path).isFile() ? path : QString();
+}
+
 void MainWindow::UpdateActions() {
     const JournalEntry* entry = CurrentEntry();
     m_showDocument->setEnabled(entry && !entry->poll && !entry->document.isEmpty());
+    m_sendAgain->setEnabled(entry && m_services.sendAgain && NotSent(*entry) &&
+                            (entry->poll || QFileInfo(entry->document).isFile()));
+    m_cancel->setEnabled(entry && m_services.cancelJob && entry->state == u"submitted" &&
+                         !m_cancelling.contains(entry->jobFile));
+    m_showReport->setEnabled(entry && m_services.openFile && !ReportOf(*entry).isEmpty());
     m_remove->setEnabled(entry != nullptr);
+}
+
+void MainWindow::SendAgain() {
+    const JournalEntry* entry = CurrentEntry();
+    if (!entry || !m_sendAgain->isEnabled())
+        return;
+    const auto sent = m_services.sendAgain(*entry);
+    if (!sent) {
+        QMessageBox::warning(this, windowTitle(),
+                             tr("Der Auftrag %1 ließ sich nicht erneut senden:\n%2")
+                                 .arg(entry->jobFile, sent.Error().Text()));
+        return;
+    }
+    Refresh();
+    ShowJob(*sent);
+}
+
+void MainWindow::SendJobAgain(const QString& jobFile) {
+    ShowJob(jobFile);
+    const JournalEntry* entry = CurrentEntry();
+    if (entry && entry->jobFile == jobFile && m_sendAgain->isEnabled())
+        SendAgain();
+}
+
+void MainWindow::CancelJob() {
+    const JournalEntry* entry = CurrentEntry();
+    if (!entry || !m_cancel->isEnabled())
+        return;
+    const JournalEntry job = *entry;
+    if (QMessageBox::question(
+            this, windowTitle(),
+            tr("Den Auftrag %1 an %2 beim Faxserver abbrechen?").arg(job.jobFile, job.number)) !=
+        QMessageBox::Yes)
+        return;
+    m_cancelling.insert(job.jobFile);
+    UpdateActions();
+    statusBar()->showMessage(tr("Auftrag %1 wird beim Faxserver abgebrochen …").arg(job.jobFile));
+    // The server may take its time to answer, or not answer at all: the window stays usable.
+    auto* watcher = new QFutureWatcher<Result<void>>(this);
+    connect(watcher, &QFutureWatcher<Result<void>>::finished, this, [this, watcher, job] {
+        watcher->deleteLater();
+        m_cancelling.remove(job.jobFile);
+        const Result<void> done = watcher->result();
+        statusBar()->clearMessage();
+        if (done) {
+            statusBar()->showMessage(tr("Auftrag %1 beim Faxserver abgebrochen").arg(job.jobFile),
+                                     10000);
+        } else if (done.Error().messageId == kJobNotAtServer) {
+            QMessageBox::information(
+                this, windowTitle(),
+                tr("Der Auftrag %1 ist nicht (mehr) beim Faxserver.").arg(job.jobFile));
+        } else {
+            QMessageBox::warning(this, windowTitle(),
+                                 tr("Der Auftrag %1 ließ sich nicht abbrechen.\n%2: „%3“")
+                                     .arg(job.jobFile, done.Error().what, done.Error().reason));
+        }
+        Refresh();
+    });
+    watcher->setFuture(
+        QtConcurrent::run([cancel = m_services.cancelJob, job] { return cancel(job); }));
+}
+
+void MainWindow::ShowReport() {
+    const JournalEntry* entry = CurrentEntry();
+    if (!entry || !m_showReport->isEnabled())
+        return;
+    const QString report = ReportOf(*entry);
+    if (!m_services.openFile(report))
+        QMessageBox::warning(this, windowTitle(),
+                             tr("Der Sendebericht lässt sich nicht öffnen:\n%1").arg(report));
 }
 
 void MainWindow::ShowDocument() {
@@ -381,10 +498,14 @@ void MainWindow::RemoveEntry() {
                                   .arg(entry->jobFile, entry->number)) != QMessageBox::Yes)
         return;
     QString error;
+    const QString document = entry->document;
     if (!m_store->Remove(entry->id, error)) {
         QMessageBox::warning(this, windowTitle(), tr("Journal: %1").arg(error));
         return;
     }
+    // The document kept for sending the job again goes with the last row that names it.
+    if (const auto dropped = KeptDocuments::DropUnnamed(m_dataDir, *m_store, document); !dropped)
+        statusBar()->showMessage(dropped.Error().Text(), 10000);
     Refresh();
 }
 

@@ -1,18 +1,22 @@
 #pragma once
 
 // The fax application's main window: the journal as a table, newest first, filtered by state
-// and searched by number, name or remark; per row the document can be shown and the row
-// removed. In the status bar the journal's state and the number of jobs waiting in Comjob. It
-// follows the journal database (checked every second and when the folders change), and lives
-// in the tray where the desktop has one.
+// and searched by number, name or remark; per row the document can be shown, a job that did
+// not go out sent again, one waiting at the fax server cancelled, a finished job's send report
+// shown, and the row removed (with the document kept for it, unless another row names it). In the
+// status bar the journal's state and the number of jobs waiting in Comjob. It follows the journal
+// database (checked every second and when the folders change), and lives in the tray where the
+// desktop has one.
 
 #include "faxapp/journal/JournalStore.h"
 #include "faxapp/notify/Notifier.h"
+#include "support/Result.h"
 
 #include <QByteArray>
 #include <QHash>
 #include <QIcon>
 #include <QMainWindow>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -42,6 +46,14 @@ struct MainWindowServices {
     // The table's column widths and order, kept between starts.
     std::function<QByteArray()> readLayout;
     std::function<void(const QByteArray&)> writeLayout;
+    // Writes a new job of the row's document (or poll) and number, with its row; the new job
+    // file's name.
+    std::function<Result<QString>(const JournalEntry&)> sendAgain;
+    // Asks the fax server to end the row's job. Called off the window's thread: it may wait for
+    // the server. A problem with messageId kJobNotAtServer when the job is not there.
+    std::function<Result<void>(const JournalEntry&)> cancelJob;
+    // Opens a file (the send report's PDF) with the desktop's viewer; false when it cannot.
+    std::function<bool(const QString& path)> openFile;
 };
 
 class MainWindow final : public QMainWindow, public TrayMessages {
@@ -62,6 +74,8 @@ public:
     void SetEngineState(const QString& text);
     // Selects the row of the job file's newest entry and shows the window.
     void ShowJob(const QString& jobFile);
+    // The same, and sends the job again where it can be (a notice's "send again").
+    void SendJobAgain(const QString& jobFile);
     // The entry of the current row, nullptr when none is selected.
     const JournalEntry* CurrentEntry() const;
 
@@ -75,6 +89,9 @@ public Q_SLOTS:
     void ShowFromTray();
     Q_SCRIPTABLE void Show() { ShowFromTray(); }
     void ShowDocument();
+    void SendAgain();
+    void CancelJob();
+    void ShowReport();
     void RemoveEntry();
     // Ends the application, after asking when jobs still wait.
     void Quit();
@@ -92,6 +109,8 @@ private:
     void CheckChanged();
     void UpdateActions();
     bool ConfirmQuit();
+    // The send report of the row's job, empty when there is none.
+    QString ReportOf(const JournalEntry& entry) const;
     void SelectId(qint64 id);
     QByteArray FilesSignature() const;
 
@@ -103,7 +122,11 @@ private:
     QComboBox* m_stateFilter = nullptr;
     QLineEdit* m_search = nullptr;
     QAction* m_showDocument = nullptr;
+    QAction* m_sendAgain = nullptr;
+    QAction* m_cancel = nullptr;
+    QAction* m_showReport = nullptr;
     QAction* m_remove = nullptr;
+    QSet<QString> m_cancelling; // job files whose cancel is on its way to the server
     QLabel* m_journalState = nullptr;
     QLabel* m_queueState = nullptr;
     QLabel* m_engineState = nullptr;

@@ -216,7 +216,12 @@ SettingsWindow::SettingsWindow(Pages pages, QWidget* parent) : QDialog(parent) {
         {{QStringLiteral("host"), tr("&Server:"), Kind::Text, {}, QStringLiteral("localhost")},
          {QStringLiteral("port"), tr("&Port:"), Kind::Text, {}, QStringLiteral("4559")},
          {QStringLiteral("user"), tr("&Benutzer:"), Kind::Text, {}, tr("der Anmeldename")},
-         {QStringLiteral("password"), tr("Pass&wort:"), Kind::Password, {}, tr("unverändert")}},
+         {QStringLiteral("password"), tr("Pass&wort:"), Kind::Password, {}, tr("unverändert")},
+         {QStringLiteral("keepDays"),
+          tr("Dokumente gesendeter Faxe &aufbewahren (Tage):"),
+          Kind::Text,
+          {},
+          QStringLiteral("30")}},
         std::move(pages.server), m_tabs);
     m_tabs->addTab(m_server, tr("&Faxserver"));
     m_directories = new SettingsPage(
