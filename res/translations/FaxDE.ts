@@ -57,6 +57,13 @@
     </message>
 </context>
 <context>
+    <name>faxapp::ReceivedActions</name>
+    <message numerus="yes">
+        <source>%n ungelesene Faxe</source>
+        <translation><numerusform>%n ungelesenes Fax</numerusform><numerusform>%n ungelesene Faxe</numerusform></translation>
+    </message>
+</context>
+<context>
     <name>faxapp::SendReport</name>
     <message numerus="yes">
         <source>%n Seiten gesendet</source>

@@ -1,5 +1,6 @@
 #include "faxapp/ui/JournalModel.h"
 
+#include <QFont>
 #include <QLocale>
 #include <QRegularExpression>
 #include <algorithm>
@@ -99,7 +100,7 @@ QString JournalModel::Cell(const JournalEntry& entry, int column) const {
     case kTime:
         return locale.toString(entry.recorded, QLocale::ShortFormat);
     case kKind:
-        return entry.poll ? tr("Abruf") : tr("Senden");
+        return entry.received ? tr("Empfang") : entry.poll ? tr("Abruf") : tr("Senden");
     case kName:
         return NameOf(entry);
     case kNumber:
@@ -135,6 +136,14 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
         if (index.column() == kNumber || index.column() == kName)
             return NameOf(*entry).isEmpty() ? entry->number
                                             : NameOf(*entry) + u'\n' + entry->number;
+        return {};
+    case Qt::FontRole:
+        // Faxes not yet looked at stand out.
+        if (entry->unread) {
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
         return {};
     case kIdRole:
         return entry->id;

@@ -154,6 +154,12 @@ void MainWindow::MakeActions() {
     m_remove->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     connect(m_remove, &QAction::triggered, this, &MainWindow::RemoveEntry);
     m_table->addActions({m_showDocument, m_remove});
+    m_received = new ReceivedActions(
+        this, [this] { return CurrentEntry(); }, [this] { return m_store.get(); },
+        m_services.showDocument, m_services.received);
+    connect(m_received, &ReceivedActions::JournalChanged, this, &MainWindow::Refresh);
+    m_table->addActions(m_received->Actions());
+    statusBar()->addPermanentWidget(m_received->UnreadLabel());
     bar->addAction(m_showDocument);
     bar->addAction(m_remove);
     bar->addSeparator();
@@ -202,6 +208,7 @@ void MainWindow::MakeActions() {
     QMenu* jobMenu = menuBar()->addMenu(tr("&Auftrag"));
     jobMenu->addAction(m_showDocument);
     jobMenu->addAction(m_remove);
+    menuBar()->addMenu(tr("&Fax"))->addActions(m_received->Actions());
 
     connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &MainWindow::UpdateActions);
@@ -354,10 +361,15 @@ void MainWindow::UpdateActions() {
     const JournalEntry* entry = CurrentEntry();
     m_showDocument->setEnabled(entry && !entry->poll && !entry->document.isEmpty());
     m_remove->setEnabled(entry != nullptr);
+    m_received->Update();
 }
 
 void MainWindow::ShowDocument() {
     const JournalEntry* entry = CurrentEntry();
+    if (entry && ReceivedActions::IsReceived(*entry)) {
+        m_received->Show();
+        return;
+    }
     if (!entry || entry->poll || entry->document.isEmpty())
         return;
     if (!QFileInfo::exists(entry->document)) {
@@ -431,6 +443,7 @@ void MainWindow::RefreshJournal() {
     const JournalEntry* current = CurrentEntry();
     const qint64 selected = current ? current->id : 0;
     const qsizetype count = entries->size();
+    m_received->SetUnreadCount(ReceivedActions::UnreadCount(*entries));
     m_model->SetEntries(std::move(*entries));
     if (selected != 0)
         SelectId(selected);
@@ -448,8 +461,11 @@ void MainWindow::RefreshQueue() {
     const QDir comjob(m_dataDir + u'/' + fax::kFolderComjob);
     m_waiting = comjob.entryList({QStringLiteral("*.FX3")}, QDir::Files | QDir::NoSymLinks).size();
     m_queueState->setText(tr("%n Aufträge warten", nullptr, int(m_waiting)));
-    if (m_tray)
-        m_tray->setToolTip(windowTitle() + QStringLiteral(" – ") + m_queueState->text());
+    if (m_tray) {
+        QStringList tip{windowTitle(), m_received->UnreadLabel()->text(), m_queueState->text()};
+        tip.removeAll(QString());
+        m_tray->setToolTip(tip.join(QStringLiteral(" – ")));
+    }
 }
 
 } // namespace faxapp

@@ -8,6 +8,7 @@
 
 #include "faxapp/journal/JournalStore.h"
 #include "faxapp/notify/Notifier.h"
+#include "faxapp/ui/ReceivedActions.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -42,6 +43,8 @@ struct MainWindowServices {
     // The table's column widths and order, kept between starts.
     std::function<QByteArray()> readLayout;
     std::function<void(const QByteArray&)> writeLayout;
+    // Saving, printing and forwarding faxes that came in.
+    ReceivedServices received;
 };
 
 class MainWindow final : public QMainWindow, public TrayMessages {
@@ -104,6 +107,7 @@ private:
     QLineEdit* m_search = nullptr;
     QAction* m_showDocument = nullptr;
     QAction* m_remove = nullptr;
+    ReceivedActions* m_received = nullptr;
     QLabel* m_journalState = nullptr;
     QLabel* m_queueState = nullptr;
     QLabel* m_engineState = nullptr;
