@@ -126,6 +126,7 @@ void TestFaxPdf::forwardedAsSff() {
     QVERIFY(out.open(QIODevice::WriteOnly));
     out.write(*sff);
     out.close();
+    QCOMPARE(CheckPrintFile(sffPath), PrintFileProblem::None);
     QCOMPARE(GetSffResolution(sffPath), 98); // the first page's, which the job is sent at
 
     faxapp::PrintPages original;
