@@ -208,13 +208,15 @@ void ReceivedActions::Print() {
     const JournalEntry* entry = Fax();
     if (!entry)
         return;
+    // The dialog lets the window read the journal again: the row is kept as it was.
+    const JournalEntry fax = *entry;
     PrintPages pages;
-    if (!pages.Open(entry->faxFile)) {
+    if (!pages.Open(fax.faxFile)) {
         Warn(tr("Das Fax kann nicht gedruckt werden: %1").arg(pages.Error()));
         return;
     }
     QPrinter printer(QPrinter::HighResolution);
-    printer.setDocName(QFileInfo(entry->faxFile).fileName());
+    printer.setDocName(QFileInfo(fax.faxFile).fileName());
     printer.setFromTo(1, pages.PageCount());
     bool chosen = false;
     if (m_services.choosePrinter) {
@@ -240,9 +242,10 @@ void ReceivedActions::Forward() {
     const JournalEntry* entry = Fax();
     if (!entry || !m_services.launcher || m_services.sendProgram.isEmpty())
         return;
-    QFile tiff(entry->faxFile);
+    const JournalEntry fax = *entry;
+    QFile tiff(fax.faxFile);
     if (!tiff.open(QIODevice::ReadOnly) || tiff.size() > PrintPages::kMaxFileSize) {
-        Warn(tr("Das Fax kann nicht weitergeleitet werden: %1").arg(entry->faxFile));
+        Warn(tr("Das Fax kann nicht weitergeleitet werden: %1").arg(fax.faxFile));
         return;
     }
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -250,7 +253,7 @@ void ReceivedActions::Forward() {
     QApplication::restoreOverrideCursor();
     if (!sff) {
         Warn(tr("Das Fax kann nicht weitergeleitet werden: %1")
-                 .arg(Problem{0, entry->faxFile, sff.Error().reason}.Text()));
+                 .arg(Problem{0, fax.faxFile, sff.Error().reason}.Text()));
         return;
     }
     QTemporaryFile copy(QDir::temp().filePath(QStringLiteral("kalmofax-forward-XXXXXX.sff")));
@@ -261,7 +264,7 @@ void ReceivedActions::Forward() {
         return;
     }
     copy.close();
-    const QString id = SafeId(entry->remoteId);
+    const QString id = SafeId(fax.remoteId);
     ProcessStart start;
     start.program = m_services.sendProgram;
     start.arguments = {QStringLiteral("/d") + copy.fileName(),
