@@ -380,6 +380,10 @@
         <source>&amp;Fax</source>
         <translation>&amp;Fax</translation>
     </message>
+    <message>
+        <source>Empfangen</source>
+        <translation>Received</translation>
+    </message>
 </context>
 <context>
     <name>faxapp::QueueService</name>

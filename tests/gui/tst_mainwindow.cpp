@@ -305,6 +305,12 @@ void TestMainWindow::receivedFaxes() {
     QVERIFY(bold(0));
     QVERIFY(!bold(1));
     QCOMPARE(Text(window, "unreadState"), "1 ungelesenes Fax");
+    auto* filter = window.findChild<QComboBox*>("stateFilter");
+    filter->setCurrentIndex(filter->findText("Fehlgeschlagen"));
+    QCOMPARE(table->model()->rowCount(), 0);
+    filter->setCurrentIndex(filter->findText("Empfangen"));
+    QCOMPARE(Rows(window, {JournalModel::kKind}), (QList<QStringList>{{"Empfang"}}));
+    filter->setCurrentIndex(0);
     table->setFocus();
     table->selectRow(1);
     QVERIFY(!action("actionSaveFaxPdf")->isEnabled());
@@ -331,7 +337,8 @@ void TestMainWindow::receivedFaxes() {
              data.filePath("Documents/Fax 2026-12-09 08-15 +49 711 555_0.pdf"));
     const QString info = PdfInfo(data.filePath("saved.pdf"));
     QVERIFY2(info.contains(QRegularExpression("Pages:\\s+2\\n")), qPrintable(info));
-    QVERIFY2(info.contains(QRegularExpression("Page size:\\s+609.88\\d* x 839.7")), qPrintable(info));
+    QVERIFY2(info.contains(QRegularExpression("Page size:\\s+609.88\\d* x 839.7")),
+             qPrintable(info));
 
     // Printed: both pages on the printer the user chose.
     action("actionPrintFax")->trigger();

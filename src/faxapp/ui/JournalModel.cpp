@@ -79,6 +79,8 @@ JournalModel::StateClass JournalModel::ClassOf(const QString& state) {
         return StateClass::Sent;
     if (state == u"queued" || state == u"submitted")
         return StateClass::Waiting;
+    if (state == u"received" || state == u"damaged")
+        return StateClass::Received;
     return StateClass::Failed;
 }
 

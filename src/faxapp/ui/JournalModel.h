@@ -26,7 +26,7 @@ class JournalModel final : public QAbstractTableModel {
 public:
     enum Column { kTime, kKind, kName, kNumber, kSendTime, kRemark, kState, kJobFile, kColumns };
     // The state filter's classes.
-    enum class StateClass { Waiting, Sent, Failed };
+    enum class StateClass { Waiting, Sent, Failed, Received };
     static constexpr int kIdRole = Qt::UserRole + 1;
     static constexpr int kSortRole = Qt::UserRole + 2;
     static constexpr int kStateClassRole = Qt::UserRole + 3;

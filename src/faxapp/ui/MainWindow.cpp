@@ -170,6 +170,7 @@ void MainWindow::MakeActions() {
     m_stateFilter->addItem(tr("Wartend"), int(JournalModel::StateClass::Waiting));
     m_stateFilter->addItem(tr("Gesendet"), int(JournalModel::StateClass::Sent));
     m_stateFilter->addItem(tr("Fehlgeschlagen"), int(JournalModel::StateClass::Failed));
+    m_stateFilter->addItem(tr("Empfangen"), int(JournalModel::StateClass::Received));
     connect(m_stateFilter, &QComboBox::currentIndexChanged, this, [this] {
         const QVariant chosen = m_stateFilter->currentData();
         m_filter->SetStateClass(chosen.isValid()
