@@ -67,18 +67,27 @@
     </message>
     <message numerus="yes">
         <source>%n Seiten von %1 empfangen.</source>
-        <translation><numerusform>%n Seite von %1 empfangen.</numerusform><numerusform>%n Seiten von %1 empfangen.</numerusform></translation>
+        <translation>
+            <numerusform>%n Seite von %1 empfangen.</numerusform>
+            <numerusform>%n Seiten von %1 empfangen.</numerusform>
+        </translation>
     </message>
     <message numerus="yes">
         <source>%n Seiten von %1 abgerufen.</source>
-        <translation><numerusform>%n Seite von %1 abgerufen.</numerusform><numerusform>%n Seiten von %1 abgerufen.</numerusform></translation>
+        <translation>
+            <numerusform>%n Seite von %1 abgerufen.</numerusform>
+            <numerusform>%n Seiten von %1 abgerufen.</numerusform>
+        </translation>
     </message>
 </context>
 <context>
     <name>faxapp::JournalModel</name>
     <message numerus="yes">
         <source>%n Seiten</source>
-        <translation><numerusform>%n Seite</numerusform><numerusform>%n Seiten</numerusform></translation>
+        <translation>
+            <numerusform>%n Seite</numerusform>
+            <numerusform>%n Seiten</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -112,6 +121,16 @@
         <translation>
             <numerusform>Faxserver %1:%2: %n Auftrag in Arbeit</numerusform>
             <numerusform>Faxserver %1:%2: %n Aufträge in Arbeit</numerusform>
+        </translation>
+    </message>
+</context>
+<context>
+    <name>faxapp::ReceivedActions</name>
+    <message numerus="yes">
+        <source>%n ungelesene Faxe</source>
+        <translation>
+            <numerusform>%n ungelesenes Fax</numerusform>
+            <numerusform>%n ungelesene Faxe</numerusform>
         </translation>
     </message>
 </context>

@@ -481,7 +481,10 @@
     </message>
     <message numerus="yes">
         <source>%n Seiten von %1 empfangen.</source>
-        <translation><numerusform>%n page received from %1.</numerusform><numerusform>%n pages received from %1.</numerusform></translation>
+        <translation>
+            <numerusform>%n page received from %1.</numerusform>
+            <numerusform>%n pages received from %1.</numerusform>
+        </translation>
     </message>
     <message>
         <source>Fax beschädigt empfangen</source>
@@ -499,7 +502,10 @@ The file was kept as it came.</translation>
     </message>
     <message numerus="yes">
         <source>%n Seiten von %1 abgerufen.</source>
-        <translation><numerusform>%n page polled from %1.</numerusform><numerusform>%n pages polled from %1.</numerusform></translation>
+        <translation>
+            <numerusform>%n page polled from %1.</numerusform>
+            <numerusform>%n pages polled from %1.</numerusform>
+        </translation>
     </message>
     <message>
         <source>Abruf ohne Dokument</source>
@@ -646,7 +652,10 @@ The file was kept as it came.</translation>
     </message>
     <message numerus="yes">
         <source>%n Seiten</source>
-        <translation><numerusform>%n page</numerusform><numerusform>%n pages</numerusform></translation>
+        <translation>
+            <numerusform>%n page</numerusform>
+            <numerusform>%n pages</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -796,6 +805,10 @@ The file was kept as it came.</translation>
         <translation>The send report cannot be opened:
 %1</translation>
     </message>
+    <message>
+        <source>&amp;Fax</source>
+        <translation>&amp;Fax</translation>
+    </message>
 </context>
 <context>
     <name>faxapp::QueueService</name>
@@ -813,6 +826,86 @@ The file was kept as it came.</translation>
             <numerusform>Fax server %1:%2: %n job in progress</numerusform>
             <numerusform>Fax server %1:%2: %n jobs in progress</numerusform>
         </translation>
+    </message>
+</context>
+<context>
+    <name>faxapp::ReceivedActions</name>
+    <message>
+        <source>Fax &amp;anzeigen</source>
+        <translation>&amp;Show fax</translation>
+    </message>
+    <message>
+        <source>Als &amp;PDF speichern …</source>
+        <translation>Save as &amp;PDF …</translation>
+    </message>
+    <message>
+        <source>&amp;Drucken …</source>
+        <translation>&amp;Print …</translation>
+    </message>
+    <message>
+        <source>&amp;Weiterleiten …</source>
+        <translation>&amp;Forward …</translation>
+    </message>
+    <message>
+        <source>Als &amp;gelesen markieren</source>
+        <translation>Mark as &amp;read</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n ungelesene Faxe</source>
+        <translation>
+            <numerusform>%n unread fax</numerusform>
+            <numerusform>%n unread faxes</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Fax</source>
+        <translation>Fax</translation>
+    </message>
+    <message>
+        <source>Als &amp;ungelesen markieren</source>
+        <translation>Mark as &amp;unread</translation>
+    </message>
+    <message>
+        <source>Das Fax ist nicht mehr da:
+%1</source>
+        <translation>The fax is no longer there:
+%1</translation>
+    </message>
+    <message>
+        <source>Journal: %1</source>
+        <translation>Journal: %1</translation>
+    </message>
+    <message>
+        <source>PDF-Dateien (*.pdf)|*.pdf||</source>
+        <translation>PDF files (*.pdf)|*.pdf||</translation>
+    </message>
+    <message>
+        <source>Als PDF speichern</source>
+        <translation>Save as PDF</translation>
+    </message>
+    <message>
+        <source>PDF-Dateien (*.pdf)</source>
+        <translation>PDF files (*.pdf)</translation>
+    </message>
+    <message>
+        <source>Das PDF wurde nicht geschrieben: %1</source>
+        <translation>The PDF was not written: %1</translation>
+    </message>
+    <message>
+        <source>Das Fax kann nicht gedruckt werden: %1</source>
+        <translation>The fax cannot be printed: %1</translation>
+    </message>
+    <message>
+        <source>Das Fax kann nicht weitergeleitet werden: %1</source>
+        <translation>The fax cannot be forwarded: %1</translation>
+    </message>
+    <message>
+        <source>Fax von %1</source>
+        <translation>Fax from %1</translation>
+    </message>
+    <message>
+        <source>Der Sendedialog kann nicht gestartet werden: %1</source>
+        <translation>The send dialog cannot be started: %1</translation>
     </message>
 </context>
 <context>

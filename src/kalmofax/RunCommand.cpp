@@ -28,6 +28,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QProcess>
+#include <QStandardPaths>
 #include <QStatusBar>
 #include <QUrl>
 #include <cstdio>
@@ -41,10 +42,24 @@ constexpr int kShowTimeoutMs = 5000;
 // The journal table's columns (widths, order, sorting), kept per user in section "Fax".
 const QString kValueJournalLayout = QStringLiteral("JournalSpalten");
 
+// The send dialog a fax is forwarded with: KALMOSEND_PROGRAM when set, else kalmosend beside
+// this program (both are installed in the same bin folder), else kalmosend on the PATH.
+QString SendProgram() {
+    if (const QString named = qEnvironmentVariable("KALMOSEND_PROGRAM"); !named.isEmpty())
+        return named;
+    const QString beside = QCoreApplication::applicationDirPath() + QStringLiteral("/kalmosend");
+    if (QFileInfo(beside).isExecutable())
+        return beside;
+    return QStandardPaths::findExecutable(QStringLiteral("kalmosend"));
+}
+
 // What the window does outside itself: the viewer is this program's "view" command; names
-// come from the own address book; the table's layout is kept in the settings store.
-MainWindowServices WindowServices(const FaxSettings& settings) {
+// come from the own address book; the table's layout is kept in the settings store; a fax is
+// forwarded through the send dialog.
+MainWindowServices WindowServices(const FaxSettings& settings, ProcessLauncher& launcher) {
     MainWindowServices services;
+    services.received.launcher = &launcher;
+    services.received.sendProgram = SendProgram();
     services.showDocument = [](const QString& path) {
         QProcess::startDetached(QCoreApplication::applicationFilePath(),
                                 {QStringLiteral("view"), QFileInfo(path).absoluteFilePath()});
@@ -199,7 +214,8 @@ public:
         }
 
         const FaxSettings settings = LoadFaxSettings(ServerPassword::Read);
-        MainWindow window(settings.dataDir, WindowServices(settings));
+        PosixProcessLauncher launcher;
+        MainWindow window(settings.dataDir, WindowServices(settings, launcher));
         if (!settings.error.isEmpty())
             window.statusBar()->showMessage(settings.error);
         window.SetEngineState({});

@@ -1,23 +1,36 @@
 // The fax application's main window on a real data folder: the jobs waiting in Comjob, the
 // journal's rows newest first in the user's words, followed when the files change; a row keeps
-// its selection, is found by state and text, shows its document and can be removed.
+// its selection, is found by state and text, shows its document and can be removed. Faxes that
+// came in are shown (and so read), saved as PDF, printed and forwarded from their rows.
 
+#include "FakeFileDialogs.h"
+#include "FaxTiffs.h"
+#include "ServiceFakes.h"
+#include "fax/PrintFileInfo.h"
 #include "faxapp/journal/JournalStore.h"
 #include "faxapp/sending/JobOutcome.h"
+#include "faxapp/pages/PrintPages.h"
 #include "faxapp/ui/JournalModel.h"
 #include "faxapp/ui/MainWindow.h"
 #include "faxapp/ui/WindowLanguage.h"
 
 #include <QAbstractItemModel>
+#include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFont>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPrinter>
+#include <QProcess>
+#include <QRegularExpression>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 using faxapp::JournalEntry;
 using faxapp::JournalModel;
@@ -64,6 +77,13 @@ JournalEntry Send(const QString& jobFile, const QString& number, const QString& 
     return entry;
 }
 
+QString PdfInfo(const QString& pdf) {
+    QProcess p;
+    p.start("pdfinfo", {pdf});
+    p.waitForFinished(30000);
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
 } // namespace
 
 class TestMainWindow : public QObject {
@@ -77,6 +97,7 @@ private Q_SLOTS:
     void rowsActOnTheirJob();
     void outcomesInWords();
     void damagedJournalInStatusLine();
+    void receivedFaxes();
 
 private:
     std::unique_ptr<faxapp::WindowLanguage> m_language;
@@ -307,6 +328,122 @@ void TestMainWindow::damagedJournalInStatusLine() {
     MainWindow window(data.path());
     QCOMPARE(Text(window, "journalState"), "Journal: " + error);
     QCOMPARE(Table(window)->model()->rowCount(), 0);
+}
+
+void TestMainWindow::receivedFaxes() {
+    QTemporaryDir data;
+    QString error;
+    auto store = faxapp::JournalStore::Open(data.path(), error);
+    QVERIFY2(store, qPrintable(error));
+    QVERIFY(QDir(data.path()).mkpath("Faxrec"));
+    const QString faxFile = data.filePath("Faxrec/fax000000012.tif");
+    QVERIFY(WriteFaxTiff(faxFile, {true, false}));
+    JournalEntry sent = Send("09120001.FX3", "0711 1");
+    QVERIFY2(store->Add(sent, error), qPrintable(error));
+    JournalEntry fax;
+    fax.state = "received";
+    fax.pages = 2;
+    fax.faxFile = faxFile;
+    fax.remoteId = "+49 711 555/0";
+    fax.serverFile = "localhost recvq/fax000000012.tif";
+    fax.arrived = QDateTime(QDate(2026, 12, 9), QTime(8, 15));
+    fax.unread = true;
+    QVERIFY2(store->AddReceived(fax, error), qPrintable(error));
+
+    FakeFileDialogs dialogs;
+    dialogs.saveAnswer = data.filePath("saved.pdf");
+    FakeProcessLauncher launcher;
+    QStringList shown;
+    const QString printed = data.filePath("printed.pdf");
+    faxapp::MainWindowServices services;
+    services.showDocument = [&](const QString& path) { shown << path; };
+    services.received.fileDialogs = &dialogs;
+    services.received.launcher = &launcher;
+    services.received.sendProgram = "/opt/kalmo/bin/kalmosend";
+    services.received.saveFolder = data.filePath("Documents");
+    services.received.choosePrinter = [&](QPrinter& printer, QWidget*) {
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(printed);
+        return true;
+    };
+    MainWindow window(data.path(), services);
+    window.show();
+    QTableView* table = Table(window);
+    const auto action = [&](const char* name) { return window.findChild<QAction*>(name); };
+    const auto bold = [&](int row) {
+        return table->model()->index(row, 0).data(Qt::FontRole).value<QFont>().bold();
+    };
+
+    // The unread fax stands out, and the status bar counts it.
+    QCOMPARE(Rows(window, {JournalModel::kKind}), (QList<QStringList>{{"Empfang"}, {"Senden"}}));
+    QVERIFY(bold(0));
+    QVERIFY(!bold(1));
+    QCOMPARE(Text(window, "unreadState"), "1 ungelesenes Fax");
+    auto* filter = window.findChild<QComboBox*>("stateFilter");
+    filter->setCurrentIndex(filter->findText("Fehlgeschlagen"));
+    QCOMPARE(table->model()->rowCount(), 0);
+    filter->setCurrentIndex(filter->findText("Empfangen"));
+    QCOMPARE(Rows(window, {JournalModel::kKind}), (QList<QStringList>{{"Empfang"}}));
+    filter->setCurrentIndex(0);
+    table->setFocus();
+    table->selectRow(1);
+    QVERIFY(!action("actionSaveFaxPdf")->isEnabled());
+    QVERIFY(!action("actionForwardFax")->isEnabled());
+
+    // Return shows the fax and marks it read.
+    table->selectRow(0);
+    QVERIFY(action("actionForwardFax")->isEnabled());
+    QTest::keyClick(table, Qt::Key_Return);
+    QCOMPARE(shown, QStringList{faxFile});
+    QVERIFY(!bold(0));
+    QVERIFY(!window.findChild<QLabel*>("unreadState")->isVisible());
+    QVERIFY(!store->Entries(error)->first().unread);
+    QCOMPARE(action("actionMarkRead")->text(), "Als &ungelesen markieren");
+    action("actionMarkRead")->trigger();
+    QVERIFY(store->Entries(error)->first().unread);
+    QVERIFY(bold(0));
+    QCOMPARE(window.CurrentEntry()->faxFile, faxFile);
+
+    // Saved as PDF where the user says, proposed by arrival and sender (made a safe name).
+    action("actionSaveFaxPdf")->trigger();
+    QCOMPARE(dialogs.saves.size(), 1);
+    QCOMPARE(dialogs.saves.first().preset,
+             data.filePath("Documents/Fax 2026-12-09 08-15 +49 711 555_0.pdf"));
+    const QString info = PdfInfo(data.filePath("saved.pdf"));
+    QVERIFY2(info.contains(QRegularExpression("Pages:\\s+2\\n")), qPrintable(info));
+    QVERIFY2(info.contains(QRegularExpression("Page size:\\s+609.88\\d* x 839.7")),
+             qPrintable(info));
+
+    // Printed: both pages on the printer the user chose.
+    action("actionPrintFax")->trigger();
+    QVERIFY2(PdfInfo(printed).contains(QRegularExpression("Pages:\\s+2\\n")),
+             qPrintable(PdfInfo(printed)));
+
+    // Forwarded: the send dialog gets the fax as its own SFF copy, at the fax's resolution.
+    action("actionForwardFax")->trigger();
+    QCOMPARE(launcher.Programs(), QStringList{"/opt/kalmo/bin/kalmosend"});
+    const QStringList args = launcher.starts.first().arguments;
+    QCOMPARE(args.size(), 2);
+    QCOMPARE(args.at(1), "/tFax von +49 711 555_0");
+    QVERIFY(args.at(0).startsWith("/d"));
+    const QString copy = args.at(0).mid(2);
+    faxapp::PrintPages pages;
+    QVERIFY2(pages.Open(copy), qPrintable(pages.Error()));
+    QCOMPARE(pages.Format(), kFormatSff);
+    QCOMPARE(pages.PageCount(), 2);
+    QCOMPARE(QFile(copy).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup),
+             QFileDevice::Permissions());
+    QFile::remove(copy);
+
+    // A send dialog that cannot be started leaves no copy behind.
+    launcher.failures.insert("/opt/kalmo/bin/kalmosend", ENOENT);
+    QTimer::singleShot(0, [] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+            box->accept();
+    });
+    action("actionForwardFax")->trigger();
+    QCOMPARE(launcher.starts.size(), 2);
+    QVERIFY(!QFile::exists(launcher.starts.last().arguments.first().mid(2)));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -1,7 +1,9 @@
 // The viewer's window on a real document: it opens on page 1 fitted to the width, pages turn
 // by the tool bar, the page number and Page Up/Down, zoom leaves fit-to-width, and a page
-// that cannot be decoded is reported without ending the window.
+// that cannot be decoded is reported without ending the window. A received fax's normal pages
+// show at their true proportions.
 
+#include "FaxTiffs.h"
 #include "fax/SffWriter.h"
 #include "faxapp/pages/PrintPages.h"
 #include "faxapp/ui/PageView.h"
@@ -58,6 +60,7 @@ private Q_SLOTS:
     void reducedPage_data();
     void reducedPage();
     void wheelRotateAndPdf();
+    void receivedFaxProportions();
 };
 
 void TestViewerWindow::navigation() {
@@ -199,6 +202,31 @@ void TestViewerWindow::wheelRotateAndPdf() {
     QVERIFY2(text.contains(
                  QRegularExpression("Page +2 size: +6(09|10)(\\.\\d+)? x 7[34](\\.\\d+)? pts")),
              qPrintable(text));
+}
+
+// 204 x 98 dpi: a normal page's rows stand twice as far apart as its columns, so it shows as
+// tall as a fine page of the same paper, and its bar (one inch square on page 1) square.
+void TestViewerWindow::receivedFaxProportions() {
+    QTemporaryDir dir;
+    const QString tiff = dir.filePath("fax000000012.tif");
+    QVERIFY(WriteFaxTiff(tiff, {false, true}));
+    auto pages = std::make_unique<PrintPages>();
+    QVERIFY(pages->Open(tiff));
+    ViewerWindow window(std::move(pages), "fax000000012.tif");
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const QSize normal = window.View()->sizeHint();
+    QVERIFY2(qAbs(double(normal.height()) / normal.width() - 2286.0 / 196 / (1728.0 / 204)) < 0.01,
+             qPrintable(QStringLiteral("%1 x %2").arg(normal.width()).arg(normal.height())));
+    const QImage page = window.CurrentImage();
+    const auto black = [&](double xInch, double yInch) {
+        return qGray(page.pixel(int(xInch * page.dotsPerMeterX() * 0.0254),
+                                int(yInch * page.dotsPerMeterY() * 0.0254))) < 128;
+    };
+    QVERIFY(black(1.1, 1.1) && black(1.9, 1.9));
+    QVERIFY(!black(1.5, 2.1) && !black(2.1, 1.5));
+    window.NextPage();
+    QCOMPARE(window.View()->sizeHint(), normal);
 }
 
 QTEST_MAIN(TestViewerWindow)

@@ -1,6 +1,9 @@
 #include "faxapp/pages/PagesPdf.h"
 
+#include "fax/PrintFileInfo.h"
+#include "faxapp/pages/FaxPdf.h"
 #include "faxapp/pages/PrintPages.h"
+#include "support/FileUtil.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -99,6 +102,14 @@ Result<void> WritePagesPdf(const QString& path, int count,
 }
 
 Result<void> WritePagesPdf(const QString& path, PrintPages& pages, const QString& title) {
+    // A TIFF's pages go in as they are coded where PDF reads that coding, else without
+    // drawing them.
+    if (pages.Format() == kFormatTiff && !pages.Bytes().isEmpty()) {
+        Result<QByteArray> pdf = FaxPdfBytes(pages.Bytes(), title);
+        if (!pdf)
+            return Problem{0, path, pdf.Error().reason};
+        return ReplaceFilePrivately(path, *pdf);
+    }
     return WritePagesPdf(
         path, pages.PageCount(),
         [&pages](int index, QString& error) {

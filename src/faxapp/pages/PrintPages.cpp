@@ -16,6 +16,7 @@ namespace faxapp {
 
 bool PrintPages::Open(const QString& path) {
     m_name = path;
+    m_bytes.clear();
     m_source.reset();
     // A FIFO or device is refused rather than read without end.
     auto file = std::make_shared<PosixFile>();
@@ -62,6 +63,7 @@ bool PrintPages::Opened() {
 
 bool PrintPages::OpenBytes(const QByteArray& bytes, const QString& name) {
     m_name = name;
+    m_bytes = bytes;
     m_error.clear();
     m_format = DetectFormatOfBytes(reinterpret_cast<const unsigned char*>(bytes.constData()),
                                    static_cast<std::size_t>(bytes.size()));

@@ -21,6 +21,8 @@ public:
 
     int PageCount() const { return m_source ? m_source->PageCount() : 0; }
     std::int32_t Format() const { return m_format; }
+    // The file's bytes as read; empty for an SFF file, which is read as its pages are shown.
+    const QByteArray& Bytes() const { return m_bytes; }
     // Page index (from 0), or a null image with Error() set.
     QImage Page(int index);
     // The last problem: the file's, or the last page's that failed; names the file.
@@ -33,6 +35,7 @@ private:
     bool Opened();
 
     QString m_name;
+    QByteArray m_bytes;
     std::int32_t m_format = 0;
     std::unique_ptr<PageSource> m_source;
     QString m_error;

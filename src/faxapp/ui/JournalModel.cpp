@@ -158,6 +158,8 @@ JournalModel::StateClass JournalModel::ClassOf(const QString& state) {
         return StateClass::Received;
     if (state == u"queued" || state == u"submitted" || state == u"fetching")
         return StateClass::Waiting;
+    if (state == u"received" || state == u"damaged")
+        return StateClass::Received;
     return StateClass::Failed;
 }
 
@@ -226,7 +228,8 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
                                             : NameOf(*entry) + u'\n' + entry->number;
         return {};
     case Qt::FontRole:
-        if (entry->received && entry->unread) {
+        // Faxes not yet looked at stand out.
+        if (entry->unread) {
             QFont bold;
             bold.setBold(true);
             return bold;

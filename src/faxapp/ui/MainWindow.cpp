@@ -180,6 +180,12 @@ void MainWindow::MakeActions() {
     const QList<QAction*> rowActions{m_showDocument, m_sendAgain, m_cancel, m_showReport, m_remove};
     m_table->addActions(rowActions);
     bar->addActions(rowActions);
+    m_received = new ReceivedActions(
+        this, [this] { return CurrentEntry(); }, [this] { return m_store.get(); },
+        m_services.showDocument, m_services.received);
+    connect(m_received, &ReceivedActions::JournalChanged, this, &MainWindow::Refresh);
+    m_table->addActions(m_received->Actions());
+    statusBar()->addPermanentWidget(m_received->UnreadLabel());
     bar->addSeparator();
 
     m_stateFilter = new QComboBox(bar);
@@ -226,6 +232,7 @@ void MainWindow::MakeActions() {
     connect(quit, &QAction::triggered, this, &MainWindow::Quit);
     QMenu* jobMenu = menuBar()->addMenu(tr("&Auftrag"));
     jobMenu->addActions(rowActions);
+    menuBar()->addMenu(tr("&Fax"))->addActions(m_received->Actions());
 
     connect(m_table->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &MainWindow::UpdateActions);
@@ -401,6 +408,7 @@ void MainWindow::UpdateActions() {
                          !m_cancelling.contains(entry->jobFile));
     m_showReport->setEnabled(entry && m_services.openFile && !ReportOf(*entry).isEmpty());
     m_remove->setEnabled(entry != nullptr);
+    m_received->Update();
 }
 
 void MainWindow::SendAgain() {
@@ -475,6 +483,10 @@ void MainWindow::ShowReport() {
 
 void MainWindow::ShowDocument() {
     const JournalEntry* entry = CurrentEntry();
+    if (entry && ReceivedActions::IsReceived(*entry)) {
+        m_received->Show();
+        return;
+    }
     if (!entry || entry->poll || entry->document.isEmpty())
         return;
     if (!QFileInfo::exists(entry->document)) {
@@ -552,6 +564,7 @@ void MainWindow::RefreshJournal() {
     const JournalEntry* current = CurrentEntry();
     const qint64 selected = current ? current->id : 0;
     const qsizetype count = entries->size();
+    m_received->SetUnreadCount(ReceivedActions::UnreadCount(*entries));
     m_model->SetEntries(std::move(*entries));
     if (selected != 0)
         SelectId(selected);
@@ -569,8 +582,11 @@ void MainWindow::RefreshQueue() {
     const QDir comjob(m_dataDir + u'/' + fax::kFolderComjob);
     m_waiting = comjob.entryList({QStringLiteral("*.FX3")}, QDir::Files | QDir::NoSymLinks).size();
     m_queueState->setText(tr("%n Aufträge warten", nullptr, int(m_waiting)));
-    if (m_tray)
-        m_tray->setToolTip(windowTitle() + QStringLiteral(" – ") + m_queueState->text());
+    if (m_tray) {
+        QStringList tip{windowTitle(), m_received->UnreadLabel()->text(), m_queueState->text()};
+        tip.removeAll(QString());
+        m_tray->setToolTip(tip.join(QStringLiteral(" – ")));
+    }
 }
 
 } // namespace faxapp

@@ -11,6 +11,7 @@
 #include "faxapp/journal/JournalStore.h"
 #include "faxapp/notify/Notifier.h"
 #include "support/Result.h"
+#include "faxapp/ui/ReceivedActions.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -54,6 +55,8 @@ struct MainWindowServices {
     std::function<Result<void>(const JournalEntry&)> cancelJob;
     // Opens a file (the send report's PDF) with the desktop's viewer; false when it cannot.
     std::function<bool(const QString& path)> openFile;
+    // Saving, printing and forwarding faxes that came in.
+    ReceivedServices received;
 };
 
 class MainWindow final : public QMainWindow, public TrayMessages {
@@ -127,6 +130,7 @@ private:
     QAction* m_showReport = nullptr;
     QAction* m_remove = nullptr;
     QSet<QString> m_cancelling; // job files whose cancel is on its way to the server
+    ReceivedActions* m_received = nullptr;
     QLabel* m_journalState = nullptr;
     QLabel* m_queueState = nullptr;
     QLabel* m_engineState = nullptr;

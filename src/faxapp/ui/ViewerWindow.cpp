@@ -3,6 +3,7 @@
 #include "faxapp/pages/PagesPdf.h"
 #include "faxapp/ui/HelpMenu.h"
 #include "faxapp/ui/PageView.h"
+#include "faxapp/ui/ReceivedActions.h"
 #include "platform/ManualHelp.h"
 
 #include <QAction>
@@ -229,23 +230,7 @@ void ViewerWindow::Print() {
     const int first = printer.fromPage() > 0 ? printer.fromPage() - 1 : 0;
     const int last = printer.toPage() > 0 ? printer.toPage() - 1 : m_pages->PageCount() - 1;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    QPainter painter(&printer);
-    for (int index = first; index <= last && painter.isActive(); ++index) {
-        const QImage page = m_pages->Page(index);
-        if (page.isNull())
-            continue;
-        if (index > first)
-            printer.newPage();
-        // The page at its size where it fits, else reduced to the printable area.
-        const QSizeF mm = PageSizeMm(page);
-        const QRectF area = printer.pageLayout().paintRectPixels(printer.resolution());
-        QSizeF size(mm.width() / 25.4 * printer.resolution(),
-                    mm.height() / 25.4 * printer.resolution());
-        size = size.width() <= area.width() && size.height() <= area.height()
-                   ? size
-                   : size.scaled(area.size(), Qt::KeepAspectRatio);
-        painter.drawImage(QRectF(QPointF(0, 0), size), page);
-    }
+    PrintPagesOn(printer, *m_pages, first, last);
     QApplication::restoreOverrideCursor();
 }
 
