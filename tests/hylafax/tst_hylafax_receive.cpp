@@ -76,6 +76,7 @@ public:
         return m_real->Status(id);
     }
     faxapp::ServerResult<void> Check() override { return m_real->Check(); }
+    faxapp::ServerResult<void> Cancel(const QString& id) override { return m_real->Cancel(id); }
     faxapp::ServerResult<QList<faxapp::ReceivedFax>> Received() override {
         return m_real->Received();
     }
