@@ -56,9 +56,9 @@ QString CheckAccountName(const QString& name) {
                                     "beginnt und endet nicht mit einem Leerzeichen"));
     for (const QChar c : name) {
         if (!c.isLetterOrNumber() && c != u' ' && c != u'.' && c != u'_' && c != u'-')
-            return Tr(
-                QT_TRANSLATE_NOOP("faxapp::CardDav", "der Name eines Kontos hat nur Buchstaben, "
-                                                     "Ziffern, Leerzeichen, '.', '_' und '-'"));
+            return Tr(QT_TRANSLATE_NOOP("faxapp::CardDav",
+                                        "der Name eines Kontos hat nur Buchstaben, "
+                                        "Ziffern, Leerzeichen, '.', '_' und '-'"));
     }
     return {};
 }

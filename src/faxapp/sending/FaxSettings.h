@@ -50,8 +50,8 @@ struct FaxSettings {
     QString dataDir;     // data folder with its spool folders, created when missing
     QString contactsDir; // vCard folder, not created here
     ServerAccount server;
-    bool receive = true;         // fetch received faxes into Faxrec
-    bool deleteReceived = false; // remove them at the server once fetched
+    bool receive = true;                                // fetch received faxes into Faxrec
+    bool deleteReceived = false;                        // remove them at the server once fetched
     int keepSentDays = KeptDocuments::kDefaultSentDays; // days a sent job's document is kept
     QString error; // why the store could not be read; the folders are then empty
 };

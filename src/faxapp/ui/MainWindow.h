@@ -10,8 +10,8 @@
 
 #include "faxapp/journal/JournalStore.h"
 #include "faxapp/notify/Notifier.h"
-#include "support/Result.h"
 #include "faxapp/ui/ReceivedActions.h"
+#include "support/Result.h"
 
 #include <QByteArray>
 #include <QHash>
