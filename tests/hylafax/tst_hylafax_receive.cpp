@@ -52,8 +52,8 @@ std::unique_ptr<Receiver> MakeReceiver(const QString& data, quint16 port, const 
     return receiver;
 }
 
-int ChildPass(const QString& spec) {
-    const QStringList parts = spec.split(u'|');
+int ChildPass(const QString& dataAndPort) {
+    const QStringList parts = dataAndPort.split(u'|');
     SystemClock clock;
     auto receiver = MakeReceiver(parts[0], static_cast<quint16>(parts[1].toUInt()), clock);
     const faxapp::ReceivePass pass = receiver->Pass();
