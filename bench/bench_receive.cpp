@@ -1,9 +1,10 @@
 // Receiving against a private HylaFAX server: a received 20-page fine fax fetched and stored
 // by the receiver (the listing, the claim and the row in the journal, the file put on the disk,
 // every page decoded, renamed into Faxrec) against a bare retrieval of the same file over the
-// client protocol alone (log in, RETR into memory), and a bare listing of the receive queue,
-// in the same run. Needs root,
-// hylafax-server and libtiff-tools, like the hylafax tests.
+// client protocol alone (log in, RETR into memory), a bare listing of the receive queue, and
+// the file's pages decoded alone, in the same run. Needs root, hylafax-server and
+// libtiff-tools, like the hylafax tests; run-receive-bench also runs it over a link of an
+// office network's speed.
 //
 //   bench_receive [rounds]     (default 20)
 
@@ -11,6 +12,7 @@
 #include "RunTool.h"
 #include "fax/FaxContract.h"
 #include "faxapp/hylafax/HylafaxClient.h"
+#include "faxapp/receiving/ReceivedTiff.h"
 #include "faxapp/receiving/Receiver.h"
 #include "faxapp/sending/ServerFactory.h"
 #include "support/Clock.h"
@@ -55,15 +57,17 @@ QString MakeFax(const QTemporaryDir& dir, QString& error) {
     QStringList join(kPages, page);
     join.append(fax);
     QByteArray output;
+    // The sender's identification on every page, and each page's directory after its data,
+    // as the server writes them while it receives.
     if (!RunTool(QStringLiteral("/usr/bin/ppm2tiff"),
                  {QStringLiteral("-c"), QStringLiteral("g3:2d"), QStringLiteral("-R"),
                   QStringLiteral("204,196"), pbm, page},
                  output, error) ||
-        !RunTool(QStringLiteral("/usr/bin/tiffcp"), join, output, error) ||
         !RunTool(
             QStringLiteral("/usr/bin/tiffset"),
-            {QStringLiteral("-s"), QStringLiteral("270"), QStringLiteral("+49 30 1234567"), fax},
-            output, error))
+            {QStringLiteral("-s"), QStringLiteral("270"), QStringLiteral("+49 30 1234567"), page},
+            output, error) ||
+        !RunTool(QStringLiteral("/usr/bin/tiffcp"), join, output, error))
         return {};
     return fax;
 }
@@ -99,6 +103,7 @@ int main(int argc, char* argv[]) {
     std::vector<double> bare;
     std::vector<double> stored;
     std::vector<double> listed;
+    std::vector<double> decoded;
     for (int round = 0; round < rounds; ++round) {
         // The two alternate, so that neither gets the quieter moments of the machine.
         QElapsedTimer timer;
@@ -124,6 +129,13 @@ int main(int argc, char* argv[]) {
         }
         listed.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
 
+        timer.restart();
+        if (!faxapp::CheckReceivedTiff(fax)) {
+            std::fprintf(stderr, "bench_receive: the fax does not decode\n");
+            return 1;
+        }
+        decoded.push_back(static_cast<double>(timer.nsecsElapsed()) / 1e6);
+
         const QString data = dir.filePath(QStringLiteral("data%1").arg(round));
         QDir().mkpath(data + u'/' + fax::kFolderFaxrec);
         faxapp::Receiver receiver(data, [&account] { return faxapp::MakeFaxServer(account, {}); },
@@ -144,16 +156,19 @@ int main(int argc, char* argv[]) {
     const double bareMs = Median(bare);
     const double storedMs = Median(stored);
     const double listMs = Median(listed);
+    const double decodeMs = Median(decoded);
     std::printf("received fax: %d fine pages, %lld bytes; %d rounds, medians\n", kPages, bytes,
                 rounds);
     std::printf("bare retrieval (log in, RETR):              %8.1f ms\n", bareMs);
     std::printf("bare listing (log in, LIST recvq):          %8.1f ms\n", listMs);
     std::printf("fetched and stored (claim, check, journal): %8.1f ms\n", storedMs);
+    std::printf("every page decoded from the disk, alone:    %8.1f ms\n", decodeMs);
     std::printf("ratio to the bare retrieval: %.2f (target: 1.5 at most)\n",
                 bareMs > 0 ? storedMs / bareMs : 0.0);
-    // hfaxd reads every received file whole to list it: a cost of the server's, paid by any
-    // client that looks before it fetches.
-    std::printf("ratio to the bare listing and retrieval: %.2f\n",
-                bareMs + listMs > 0 ? storedMs / (bareMs + listMs) : 0.0);
+    // Where the transfer is quicker than decoding (the server on this machine), decoding is
+    // what the pass waits for: pages are decoded as they arrive, so the pass takes about the
+    // longer of the two.
+    std::printf("ratio to the longer of retrieval and decoding: %.2f\n",
+                std::max(bareMs, decodeMs) > 0 ? storedMs / std::max(bareMs, decodeMs) : 0.0);
     return 0;
 }

@@ -2,11 +2,17 @@
 
 #include <QFile>
 #include <algorithm>
+#include <cerrno>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
-#include <memory>
+#include <cstring>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
 #include <thread>
 #include <tiffio.h>
+#include <unistd.h>
 #include <vector>
 
 namespace faxapp {
@@ -38,16 +44,119 @@ int OnWarning(TIFF* /*tiff*/, void* /*user*/, const char* /*module*/, const char
     return 1; // unknown tags of fax servers and modems: nothing to tell
 }
 
+// The bytes written so far, shared by the writer and the workers.
+class GrowingFile {
+public:
+    explicit GrowingFile(int fd) : m_fd(fd) {}
+
+    void Grown(qint64 bytes) {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_size = std::max(m_size, bytes);
+        }
+        m_changed.notify_all();
+    }
+    void Finish() {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_finished = true;
+        }
+        m_changed.notify_all();
+    }
+    // Reads what is there of [offset, offset + size) once it is all there or no more comes.
+    tmsize_t Read(qint64 offset, void* buffer, tmsize_t size) {
+        qint64 there = 0;
+        {
+            std::unique_lock lock(m_mutex);
+            m_changed.wait(lock, [&] { return m_finished || m_size >= offset + size; });
+            there = m_size;
+        }
+        const qint64 wanted = std::clamp<qint64>(there - offset, 0, size);
+        qint64 done = 0;
+        while (done < wanted) {
+            const ssize_t n = ::pread(m_fd, static_cast<char*>(buffer) + done,
+                                      static_cast<size_t>(wanted - done), offset + done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return n < 0 ? -1 : static_cast<tmsize_t>(done);
+            done += n;
+        }
+        return static_cast<tmsize_t>(done);
+    }
+    // The whole size, once no more comes.
+    qint64 Size() {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [&] { return m_finished; });
+        return m_size;
+    }
+
+private:
+    int m_fd;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    qint64 m_size = 0;
+    bool m_finished = false;
+};
+
+// One worker's place in the file, as libtiff moves it.
+struct Reader {
+    GrowingFile* file = nullptr;
+    qint64 position = 0;
+};
+
+tmsize_t ReadProc(thandle_t handle, void* buffer, tmsize_t size) {
+    auto* reader = static_cast<Reader*>(handle);
+    const tmsize_t n = reader->file->Read(reader->position, buffer, size);
+    if (n > 0)
+        reader->position += n;
+    return n;
+}
+
+tmsize_t WriteProc(thandle_t /*handle*/, void* /*buffer*/, tmsize_t /*size*/) {
+    return -1;
+}
+
+toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
+    auto* reader = static_cast<Reader*>(handle);
+    const auto delta = static_cast<qint64>(offset);
+    qint64 to = delta;
+    if (whence == SEEK_CUR)
+        to = reader->position + delta;
+    else if (whence == SEEK_END)
+        to = reader->file->Size() + delta;
+    if (to < 0)
+        return static_cast<toff_t>(-1);
+    reader->position = to;
+    return static_cast<toff_t>(to);
+}
+
+int CloseProc(thandle_t /*handle*/) {
+    return 0;
+}
+
+toff_t SizeProc(thandle_t handle) {
+    return static_cast<toff_t>(static_cast<Reader*>(handle)->file->Size());
+}
+
+int MapProc(thandle_t /*handle*/, void** /*base*/, toff_t* /*size*/) {
+    return 0; // never mapped: the file is still growing
+}
+
+void UnmapProc(thandle_t /*handle*/, void* /*base*/, toff_t /*size*/) {}
+
 struct Closer {
     void operator()(TIFF* tiff) const { TIFFClose(tiff); }
 };
 using Tiff = std::unique_ptr<TIFF, Closer>;
 
-Tiff Open(const QString& path, Errors& errors) {
+Tiff Open(const QString& name, Reader& reader, Errors& errors) {
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, &errors);
     TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, &errors);
-    Tiff tiff(TIFFOpenExt(QFile::encodeName(path).constData(), "r", options));
+    Tiff tiff(TIFFClientOpenExt(QFile::encodeName(name).constData(), "rm", &reader, ReadProc,
+                                WriteProc, SeekProc, CloseProc, SizeProc, MapProc, UnmapProc,
+                                options));
     TIFFOpenOptionsFree(options);
     return tiff;
 }
@@ -73,70 +182,114 @@ QString DecodePage(TIFF* tiff, const Errors& errors) {
     return {};
 }
 
-// What one worker found: the first page of its share that does not decode (0: none).
+// What one worker found: the pages, or the first trouble on its way (its place: 0 for a file
+// libtiff does not open, else the page).
 struct Share {
-    int badPage = 0;
-    QString what;
+    int pages = 0;
+    int troubleAt = -1;
+    QString trouble;
     Errors errors;
+
+    void Found(int at, const QString& what) {
+        troubleAt = at;
+        trouble = errors.first.isEmpty() ? what : what + QStringLiteral(": ") + errors.first;
+    }
 };
 
-// Decodes the pages first, first + step, ... of the file (counted from 1).
-void DecodeShare(const QString& path, int pages, int first, int step, Share& share) {
-    const Tiff tiff = Open(path, share.errors);
-    for (int page = first; page <= pages && tiff; page += step) {
-        const QString what = TIFFSetDirectory(tiff.get(), static_cast<tdir_t>(page - 1))
-                                 ? DecodePage(tiff.get(), share.errors)
-                                 : QStringLiteral(" cannot be read");
-        if (!what.isEmpty()) {
-            share.badPage = page;
-            share.what = what;
+// Walks every page's directory, as its bytes arrive, and decodes the pages first, first +
+// step, ... (counted from 1).
+void DecodeShare(GrowingFile& file, const QString& name, int first, int step, Share& share) {
+    Reader reader{&file, 0};
+    const Tiff tiff = Open(name, reader, share.errors);
+    if (!tiff) {
+        share.Found(0, QStringLiteral("not a TIFF file"));
+        return;
+    }
+    for (int page = 1;; ++page) {
+        if ((page - first) % step == 0) {
+            const QString what = DecodePage(tiff.get(), share.errors);
+            if (!what.isEmpty()) {
+                share.Found(page, QStringLiteral("page %1").arg(page) + what);
+                return;
+            }
+        }
+        if (!TIFFReadDirectory(tiff.get())) {
+            if (!share.errors.first.isEmpty())
+                share.Found(page + 1, QStringLiteral("after page %1").arg(page));
+            else
+                share.pages = page;
             return;
         }
-    }
-    if (!tiff) {
-        share.badPage = first;
-        share.what = QStringLiteral(" cannot be read");
+        if (page == kMaxPages) {
+            share.Found(page + 1, QStringLiteral("more than %1 pages").arg(kMaxPages));
+            return;
+        }
     }
 }
 
 } // namespace
 
+struct ReceivedTiffCheck::Impl {
+    Impl(int fd, QString fileName) : file(fd), name(std::move(fileName)) {}
+
+    GrowingFile file;
+    QString name;
+    std::vector<Share> shares;
+    std::vector<std::thread> workers;
+};
+
+ReceivedTiffCheck::ReceivedTiffCheck(int fd, QString name)
+    : m_impl(std::make_unique<Impl>(fd, std::move(name))) {
+    const int count = std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 4);
+    m_impl->shares.resize(static_cast<size_t>(count));
+    for (int w = 0; w < count; ++w)
+        m_impl->workers.emplace_back(DecodeShare, std::ref(m_impl->file), m_impl->name, w + 1,
+                                     count, std::ref(m_impl->shares[static_cast<size_t>(w)]));
+}
+
+ReceivedTiffCheck::~ReceivedTiffCheck() {
+    m_impl->file.Finish(); // a worker still waiting reads the end of what is there and stops
+    for (std::thread& worker : m_impl->workers)
+        worker.join();
+}
+
+void ReceivedTiffCheck::Grown(qint64 bytes) {
+    m_impl->file.Grown(bytes);
+}
+
+Result<int> ReceivedTiffCheck::Finish() {
+    m_impl->file.Finish();
+    for (std::thread& worker : m_impl->workers)
+        worker.join();
+    m_impl->workers.clear();
+    // The trouble nearest the start: a worker stops at its first, and another may have
+    // passed that place without decoding the page.
+    const Share* first = nullptr;
+    for (const Share& share : m_impl->shares) {
+        if (share.troubleAt >= 0 && (first == nullptr || share.troubleAt < first->troubleAt))
+            first = &share;
+    }
+    if (first != nullptr)
+        return Problem{0, m_impl->name, first->trouble};
+    return m_impl->shares.front().pages;
+}
+
 Result<int> CheckReceivedTiff(const QString& path) {
-    Errors errors;
-    const Tiff tiff = Open(path, errors);
-    const auto failed = [&path](const Errors& found, const QString& what) {
-        return Problem{0, path,
-                       found.first.isEmpty() ? what : what + QStringLiteral(": ") + found.first};
-    };
-    if (!tiff)
-        return failed(errors, QStringLiteral("not a TIFF file"));
-    // The pages are counted first (their directories only), then decoded by as many workers
-    // as there are cores: decoding is most of the time a fetched fax takes.
-    int pages = 1;
-    while (TIFFReadDirectory(tiff.get())) {
-        if (++pages > kMaxPages)
-            return failed(errors, QStringLiteral("more than %1 pages").arg(kMaxPages));
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat info {};
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        const int error = errno;
+        if (fd >= 0)
+            ::close(fd);
+        return Problem{0, path, QString::fromLocal8Bit(std::strerror(error))};
     }
-    if (!errors.first.isEmpty())
-        return failed(errors, QStringLiteral("after page %1").arg(pages));
-    const int workers =
-        std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, std::min(pages, 4));
-    std::vector<Share> shares(static_cast<size_t>(workers));
-    std::vector<std::thread> threads;
-    for (int w = 1; w < workers; ++w)
-        threads.emplace_back(DecodeShare, path, pages, w + 1, workers,
-                             std::ref(shares[static_cast<size_t>(w)]));
-    DecodeShare(path, pages, 1, workers, shares[0]);
-    for (std::thread& thread : threads)
-        thread.join();
-    const Share* bad = nullptr;
-    for (const Share& share : shares) {
-        if (share.badPage > 0 && (bad == nullptr || share.badPage < bad->badPage))
-            bad = &share;
-    }
-    if (bad != nullptr)
-        return failed(bad->errors, QStringLiteral("page %1%2").arg(bad->badPage).arg(bad->what));
-    return pages;
+    Result<int> result = [&] {
+        ReceivedTiffCheck check(fd, path);
+        check.Grown(info.st_size);
+        return check.Finish();
+    }();
+    ::close(fd);
+    return result;
 }
 
 } // namespace faxapp

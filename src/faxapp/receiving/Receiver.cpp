@@ -11,12 +11,14 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QIODevice>
 #include <QRegularExpression>
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -93,6 +95,40 @@ QString Printable(QString text) {
             c = u'?';
     return text.left(80);
 }
+
+// Writes a fetched fax to its file and tells the check of each piece, so that the pages are
+// decoded while the rest is still on its way.
+class CheckedSink final : public QIODevice {
+public:
+    CheckedSink(int fd, ReceivedTiffCheck& check) : m_fd(fd), m_check(check) {
+        open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+    }
+
+protected:
+    qint64 readData(char* /*data*/, qint64 /*maxSize*/) override { return -1; }
+    qint64 writeData(const char* data, qint64 size) override {
+        qint64 done = 0;
+        while (done < size) {
+            const ssize_t n =
+                ::pwrite(m_fd, data + done, static_cast<size_t>(size - done), m_written + done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                setErrorString(ErrnoText());
+                return -1;
+            }
+            done += n;
+        }
+        m_written += size;
+        m_check.Grown(m_written);
+        return size;
+    }
+
+private:
+    int m_fd;
+    ReceivedTiffCheck& m_check;
+    qint64 m_written = 0;
+};
 
 bool IsRegularFile(const QString& path) {
     struct stat info {};
@@ -306,6 +342,7 @@ void Receiver::Fetch(FaxServer& server, const ReceivedFax& fax, JournalEntry row
     // The file is renamed into the place named on the row before it: a fetch taken up again
     // finds it there instead of making a second one.
     const bool renamedBefore = !row.faxFile.isEmpty() && IsRegularFile(row.faxFile);
+    Result<int> check = Problem{};
     if (!renamedBefore) {
         row.faxFile = FinalPath(fax);
         if (!m_journal->UpdateReceived(row, error, kFetching, claim)) {
@@ -313,18 +350,24 @@ void Receiver::Fetch(FaxServer& server, const ReceivedFax& fax, JournalEntry row
                 note(error);
             return;
         }
-        const int fd = ::open(tempName.constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int fd =
+            ::open(tempName.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (fd < 0) {
             note(temp + QStringLiteral(": ") + ErrnoText());
             return;
         }
-        QFile sink;
-        bool written = sink.open(fd, QIODevice::WriteOnly, QFileDevice::DontCloseHandle);
-        const ServerResult<void> fetched =
-            written ? server.Fetch(fax.file, sink) : ServerResult<void>(ServerProblem{});
-        written = written && fetched && sink.flush() && ::fsync(fd) == 0;
-        sink.close();
+        std::optional<Result<int>> checked;
+        ServerResult<void> fetched = ServerProblem{};
+        bool written = false;
+        {
+            ReceivedTiffCheck pages(fd, temp);
+            CheckedSink sink(fd, pages);
+            fetched = server.Fetch(fax.file, sink);
+            // Put on the disk while the last pages are decoded.
+            written = fetched && ::fsync(fd) == 0;
+            if (written)
+                checked = pages.Finish();
+        }
         ::close(fd);
         if (!written) {
             ::unlink(tempName.constData());
@@ -342,14 +385,14 @@ void Receiver::Fetch(FaxServer& server, const ReceivedFax& fax, JournalEntry row
                 GiveUp(row, claim);
             return;
         }
-    }
-    const Result<int> check = CheckReceivedTiff(renamedBefore ? row.faxFile : temp);
-    if (!renamedBefore) {
         if (!RenameNoReplace(temp, row.faxFile) || !SyncFolder(m_faxrec)) {
             note(row.faxFile + QStringLiteral(": ") + ErrnoText());
             ::unlink(tempName.constData());
             return;
         }
+        check = *checked;
+    } else {
+        check = CheckReceivedTiff(row.faxFile);
     }
     row.state = check ? kReceived : kDamaged;
     row.outcome = check ? QString() : check.Error().reason;
