@@ -385,6 +385,10 @@ void TestMainWindow::receivedFaxes() {
     filter->setCurrentIndex(filter->findText("Empfangen"));
     QCOMPARE(Rows(window, {JournalModel::kKind}), (QList<QStringList>{{"Empfang"}}));
     filter->setCurrentIndex(0);
+    // The sender's identification is searched like a number.
+    window.findChild<QLineEdit*>("search")->setText("711555");
+    QCOMPARE(Rows(window, {JournalModel::kKind}), (QList<QStringList>{{"Empfang"}}));
+    window.findChild<QLineEdit*>("search")->clear();
     table->setFocus();
     table->selectRow(1);
     QVERIFY(!action("actionSaveFaxPdf")->isEnabled());

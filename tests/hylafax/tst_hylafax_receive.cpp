@@ -23,6 +23,7 @@
 #include <QTest>
 #include <QThread>
 #include <csignal>
+#include <sys/resource.h>
 
 using faxapp::ArrivedFax;
 using faxapp::JournalEntry;
@@ -385,6 +386,48 @@ private Q_SLOTS:
         QCOMPARE(pass.fetched + pass.damaged, 0);
         QVERIFY(Rows(data).isEmpty());
         QVERIFY2(Faxrec(data).isEmpty(), qPrintable(Faxrec(data).join(u' ')));
+    }
+
+    // Faxrec takes no more (files may grow no larger than 256 KiB here, as on a full disk):
+    // the fax stays claimed, the pass says why without blaming the server, and the next pass
+    // fetches it.
+    void fullDiskWaitsForTheNextPass() {
+        PrivateHylafax server;
+        QString error;
+        QVERIFY2(server.Start({}, error), qPrintable(error));
+        const QString fax = MakeFax(QStringLiteral("large.tif"), 8, QStringLiteral("+49 40 7"));
+        QVERIFY(QFileInfo(fax).size() > 512 * 1024);
+        QVERIFY2(server.PlaceReceived(fax, QStringLiteral("fax00000006.tif"), error, 0644),
+                 qPrintable(error));
+        const QString data = NewData();
+        auto receiver = MakeReceiver(data, server.Port(), m_clock);
+
+        rlimit before{};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &before), 0);
+        rlimit small = before;
+        small.rlim_cur = 256 * 1024;
+        const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        const faxapp::ReceivePass full = receiver->Pass();
+        ::setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, previous);
+
+        QVERIFY(full.halted);
+        QVERIFY(!full.unreachable);
+        QCOMPARE(full.problems.size(), 1);
+        QVERIFY2(full.problems.first().contains(QLatin1String(".part: ")),
+                 qPrintable(full.problems.first()));
+        QCOMPARE(Rows(data).size(), 1);
+        QCOMPARE(Rows(data).first().state, "fetching");
+        QVERIFY2(Faxrec(data).isEmpty(), qPrintable(Faxrec(data).join(u' ')));
+
+        const faxapp::ReceivePass next = receiver->Pass();
+        QVERIFY2(next.problems.isEmpty(), qPrintable(next.problems.join(u'\n')));
+        QCOMPARE(next.fetched, 1);
+        QCOMPARE(Rows(data).size(), 1);
+        QCOMPARE(Rows(data).first().state, "received");
+        QCOMPARE(Rows(data).first().pages, 8);
+        QCOMPARE(Faxrec(data).size(), 1);
     }
 
     void killedFetchIsTakenUp() {

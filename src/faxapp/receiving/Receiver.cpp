@@ -103,6 +103,8 @@ public:
     CheckedSink(int fd, ReceivedTiffCheck& check) : m_fd(fd), m_check(check) {
         open(QIODevice::WriteOnly | QIODevice::Unbuffered);
     }
+    // Why a write failed; empty when none did.
+    QString Trouble() const { return m_trouble; }
 
 protected:
     qint64 readData(char* /*data*/, qint64 /*maxSize*/) override { return -1; }
@@ -114,7 +116,8 @@ protected:
             if (n < 0 && errno == EINTR)
                 continue;
             if (n <= 0) {
-                setErrorString(ErrnoText());
+                m_trouble = n < 0 ? ErrnoText() : QStringLiteral("nothing written");
+                setErrorString(m_trouble);
                 return -1;
             }
             done += n;
@@ -128,6 +131,7 @@ private:
     int m_fd;
     ReceivedTiffCheck& m_check;
     qint64 m_written = 0;
+    QString m_trouble;
 };
 
 bool IsRegularFile(const QString& path) {
@@ -243,8 +247,8 @@ ReceivePass Receiver::Pass() {
         return a.arrived < b.arrived;
     });
     for (const ReceivedFax& fax : faxes) {
-        if (pass.unreachable)
-            break; // the server went away: the rest waits for the next pass
+        if (pass.unreachable || pass.halted)
+            break; // the server went away, or Faxrec is full: the rest waits for the next pass
         if (!PlainName(fax.file)) {
             note(QStringLiteral("%1: the server names a received fax \"%2\"; it is left there")
                      .arg(server.Name(), Printable(fax.file)));
@@ -316,7 +320,7 @@ ReceivePass Receiver::Pass() {
     }
     // The polls that ended well and brought nothing this login can see; only told when the
     // whole listing was gone through.
-    if (pass.unreachable || !pass.problems.isEmpty())
+    if (pass.unreachable || pass.halted || !pass.problems.isEmpty())
         return pass;
     for (JournalEntry poll : *ended) {
         poll.state = kNothing;
@@ -358,31 +362,37 @@ void Receiver::Fetch(FaxServer& server, const ReceivedFax& fax, JournalEntry row
         }
         std::optional<Result<int>> checked;
         ServerResult<void> fetched = ServerProblem{};
-        bool written = false;
+        QString localTrouble; // Faxrec took no more (a full disk, say)
         {
             ReceivedTiffCheck pages(fd, temp);
             CheckedSink sink(fd, pages);
             fetched = server.Fetch(fax.file, sink);
+            localTrouble = sink.Trouble();
             // Put on the disk while the last pages are decoded.
-            written = fetched && ::fsync(fd) == 0;
-            if (written)
+            if (fetched && ::fsync(fd) != 0)
+                localTrouble = ErrnoText();
+            if (fetched && localTrouble.isEmpty())
                 checked = pages.Finish();
         }
         ::close(fd);
-        if (!written) {
+        if (!checked) {
             ::unlink(tempName.constData());
-            if (!fetched && fetched.Error().kind == ServerProblem::Kind::Unreachable) {
+            if (!localTrouble.isEmpty()) {
+                // The fax stays claimed by this process: the next pass takes it up again,
+                // and the rest of the listing waits for it.
+                note(temp + QStringLiteral(": ") + localTrouble);
+                pass.halted = true;
+                return;
+            }
+            if (fetched.Error().kind == ServerProblem::Kind::Unreachable) {
                 // The claim stays this process's: the next pass takes the fax up again.
                 pass.unreachable = true;
                 pass.serverError = fetched.Error().Text();
                 return;
             }
             note(QStringLiteral("%1: fetching %2: %3")
-                     .arg(server.Name(), fax.file,
-                          fetched ? temp + QStringLiteral(": ") + ErrnoText()
-                                  : fetched.Error().Text()));
-            if (!fetched)
-                GiveUp(row, claim);
+                     .arg(server.Name(), fax.file, fetched.Error().Text()));
+            GiveUp(row, claim);
             return;
         }
         if (!RenameNoReplace(temp, row.faxFile) || !SyncFolder(m_faxrec)) {

@@ -35,6 +35,7 @@ struct ReceivePass {
     int polls = 0;    // polls that ended: their result filed, or nothing
     int deferred = 0; // left for a later pass (still coming in, or a poll of ours at work)
     bool unreachable = false;
+    bool halted = false; // Faxrec took no more (a full disk): the rest waits for the next pass
     QString serverError;
     QStringList problems;
 };

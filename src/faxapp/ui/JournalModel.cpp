@@ -241,6 +241,8 @@ QVariant JournalModel::data(const QModelIndex& index, int role) const {
         return entry->id;
     case kStateClassRole:
         return int(ClassOf(entry->state));
+    case kRemoteIdRole:
+        return entry->remoteId;
     case kSortRole:
         switch (index.column()) {
         case kTime:
@@ -303,17 +305,22 @@ bool JournalFilter::filterAcceptsRow(int sourceRow, const QModelIndex& sourcePar
         return false;
     if (m_search.isEmpty())
         return true;
+    const QString remoteId = cell(0, JournalModel::kRemoteIdRole).toString();
     for (const int column : {JournalModel::kNumber, JournalModel::kName, JournalModel::kRemark}) {
         if (cell(column).toString().contains(m_search, Qt::CaseInsensitive))
             return true;
     }
-    // A number also by its digits however it is spaced: "0711123" finds "0711 123456".
+    if (remoteId.contains(m_search, Qt::CaseInsensitive))
+        return true;
+    // A number also by its digits however it is spaced: "0711123" finds "0711 123456"; so
+    // does the other station's identification, which is a number too.
     const bool number = std::all_of(m_search.cbegin(), m_search.cend(), [](QChar c) {
         return c.isDigit() || QStringView(u"+-/() ").contains(c);
     });
     const QString digits = NumberKey(m_search);
     return number && !digits.isEmpty() &&
-           NumberKey(cell(JournalModel::kNumber).toString()).contains(digits);
+           (NumberKey(cell(JournalModel::kNumber).toString()).contains(digits) ||
+            NumberKey(remoteId).contains(digits));
 }
 
 } // namespace faxapp

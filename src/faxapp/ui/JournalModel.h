@@ -43,6 +43,9 @@ public:
     static constexpr int kIdRole = Qt::UserRole + 1;
     static constexpr int kSortRole = Qt::UserRole + 2;
     static constexpr int kStateClassRole = Qt::UserRole + 3;
+    // The other station's identification: the sender's of a received fax, the receiver's of
+    // a sent one.
+    static constexpr int kRemoteIdRole = Qt::UserRole + 4;
 
     explicit JournalModel(QObject* parent = nullptr);
 
