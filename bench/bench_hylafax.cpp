@@ -90,7 +90,10 @@ int main(int argc, char* argv[]) {
         faxapp::JournalEntry row;
         row.jobFile = name;
         row.remark = QStringLiteral("bench");
-        journal->Add(row, error);
+        if (!journal->Add(row, error)) {
+            std::fprintf(stderr, "bench_hylafax: %s\n", qPrintable(error));
+            return 1;
+        }
         // The same document made TIFF beforehand, for sendfax.
         const QString tiff = dir.filePath(QStringLiteral("tiff%1.tif").arg(i));
         if (!faxapp::FaxTiff::Write(doc, QStringLiteral("SFF"), faxapp::FaxTiff::Rows::Fine, tiff)
@@ -123,8 +126,9 @@ int main(int argc, char* argv[]) {
         const faxapp::RunnerPass pass = runner.SubmitNew();
         runnerSecs = static_cast<double>(t.nsecsElapsed()) / 1e9;
         if (pass.submitted != jobs || Queued(server) != jobs) {
-            std::fprintf(stderr, "bench_hylafax: %d submitted, %d queued: %s\n", pass.submitted,
-                         Queued(server), qPrintable(pass.serverError + pass.problems.join(u' ')));
+            std::fprintf(stderr, "bench_hylafax: %d submitted, %d deferred, %d queued: %s\n",
+                         pass.submitted, pass.deferred, Queued(server),
+                         qPrintable(pass.serverError + pass.problems.join(u' ')));
             return 1;
         }
     }
