@@ -165,7 +165,49 @@ struct JournalStore::Impl {
     bool CheckIntact(QString& error) const;
     bool CheckSchema(QString& error) const;
     bool InTransaction(const std::function<bool()>& body, QString& error) const;
+    // Adds row with every column it has, and gives it its id; stepResult is SQLite's answer
+    // to the insert (a unique server file already there: SQLITE_CONSTRAINT_UNIQUE).
+    bool Insert(JournalEntry& row, QString& error, int& stepResult) const;
 };
+
+bool JournalStore::Impl::Insert(JournalEntry& row, QString& error, int& stepResult) const {
+    const QString kind = row.received ? QStringLiteral("received")
+                         : row.poll   ? QStringLiteral("poll")
+                                      : QStringLiteral("send");
+    stepResult = SQLITE_OK;
+    const bool ok = InTransaction(
+        [&] {
+            Statement st(db, "INSERT INTO jobs(recorded, kind, document, job_file, number, "
+                             "resolution, send_time, remark, state, outcome, pages, fax_file, "
+                             "remote_id, quality, server_file, arrived, unread) VALUES(?1, ?2, "
+                             "?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, ?14, ?15, ?16, ?17)");
+            if (!st)
+                return false;
+            st.Bind(1, RecordedText(row.recorded))
+                .Bind(2, kind)
+                .Bind(3, row.document)
+                .Bind(4, row.jobFile)
+                .Bind(5, row.number)
+                .Bind(6, qint64{row.resolution})
+                .Bind(7, row.sendTime)
+                .Bind(8, row.remark)
+                .Bind(9, row.state)
+                .Bind(10, row.outcome)
+                .Bind(11, qint64{row.pages})
+                .Bind(12, row.faxFile)
+                .Bind(13, row.remoteId)
+                .Bind(14, row.quality)
+                .Bind(15, row.serverFile)
+                .Bind(16, RecordedText(row.arrived))
+                .Bind(17, qint64{row.unread ? 1 : 0});
+            stepResult = st.Step();
+            return stepResult == SQLITE_DONE;
+        },
+        error);
+    if (ok)
+        row.id = sqlite3_last_insert_rowid(db);
+    return ok;
+}
 
 bool JournalStore::Impl::CheckIntact(QString& error) const {
     // Random bytes fail at the first read ("file is not a database"); a file cut short or
@@ -307,33 +349,20 @@ JournalStore::JournalStore(std::unique_ptr<Impl> impl) : m_impl(std::move(impl))
 JournalStore::~JournalStore() = default;
 
 bool JournalStore::Add(JournalEntry& entry, QString& error) {
-    JournalEntry row = entry;
+    // A job to send: what only its sending or a receiving tells is not taken from entry.
+    JournalEntry row;
+    row.poll = entry.poll;
+    row.document = entry.document;
+    row.jobFile = entry.jobFile;
+    row.number = entry.number;
+    row.resolution = entry.resolution;
+    row.sendTime = entry.sendTime;
+    row.remark = entry.remark;
     row.recorded = QDateTime::currentDateTime();
     row.state = QStringLiteral("queued");
-    row.outcome.clear();
-    const bool ok = m_impl->InTransaction(
-        [&] {
-            Statement st(m_impl->db, "INSERT INTO jobs(recorded, kind, document, job_file, number, "
-                                     "resolution, send_time, remark, state, outcome) "
-                                     "VALUES(?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10)");
-            if (!st)
-                return false;
-            st.Bind(1, RecordedText(row.recorded))
-                .Bind(2, row.poll ? QStringLiteral("poll") : QStringLiteral("send"))
-                .Bind(3, row.document)
-                .Bind(4, row.jobFile)
-                .Bind(5, row.number)
-                .Bind(6, qint64{row.resolution})
-                .Bind(7, row.sendTime)
-                .Bind(8, row.remark)
-                .Bind(9, row.state)
-                .Bind(10, row.outcome);
-            return st.Step() == SQLITE_DONE;
-        },
-        error);
-    if (!ok)
+    int rc = SQLITE_OK;
+    if (!m_impl->Insert(row, error, rc))
         return false;
-    row.id = sqlite3_last_insert_rowid(m_impl->db);
     entry = row;
     return true;
 }
@@ -343,41 +372,14 @@ bool JournalStore::AddReceived(JournalEntry& entry, QString& error) {
     row.recorded = QDateTime::currentDateTime();
     row.poll = false;
     row.received = true;
-    bool taken = false;
-    const bool ok = m_impl->InTransaction(
-        [&] {
-            Statement st(m_impl->db,
-                         "INSERT INTO jobs(recorded, kind, document, job_file, number, resolution, "
-                         "send_time, remark, state, outcome, pages, fax_file, remote_id, quality, "
-                         "server_file, arrived, unread) VALUES(?1, 'received', ?14, '', ?2, ?3, "
-                         "'', ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)");
-            if (!st)
-                return false;
-            st.Bind(1, RecordedText(row.recorded))
-                .Bind(2, row.number)
-                .Bind(3, qint64{row.resolution})
-                .Bind(4, row.remark)
-                .Bind(5, row.state)
-                .Bind(6, row.outcome)
-                .Bind(7, qint64{row.pages})
-                .Bind(8, row.faxFile)
-                .Bind(9, row.remoteId)
-                .Bind(10, row.quality)
-                .Bind(11, row.serverFile)
-                .Bind(12, RecordedText(row.arrived))
-                .Bind(13, qint64{row.unread ? 1 : 0})
-                .Bind(14, row.document);
-            const int rc = st.Step();
-            taken = rc == SQLITE_CONSTRAINT_UNIQUE;
-            return rc == SQLITE_DONE;
-        },
-        error);
-    if (!ok) {
-        if (taken)
+    row.jobFile.clear();
+    row.sendTime.clear();
+    int rc = SQLITE_OK;
+    if (!m_impl->Insert(row, error, rc)) {
+        if (rc == SQLITE_CONSTRAINT_UNIQUE)
             error = m_impl->file + QStringLiteral(": already in the journal: ") + row.serverFile;
         return false;
     }
-    row.id = sqlite3_last_insert_rowid(m_impl->db);
     entry = row;
     return true;
 }
