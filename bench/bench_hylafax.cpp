@@ -126,9 +126,17 @@ int main(int argc, char* argv[]) {
         const faxapp::RunnerPass pass = runner.SubmitNew();
         runnerSecs = static_cast<double>(t.nsecsElapsed()) / 1e9;
         if (pass.submitted != jobs || Queued(server) != jobs) {
-            std::fprintf(stderr, "bench_hylafax: %d submitted, %d deferred, %d queued: %s\n",
-                         pass.submitted, pass.deferred, Queued(server),
+            std::fprintf(stderr,
+                         "bench_hylafax: %d submitted, %d deferred, %d refused, %d queued: %s\n",
+                         pass.submitted, pass.deferred, pass.refused, Queued(server),
                          qPrintable(pass.serverError + pass.problems.join(u' ')));
+            for (const QString& name :
+                 QDir(data + QStringLiteral("/Comerr")).entryList(QDir::Files)) {
+                QFile refused(data + QStringLiteral("/Comerr/") + name);
+                if (refused.open(QIODevice::ReadOnly))
+                    std::fprintf(stderr, "%s:\n%s\n", qPrintable(name),
+                                 refused.readAll().constData());
+            }
             return 1;
         }
     }

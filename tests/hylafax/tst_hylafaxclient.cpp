@@ -6,12 +6,16 @@
 #include "CannedServer.h"
 #include "PrivateHylafax.h"
 #include "faxapp/hylafax/HylafaxClient.h"
+#include "faxapp/hylafax/HylafaxConnection.h"
+#include "faxapp/hylafax/HylafaxReplies.h"
 
 #include <QDebug>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <ctime>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <tiffio.h>
@@ -71,6 +75,7 @@ private Q_SLOTS:
     void createdJobsReachTheQueue_data();
     void createdJobsReachTheQueue();
     void aJobInheritsNothingFromTheConnectionsLastJob();
+    void aJobFileAheadOfTheServersClockKeepsTheParameters();
     void valuesThatCannotTravelNeverLeaveTheClient_data();
     void valuesThatCannotTravelNeverLeaveTheClient();
     void theServersRefusalIsReported();
@@ -125,6 +130,46 @@ void TestHylafaxClient::initTestCase() {
     PrivateHylafax::Options modem;
     modem.fakeModem = true;
     QVERIFY2(m_modem.Start(modem, error), qPrintable(error));
+}
+
+// The server reads a job back from its file when the file looks newer than its copy, and cannot
+// read back a job without a number: a file whose time is ahead of the server's clock (as a
+// file system with fine-grained times makes it just after a second begins) undoes each
+// parameter at the next command. JREST right after JNEW, as Create sends it, is what keeps
+// them; without it the number is gone.
+void TestHylafaxClient::aJobFileAheadOfTheServersClockKeepsTheParameters() {
+    faxapp::HylafaxConnection connection(10000);
+    const auto command = [&](const QByteArray& line) {
+        const auto reply = connection.Command(line);
+        return reply ? reply->Line() : connection.Error();
+    };
+    const auto newJob = [&] {
+        command("JOB default");
+        const auto reply = connection.Command("JNEW");
+        const QString id = reply ? faxapp::HylafaxReplies::NewJobId(reply->Text()) : QString();
+        // The job's file a few seconds ahead, as if written by a clock that runs ahead.
+        const QByteArray file =
+            QFile::encodeName(m_queue.Spool() + QStringLiteral("/sendq/q") + id);
+        const timespec ahead[2] = {{0, UTIME_OMIT}, {::time(nullptr) + 5, 0}};
+        if (id.isEmpty() || ::utimensat(AT_FDCWD, file.constData(), ahead, 0) != 0)
+            qWarning("no job file for %s", qPrintable(id));
+        return id.toLatin1();
+    };
+    QVERIFY(connection.Open(QStringLiteral("127.0.0.1"), m_queue.Port()));
+    QVERIFY(command("USER " + LoginName().toUtf8()).startsWith(u"230"));
+
+    const QByteArray kept = newJob();
+    QVERIFY(!kept.isEmpty());
+    QVERIFY(command("JREST " + kept).startsWith(u"200"));
+    QVERIFY(command("JPARM DIALSTRING \"0301555\"").startsWith(u"213"));
+    QVERIFY(command("JPARM FROMUSER \"Kalmo\"").startsWith(u"213"));
+    QCOMPARE(command("JPARM DIALSTRING"), QStringLiteral("213 0301555"));
+
+    QVERIFY(!newJob().isEmpty());
+    QVERIFY(command("JPARM DIALSTRING \"0301555\"").startsWith(u"213"));
+    QVERIFY(command("JPARM FROMUSER \"Kalmo\"").startsWith(u"213"));
+    QCOMPARE(command("JPARM DIALSTRING"), QStringLiteral("213"));
+    connection.Quit();
 }
 
 void TestHylafaxClient::createdJobsReachTheQueue_data() {

@@ -239,6 +239,15 @@ std::optional<QString> HylafaxClient::Create(const HylafaxSubmission& submission
         d.Trouble(*created, QStringLiteral("creating the job"));
         return std::nullopt;
     }
+    // The server reads a job back from its file whenever the file looks newer than its copy
+    // in memory, and cannot read back a job that has no number yet: when the file's time is
+    // ahead of the server's clock (file systems with fine-grained times are, just after a
+    // second begins), each parameter set next would be undone by the next command, and the
+    // job refused at submission ("null or missing DIALSTRING"). JREST makes the server take
+    // the file's time for its copy's.
+    if (!d.RequireOfServer("JREST " + jobId.toLatin1(), QStringLiteral("JREST"))) {
+        return std::nullopt;
+    }
     for (const QByteArray& line : request->Lines(serverFile)) {
         if (!d.Require(line, QString::fromLatin1(line.left(line.indexOf(' ', 6))))) {
             return std::nullopt;
