@@ -151,6 +151,7 @@ int main(int argc, char* argv[]) {
         const QString host = QStringLiteral("127.0.0.1:") + QString::number(server.Port());
         QElapsedTimer t;
         t.start();
+        int retried = 0;
         for (int i = 0; i < jobs; ++i) {
             QProcess sendfax;
             sendfax.start(QStringLiteral("sendfax"),
@@ -159,15 +160,22 @@ int main(int argc, char* argv[]) {
                            QStringLiteral("0301%1").arg(i), tiffs[i]});
             sendfax.closeWriteChannel();
             if (!sendfax.waitForFinished(30000) || sendfax.exitCode() != 0) {
-                std::fprintf(stderr, "bench_hylafax: sendfax: %s%s\n",
-                             sendfax.readAllStandardOutput().constData(),
-                             sendfax.readAllStandardError().constData());
+                const QByteArray said =
+                    sendfax.readAllStandardOutput() + sendfax.readAllStandardError();
+                // hfaxd loses the parameters of a job whose file is ahead of its clock, which
+                // sendfax does not guard against: such a job is sent again, once.
+                if (said.contains("null or missing") && retried++ < jobs / 50 + 1) {
+                    --i;
+                    continue;
+                }
+                std::fprintf(stderr, "bench_hylafax: sendfax: %s\n", said.constData());
                 return 1;
             }
         }
         sendfaxSecs = static_cast<double>(t.nsecsElapsed()) / 1e9;
         if (Queued(server) != jobs) {
-            std::fprintf(stderr, "bench_hylafax: sendfax queued %d\n", Queued(server));
+            std::fprintf(stderr, "bench_hylafax: sendfax queued %d (%d sent again)\n",
+                         Queued(server), retried);
             return 1;
         }
     }

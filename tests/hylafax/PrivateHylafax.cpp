@@ -257,10 +257,18 @@ void PrivateHylafax::Stop() {
 QList<PrivateHylafax::Job> PrivateHylafax::Jobs(QString& error) const {
     QList<Job> jobs;
     QByteArray output;
-    if (!m_impl->home || !RunTool(QStringLiteral("/usr/bin/faxstat"),
-                                  {QStringLiteral("-h"), m_impl->Server(), QStringLiteral("-s"),
-                                   QStringLiteral("-d")},
-                                  output, error, m_impl->home->path())) {
+    // faxstat now and then crashes on a busy machine: it is asked again before the answer
+    // counts as none.
+    bool answered = false;
+    for (int attempt = 0; m_impl->home && !answered && attempt < 3; ++attempt) {
+        if (attempt > 0)
+            QThread::msleep(300);
+        answered = RunTool(
+            QStringLiteral("/usr/bin/faxstat"),
+            {QStringLiteral("-h"), m_impl->Server(), QStringLiteral("-s"), QStringLiteral("-d")},
+            output, error, m_impl->home->path());
+    }
+    if (!answered) {
         if (error.isEmpty()) {
             error = QStringLiteral("not started");
         }
