@@ -1,7 +1,8 @@
 // The send dialog over an own address book of 0, 1,000, 10,000 and 100,000 vCard contacts,
 // served by kalmofax's KalmoAdr.Document on a private bus, offscreen:
 //   - kalmosend from its process start to the dialog shown (KALMOSEND_BENCH_EXIT=1), against a
-//     bare Qt program showing an empty dialog the same way (alternating, median of the rounds);
+//     bare Qt program showing an empty dialog the same way, and one showing a line of text
+//     (alternating, median of the rounds);
 //   - in this process, the dialog from its construction until all rows are listed, against
 //     ContactFolder::ReadAll of the same folder (reading and parsing the vCards alone), and
 //     the one call that reads the whole book over the bus alone.
@@ -35,6 +36,7 @@
 #include <QElapsedTimer>
 #include <QEvent>
 #include <QFile>
+#include <QLabel>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
@@ -160,10 +162,14 @@ long long Median(std::vector<long long> values) {
     return values.at(values.size() / 2);
 }
 
-// The bare program: an empty dialog, shown, then the same report as kalmosend's.
-int RunBare(int argc, char* argv[]) {
+// The bare program: an empty dialog, shown, then the same report as kalmosend's. With words,
+// the dialog holds one line of text: the least a dialog with words costs, the fonts being
+// found and loaded (fontconfig), which an empty dialog never needs.
+int RunBare(int argc, char* argv[], bool words) {
     QApplication app(argc, argv);
     QDialog dialog;
+    if (words)
+        new QLabel(QStringLiteral("Empfänger"), &dialog);
     QTimer::singleShot(0, &dialog, [] {
         std::printf("shown %lld\n", NowMicros());
         std::fflush(stdout);
@@ -187,8 +193,8 @@ long long TimeOneCall(AutomationClient& automation, int& rows) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc >= 2 && QByteArray(argv[1]) == "--bare")
-        return RunBare(argc, argv);
+    if (argc >= 2 && QByteArray(argv[1]).startsWith("--bare"))
+        return RunBare(argc, argv, QByteArray(argv[1]) == "--bare-words");
     QApplication application(argc, argv);
     int rounds = 5;
     std::vector<int> sizes{0, 1000, 10000, 100000};
@@ -235,12 +241,12 @@ int main(int argc, char* argv[]) {
     const QString self = QCoreApplication::applicationFilePath();
     const QString print = dir.filePath(QStringLiteral("print.sff"));
 
-    std::printf("%-8s %11s %11s %6s | %11s %11s %7s\n", "contacts", "shown ms", "bare ms", "ratio",
-                "listed ms", "1 call ms", "rows");
+    std::printf("%-8s %11s %11s %6s %11s %6s | %11s %11s %7s\n", "contacts", "shown ms", "bare ms",
+                "ratio", "words ms", "ratio", "listed ms", "1 call ms", "rows");
     for (const int contacts : sizes) {
         if (!WriteFolder(folder, contacts))
             return std::fprintf(stderr, "cannot write the vCard folder\n"), 1;
-        std::vector<long long> shown, bare;
+        std::vector<long long> shown, bare, words;
         long long listed = 1LL << 60;
         long long call = 1LL << 60;
         int rows = 0;
@@ -252,6 +258,7 @@ int main(int argc, char* argv[]) {
                 shown.push_back(TimeToShown(
                     kalmosend, {QStringLiteral("/d") + print, QStringLiteral("/tBench")}, env));
                 bare.push_back(TimeToShown(self, {QStringLiteral("--bare")}, env));
+                words.push_back(TimeToShown(self, {QStringLiteral("--bare-words")}, env));
             }
             const Timing t = TimeSendDialog(app, automation);
             listed = std::min(listed, t.listed);
@@ -260,8 +267,10 @@ int main(int argc, char* argv[]) {
         }
         const double shownMs = shown.empty() ? 0 : Ms(Median(shown));
         const double bareMs = bare.empty() ? 0 : Ms(Median(bare));
-        std::printf("%-8d %11.1f %11.1f %6.2f | %11.1f %11.1f %7d\n", contacts, shownMs, bareMs,
-                    bareMs > 0 ? shownMs / bareMs : 0.0, Ms(listed), Ms(call), rows);
+        const double wordsMs = words.empty() ? 0 : Ms(Median(words));
+        std::printf("%-8d %11.1f %11.1f %6.2f %11.1f %6.2f | %11.1f %11.1f %7d\n", contacts,
+                    shownMs, bareMs, bareMs > 0 ? shownMs / bareMs : 0.0, wordsMs,
+                    wordsMs > 0 ? shownMs / wordsMs : 0.0, Ms(listed), Ms(call), rows);
         std::fflush(stdout);
 
         if (contacts == 10000) {
