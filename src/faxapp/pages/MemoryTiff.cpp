@@ -5,13 +5,6 @@
 
 namespace faxapp {
 
-namespace {
-
-// libtiff's own allocations for one file stay below this.
-constexpr tmsize_t kMaxSingleAllocation = tmsize_t{256} * 1024 * 1024;
-
-} // namespace
-
 MemoryTiff::MemoryTiff(QByteArray bytes) : m_bytes(std::move(bytes)) {}
 
 MemoryTiff::~MemoryTiff() {

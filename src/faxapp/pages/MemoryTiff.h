@@ -11,6 +11,10 @@ namespace faxapp {
 
 class MemoryTiff {
 public:
+    // libtiff's own allocations for one file stay below this (its max single allocation):
+    // a file from outside cannot make it ask for more.
+    static constexpr tmsize_t kMaxSingleAllocation = tmsize_t{256} * 1024 * 1024;
+
     explicit MemoryTiff(QByteArray bytes);
     ~MemoryTiff();
     MemoryTiff(const MemoryTiff&) = delete;

@@ -1,5 +1,7 @@
 #include "faxapp/receiving/ReceivedTiff.h"
 
+#include "faxapp/pages/MemoryTiff.h"
+
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
@@ -154,6 +156,8 @@ Tiff Open(const QString& name, Reader& reader, Errors& errors) {
     TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, OnError, &errors);
     TIFFOpenOptionsSetWarningHandlerExtR(options, OnWarning, &errors);
+    // A received fax comes from outside: its tags cannot make libtiff ask for more memory.
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, MemoryTiff::kMaxSingleAllocation);
     Tiff tiff(TIFFClientOpenExt(QFile::encodeName(name).constData(), "rm", &reader, ReadProc,
                                 WriteProc, SeekProc, CloseProc, SizeProc, MapProc, UnmapProc,
                                 options));
