@@ -335,75 +335,81 @@ ReceivePass Receiver::Pass() {
     return pass;
 }
 
+std::optional<Result<int>> Receiver::FetchChecked(FaxServer& server, const ReceivedFax& fax,
+                                                  const JournalEntry& row, const QString& temp,
+                                                  ReceivePass& pass) {
+    const auto note = [&pass](const QString& problem) { pass.problems.append(problem); };
+    const QByteArray tempName = QFile::encodeName(temp);
+    const int fd =
+        ::open(tempName.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        note(temp + QStringLiteral(": ") + ErrnoText());
+        return std::nullopt;
+    }
+    std::optional<Result<int>> checked;
+    ServerResult<void> fetched = ServerProblem{};
+    QString localTrouble; // Faxrec took no more (a full disk, say)
+    {
+        ReceivedTiffCheck pages(fd, temp);
+        CheckedSink sink(fd, pages);
+        fetched = server.Fetch(fax.file, sink);
+        localTrouble = sink.Trouble();
+        // Put on the disk while the last pages are decoded.
+        if (fetched && ::fsync(fd) != 0)
+            localTrouble = ErrnoText();
+        if (fetched && localTrouble.isEmpty())
+            checked = pages.Finish();
+    }
+    ::close(fd);
+    if (checked)
+        return checked;
+    ::unlink(tempName.constData());
+    if (!localTrouble.isEmpty()) {
+        // The fax stays claimed by this process: the next pass takes it up again, and the
+        // rest of the listing waits for it.
+        note(temp + QStringLiteral(": ") + localTrouble);
+        pass.halted = true;
+    } else if (fetched.Error().kind == ServerProblem::Kind::Unreachable) {
+        // The claim stays this process's: the next pass takes the fax up again.
+        pass.unreachable = true;
+        pass.serverError = fetched.Error().Text();
+    } else {
+        note(QStringLiteral("%1: fetching %2: %3")
+                 .arg(server.Name(), fax.file, fetched.Error().Text()));
+        GiveUp(row, row.document);
+    }
+    return std::nullopt;
+}
+
 void Receiver::Fetch(FaxServer& server, const ReceivedFax& fax, JournalEntry row,
                      ReceivePass& pass) {
     QString error;
     const auto note = [&pass](const QString& problem) { pass.problems.append(problem); };
     const QString claim = row.document;
     const QString temp = TemporaryPath(row.serverFile);
-    const QByteArray tempName = QFile::encodeName(temp);
-    ::unlink(tempName.constData()); // what a fetcher before us left
+    ::unlink(QFile::encodeName(temp).constData()); // what a fetcher before us left
     // The file is renamed into the place named on the row before it: a fetch taken up again
     // finds it there instead of making a second one.
-    const bool renamedBefore = !row.faxFile.isEmpty() && IsRegularFile(row.faxFile);
-    Result<int> check = Problem{};
-    if (!renamedBefore) {
+    std::optional<Result<int>> checked;
+    if (!row.faxFile.isEmpty() && IsRegularFile(row.faxFile)) {
+        checked = CheckReceivedTiff(row.faxFile);
+    } else {
         row.faxFile = FinalPath(fax);
         if (!m_journal->UpdateReceived(row, error, kFetching, claim)) {
             if (!error.isEmpty())
                 note(error);
             return;
         }
-        const int fd =
-            ::open(tempName.constData(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd < 0) {
-            note(temp + QStringLiteral(": ") + ErrnoText());
+        checked = FetchChecked(server, fax, row, temp, pass);
+        if (!checked)
             return;
-        }
-        std::optional<Result<int>> checked;
-        ServerResult<void> fetched = ServerProblem{};
-        QString localTrouble; // Faxrec took no more (a full disk, say)
-        {
-            ReceivedTiffCheck pages(fd, temp);
-            CheckedSink sink(fd, pages);
-            fetched = server.Fetch(fax.file, sink);
-            localTrouble = sink.Trouble();
-            // Put on the disk while the last pages are decoded.
-            if (fetched && ::fsync(fd) != 0)
-                localTrouble = ErrnoText();
-            if (fetched && localTrouble.isEmpty())
-                checked = pages.Finish();
-        }
-        ::close(fd);
-        if (!checked) {
-            ::unlink(tempName.constData());
-            if (!localTrouble.isEmpty()) {
-                // The fax stays claimed by this process: the next pass takes it up again,
-                // and the rest of the listing waits for it.
-                note(temp + QStringLiteral(": ") + localTrouble);
-                pass.halted = true;
-                return;
-            }
-            if (fetched.Error().kind == ServerProblem::Kind::Unreachable) {
-                // The claim stays this process's: the next pass takes the fax up again.
-                pass.unreachable = true;
-                pass.serverError = fetched.Error().Text();
-                return;
-            }
-            note(QStringLiteral("%1: fetching %2: %3")
-                     .arg(server.Name(), fax.file, fetched.Error().Text()));
-            GiveUp(row, claim);
-            return;
-        }
         if (!RenameNoReplace(temp, row.faxFile) || !SyncFolder(m_faxrec)) {
             note(row.faxFile + QStringLiteral(": ") + ErrnoText());
-            ::unlink(tempName.constData());
+            ::unlink(QFile::encodeName(temp).constData());
             return;
         }
-        check = *checked;
-    } else {
-        check = CheckReceivedTiff(row.faxFile);
     }
+    const Result<int>& check = *checked;
     row.state = check ? kReceived : kDamaged;
     row.outcome = check ? QString() : check.Error().reason;
     row.pages = check ? *check : fax.pages;

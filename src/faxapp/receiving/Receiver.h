@@ -20,6 +20,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class Clock;
 
@@ -73,6 +74,12 @@ public:
 private:
     // Fetches fax for row (claimed by us), files it and records the row.
     void Fetch(FaxServer& server, const ReceivedFax& fax, JournalEntry row, ReceivePass& pass);
+    // Fetches fax into the new file temp, checking its pages as they arrive, and puts it on
+    // the disk: the check's answer, or nullopt when the fetch failed (the pass says why; a fax
+    // the server refuses is let go of).
+    std::optional<Result<int>> FetchChecked(FaxServer& server, const ReceivedFax& fax,
+                                            const JournalEntry& row, const QString& temp,
+                                            ReceivePass& pass);
     // The poll row in state "sent" that fax answers, if any.
     const JournalEntry* PollOf(const ReceivedFax& fax, const QList<JournalEntry>& polls) const;
     // Lets go of a fax the server refused to give.
